@@ -1,0 +1,25 @@
+# MATLAB MEX files, where CMake's FindMatlab finds an installation. Written to that
+# module's conventions; no MATLAB is installed on the project's own machines.
+if(NOT VORLA_MATLAB OR VORLA_SANITIZE)
+  return()
+endif()
+find_package(Matlab QUIET COMPONENTS MX_LIBRARY)
+if(NOT Matlab_FOUND)
+  return()
+endif()
+foreach(entry IN ITEMS fit eval)
+  if(entry STREQUAL "fit")
+    set(sources ${VORLA_FIT_SOURCES})
+  else()
+    set(sources ${VORLA_EVAL_SOURCES})
+  endif()
+  matlab_add_mex(NAME vorla_${entry}_matlab SRC ${sources} ${entry}/mex_function.cpp ${VORLA_COMMON_SOURCES}
+    OUTPUT_NAME vorla_${entry})
+  set_target_properties(vorla_${entry}_matlab PROPERTIES
+    LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/matlab RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/matlab)
+  target_include_directories(vorla_${entry}_matlab PRIVATE ${VORLA_INCLUDES})
+  target_compile_definitions(vorla_${entry}_matlab PRIVATE VORLA_HOST_MATLAB)
+  if(WIN32)
+    target_sources(vorla_${entry}_matlab PRIVATE common/version.rc)
+  endif()
+endforeach()

@@ -1,0 +1,84 @@
+#include "args.h"
+
+#include "marshal.h"
+
+#include <cmath>
+#include <type_traits>
+
+namespace vorla {
+namespace {
+
+const char* refused_class_name(const mxArray* array) {
+  if (mxIsSparse(array)) return "sparse";
+  switch (mxGetClassID(array)) {
+    case mxDOUBLE_CLASS: case mxSINGLE_CLASS: case mxLOGICAL_CLASS:
+    case mxINT8_CLASS: case mxUINT8_CLASS: case mxINT16_CLASS: case mxUINT16_CLASS:
+    case mxINT32_CLASS: case mxUINT32_CLASS: case mxINT64_CLASS: case mxUINT64_CLASS:
+      return nullptr;
+    case mxCHAR_CLASS: return "char";
+    case mxCELL_CLASS: return "cell";
+    case mxSTRUCT_CLASS: return "struct";
+    case mxFUNCTION_CLASS: return "function_handle";
+    default: return "unknown";
+  }
+}
+
+bool fits_int32(double value) { return value > -2147483649.0 && value < 2147483648.0; }
+
+}  // namespace
+
+const char* ordinal(int position) {
+  static const char* const names[] = {"0th", "1st", "2nd", "3rd", "4th", "5th",
+                                      "6th", "7th", "8th", "9th", "10th"};
+  return position >= 0 && position <= 10 ? names[position] : "nth";
+}
+
+bool refuse_class(const Argument& argument, MessageBuffer& messages) {
+  const char* refused = refused_class_name(argument.array);
+  if (!refused) return false;
+  return messages.fail("%s: %s input argument (%s) must be a full numeric or logical array, not %s.",
+                       ordinal(argument.position), argument.name, refused);
+}
+
+bool read_scalar(const Argument& argument, MessageBuffer& messages, double& value,
+                 ScalarMessages scalar_messages) {
+  if (refuse_class(argument, messages)) return true;
+  auto fail = [&](const char* format) {
+    if (format) return messages.fail(format);
+    return messages.fail("%s: %s input argument (%s) must be a scalar.", ordinal(argument.position),
+                         argument.name);
+  };
+  host::Shape shape = host::shape_of(argument.array);
+  if (shape.dimension_count != 2) return fail(scalar_messages.not_two_dimensional);
+  if (shape.rows != 1 && shape.cols != 1) return fail(scalar_messages.not_a_vector);
+  if (shape.rows == 0 || shape.cols == 0) return fail(scalar_messages.not_two_dimensional);
+  value = mxGetScalar(argument.array);
+  return false;
+}
+
+bool truncate_to_int32(double value, std::int32_t& result) {
+  if (!fits_int32(value)) return false;
+  result = static_cast<std::int32_t>(value);
+  return true;
+}
+
+bool all_finite(const mxArray* array, std::int64_t element_count) {
+  bool finite = true;
+  visit_real_data(array, [&](const auto* data) {
+    using Element = std::remove_const_t<std::remove_pointer_t<decltype(data)>>;
+    if constexpr (std::is_floating_point_v<Element>) {
+      for (std::int64_t k = 0; k < element_count && finite; ++k) finite = std::isfinite(data[k]);
+    }
+  });
+  return finite;
+}
+
+bool all_truncate_to_int32(const mxArray* array, std::int64_t element_count) {
+  bool fits = true;
+  visit_real_data(array, [&](const auto* data) {
+    for (std::int64_t k = 0; k < element_count && fits; ++k) fits = fits_int32(static_cast<double>(data[k]));
+  });
+  return fits;
+}
+
+}  // namespace vorla

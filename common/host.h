@@ -1,0 +1,60 @@
+// The one door to the MEX host. Everything that differs between hosts (GNU Octave,
+// MATLAB, the unit tests' stand-in host) is bridged here once: size types, the operation
+// counter that only some hosts have, and the run clock.
+#ifndef VORLA_HOST_H
+#define VORLA_HOST_H
+
+#include <mex.h>
+
+#include <cstdint>
+
+namespace vorla::host {
+
+// An input's dimensions as signed 64-bit counts, whatever the host's mwSize is.
+struct Shape {
+  std::int64_t dimension_count = 0;
+  std::int64_t rows = 0;  // valid when dimension_count is 2
+  std::int64_t cols = 0;
+};
+
+inline Shape shape_of(const mxArray* array) {
+  Shape s;
+  s.dimension_count = static_cast<std::int64_t>(mxGetNumberOfDimensions(array));
+  if (s.dimension_count == 2) {
+    const mwSize* dims = mxGetDimensions(array);
+    s.rows = static_cast<std::int64_t>(dims[0]);
+    s.cols = static_cast<std::int64_t>(dims[1]);
+  }
+  return s;
+}
+
+// A new real double matrix, or null when the host has no memory for it.
+inline mxArray* create_double_matrix(std::int32_t rows, std::int32_t cols) {
+  mwSize dims[2] = {static_cast<mwSize>(rows), static_cast<mwSize>(cols)};
+  return mxCreateNumericArray(2, dims, mxDOUBLE_CLASS, mxREAL);
+}
+
+// Host blocks are requested with at least one element, so that an empty result is never
+// mistaken for an allocation that failed (hosts differ in their answer to zero bytes).
+inline void* allocate(std::int64_t count, std::size_t element_size) {
+  return mxCalloc(count > 0 ? static_cast<std::size_t>(count) : 1, element_size);
+}
+
+// Feeds the host's floating-point operation counter where the host keeps one.
+inline void add_flops(std::uint32_t count) {
+#if defined(VORLA_HOST_HAS_ADD_FLOPS)
+  mexAddFlops(static_cast<int>(count));
+#else
+  (void)count;
+#endif
+}
+
+// Milliseconds of real time since this library was loaded.
+std::int64_t run_clock_ms();
+
+// The run clock in whole seconds, truncated.
+inline std::int32_t run_clock_seconds() { return static_cast<std::int32_t>(run_clock_ms() / 1000); }
+
+}  // namespace vorla::host
+
+#endif

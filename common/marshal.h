@@ -1,0 +1,51 @@
+// Moving numbers between host arrays and vorla's own arrays. Vectors travel as one host
+// block of doubles; matrices as a row matrix: a host block of row pointers, each row its
+// own host block. All blocks come from the host allocator, so the host reclaims whatever a
+// failed call leaves behind.
+#ifndef VORLA_MARSHAL_H
+#define VORLA_MARSHAL_H
+
+#include "host.h"
+
+#include <cstdint>
+
+namespace vorla {
+
+// Calls visit(data) with the array's real elements in their own element type, for the
+// classes that vorla reads (double, single, the integer classes and logical). Returns false,
+// calling nothing, for any other class.
+template <class Visitor>
+bool visit_real_data(const mxArray* array, Visitor&& visit) {
+  switch (mxGetClassID(array)) {
+    case mxDOUBLE_CLASS: visit(static_cast<const double*>(mxGetPr(array))); return true;
+    case mxSINGLE_CLASS: visit(static_cast<const float*>(mxGetData(array))); return true;
+    case mxLOGICAL_CLASS: visit(static_cast<const std::uint8_t*>(mxGetData(array))); return true;
+    case mxINT8_CLASS: visit(static_cast<const std::int8_t*>(mxGetData(array))); return true;
+    case mxUINT8_CLASS: visit(static_cast<const std::uint8_t*>(mxGetData(array))); return true;
+    case mxINT16_CLASS: visit(static_cast<const std::int16_t*>(mxGetData(array))); return true;
+    case mxUINT16_CLASS: visit(static_cast<const std::uint16_t*>(mxGetData(array))); return true;
+    case mxINT32_CLASS: visit(static_cast<const std::int32_t*>(mxGetData(array))); return true;
+    case mxUINT32_CLASS: visit(static_cast<const std::uint32_t*>(mxGetData(array))); return true;
+    case mxINT64_CLASS: visit(static_cast<const std::int64_t*>(mxGetData(array))); return true;
+    case mxUINT64_CLASS: visit(static_cast<const std::uint64_t*>(mxGetData(array))); return true;
+    default: return false;
+  }
+}
+
+// A host vector (1 x n or n x 1) as a block of length doubles, or null.
+double* mxArray1D_to_cArray1D(std::int32_t& length, const mxArray* array);
+
+// A host matrix as a row matrix of rows x cols, or null.
+double** mxArray2D_to_cArray2D(std::int32_t& rows, std::int32_t& cols, const mxArray* array);
+
+// A new count x 1 host array from the block, which it then releases; or null, leaving the
+// block with the caller.
+mxArray* cArray1D_to_mxArray1D(std::int32_t count, double* block);
+
+// A new rows x cols host array from the row matrix, which it then releases; or null,
+// leaving the rows with the caller.
+mxArray* cArray2D_to_mxArray2D(std::int32_t rows, std::int32_t cols, double** matrix);
+
+}  // namespace vorla
+
+#endif

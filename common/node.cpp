@@ -1,0 +1,61 @@
+#include "node.h"
+
+#include <algorithm>
+
+namespace vorla {
+
+ModelValues model;
+
+Node::Node(const double* pattern, const std::int32_t& node_label)
+    : lower(new double[model.feature_count]), upper(new double[model.feature_count]), label(node_label) {
+  std::copy(pattern, pattern + model.feature_count, lower.get());
+  std::copy(pattern, pattern + model.feature_count, upper.get());
+  // A point box has size 0.
+  choice_denominator = model.alpha + model.D;
+}
+
+Node::Node(const double* row, const std::int32_t& node_label, int /*from_template*/)
+    : lower(new double[model.feature_count]), upper(new double[model.feature_count]), label(node_label) {
+  std::copy(row, row + model.feature_count, lower.get());
+  std::copy(row + model.feature_count, row + 2 * model.feature_count, upper.get());
+  compute_choice_denominator();
+}
+
+int Node::learn(const double* x, const double& learning_rate, std::uint32_t& flop_count) {
+  flop_count = 0;
+  int changed = 0;
+  for (std::int32_t i = 0; i < model.feature_count; ++i) {
+    double target = x[i] <= lower[i] ? x[i] : lower[i];
+    if (target != lower[i]) {
+      changed = 1;
+      if (learning_rate == 1.0) {
+        lower[i] = target;
+      } else {
+        lower[i] = learning_rate * target + (1 - learning_rate) * lower[i];
+        flop_count += 4;
+      }
+    }
+    target = x[i] < upper[i] ? upper[i] : x[i];
+    if (target != upper[i]) {
+      changed = 1;
+      if (learning_rate == 1.0) {
+        upper[i] = target;
+      } else {
+        upper[i] = learning_rate * target + (1 - learning_rate) * upper[i];
+        flop_count += 4;
+      }
+    }
+  }
+  if (changed) {
+    compute_choice_denominator();
+    flop_count += 2 * static_cast<std::uint32_t>(model.feature_count) + 2;
+  }
+  return changed;
+}
+
+void Node::export_row(double* destination) const {
+  std::copy(lower.get(), lower.get() + model.feature_count, destination);
+  std::copy(upper.get(), upper.get() + model.feature_count, destination + model.feature_count);
+}
+
+}  // namespace vorla

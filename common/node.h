@@ -1,0 +1,70 @@
+// A category node: an axis-parallel box in feature space with one class label, plus the
+// per-pattern search state (match and choice values, eligibility) that the searches keep
+// inside the nodes themselves.
+#ifndef VORLA_NODE_H
+#define VORLA_NODE_H
+
+#include <cstdint>
+#include <memory>
+
+namespace vorla {
+
+// Values shared by every node of a run, written at the start of each run.
+struct ModelValues {
+  std::int32_t feature_count = 0;  // M, the length of each corner
+  double D = 0.0;                  // the size of the input space
+  double alpha = 0.0;              // the choice parameter
+};
+extern ModelValues model;
+
+// Size of the box between two corners: the extents summed in index order from 0.0.
+inline double box_size(const double* lower, const double* upper) {
+  double size = 0.0;
+  for (std::int32_t i = 0; i < model.feature_count; ++i) size = size + (upper[i] - lower[i]);
+  return size;
+}
+
+class Node {
+ public:
+  // A point box at the pattern.
+  Node(const double* pattern, const std::int32_t& label);
+  // The box of a template row laid out [lower upper]; from_template is any non-zero value.
+  Node(const double* row, const std::int32_t& label, int from_template);
+
+  // Sets match_numerator and mfv for pattern x.
+  void compute_match(const double* x) {
+    double size = 0.0;
+    for (std::int32_t i = 0; i < model.feature_count; ++i) {
+      double high = x[i] < upper[i] ? upper[i] : x[i];
+      double low = x[i] <= lower[i] ? x[i] : lower[i];
+      size = size + (high - low);
+    }
+    match_numerator = model.D - size;
+    mfv = (model.D - size) / model.D;
+  }
+
+  void compute_choice_denominator() {
+    choice_denominator = (model.D - box_size(lower.get(), upper.get())) + model.alpha;
+  }
+
+  // Moves the box toward x; flop_count receives the operations done. Returns 1 when a
+  // corner coordinate changed.
+  int learn(const double* x, const double& learning_rate, std::uint32_t& flop_count);
+
+  // Writes [lower upper] into destination (2 x feature_count doubles).
+  void export_row(double* destination) const;
+
+  std::unique_ptr<double[]> lower;
+  std::unique_ptr<double[]> upper;
+  std::int32_t eligible = 0;
+  std::int32_t active = 1;
+  std::int32_t label;
+  double mfv = 0.0;
+  double cfv = 0.0;
+  double match_numerator = 0.0;
+  double choice_denominator = 0.0;
+};
+
+}  // namespace vorla
+
+#endif

@@ -1,0 +1,347 @@
+#include "train.h"
+
+#include "host.h"
+#include "node.h"
+
+#include <cmath>
+#include <new>
+
+namespace vorla {
+namespace {
+
+// Tolerance of the vigilance and choice tests while training.
+constexpr double tolerance = 1e-7;
+
+// The run's nodes in creation order: a host block of node pointers that grows by one slot
+// per node. Owns the nodes, so that every way out of a run releases them.
+class NodeList {
+ public:
+  NodeList() = default;
+  NodeList(const NodeList&) = delete;
+  NodeList& operator=(const NodeList&) = delete;
+  ~NodeList() { release(); }
+
+  std::int32_t count() const { return count_; }
+  Node& operator[](std::int32_t j) const { return *slots_[j]; }
+
+  // Appends a point-box node at x; false when no memory could be had for it.
+  bool append(const double* x, std::int32_t label) {
+    void* grown = count_ == 0 ? mxCalloc(1, sizeof(Node*))
+                              : mxRealloc(slots_, (static_cast<std::size_t>(count_) + 1) * sizeof(Node*));
+    if (!grown) return false;
+    slots_ = static_cast<Node**>(grown);
+    slots_[count_] = new Node(x, label);
+    ++count_;
+    return true;
+  }
+
+  void release_node(std::int32_t j) {
+    delete slots_[j];
+    slots_[j] = nullptr;
+  }
+
+  void release() {
+    for (std::int32_t j = 0; j < count_; ++j) release_node(j);
+    if (slots_) mxFree(slots_);
+    slots_ = nullptr;
+    count_ = 0;
+  }
+
+ private:
+  Node** slots_ = nullptr;
+  std::int32_t count_ = 0;
+};
+
+// Operations counted for one pattern.
+struct PatternCounts {
+  std::uint32_t flops = 0;
+  std::uint32_t comparisons = 0;
+};
+
+constexpr std::int32_t no_winner = -1;
+
+class Trainer {
+ public:
+  Trainer(std::int32_t pattern_count, double* const* patterns, const double* labels, double vigilance,
+          double learning_rate, std::int32_t ct_option, std::int32_t oflag)
+      : pattern_count_(pattern_count), patterns_(patterns), labels_(labels), vigilance_(vigilance),
+        learning_rate_(learning_rate), ct_option_(ct_option), oflag_(oflag),
+        Tu_(model.D / (model.alpha - model.D * (-2.0))),
+        match_flops_(2 * static_cast<std::uint32_t>(model.feature_count) + 2),
+        match_comparisons_(2 * static_cast<std::uint32_t>(model.feature_count)),
+        learn_comparisons_(4 * static_cast<std::uint32_t>(model.feature_count)) {}
+
+  // One pass over all patterns; false when memory ran out.
+  bool present_list(std::int32_t list_presentation) {
+    new_node_count = 0;
+    update_count = 0;
+    activated_count = 0;
+    for (std::int32_t j = 0; j < nodes.count(); ++j) nodes[j].active = 0;
+    if (oflag_ >= 3) mexPrintf("\nList presentation #%d:\n", list_presentation);
+    for (std::int32_t p = 0; p < pattern_count_; ++p)
+      if (!present(p)) return false;
+    if (oflag_ == 2)
+      mexPrintf("List presentation #%d: %d new nodes created, %d node updates\n", list_presentation,
+                new_node_count, update_count);
+    if (oflag_ >= 3) mexPrintf("   Summary: %d new nodes created, %d node updates\n", new_node_count, update_count);
+    return true;
+  }
+
+  NodeList nodes;
+  std::uint32_t flop_total = 3;  // the three operations of Tu
+  std::uint32_t comparison_total = 0;
+  std::int32_t new_node_count = 0;
+  std::int32_t update_count = 0;
+  std::int32_t activated_count = 0;
+
+ private:
+  bool present(std::int32_t p) {
+    const double* x = patterns_[p];
+    const double label = labels_[p];
+    PatternCounts counts;
+    if (oflag_ >= 4)
+      mexPrintf("   Pattern #%d is being presented (label %d)\n", p + 1, static_cast<std::int32_t>(label));
+
+    double rho = vigilance_;
+    std::int32_t winner = search(x, rho, counts);
+    bool mt_engaged = false;
+    for (;;) {
+      if (winner == no_winner) {
+        if (!create_node(p, x, label, mt_engaged)) return false;
+        break;
+      }
+      Node& w = nodes[winner];
+      if (static_cast<double>(w.label) == label) {
+        learn(p, x, winner, mt_engaged, counts);
+        break;
+      }
+      // Match tracking: raise the vigilance to the wrong winner's match and choose again.
+      rho = w.mfv;
+      mt_engaged = true;
+      if (oflag_ == 4)
+        mexPrintf("      Node #%d (label %d) misclassifies pattern #%d - Engage MT (set rho=%f)\n", winner + 1,
+                  w.label, p + 1, rho);
+      winner = reselect(rho, counts);
+    }
+
+    host::add_flops(counts.comparisons + counts.flops);
+    flop_total += counts.flops;
+    comparison_total += counts.comparisons;
+    return true;
+  }
+
+  // Measures every node against x and returns the best that passes the tests, earliest on ties.
+  std::int32_t search(const double* x, double rho, PatternCounts& counts) {
+    std::int32_t winner = no_winner;
+    double best_cfv = 0.0;
+    for (std::int32_t j = 0; j < nodes.count(); ++j) {
+      Node& n = nodes[j];
+      n.eligible = 1;
+      n.compute_match(x);
+      counts.flops += match_flops_;
+      counts.comparisons += match_comparisons_;
+      if (!(n.mfv + tolerance >= rho)) {
+        counts.comparisons += 1;
+        n.eligible = 0;
+        if (oflag_ == 4) mexPrintf("      Node #%d fails VT (MFV=%f < rho=%f)\n", j + 1, n.mfv, rho);
+        continue;
+      }
+      n.cfv = n.match_numerator / n.choice_denominator;
+      counts.flops += 1;
+      if (ct_option_ != 0) {
+        counts.comparisons += 1;
+        if (!(n.cfv + tolerance >= Tu_)) {
+          n.eligible = 0;
+          if (oflag_ == 4) mexPrintf("      Node #%d fails CT (CFV=%f < Tu=%f)\n", j + 1, n.cfv, Tu_);
+          continue;
+        }
+      }
+      consider(j, n.cfv, winner, best_cfv, counts);
+      if (oflag_ == 4) mexPrintf("      Node #%d is candidate (CFV=%f)\n", j + 1, n.cfv);
+    }
+    return winner;
+  }
+
+  // Chooses again among the eligible nodes whose stored match exceeds rho.
+  std::int32_t reselect(double rho, PatternCounts& counts) {
+    std::int32_t winner = no_winner;
+    double best_cfv = 0.0;
+    for (std::int32_t j = 0; j < nodes.count(); ++j) {
+      Node& n = nodes[j];
+      if (!n.eligible) continue;
+      counts.comparisons += 1;
+      if (!(n.mfv > rho)) {
+        n.eligible = 0;
+        continue;
+      }
+      consider(j, n.cfv, winner, best_cfv, counts);
+    }
+    return winner;
+  }
+
+  // A later candidate wins only with a strictly greater choice value.
+  static void consider(std::int32_t j, double cfv, std::int32_t& winner, double& best_cfv, PatternCounts& counts) {
+    if (winner == no_winner) {
+      winner = j;
+      best_cfv = cfv;
+      return;
+    }
+    counts.comparisons += 1;
+    if (cfv > best_cfv) {
+      winner = j;
+      best_cfv = cfv;
+    }
+  }
+
+  bool create_node(std::int32_t p, const double* x, double label, bool mt_engaged) {
+    if (!nodes.append(x, static_cast<std::int32_t>(label))) return false;
+    ++new_node_count;
+    if (oflag_ >= 3) {
+      mexPrintf("   Pattern #%d created  node #%d (label %d)", p + 1, nodes.count(), nodes[nodes.count() - 1].label);
+      mexPrintf(mt_engaged ? " during MT\n" : "\n");
+    }
+    return true;
+  }
+
+  void learn(std::int32_t p, const double* x, std::int32_t winner, bool mt_engaged, PatternCounts& counts) {
+    Node& w = nodes[winner];
+    std::uint32_t flops = 0;
+    int changed = w.learn(x, learning_rate_, flops);
+    counts.flops += flops;
+    counts.comparisons += learn_comparisons_;
+    if (changed) ++update_count;
+    if (!mt_engaged && !changed && !w.active) {
+      w.active = 1;
+      ++activated_count;
+    }
+    if (oflag_ >= 3) {
+      mexPrintf(changed ? "   Pattern #%d updated  node #%d (label %d)" : "   Pattern #%d selected node #%d (label %d)",
+                p + 1, winner + 1, w.label);
+      mexPrintf(mt_engaged ? " during MT\n" : "\n");
+    }
+  }
+
+  const std::int32_t pattern_count_;
+  double* const* const patterns_;
+  const double* const labels_;
+  const double vigilance_;
+  const double learning_rate_;
+  const std::int32_t ct_option_;
+  const std::int32_t oflag_;
+  const double Tu_;
+  const std::uint32_t match_flops_;
+  const std::uint32_t match_comparisons_;
+  const std::uint32_t learn_comparisons_;
+};
+
+// Share of a count in percent; 0 when there is nothing to share.
+double percent(std::int64_t part, std::int64_t whole) {
+  return whole == 0 ? 0.0 : static_cast<double>(part) * 100.0 / static_cast<double>(whole);
+}
+
+void print_report(bool converged, std::int32_t list_presentations, std::int32_t trim_option,
+                  std::int32_t inactive_count, double redundancy_percent, std::int32_t template_count,
+                  double compression_percent, std::uint32_t flop_total, std::uint32_t comparison_total,
+                  std::int32_t elapsed_seconds) {
+  mexPrintf("\nFAM training ");
+  mexPrintf(converged ? "converged " : "stopped ");
+  mexPrintf(list_presentations == 1 ? "after %d list presentation\n" : "after %d list presentations\n",
+            list_presentations);
+  if (converged) {
+    if (trim_option == 1)
+      mexPrintf(inactive_count == 1 ? "%d inactive node trimmed " : "%d inactive nodes trimmed ", inactive_count);
+    else
+      mexPrintf(inactive_count == 1 ? "%d inactive node detected " : "%d inactive nodes detected ", inactive_count);
+    mexPrintf("(%f%% redundacy)\n", redundancy_percent);
+  } else if (trim_option == 1) {
+    mexPrintf("Trimming option ignored due to lack of convergence.\n");
+  }
+  if (template_count == 1)
+    mexPrintf("%d node created (%f%% ", 1, std::fabs(compression_percent));
+  else
+    mexPrintf("%d nodes created (%f%% ", template_count, std::fabs(compression_percent));
+  if (compression_percent > 0)
+    mexPrintf("compression)\n");
+  else if (compression_percent < 0)
+    mexPrintf("inflation)\n");
+  else
+    mexPrintf(")\n");
+  mexPrintf("%lu FLOPs and %lu comparisons in %d seconds\n\n", static_cast<unsigned long>(flop_total),
+            static_cast<unsigned long>(comparison_total), elapsed_seconds);
+}
+
+bool run(const std::int32_t& pattern_count, double* const* patterns, const double* labels, double vigilance,
+         double learning_rate, std::int32_t max_list_presentations, std::int32_t trim_option,
+         std::int32_t ct_option, std::int32_t& template_count, double**& template_rows, double*& node_labels,
+         std::int32_t& list_presentations, std::int32_t oflag) {
+  Trainer trainer(pattern_count, patterns, labels, vigilance, learning_rate, ct_option, oflag);
+  NodeList& nodes = trainer.nodes;
+  list_presentations = 0;
+  const std::int32_t start_seconds = host::run_clock_seconds();
+
+  bool converged = false;
+  for (;;) {
+    ++list_presentations;
+    if (!trainer.present_list(list_presentations)) return false;
+    if (trainer.new_node_count == 0 && trainer.update_count == 0) {
+      converged = true;
+      break;
+    }
+    if (!(list_presentations < max_list_presentations)) break;
+  }
+
+  // The presentation that changed nothing only confirmed convergence.
+  if (converged) --list_presentations;
+  const std::int32_t node_count = nodes.count();
+  const std::int32_t inactive_count = node_count - trainer.activated_count;
+  const bool trim = trim_option == 1 && converged;
+  template_count = trim ? node_count - inactive_count : node_count;
+  const std::int32_t elapsed_seconds = host::run_clock_seconds() - start_seconds;
+
+  if (oflag > 0) {
+    const std::int64_t saved = static_cast<std::int64_t>(pattern_count) - 2 * static_cast<std::int64_t>(template_count);
+    print_report(converged, list_presentations, trim_option, inactive_count, percent(inactive_count, node_count),
+                 template_count, percent(saved, pattern_count), trainer.flop_total, trainer.comparison_total,
+                 elapsed_seconds);
+  }
+
+  auto** rows = static_cast<double**>(host::allocate(template_count, sizeof(double*)));
+  auto* kept_labels = static_cast<double*>(host::allocate(template_count, sizeof(double)));
+  if (!rows || !kept_labels) return false;
+  std::int32_t j = 0;
+  for (std::int32_t i = 0; i < node_count; ++i) {
+    if (!(trim && !nodes[i].active)) {
+      rows[j] = static_cast<double*>(host::allocate(2 * static_cast<std::int64_t>(model.feature_count), sizeof(double)));
+      if (!rows[j]) return false;
+      nodes[i].export_row(rows[j]);
+      kept_labels[j] = static_cast<double>(nodes[i].label);
+      ++j;
+    }
+    nodes.release_node(i);
+  }
+  nodes.release();
+  template_rows = rows;
+  node_labels = kept_labels;
+  return true;
+}
+
+}  // namespace
+
+bool train(const std::int32_t& pattern_count, const std::int32_t& feature_count, double* const* patterns,
+           const double* labels, const double& D, const double& vigilance, const double& alpha,
+           const double& learning_rate, const std::int32_t& max_list_presentations,
+           const std::int32_t& trim_option, const std::int32_t& ct_option, std::int32_t& template_count,
+           double**& template_rows, double*& node_labels, std::int32_t& list_presentations, std::int32_t oflag) {
+  model.feature_count = feature_count;
+  model.D = D;
+  model.alpha = alpha;
+  try {
+    return run(pattern_count, patterns, labels, vigilance, learning_rate, max_list_presentations, trim_option,
+               ct_option, template_count, template_rows, node_labels, list_presentations, oflag);
+  } catch (const std::bad_alloc&) {
+    // The node list has released every node on the way out.
+    return false;
+  }
+}
+
+}  // namespace vorla

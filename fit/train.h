@@ -1,0 +1,23 @@
+// Training: list presentations of all patterns until a presentation changes nothing or the
+// cap is reached, then the summary report and the hand-back of the kept nodes.
+#ifndef VORLA_TRAIN_H
+#define VORLA_TRAIN_H
+
+#include <cstdint>
+
+namespace vorla {
+
+// Trains on pattern_count rows of feature_count values with one label each. On success
+// fills the four results (the template rows, each [lower upper], and the node labels are
+// host blocks) and returns true; returns false, having released every node, when memory
+// ran out.
+bool train(const std::int32_t& pattern_count, const std::int32_t& feature_count,
+           double* const* patterns, const double* labels, const double& D,
+           const double& vigilance, const double& alpha, const double& learning_rate,
+           const std::int32_t& max_list_presentations, const std::int32_t& trim_option,
+           const std::int32_t& ct_option, std::int32_t& template_count, double**& template_rows,
+           double*& node_labels, std::int32_t& list_presentations, std::int32_t oflag);
+
+}  // namespace vorla
+
+#endif

@@ -1,0 +1,352 @@
+#include "standin.h"
+
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <set>
+#include <stdexcept>
+
+struct mxArray_tag {
+  mxClassID class_id = mxDOUBLE_CLASS;
+  bool sparse = false;
+  bool complex = false;
+  std::vector<mwSize> dims;
+  std::vector<unsigned char> real;  // element bytes in column order
+  std::vector<unsigned char> imag;
+};
+
+namespace standin {
+namespace {
+
+// How mexErrMsgTxt ends a call: an exception that our sources must never catch.
+struct ErrorRaised {};
+
+struct CallState {
+  CallOptions options;
+  CallResult* result = nullptr;
+  std::map<void*, std::size_t> blocks;
+  std::set<mxArray*> created;
+};
+
+CallState* current = nullptr;
+
+void fault(const std::string& what) {
+  if (current) current->result->faults.push_back(what);
+}
+
+// Counts one host allocation and says whether it is the one chosen to fail.
+bool allocation_fails() {
+  if (!current) return false;
+  long n = ++current->result->allocations;
+  return current->options.fail_allocation > 0 && n == current->options.fail_allocation;
+}
+
+std::size_t element_size(mxClassID id) {
+  switch (id) {
+    case mxLOGICAL_CLASS: case mxINT8_CLASS: case mxUINT8_CLASS: return 1;
+    case mxCHAR_CLASS: case mxINT16_CLASS: case mxUINT16_CLASS: return 2;
+    case mxSINGLE_CLASS: case mxINT32_CLASS: case mxUINT32_CLASS: return 4;
+    case mxDOUBLE_CLASS: case mxINT64_CLASS: case mxUINT64_CLASS: return 8;
+    default: return 0;
+  }
+}
+
+bool is_numeric_or_logical(mxClassID id) {
+  return id == mxLOGICAL_CLASS || (id >= mxDOUBLE_CLASS && id <= mxUINT64_CLASS);
+}
+
+std::size_t element_count(const std::vector<mwSize>& dims) {
+  std::size_t n = 1;
+  for (mwSize d : dims) n *= d;
+  return n;
+}
+
+template <class T>
+void store(unsigned char* bytes, std::size_t k, double value) {
+  T v = static_cast<T>(value);
+  std::memcpy(bytes + k * sizeof(T), &v, sizeof(T));
+}
+
+void store_value(mxClassID id, std::vector<unsigned char>& bytes, std::size_t k, double value) {
+  unsigned char* p = bytes.data();
+  switch (id) {
+    case mxDOUBLE_CLASS: store<double>(p, k, value); break;
+    case mxSINGLE_CLASS: store<float>(p, k, value); break;
+    case mxLOGICAL_CLASS: store<std::uint8_t>(p, k, value != 0); break;
+    case mxINT8_CLASS: store<std::int8_t>(p, k, value); break;
+    case mxUINT8_CLASS: store<std::uint8_t>(p, k, value); break;
+    case mxINT16_CLASS: store<std::int16_t>(p, k, value); break;
+    case mxUINT16_CLASS: store<std::uint16_t>(p, k, value); break;
+    case mxINT32_CLASS: store<std::int32_t>(p, k, value); break;
+    case mxUINT32_CLASS: store<std::uint32_t>(p, k, value); break;
+    case mxINT64_CLASS: store<std::int64_t>(p, k, value); break;
+    case mxUINT64_CLASS: store<std::uint64_t>(p, k, value); break;
+    default: break;
+  }
+}
+
+template <class T>
+double load(const unsigned char* bytes) {
+  T v;
+  std::memcpy(&v, bytes, sizeof(T));
+  return static_cast<double>(v);
+}
+
+double first_value(const mxArray* a) {
+  const unsigned char* p = a->real.data();
+  switch (a->class_id) {
+    case mxDOUBLE_CLASS: return load<double>(p);
+    case mxSINGLE_CLASS: return load<float>(p);
+    case mxLOGICAL_CLASS: case mxUINT8_CLASS: return load<std::uint8_t>(p);
+    case mxINT8_CLASS: return load<std::int8_t>(p);
+    case mxINT16_CLASS: return load<std::int16_t>(p);
+    case mxUINT16_CLASS: return load<std::uint16_t>(p);
+    case mxINT32_CLASS: return load<std::int32_t>(p);
+    case mxUINT32_CLASS: return load<std::uint32_t>(p);
+    case mxINT64_CLASS: return load<std::int64_t>(p);
+    case mxUINT64_CLASS: return load<std::uint64_t>(p);
+    default: return 0.0;
+  }
+}
+
+ArrayPtr new_array(mxClassID id, const std::vector<mwSize>& dims) {
+  ArrayPtr a(new mxArray);
+  a->class_id = id;
+  a->dims = dims;
+  while (a->dims.size() < 2) a->dims.push_back(1);
+  a->real.assign(element_count(a->dims) * element_size(id), 0);
+  return a;
+}
+
+}  // namespace
+
+ArrayPtr make_array(mxClassID class_id, const std::vector<mwSize>& dims,
+                    const std::vector<double>& values) {
+  ArrayPtr a = new_array(class_id, dims);
+  std::size_t n = element_count(a->dims);
+  if (!values.empty() && values.size() != n) throw std::invalid_argument("make_array: value count");
+  for (std::size_t k = 0; k < values.size(); ++k) store_value(class_id, a->real, k, values[k]);
+  return a;
+}
+
+ArrayPtr make_complex(const std::vector<mwSize>& dims, const std::vector<double>& real,
+                      const std::vector<double>& imag) {
+  ArrayPtr a = make_array(mxDOUBLE_CLASS, dims, real);
+  a->complex = true;
+  a->imag.assign(a->real.size(), 0);
+  for (std::size_t k = 0; k < imag.size(); ++k) store_value(mxDOUBLE_CLASS, a->imag, k, imag[k]);
+  return a;
+}
+
+ArrayPtr make_matrix(const std::vector<std::vector<double>>& rows) {
+  mwSize r = rows.size(), c = rows.empty() ? 0 : rows[0].size();
+  std::vector<double> values(r * c);
+  for (mwSize i = 0; i < r; ++i) {
+    if (rows[i].size() != c) throw std::invalid_argument("make_matrix: ragged rows");
+    for (mwSize j = 0; j < c; ++j) values[j * r + i] = rows[i][j];
+  }
+  return make_array(mxDOUBLE_CLASS, {r, c}, values);
+}
+
+ArrayPtr make_double(mwSize rows, mwSize cols, const std::vector<double>& values) {
+  return make_array(mxDOUBLE_CLASS, {rows, cols}, values);
+}
+
+ArrayPtr make_scalar(double value) { return make_double(1, 1, {value}); }
+
+ArrayPtr make_char(const std::string& text) {
+  ArrayPtr a = new_array(mxCHAR_CLASS, {1, text.size()});
+  for (std::size_t k = 0; k < text.size(); ++k) a->real[2 * k] = static_cast<unsigned char>(text[k]);
+  return a;
+}
+
+ArrayPtr make_cell(mwSize rows, mwSize cols) { return new_array(mxCELL_CLASS, {rows, cols}); }
+ArrayPtr make_struct() { return new_array(mxSTRUCT_CLASS, {1, 1}); }
+ArrayPtr make_function_handle() { return new_array(mxFUNCTION_CLASS, {1, 1}); }
+
+ArrayPtr make_sparse(mwSize rows, mwSize cols, const std::vector<double>& values) {
+  ArrayPtr a = make_array(mxDOUBLE_CLASS, {rows, cols}, values);
+  a->sparse = true;
+  return a;
+}
+
+std::vector<mwSize> dims_of(const mxArray* array) { return array->dims; }
+
+std::vector<double> values_of(const mxArray* array) {
+  if (array->class_id != mxDOUBLE_CLASS) throw std::invalid_argument("values_of: not double");
+  std::vector<double> v(element_count(array->dims));
+  if (!v.empty()) std::memcpy(v.data(), array->real.data(), v.size() * sizeof(double));
+  return v;
+}
+
+CallResult call(MexFunction function, int nlhs, const std::vector<const mxArray*>& inputs,
+                CallOptions options) {
+  CallResult result;
+  CallState state;
+  state.options = options;
+  state.result = &result;
+  if (current) throw std::logic_error("standin::call is not re-entrant");
+
+  std::vector<mxArray_tag> before;
+  for (const mxArray* a : inputs) before.push_back(*a);
+  int output_slots = nlhs > 0 ? nlhs : 1;  // a host always offers the first slot
+  std::vector<mxArray*> plhs(output_slots, nullptr);
+
+  current = &state;
+  try {
+    function(nlhs, plhs.data(), static_cast<int>(inputs.size()),
+             const_cast<const mxArray**>(inputs.data()));
+  } catch (const ErrorRaised&) {
+  } catch (...) {
+    fault("an exception escaped mexFunction (a real host aborts)");
+  }
+  current = nullptr;
+
+  for (int k = 0; k < output_slots; ++k) {
+    mxArray* out = plhs[k];
+    if (!out) {
+      if (k < nlhs) result.outputs.emplace_back();
+      continue;
+    }
+    if (!state.created.erase(out)) fault("output " + std::to_string(k + 1) + " was not created by the call");
+    if (result.error) {
+      fault("an output was set by a call that raised an error");
+      mxDestroyArray(out);
+    } else if (k < nlhs) {
+      result.outputs.emplace_back(out);
+    } else {
+      fault("output slot " + std::to_string(k + 1) + " was set but not requested");
+      mxDestroyArray(out);
+    }
+  }
+  for (mxArray* a : state.created) mxDestroyArray(a);
+  result.arrays_reclaimed = static_cast<long>(state.created.size());
+  for (auto& block : state.blocks) std::free(block.first);
+  result.blocks_reclaimed = static_cast<long>(state.blocks.size());
+
+  for (std::size_t k = 0; k < inputs.size(); ++k) {
+    const mxArray* a = inputs[k];
+    if (a->real != before[k].real || a->imag != before[k].imag || a->dims != before[k].dims)
+      fault("input " + std::to_string(k + 1) + " was modified");
+  }
+  return result;
+}
+
+}  // namespace standin
+
+using standin::current;
+using standin::fault;
+
+extern "C" {
+
+mwSize mxGetNumberOfDimensions(const mxArray* array) { return array->dims.size(); }
+
+const mwSize* mxGetDimensions(const mxArray* array) { return array->dims.data(); }
+
+double mxGetScalar(const mxArray* array) {
+  if (!standin::is_numeric_or_logical(array->class_id) || array->sparse)
+    fault("mxGetScalar of a non-numeric array");
+  else if (array->real.empty())
+    fault("mxGetScalar of an empty array");
+  else
+    return standin::first_value(array);
+  return 0.0;
+}
+
+double* mxGetPr(const mxArray* array) {
+  if (array->class_id != mxDOUBLE_CLASS || array->sparse) fault("mxGetPr of an array that does not hold doubles");
+  return reinterpret_cast<double*>(const_cast<unsigned char*>(array->real.data()));
+}
+
+void* mxGetData(const mxArray* array) {
+  if (!standin::is_numeric_or_logical(array->class_id) || array->sparse) fault("mxGetData of a non-numeric array");
+  return const_cast<unsigned char*>(array->real.data());
+}
+
+mxClassID mxGetClassID(const mxArray* array) { return array->class_id; }
+
+bool mxIsSparse(const mxArray* array) { return array->sparse; }
+
+mxArray* mxCreateNumericArray(mwSize ndim, const mwSize* dims, mxClassID class_id,
+                              mxComplexity complexity) {
+  if (standin::allocation_fails()) return nullptr;
+  std::vector<mwSize> d(dims, dims + ndim);
+  mxArray* a = standin::make_array(class_id, d).release();
+  if (complexity == mxCOMPLEX) {
+    a->complex = true;
+    a->imag.assign(a->real.size(), 0);
+  }
+  if (current) current->created.insert(a);
+  return a;
+}
+
+void mxDestroyArray(mxArray* array) {
+  if (current) current->created.erase(array);
+  delete array;
+}
+
+void* mxCalloc(std::size_t count, std::size_t element_size) {
+  if (!current) fault("mxCalloc outside a call");
+  if (standin::allocation_fails()) return nullptr;
+  std::size_t bytes = count * element_size;
+  void* block = std::calloc(bytes ? bytes : 1, 1);
+  if (current) current->blocks[block] = bytes;
+  return block;
+}
+
+void* mxRealloc(void* block, std::size_t size) {
+  if (block && (!current || !current->blocks.count(block))) {
+    fault("mxRealloc of a block the host did not give");
+    return nullptr;
+  }
+  if (standin::allocation_fails()) return nullptr;
+  void* grown = std::realloc(block, size ? size : 1);
+  if (current && grown) {
+    current->blocks.erase(block);
+    current->blocks[grown] = size;
+  }
+  return grown;
+}
+
+void mxFree(void* block) {
+  if (!block) return;
+  if (!current || !current->blocks.erase(block)) {
+    fault("mxFree of a block the host did not give");
+    return;
+  }
+  std::free(block);
+}
+
+void mexErrMsgTxt(const char* message) {
+  if (!current) return;
+  ++current->result->error_count;
+  current->result->error = message;
+  throw standin::ErrorRaised{};
+}
+
+void mexWarnMsgTxt(const char* message) {
+  if (current) current->result->warnings.emplace_back(message);
+}
+
+int mexPrintf(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list copy;
+  va_copy(copy, args);
+  int n = std::vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  std::string text(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
+  if (n > 0) std::vsnprintf(&text[0], text.size() + 1, format, args);
+  va_end(args);
+  if (current) current->result->text += text;
+  return n;
+}
+
+void mexAddFlops(int count) {
+  if (current) current->result->flops.push_back(count);
+}
+
+}  // extern "C"

@@ -1,0 +1,72 @@
+// C++ API of the stand-in host: build host arrays, call a mexFunction the way a MEX host
+// does, and inspect what the call left behind (outputs, text, warnings, error, flop calls,
+// host memory it did not release, and any misuse of the host interface).
+#ifndef VORLA_STANDIN_H
+#define VORLA_STANDIN_H
+
+#include "mex.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace standin {
+
+using MexFunction = void (*)(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]);
+
+struct ArrayDeleter {
+  void operator()(mxArray* array) const { mxDestroyArray(array); }
+};
+using ArrayPtr = std::unique_ptr<mxArray, ArrayDeleter>;
+
+// A real array of any numeric or logical class; values are given in column order and
+// converted to the class's element type.
+ArrayPtr make_array(mxClassID class_id, const std::vector<mwSize>& dims,
+                    const std::vector<double>& values = {});
+// A complex double array: real and imaginary parts in column order.
+ArrayPtr make_complex(const std::vector<mwSize>& dims, const std::vector<double>& real,
+                      const std::vector<double>& imag);
+// A real double matrix given row by row, as one writes it: {{1, 2}, {3, 4}}.
+ArrayPtr make_matrix(const std::vector<std::vector<double>>& rows);
+// A rows x cols real double matrix from column-order values.
+ArrayPtr make_double(mwSize rows, mwSize cols, const std::vector<double>& values = {});
+ArrayPtr make_scalar(double value);
+// Arrays of the classes that vorla refuses.
+ArrayPtr make_char(const std::string& text);
+ArrayPtr make_cell(mwSize rows, mwSize cols);
+ArrayPtr make_struct();
+ArrayPtr make_function_handle();
+ArrayPtr make_sparse(mwSize rows, mwSize cols, const std::vector<double>& values = {});
+
+// Dimensions and column-order real values of a double array.
+std::vector<mwSize> dims_of(const mxArray* array);
+std::vector<double> values_of(const mxArray* array);
+
+struct CallOptions {
+  // When positive, the n-th host allocation of the call (mxCalloc, mxRealloc or
+  // mxCreateNumericArray, counted from 1) gives nothing.
+  long fail_allocation = 0;
+};
+
+struct CallResult {
+  std::vector<ArrayPtr> outputs;      // one per requested output; null where none was set
+  std::string text;                   // everything printed with mexPrintf
+  std::vector<std::string> warnings;  // each mexWarnMsgTxt text
+  std::optional<std::string> error;   // the mexErrMsgTxt message that ended the call
+  int error_count = 0;                // error raises seen (the first one ends the call)
+  std::vector<int> flops;             // each mexAddFlops value, in order
+  long allocations = 0;               // host allocations attempted by the call
+  long blocks_reclaimed = 0;          // host blocks still held when the call ended
+  long arrays_reclaimed = 0;          // created arrays not handed back as outputs
+  std::vector<std::string> faults;    // misuse of the host interface; empty for a sound call
+
+  const mxArray* output(std::size_t k) const { return outputs.at(k).get(); }
+};
+
+CallResult call(MexFunction function, int nlhs, const std::vector<const mxArray*>& inputs,
+                CallOptions options = {});
+
+}  // namespace standin
+
+#endif
