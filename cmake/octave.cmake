@@ -42,6 +42,4 @@ function(vorla_add_octave_mex name)
 endfunction()
 
 vorla_add_octave_mex(vorla_fit ${VORLA_FIT_SOURCES} fit/mex_function.cpp)
-if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/eval/mex_function.cpp)
-  vorla_add_octave_mex(vorla_eval ${VORLA_EVAL_SOURCES} eval/mex_function.cpp)
-endif()
+vorla_add_octave_mex(vorla_eval ${VORLA_EVAL_SOURCES} eval/mex_function.cpp)

@@ -1,0 +1,134 @@
+#include "classify.h"
+
+#include "host.h"
+#include "node.h"
+
+#include <memory>
+#include <new>
+#include <vector>
+
+namespace vorla {
+namespace {
+
+constexpr std::int32_t no_winner = -1;
+
+bool run(std::int32_t template_count, double* const* template_rows, const double* node_labels, double vigilance,
+         std::int32_t ct_option, std::int32_t pattern_count, double* const* patterns, std::int32_t unknown_label,
+         double*& predictions, std::int32_t oflag) {
+  const std::int32_t M = model.feature_count;
+  const double Tu = model.D / (model.alpha + 2 * model.D);
+
+  std::vector<std::unique_ptr<Node>> nodes(static_cast<std::size_t>(template_count));
+  for (std::int32_t i = 0; i < template_count; ++i) {
+    const std::int32_t label = static_cast<std::int32_t>(node_labels[i]);
+    nodes[i] = std::make_unique<Node>(template_rows[i], label, 1);
+    nodes[i]->active = 0;
+  }
+
+  std::uint32_t flop_total = 2 * static_cast<std::uint32_t>(M) + 5;
+  std::uint32_t comparison_total = 0;
+  const std::uint32_t match_flops = 2 * static_cast<std::uint32_t>(M) + 2;
+  const std::uint32_t match_comparisons = 2 * static_cast<std::uint32_t>(M);
+
+  auto* block = static_cast<double*>(host::allocate(pattern_count, sizeof(double)));
+  if (!block) return false;
+  const std::int32_t start_seconds = host::run_clock_seconds();
+  std::int32_t activated_count = 0;
+  std::int32_t unclassified_count = 0;
+  if (oflag >= 2) mexPrintf("\nList presentation of %d patterns:\n", pattern_count);
+
+  for (std::int32_t j = 1; j <= pattern_count; ++j) {
+    const double* x = patterns[j - 1];
+    std::int32_t winner = no_winner;
+    double best_cfv = 0.0;
+    std::uint32_t pattern_flops = 0;
+    std::uint32_t pattern_comparisons = 0;
+    if (oflag >= 3) mexPrintf("   Pattern #%d is being presented\n", j);
+
+    for (std::int32_t i = 0; i < template_count; ++i) {
+      Node& n = *nodes[i];
+      n.compute_match(x);
+      pattern_flops += match_flops;
+      pattern_comparisons += match_comparisons;
+      const double rho = vigilance;
+      // No tolerance here; NaN fails both tests.
+      if (!(n.mfv >= rho)) {
+        if (oflag >= 3) mexPrintf("      Node #%d fails VT (MFV=%f < rho=%f)\n", i + 1, n.mfv, rho);
+        continue;
+      }
+      n.cfv = n.match_numerator / n.choice_denominator;
+      pattern_flops += 1;
+      pattern_comparisons += 1;
+      if (ct_option == 1 && !(n.cfv >= Tu)) {
+        if (oflag >= 3) mexPrintf("      Node #%d fails CT (CFV=%f < Tu=%f)\n", i + 1, n.cfv, Tu);
+        continue;
+      }
+      if (oflag >= 3) mexPrintf("      Node #%d is candidate (CFV=%f)\n", i + 1, n.cfv);
+      if (ct_option == 1) pattern_comparisons += 1;
+      if (winner == no_winner) {
+        winner = i;
+        best_cfv = n.cfv;
+      } else {
+        pattern_comparisons += 1;
+        if (best_cfv < n.cfv) {
+          winner = i;
+          best_cfv = n.cfv;
+        }
+      }
+    }
+
+    if (winner == no_winner) {
+      block[j - 1] = unknown_label;
+      ++unclassified_count;
+      if (oflag >= 2) mexPrintf("   Pattern #%d could not be classified\n", j);
+    } else {
+      Node& w = *nodes[winner];
+      block[j - 1] = w.label;
+      if (!w.active) {
+        w.active = 1;
+        ++activated_count;
+      }
+      if (oflag >= 2)
+        mexPrintf("   Pattern #%d selected by node #%d and classified as '%d'\n", j, winner + 1, w.label);
+    }
+    host::add_flops(pattern_comparisons + pattern_flops);
+    comparison_total += pattern_comparisons;
+    flop_total += pattern_flops;
+  }
+
+  const std::int32_t inactive_count = template_count - activated_count;
+  const std::int32_t elapsed_seconds = host::run_clock_seconds() - start_seconds;
+  if (oflag >= 1) {
+    mexPrintf("\nFAM performance phase summary\n");
+    mexPrintf(inactive_count == 1 ? "%d inactive node detected " : "%d inactive nodes detected ", inactive_count);
+    // With no templates there is nothing to be inactive.
+    mexPrintf("(%f%%)\n", template_count == 0 ? 0.0 : inactive_count * 100.0 / template_count);
+    if (unclassified_count != 0) {
+      mexPrintf("unable to classify %d patterns ", unclassified_count);
+      mexPrintf("(%f%%)\n", unclassified_count * 100.0 / pattern_count);
+    }
+    mexPrintf("%lu FLOPs and %lu comparisons in %d seconds\n\n", static_cast<unsigned long>(flop_total),
+              static_cast<unsigned long>(comparison_total), elapsed_seconds);
+  }
+  predictions = block;
+  return true;
+}
+
+}  // namespace
+
+bool classify(const std::int32_t& template_count, const std::int32_t& feature_count, double* const* template_rows,
+              const double* node_labels, const double& D, const double& vigilance, const double& alpha,
+              const std::int32_t& ct_option, const std::int32_t& pattern_count, double* const* patterns,
+              const std::int32_t& unknown_label, double*& predictions, std::int32_t oflag) {
+  model.feature_count = feature_count;
+  model.D = D;
+  model.alpha = alpha;
+  try {
+    return run(template_count, template_rows, node_labels, vigilance, ct_option, pattern_count, patterns,
+               unknown_label, predictions, oflag);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+}  // namespace vorla

@@ -1,0 +1,144 @@
+#include "vorla_eval.h"
+
+#include "args.h"
+#include "classify.h"
+#include "marshal.h"
+
+#include <cstdint>
+#include <limits>
+
+namespace vorla {
+namespace {
+
+enum Input {
+  IN_TEMPLATES,
+  IN_NLABELS,
+  IN_D,
+  IN_VIGILANCE,
+  IN_ALPHA,
+  IN_CT_OPTION,
+  IN_PATTERNS,
+  IN_UNKNOWN_LABEL,
+  IN_OFLAG,
+  INPUT_COUNT
+};
+enum Output { OUT_PREDICTIONS, OUTPUT_COUNT };
+
+struct EvalArguments {
+  std::int32_t template_count = 0;
+  std::int32_t feature_count = 0;
+  std::int32_t template_column_count = 0;
+  std::int32_t pattern_count = 0;
+  double D = 0.0;
+  double vigilance = 0.0;
+  double alpha = 0.0;
+  std::int32_t ct_option = 0;
+  std::int32_t unknown_label = 0;
+  std::int32_t oflag = 0;
+};
+
+Argument input(const mxArray* prhs[], Input which) {
+  static const char* const names[] = {"Templates", "NLabels",  "D",        "vigilance",    "alpha",
+                                      "ct_option", "Patterns", "unknown_label", "oflag"};
+  return {prhs[which], which + 1, names[which]};
+}
+
+constexpr std::int64_t max_count = std::numeric_limits<std::int32_t>::max();
+
+bool check_arguments(int nlhs, int nrhs, const mxArray* prhs[], EvalArguments& a, MessageBuffer& m) {
+  if (nrhs != INPUT_COUNT) return m.fail("%s: %d input arguments required.", static_cast<int>(INPUT_COUNT));
+
+  const Argument templates = input(prhs, IN_TEMPLATES);
+  if (refuse_class(templates, m)) return true;
+  host::Shape shape = host::shape_of(templates.array);
+  if (shape.dimension_count != 2)
+    return m.fail("%s: 1st input argument (Templates) must be  a two dimensional array (matrix).");
+  if (shape.rows > max_count || shape.cols > max_count)
+    return m.fail("%s: 1st input argument (Templates) must have at most 2147483647 rows and 2147483647 columns.");
+  a.template_count = static_cast<std::int32_t>(shape.rows);
+  a.template_column_count = static_cast<std::int32_t>(shape.cols);
+  a.feature_count = a.template_column_count / 2;
+  // An odd last column is never read, so it is not screened either.
+  if (!all_finite(templates.array, shape.rows * 2 * a.feature_count))
+    return m.fail("%s: 1st input argument (Templates) must not contain NaN or Inf values.");
+
+  const Argument nlabels = input(prhs, IN_NLABELS);
+  if (refuse_class(nlabels, m)) return true;
+  shape = host::shape_of(nlabels.array);
+  if (shape.dimension_count != 2) return m.fail("%s: 2nd input argument (NLabels) must a vector.");
+  const std::int64_t k = a.template_count;
+  if (!((shape.rows == k && shape.cols == 1) || (shape.rows == 1 && shape.cols == k)))
+    return m.fail("%s: 2nd input argument (NLabels) must be of type  %dx1 or 1x%d.", a.template_count,
+                  a.template_count);
+  if (!all_truncate_to_int32(nlabels.array, k))
+    return m.fail("%s: 2nd input argument (NLabels) must hold finite labels in the 32-bit integer range.");
+
+  double value = 0.0;
+  if (read_scalar(input(prhs, IN_D), m, a.D)) return true;
+  if (!(a.D >= 0)) return m.fail("%s: 3rd input argument (D) must be non-negative.");
+
+  if (read_scalar(input(prhs, IN_VIGILANCE), m, a.vigilance)) return true;
+  if (!(a.vigilance >= 0) || a.vigilance > 1) return m.fail("%s: 4th input argument (vigilance) must be in [0.0, 1.0].");
+
+  if (read_scalar(input(prhs, IN_ALPHA), m, a.alpha)) return true;
+  if (!(a.alpha >= 0)) return m.fail("%s: 5th input argument (alpha) must be non-negative.");
+
+  if (read_scalar(input(prhs, IN_CT_OPTION), m, value)) return true;
+  if (!truncate_to_int32(value, a.ct_option) || (a.ct_option != 0 && a.ct_option != 1))
+    return m.fail("%s: 6th input argument (ct_option) must be either 0 or 1.");
+
+  const Argument patterns = input(prhs, IN_PATTERNS);
+  if (refuse_class(patterns, m)) return true;
+  shape = host::shape_of(patterns.array);
+  if (shape.dimension_count != 2)
+    return m.fail("%s: 7th input argument (Patterns) must be  a two dimensional array (matrix).");
+  if (shape.rows > max_count || shape.cols > max_count / 2)
+    return m.fail("%s: 7th input argument (Patterns) must have at most 2147483647 rows and 1073741823 columns.");
+  a.pattern_count = static_cast<std::int32_t>(shape.rows);
+  if (shape.cols != a.feature_count)
+    return m.fail("%s: 7th input argument (Patterns) must be of type  %dx%d.", a.pattern_count, a.feature_count);
+
+  if (read_scalar(input(prhs, IN_UNKNOWN_LABEL), m, value)) return true;
+  if (!truncate_to_int32(value, a.unknown_label))
+    return m.fail("%s: 8th input argument (unknown_label) must be a finite value in the 32-bit integer range.");
+
+  if (read_scalar(input(prhs, IN_OFLAG), m, value,
+                  {"%s: 9th input argument (oflag) must be scalar.", "%s: 9th input argument must be scalar."}))
+    return true;
+  if (!truncate_to_int32(value, a.oflag) || a.oflag < 0 || a.oflag > 3)
+    return m.fail("%s: 9th input argument (oflag) must be 0,1,2 or 3.");
+
+  if (nlhs != OUTPUT_COUNT) return m.fail("%s: %d output argument required.", static_cast<int>(OUTPUT_COUNT));
+  return false;
+}
+
+bool evaluate(mxArray* plhs[], const mxArray* prhs[], EvalArguments& a) {
+  double** template_rows = mxArray2D_to_cArray2D(a.template_count, a.template_column_count, prhs[IN_TEMPLATES]);
+  if (!template_rows) return false;
+  double* node_labels = mxArray1D_to_cArray1D(a.template_count, prhs[IN_NLABELS]);
+  if (!node_labels) return false;
+  double** patterns = mxArray2D_to_cArray2D(a.pattern_count, a.feature_count, prhs[IN_PATTERNS]);
+  if (!patterns) return false;
+
+  double* predictions = nullptr;
+  if (!classify(a.template_count, a.feature_count, template_rows, node_labels, a.D, a.vigilance, a.alpha,
+                a.ct_option, a.pattern_count, patterns, a.unknown_label, predictions, a.oflag))
+    return false;
+  plhs[OUT_PREDICTIONS] = cArray1D_to_mxArray1D(a.pattern_count, predictions);
+  return plhs[OUT_PREDICTIONS] != nullptr;
+}
+
+}  // namespace
+
+void vorla_eval(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
+  MessageBuffer messages("VORLA_EVAL");
+  EvalArguments arguments;
+  if (check_arguments(nlhs, nrhs, prhs, arguments, messages)) {
+    mexErrMsgTxt(messages.text());
+    return;
+  }
+  messages.fail("%s: Not enough memory available; unable to run!");
+  if (!evaluate(plhs, prhs, arguments)) mexErrMsgTxt(messages.text());
+}
+
+}  // namespace vorla
