@@ -33,6 +33,21 @@ struct CallState {
 
 CallState* current = nullptr;
 
+// Free-store accounting of the called code. Host operations raise host_depth, so that
+// what the host allocates for itself is neither counted nor made to fail.
+int host_depth = 0;
+bool counting_free_store = false;
+long free_store_fail_at = 0;
+long default_free_store_fail_at = 0;
+long free_store_count = 0;
+FreeStoreTotals totals;
+std::set<void*>* free_store_live = nullptr;
+
+struct InHost {
+  InHost() { ++host_depth; }
+  ~InHost() { --host_depth; }
+};
+
 void fault(const std::string& what) {
   if (current) current->result->faults.push_back(what);
 }
@@ -196,6 +211,12 @@ CallResult call(MexFunction function, int nlhs, const std::vector<const mxArray*
   std::vector<mxArray*> plhs(output_slots, nullptr);
 
   current = &state;
+  std::set<void*> live;
+  free_store_live = &live;
+  free_store_count = 0;
+  free_store_fail_at = options.fail_free_store_allocation ? options.fail_free_store_allocation
+                                                          : default_free_store_fail_at;
+  counting_free_store = true;
   try {
     function(nlhs, plhs.data(), static_cast<int>(inputs.size()),
              const_cast<const mxArray**>(inputs.data()));
@@ -203,7 +224,12 @@ CallResult call(MexFunction function, int nlhs, const std::vector<const mxArray*
   } catch (...) {
     fault("an exception escaped mexFunction (a real host aborts)");
   }
-  current = nullptr;
+  counting_free_store = false;
+  free_store_live = nullptr;
+  result.free_store_allocations = free_store_count;
+  result.free_store_live = static_cast<long>(live.size());
+  totals.allocations += result.free_store_allocations;
+  totals.live += result.free_store_live;
 
   for (int k = 0; k < output_slots; ++k) {
     mxArray* out = plhs[k];
@@ -222,8 +248,8 @@ CallResult call(MexFunction function, int nlhs, const std::vector<const mxArray*
       mxDestroyArray(out);
     }
   }
-  for (mxArray* a : state.created) mxDestroyArray(a);
   result.arrays_reclaimed = static_cast<long>(state.created.size());
+  for (mxArray* a : std::set<mxArray*>(state.created)) mxDestroyArray(a);
   for (auto& block : state.blocks) std::free(block.first);
   result.blocks_reclaimed = static_cast<long>(state.blocks.size());
 
@@ -232,12 +258,47 @@ CallResult call(MexFunction function, int nlhs, const std::vector<const mxArray*
     if (a->real != before[k].real || a->imag != before[k].imag || a->dims != before[k].dims)
       fault("input " + std::to_string(k + 1) + " was modified");
   }
+  current = nullptr;
   return result;
 }
 
+void set_default_free_store_failure(long fail_at) { default_free_store_fail_at = fail_at; }
+FreeStoreTotals free_store_totals() { return totals; }
+void reset_free_store_totals() { totals = {}; }
+
 }  // namespace standin
 
+void* operator new(std::size_t size) {
+  using namespace standin;
+  bool counted = counting_free_store && host_depth == 0;
+  if (counted && ++free_store_count == free_store_fail_at) throw std::bad_alloc();
+  void* p = std::malloc(size ? size : 1);
+  if (!p) throw std::bad_alloc();
+  if (counted) {
+    InHost bookkeeping;
+    free_store_live->insert(p);
+  }
+  return p;
+}
+
+void* operator new[](std::size_t size) { return operator new(size); }
+
+void operator delete(void* p) noexcept {
+  using namespace standin;
+  if (!p) return;
+  if (free_store_live && host_depth == 0) {
+    InHost bookkeeping;
+    free_store_live->erase(p);
+  }
+  std::free(p);
+}
+
+void operator delete[](void* p) noexcept { operator delete(p); }
+void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
+void operator delete[](void* p, std::size_t) noexcept { operator delete(p); }
+
 using standin::current;
+using standin::InHost;
 using standin::fault;
 
 extern "C" {
@@ -247,6 +308,7 @@ mwSize mxGetNumberOfDimensions(const mxArray* array) { return array->dims.size()
 const mwSize* mxGetDimensions(const mxArray* array) { return array->dims.data(); }
 
 double mxGetScalar(const mxArray* array) {
+  InHost in_host;
   if (!standin::is_numeric_or_logical(array->class_id) || array->sparse)
     fault("mxGetScalar of a non-numeric array");
   else if (array->real.empty())
@@ -257,11 +319,13 @@ double mxGetScalar(const mxArray* array) {
 }
 
 double* mxGetPr(const mxArray* array) {
+  InHost in_host;
   if (array->class_id != mxDOUBLE_CLASS || array->sparse) fault("mxGetPr of an array that does not hold doubles");
   return reinterpret_cast<double*>(const_cast<unsigned char*>(array->real.data()));
 }
 
 void* mxGetData(const mxArray* array) {
+  InHost in_host;
   if (!standin::is_numeric_or_logical(array->class_id) || array->sparse) fault("mxGetData of a non-numeric array");
   return const_cast<unsigned char*>(array->real.data());
 }
@@ -272,6 +336,7 @@ bool mxIsSparse(const mxArray* array) { return array->sparse; }
 
 mxArray* mxCreateNumericArray(mwSize ndim, const mwSize* dims, mxClassID class_id,
                               mxComplexity complexity) {
+  InHost in_host;
   if (standin::allocation_fails()) return nullptr;
   std::vector<mwSize> d(dims, dims + ndim);
   mxArray* a = standin::make_array(class_id, d).release();
@@ -284,11 +349,13 @@ mxArray* mxCreateNumericArray(mwSize ndim, const mwSize* dims, mxClassID class_i
 }
 
 void mxDestroyArray(mxArray* array) {
+  InHost in_host;
   if (current) current->created.erase(array);
   delete array;
 }
 
 void* mxCalloc(std::size_t count, std::size_t element_size) {
+  InHost in_host;
   if (!current) fault("mxCalloc outside a call");
   if (standin::allocation_fails()) return nullptr;
   std::size_t bytes = count * element_size;
@@ -298,6 +365,7 @@ void* mxCalloc(std::size_t count, std::size_t element_size) {
 }
 
 void* mxRealloc(void* block, std::size_t size) {
+  InHost in_host;
   if (block && (!current || !current->blocks.count(block))) {
     fault("mxRealloc of a block the host did not give");
     return nullptr;
@@ -312,6 +380,7 @@ void* mxRealloc(void* block, std::size_t size) {
 }
 
 void mxFree(void* block) {
+  InHost in_host;
   if (!block) return;
   if (!current || !current->blocks.erase(block)) {
     fault("mxFree of a block the host did not give");
@@ -321,6 +390,7 @@ void mxFree(void* block) {
 }
 
 void mexErrMsgTxt(const char* message) {
+  InHost in_host;
   if (!current) return;
   ++current->result->error_count;
   current->result->error = message;
@@ -328,10 +398,12 @@ void mexErrMsgTxt(const char* message) {
 }
 
 void mexWarnMsgTxt(const char* message) {
+  InHost in_host;
   if (current) current->result->warnings.emplace_back(message);
 }
 
 int mexPrintf(const char* format, ...) {
+  InHost in_host;
   va_list args;
   va_start(args, format);
   va_list copy;
@@ -346,6 +418,7 @@ int mexPrintf(const char* format, ...) {
 }
 
 void mexAddFlops(int count) {
+  InHost in_host;
   if (current) current->result->flops.push_back(count);
 }
 

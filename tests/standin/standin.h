@@ -47,6 +47,9 @@ struct CallOptions {
   // When positive, the n-th host allocation of the call (mxCalloc, mxRealloc or
   // mxCreateNumericArray, counted from 1) gives nothing.
   long fail_allocation = 0;
+  // When positive, the n-th free-store allocation (operator new) made by the called code
+  // itself, outside host operations, throws std::bad_alloc.
+  long fail_free_store_allocation = 0;
 };
 
 struct CallResult {
@@ -59,6 +62,8 @@ struct CallResult {
   long allocations = 0;               // host allocations attempted by the call
   long blocks_reclaimed = 0;          // host blocks still held when the call ended
   long arrays_reclaimed = 0;          // created arrays not handed back as outputs
+  long free_store_allocations = 0;    // operator new calls of the called code
+  long free_store_live = 0;           // of those, the ones not released when the call ended
   std::vector<std::string> faults;    // misuse of the host interface; empty for a sound call
 
   const mxArray* output(std::size_t k) const { return outputs.at(k).get(); }
@@ -66,6 +71,17 @@ struct CallResult {
 
 CallResult call(MexFunction function, int nlhs, const std::vector<const mxArray*>& inputs,
                 CallOptions options = {});
+
+// Calls made without their own fail_free_store_allocation use this one (0: none).
+void set_default_free_store_failure(long fail_at);
+
+// Free-store counts of the calls made since the last reset, added up.
+struct FreeStoreTotals {
+  long allocations = 0;
+  long live = 0;
+};
+FreeStoreTotals free_store_totals();
+void reset_free_store_totals();
 
 }  // namespace standin
 

@@ -1,1 +1,1 @@
-#include <gtest/gtest.h>
+#include "test_support.h"

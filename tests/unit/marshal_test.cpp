@@ -1,1 +1,179 @@
+#include "marshal.h"
+#include "standin.h"
+
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
+
+using namespace vorla;
+using standin::make_array;
+using standin::make_double;
+
+namespace {
+
+// Runs body inside a host call, where host memory can be had.
+std::function<void(mxArray**)> body;
+void body_entry(int, mxArray* plhs[], int, const mxArray*[]) { body(plhs); }
+standin::CallResult in_call(std::function<void(mxArray**)> f, int nlhs = 0, standin::CallOptions options = {}) {
+  body = std::move(f);
+  return standin::call(body_entry, nlhs, {}, options);
+}
+
+TEST(Marshal, VectorsOfEitherOrientationGiveTheSameBlock) {
+  auto row = make_double(1, 3, {4, 5, 6});
+  auto col = make_double(3, 1, {4, 5, 6});
+  auto one = make_double(1, 1, {9});
+  auto r = in_call([&](mxArray**) {
+    for (const mxArray* a : {row.get(), col.get()}) {
+      std::int32_t n = -1;
+      double* v = mxArray1D_to_cArray1D(n, a);
+      ASSERT_EQ(n, 3);
+      EXPECT_EQ(std::vector<double>(v, v + 3), (std::vector<double>{4, 5, 6}));
+    }
+    std::int32_t n = -1;
+    double* v = mxArray1D_to_cArray1D(n, one.get());
+    ASSERT_EQ(n, 1);
+    EXPECT_EQ(v[0], 9);
+  });
+  EXPECT_TRUE(r.warnings.empty());
+  EXPECT_TRUE(r.faults.empty());
+}
+
+TEST(Marshal, VectorConverterRefusesMatricesAndHigherDimensions) {
+  auto matrix = make_double(2, 3);
+  auto cube = make_array(mxDOUBLE_CLASS, {1, 1, 2});
+  std::int32_t n1 = -1, n2 = -1;
+  double *v1 = nullptr, *v2 = nullptr;
+  auto r = in_call([&](mxArray**) {
+    v1 = mxArray1D_to_cArray1D(n1, matrix.get());
+    v2 = mxArray1D_to_cArray1D(n2, cube.get());
+  });
+  EXPECT_EQ(v1, nullptr);
+  EXPECT_EQ(v2, nullptr);
+  EXPECT_EQ(n1, 0);
+  EXPECT_EQ(n2, 0);
+  EXPECT_EQ(r.warnings, (std::vector<std::string>{"mxArray1D_to_cArray1D: mxArray argument passed was not appropriate!",
+                                                  "mxArray1D_to_cArray1D: Argument passed was not appropriate!"}));
+}
+
+TEST(Marshal, MatricesTurnIntoRowsAndBack) {
+  auto host = make_double(2, 3, {1, 2, 3, 4, 5, 6});
+  auto r = in_call(
+      [&](mxArray** plhs) {
+        std::int32_t rows = 0, cols = 0;
+        double** m = mxArray2D_to_cArray2D(rows, cols, host.get());
+        ASSERT_EQ(rows, 2);
+        ASSERT_EQ(cols, 3);
+        EXPECT_EQ(std::vector<double>(m[0], m[0] + 3), (std::vector<double>{1, 3, 5}));
+        EXPECT_EQ(std::vector<double>(m[1], m[1] + 3), (std::vector<double>{2, 4, 6}));
+        plhs[0] = cArray2D_to_mxArray2D(rows, cols, m);
+      },
+      1);
+  ASSERT_TRUE(r.faults.empty()) << r.faults.front();
+  EXPECT_EQ(standin::dims_of(r.output(0)), (std::vector<mwSize>{2, 3}));
+  EXPECT_EQ(standin::values_of(r.output(0)), (std::vector<double>{1, 2, 3, 4, 5, 6}));
+  EXPECT_EQ(r.blocks_reclaimed, 0) << "the builder releases the rows and the pointer array";
+}
+
+TEST(Marshal, MatrixConverterRefusesThreeDimensions) {
+  auto cube = make_array(mxDOUBLE_CLASS, {2, 2, 2});
+  std::int32_t rows = -1, cols = -1;
+  double** m = reinterpret_cast<double**>(1);
+  auto r = in_call([&](mxArray**) { m = mxArray2D_to_cArray2D(rows, cols, cube.get()); });
+  EXPECT_EQ(m, nullptr);
+  EXPECT_EQ(rows, 0);
+  EXPECT_EQ(cols, 0);
+  EXPECT_EQ(r.warnings, std::vector<std::string>{"mxArray2D_to_cArray2D: mxArray argument passed was not appropriate!"});
+}
+
+TEST(Marshal, VectorBuilderAlwaysMakesAColumn) {
+  auto row = make_double(1, 4, {1, 2, 3, 4});
+  auto r = in_call(
+      [&](mxArray** plhs) {
+        std::int32_t n = 0;
+        plhs[0] = cArray1D_to_mxArray1D(n, mxArray1D_to_cArray1D(n, row.get()));
+      },
+      1);
+  EXPECT_EQ(standin::dims_of(r.output(0)), (std::vector<mwSize>{4, 1}));
+  EXPECT_EQ(standin::values_of(r.output(0)), (std::vector<double>{1, 2, 3, 4}));
+  EXPECT_EQ(r.blocks_reclaimed, 0);
+}
+
+TEST(Marshal, OtherNumericClassesAndComplexArraysReadAsTheirRealValues) {
+  auto ints = make_array(mxINT32_CLASS, {2, 1}, {-3, 2147483647});
+  auto singles = make_array(mxSINGLE_CLASS, {1, 2}, {0.1, 2.5});
+  auto bools = make_array(mxLOGICAL_CLASS, {1, 3}, {1, 0, 1});
+  auto big = make_array(mxUINT64_CLASS, {1, 1}, {9223372036854775808.0});
+  auto complex = standin::make_complex({2, 1}, {0.5, -1}, {7, 8});
+  in_call([&](mxArray**) {
+    std::int32_t n = 0;
+    double* v = mxArray1D_to_cArray1D(n, ints.get());
+    EXPECT_EQ(std::vector<double>(v, v + n), (std::vector<double>{-3, 2147483647}));
+    v = mxArray1D_to_cArray1D(n, singles.get());
+    EXPECT_EQ(std::vector<double>(v, v + n), (std::vector<double>{static_cast<double>(0.1f), 2.5}));
+    v = mxArray1D_to_cArray1D(n, bools.get());
+    EXPECT_EQ(std::vector<double>(v, v + n), (std::vector<double>{1, 0, 1}));
+    v = mxArray1D_to_cArray1D(n, big.get());
+    EXPECT_EQ(v[0], 9223372036854775808.0);
+    v = mxArray1D_to_cArray1D(n, complex.get());
+    EXPECT_EQ(std::vector<double>(v, v + n), (std::vector<double>{0.5, -1}));
+  });
+}
+
+TEST(Marshal, FailedHostAllocationsGiveNoResultAndNoWarning) {
+  auto host = make_double(3, 2, {1, 2, 3, 4, 5, 6});
+  // Allocation 1 is the pointer array, 2 to 4 the rows.
+  for (long k = 1; k <= 4; ++k) {
+    std::int32_t rows = 0, cols = 0;
+    double** m = nullptr;
+    auto r = in_call([&](mxArray**) { m = mxArray2D_to_cArray2D(rows, cols, host.get()); }, 0, {k});
+    EXPECT_EQ(m, nullptr) << k;
+    EXPECT_EQ(rows, 3);
+    EXPECT_EQ(cols, 2);
+    EXPECT_TRUE(r.warnings.empty());
+    EXPECT_EQ(r.allocations, k) << "no request after the first one that fails";
+  }
+  std::int32_t n = 0;
+  double* v = reinterpret_cast<double*>(1);
+  in_call([&](mxArray**) { v = mxArray1D_to_cArray1D(n, host.get()); }, 0, {1});
+  EXPECT_EQ(v, nullptr);
+}
+
+TEST(Marshal, BuildersThatCannotCreateTheArrayKeepTheBlocks) {
+  // Allocation 1 is the block, 2 the array that cannot be had.
+  auto r = in_call([&](mxArray**) {
+    double* block = static_cast<double*>(mxCalloc(2, sizeof(double)));
+    EXPECT_EQ(cArray1D_to_mxArray1D(2, block), nullptr);
+    block[1] = 1;  // still the caller's
+  }, 0, {2});
+  EXPECT_TRUE(r.faults.empty());
+  EXPECT_EQ(r.blocks_reclaimed, 1);
+  // Allocations 1 and 2 are the row and the pointer array, 3 the array.
+  r = in_call([&](mxArray**) {
+    double* row = static_cast<double*>(mxCalloc(2, sizeof(double)));
+    double** rows = static_cast<double**>(mxCalloc(1, sizeof(double*)));
+    rows[0] = row;
+    EXPECT_EQ(cArray2D_to_mxArray2D(1, 2, rows), nullptr);
+    rows[0][0] = 1;
+  }, 0, {3});
+  EXPECT_TRUE(r.faults.empty());
+  EXPECT_EQ(r.blocks_reclaimed, 2);
+}
+
+TEST(Marshal, EmptyArraysConvertToEmptyResults) {
+  auto none = make_double(0, 3);
+  auto r = in_call(
+      [&](mxArray** plhs) {
+        std::int32_t rows = -1, cols = -1;
+        double** m = mxArray2D_to_cArray2D(rows, cols, none.get());
+        ASSERT_NE(m, nullptr);
+        EXPECT_EQ(rows, 0);
+        EXPECT_EQ(cols, 3);
+        plhs[0] = cArray2D_to_mxArray2D(rows, cols, m);
+      },
+      1);
+  EXPECT_EQ(standin::dims_of(r.output(0)), (std::vector<mwSize>{0, 3}));
+}
+
+}  // namespace

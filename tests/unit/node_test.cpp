@@ -1,1 +1,150 @@
+#include "node.h"
+
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+using vorla::model;
+using vorla::Node;
+
+namespace {
+
+void set_model(int feature_count, double D, double alpha) {
+  model.feature_count = feature_count;
+  model.D = D;
+  model.alpha = alpha;
+}
+
+TEST(Node, PointBoxMatchesItsOwnPatternFully) {
+  set_model(3, 3.0, 0.01);
+  const double x[] = {0.25, 0.5, 0.75};
+  Node n(x, 7);
+  EXPECT_EQ(n.label, 7);
+  EXPECT_EQ(n.active, 1);
+  EXPECT_EQ(n.choice_denominator, 3.01);
+  n.compute_match(x);
+  EXPECT_EQ(n.match_numerator, 3.0);
+  EXPECT_EQ(n.mfv, 1.0);
+  EXPECT_EQ(n.match_numerator / n.choice_denominator, 3.0 / 3.01);
+}
+
+TEST(Node, MatchMeasuresTheSmallestBoxHoldingBoxAndPattern) {
+  set_model(2, 2.0, 0.0);
+  const double row[] = {0.1, 0.2, 0.3, 0.4};
+  Node n(row, 1, 1);
+  const double inside[] = {0.2, 0.3};
+  n.compute_match(inside);
+  // Size of the box itself: 0.2 + 0.2.
+  EXPECT_EQ(n.match_numerator, 2.0 - ((0.3 - 0.1) + (0.4 - 0.2)));
+  const double outside[] = {0.9, 0.0};
+  n.compute_match(outside);
+  EXPECT_EQ(n.match_numerator, 2.0 - ((0.9 - 0.1) + (0.4 - 0.0)));
+  EXPECT_EQ(n.mfv, (2.0 - ((0.9 - 0.1) + (0.4 - 0.0))) / 2.0);
+}
+
+TEST(Node, MatchFallsBelowZeroForBoxesLargerThanD) {
+  set_model(1, 0.5, 0.0);
+  const double row[] = {0.0, 0.25};
+  Node n(row, 1, 1);
+  const double x[] = {1.0};
+  n.compute_match(x);
+  EXPECT_EQ(n.mfv, -1.0);
+}
+
+TEST(Node, TemplateRowWithLowerAboveUpperGivesANegativeExtent) {
+  set_model(2, 2.0, 0.5);
+  const double row[] = {0.5, 0.0, 0.25, 1.0};
+  Node n(row, 1, 1);
+  // Extents -0.25 and 1.0.
+  EXPECT_EQ(n.choice_denominator, (2.0 - (-0.25 + 1.0)) + 0.5);
+}
+
+TEST(Node, PatternOnAFaceChangesNothing) {
+  set_model(2, 2.0, 0.01);
+  const double row[] = {0.1, 0.2, 0.3, 0.4};
+  Node n(row, 1, 1);
+  const double before = n.choice_denominator;
+  const double face[] = {0.1, 0.4};
+  std::uint32_t flops = 99;
+  EXPECT_EQ(n.learn(face, 1.0, flops), 0);
+  EXPECT_EQ(n.learn(face, 0.5, flops), 0);
+  EXPECT_EQ(flops, 0u);
+  EXPECT_EQ(n.choice_denominator, before);
+}
+
+TEST(Node, FastLearningTakesThePatternValueExactly) {
+  set_model(3, 3.0, 0.01);
+  const double row[] = {0.1, 0.2, 0.3, 0.4, 0.5, 0.6};
+  Node n(row, 1, 1);
+  const double x[] = {0.05, 0.3, 0.9};  // below, inside, above
+  std::uint32_t flops = 0;
+  EXPECT_EQ(n.learn(x, 1.0, flops), 1);
+  EXPECT_EQ(flops, 2u * 3 + 2);
+  double lower[] = {n.lower[0], n.lower[1], n.lower[2]}, upper[] = {n.upper[0], n.upper[1], n.upper[2]};
+  EXPECT_EQ(std::vector<double>(lower, lower + 3), (std::vector<double>{0.05, 0.2, 0.3}));
+  EXPECT_EQ(std::vector<double>(upper, upper + 3), (std::vector<double>{0.4, 0.5, 0.9}));
+  EXPECT_EQ(n.choice_denominator, (3.0 - (((0.4 - 0.05) + (0.5 - 0.2)) + (0.9 - 0.3))) + 0.01);
+}
+
+TEST(Node, SlowLearningMovesHalfWay) {
+  set_model(1, 1.0, 0.001);
+  const double row[] = {0.25, 0.5};
+  Node n(row, 1, 1);
+  const double x[] = {1.0};
+  std::uint32_t flops = 0;
+  EXPECT_EQ(n.learn(x, 0.5, flops), 1);
+  EXPECT_EQ(n.upper[0], 0.75);
+  EXPECT_EQ(n.lower[0], 0.25);
+  EXPECT_EQ(flops, 4u + 2 + 2);
+  EXPECT_EQ(n.choice_denominator, (1.0 - 0.5) + 0.001);
+}
+
+TEST(Node, SlowLearningBlendsWithoutFusedMultiplyAdd) {
+  set_model(1, 1.0, 0.0);
+  const double row[] = {0.3, 0.3};
+  Node n(row, 1, 1);
+  const double x[] = {0.1};
+  const double rate = 0.3;
+  std::uint32_t flops = 0;
+  n.learn(x, rate, flops);
+  volatile double a = rate * 0.1, b = (1 - rate) * 0.3;
+  EXPECT_EQ(n.lower[0], a + b);
+  EXPECT_EQ(flops, 4u + 2 + 2);
+}
+
+TEST(Node, ExportGivesLowerThenUpper) {
+  set_model(2, 2.0, 0.01);
+  const double row[] = {0.1, 0.3, 0.5, 0.9};
+  Node n(row, 1, 1);
+  EXPECT_EQ(n.lower[0], 0.1);
+  EXPECT_EQ(n.lower[1], 0.3);
+  EXPECT_EQ(n.upper[0], 0.5);
+  EXPECT_EQ(n.upper[1], 0.9);
+  double out[4] = {};
+  n.export_row(out);
+  EXPECT_EQ(std::vector<double>(out, out + 4), (std::vector<double>{0.1, 0.3, 0.5, 0.9}));
+}
+
+TEST(Node, NoFeaturesMatchEverything) {
+  set_model(0, 1.0, 0.5);
+  Node n(nullptr, 1);
+  n.compute_match(nullptr);
+  EXPECT_EQ(n.mfv, 1.0);
+  std::uint32_t flops = 5;
+  EXPECT_EQ(n.learn(nullptr, 1.0, flops), 0);
+  EXPECT_EQ(flops, 0u);
+}
+
+TEST(Node, ZeroDMakesTheMatchNotANumberOrInfinite) {
+  set_model(1, 0.0, 0.5);
+  const double x[] = {0.5};
+  Node n(x, 1);
+  n.compute_match(x);
+  EXPECT_TRUE(std::isnan(n.mfv));
+  const double y[] = {0.75};
+  n.compute_match(y);
+  EXPECT_TRUE(std::isinf(n.mfv) && n.mfv < 0);
+}
+
+}  // namespace

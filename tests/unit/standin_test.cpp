@@ -1,1 +1,70 @@
+// The stand-in host itself: what the unit tests rely on it to notice.
+#include "standin.h"
+
 #include <gtest/gtest.h>
+
+namespace {
+
+void leaves_blocks(int, mxArray* plhs[], int, const mxArray*[]) {
+  mxCalloc(3, 8);
+  void* p = mxCalloc(1, 8);
+  p = mxRealloc(p, 64);
+  mxFree(mxCalloc(2, 8));
+  plhs[0] = mxCreateNumericArray(2, std::vector<mwSize>{1, 1}.data(), mxDOUBLE_CLASS, mxREAL);
+  mxCreateNumericArray(2, std::vector<mwSize>{2, 2}.data(), mxDOUBLE_CLASS, mxREAL);
+  mexPrintf("%d-%s", 4, "x");
+  mexPrintf("%lu\n", 4294967295ul);
+  mexAddFlops(7);
+  mexWarnMsgTxt("careful");
+}
+
+void raises_then_goes_on(int, mxArray*[], int, const mxArray*[]) {
+  mexErrMsgTxt("first");
+  mexErrMsgTxt("second");
+}
+
+void misuses(int, mxArray*[], int, const mxArray* prhs[]) {
+  int local = 0;
+  mxFree(&local);
+  mxGetScalar(prhs[0]);
+  mxGetPr(prhs[1]);
+  mxGetPr(prhs[2])[0] = 1;  // writes an input
+}
+
+void escapes(int, mxArray*[], int, const mxArray*[]) { throw std::bad_alloc(); }
+
+TEST(StandIn, RecordsTextFlopsWarningsAndReclaimsWhatACallLeaves) {
+  auto r = standin::call(leaves_blocks, 1, {});
+  EXPECT_EQ(r.text, "4-x4294967295\n");
+  EXPECT_EQ(r.flops, std::vector<int>{7});
+  EXPECT_EQ(r.warnings, std::vector<std::string>{"careful"});
+  EXPECT_EQ(r.blocks_reclaimed, 2);
+  EXPECT_EQ(r.arrays_reclaimed, 1);
+  EXPECT_EQ(r.allocations, 6);
+  EXPECT_TRUE(r.faults.empty());
+  ASSERT_NE(r.output(0), nullptr);
+}
+
+TEST(StandIn, AnErrorEndsTheCall) {
+  auto r = standin::call(raises_then_goes_on, 0, {});
+  EXPECT_EQ(r.error.value_or(""), "first");
+  EXPECT_EQ(r.error_count, 1);
+}
+
+TEST(StandIn, FailsTheChosenAllocation) {
+  auto r = standin::call(leaves_blocks, 1, {}, {5});
+  EXPECT_EQ(r.output(0), nullptr);
+  EXPECT_EQ(r.arrays_reclaimed, 1);
+}
+
+TEST(StandIn, NoticesMisuseOfTheHost) {
+  auto empty = standin::make_double(1, 0);
+  auto text = standin::make_char("a");
+  auto one = standin::make_scalar(0);
+  auto r = standin::call(misuses, 0, {empty.get(), text.get(), one.get()});
+  EXPECT_EQ(r.faults.size(), 4u) << ::testing::PrintToString(r.faults);
+  auto escaped = standin::call(escapes, 0, {});
+  EXPECT_EQ(escaped.faults.size(), 1u);
+}
+
+}  // namespace
