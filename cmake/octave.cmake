@@ -24,7 +24,6 @@ foreach(flag IN LISTS octave_incflags)
 endforeach()
 find_library(OCTINTERP_LIBRARY octinterp PATHS ${octave_libdir} NO_DEFAULT_PATH REQUIRED)
 find_library(OCTAVE_LIBRARY octave PATHS ${octave_libdir} NO_DEFAULT_PATH REQUIRED)
-set(VORLA_OCTAVE_FOUND ON PARENT_SCOPE)
 set(VORLA_OCTAVE_FOUND ON)
 
 function(vorla_add_octave_mex name)
