@@ -92,7 +92,8 @@ TEST(Marshal, VectorBuilderAlwaysMakesAColumn) {
   auto r = in_call(
       [&](mxArray** plhs) {
         std::int32_t n = 0;
-        plhs[0] = cArray1D_to_mxArray1D(n, mxArray1D_to_cArray1D(n, row.get()));
+        double* block = mxArray1D_to_cArray1D(n, row.get());
+        plhs[0] = cArray1D_to_mxArray1D(n, block);
       },
       1);
   EXPECT_EQ(standin::dims_of(r.output(0)), (std::vector<mwSize>{4, 1}));
