@@ -35,9 +35,13 @@ function(vorla_add_octave_mex name)
   target_include_directories(${name} SYSTEM PRIVATE ${octave_include_dirs})
   target_compile_definitions(${name} PRIVATE VORLA_HOST_OCTAVE)
   target_link_libraries(${name} PRIVATE ${OCTINTERP_LIBRARY} ${OCTAVE_LIBRARY})
-  # Only mexFunction is exported; a host function that Octave lacks fails at link time.
-  target_link_options(${name} PRIVATE -Wl,--no-undefined -Wl,-Bsymbolic
-    -Wl,--version-script=${CMAKE_CURRENT_SOURCE_DIR}/common/exports.map)
+  if(WIN32)
+    target_sources(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/common/version.rc)
+  elseif(NOT APPLE)
+    # Only mexFunction is exported; a host function that Octave lacks fails at link time.
+    target_link_options(${name} PRIVATE -Wl,--no-undefined -Wl,-Bsymbolic
+      -Wl,--version-script=${CMAKE_CURRENT_SOURCE_DIR}/common/exports.map)
+  endif()
 endfunction()
 
 vorla_add_octave_mex(vorla_fit ${VORLA_FIT_SOURCES} fit/mex_function.cpp)

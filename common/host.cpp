@@ -18,11 +18,9 @@ std::int64_t run_clock_ms() {
 
 }  // namespace vorla::host
 
-#if defined(__linux__) || defined(__unix__) || defined(__APPLE__)
-// Version stamp: the same strings that the Windows build carries in its string table
-// (entries 100 and 101 of version.rc), kept in read-only data where `strings` finds them.
-extern "C" {
-__attribute__((used)) const char vorla_version_stamp_100[] = "MATLAB 5.1 native";
-__attribute__((used)) const char vorla_version_stamp_101[] = "not inlined";
-}
+#if !defined(_WIN32)
+// Version stamp: the strings that the Windows build carries as entries 100 and 101 of its
+// string table (version.rc), kept in read-only data where `strings` finds them. The leading
+// NUL keeps them apart from whatever data precedes them.
+extern "C" __attribute__((used)) const char vorla_version_stamp[] = "\0MATLAB 5.1 native\0not inlined";
 #endif

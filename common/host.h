@@ -8,6 +8,13 @@
 
 #include <cstdint>
 
+// The entry point is the one symbol a MEX library exports.
+#if defined(_WIN32)
+#define VORLA_MEX_EXPORT __declspec(dllexport)
+#else
+#define VORLA_MEX_EXPORT __attribute__((visibility("default")))
+#endif
+
 namespace vorla::host {
 
 // An input's dimensions as signed 64-bit counts, whatever the host's mwSize is.

@@ -62,6 +62,12 @@ function eval_test ()
     {T, NL, 2, 0.5, 0.01, 1, [0.2 0.3], 0, ones(1,1,2)}, "VORLA_EVAL: 9th input argument (oflag) must be scalar."
     {T, NL, 2, 0.5, 0.01, 1, [0.2 0.3], 0, ones(2,3)}, "VORLA_EVAL: 9th input argument must be scalar."
     {T, NL, 2, 0.5, 0.01, 1, [0.2 0.3], 0, 4}, "VORLA_EVAL: 9th input argument (oflag) must be 0,1,2 or 3."
+    {T, ones(1,2,2), args{3:end}}, "VORLA_EVAL: 2nd input argument (NLabels) must a vector."
+    {T, NL, 2, ones(2), args{5:end}}, "VORLA_EVAL: 4th input argument (vigilance) must be a scalar."
+    {T, NL, 2, 0.5, ones(2), args{6:end}}, "VORLA_EVAL: 5th input argument (alpha) must be a scalar."
+    {T, NL, 2, 0.5, 0.01, ones(2), args{7:end}}, "VORLA_EVAL: 6th input argument (ct_option) must be a scalar."
+    {T, NL, 2, 0.5, 0.01, 1, ones(1,2,2), 0, 0}, "VORLA_EVAL: 7th input argument (Patterns) must be  a two dimensional array (matrix)."
+    {T, NL, 2, 0.5, 0.01, 1, [0.2 0.3], ones(2), 0}, "VORLA_EVAL: 8th input argument (unknown_label) must be a scalar."
   };
   for k = 1:rows (errors)
     got = raised_message (@vorla_eval, errors{k, 1}{:});

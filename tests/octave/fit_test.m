@@ -77,6 +77,12 @@ function fit_test ()
     {P, L, 1, 0, 0.001, 1, 10, 0, 0, zeros(1, 0)}, "VORLA_FIT: 10th input argument (oflag) must be scalar."
     {P, L, 1, 0, 0.001, 1, 10, 0, 0, ones(2, 3)}, "VORLA_FIT: 10th input argument must be scalar."
     {P, L, 1, 0, 0.001, 1, 10, 0, 0, 5}, "VORLA_FIT: 10th input argument (oflag) must be 0,1,2,3 or 4."
+    {P, L, 1, ones(2), args{5:end}}, "VORLA_FIT: 4th input argument (vigilance) must be a scalar."
+    {P, L, 1, 0, ones(2), args{6:end}}, "VORLA_FIT: 5th input argument (alpha) must be a scalar."
+    {P, L, 1, 0, 0.001, ones(2), args{7:end}}, "VORLA_FIT: 6th input argument (learning_rate) must be a scalar."
+    {P, L, 1, 0, 0.001, 1, ones(2), args{8:end}}, "VORLA_FIT: 7th input argument (max_list_presentations) must be a scalar."
+    {P, L, 1, 0, 0.001, 1, 10, ones(2), args{9:end}}, "VORLA_FIT: 8th input argument (trim_option) must be a scalar."
+    {P, L, 1, 0, 0.001, 1, 10, 0, ones(2), 0}, "VORLA_FIT: 9th input argument (ct_option) must be a scalar."
   };
   for k = 1:rows (errors)
     a = errors{k, 1};

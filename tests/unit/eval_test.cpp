@@ -205,6 +205,8 @@ const Fault faults[] = {
      "VORLA_EVAL: 4th input argument (vigilance) must be a scalar."},
     {"vigilance 1.01", [](Inputs& in) { in[3] = make_scalar(1.01); },
      "VORLA_EVAL: 4th input argument (vigilance) must be in [0.0, 1.0]."},
+    {"alpha matrix", [](Inputs& in) { in[4] = make_double(2, 2); },
+     "VORLA_EVAL: 5th input argument (alpha) must be a scalar."},
     {"alpha cell", [](Inputs& in) { in[4] = standin::make_cell(1, 1); },
      "VORLA_EVAL: 5th input argument (alpha) must be a full numeric or logical array, not cell."},
     {"alpha -0.1", [](Inputs& in) { in[4] = make_scalar(-0.1); },
