@@ -1,0 +1,57 @@
+# Help text, self-tests, helpers and the demo (octave/*.m) beside the built MEX files,
+# the Octave package archive, and the tests that run the self-tests and install the
+# package.
+
+# help NAME reads NAME.m only when it sits in the folder of NAME.mex.
+file(GLOB vorla_m_files CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/octave/*.m)
+foreach(m_file IN LISTS vorla_m_files)
+  get_filename_component(m_name ${m_file} NAME)
+  configure_file(${m_file} ${CMAKE_BINARY_DIR}/${m_name} COPYONLY)
+  if(TARGET vorla_fit_matlab)
+    configure_file(${m_file} ${CMAKE_BINARY_DIR}/matlab/${m_name} COPYONLY)
+  endif()
+endforeach()
+
+# The package carries its own version; it must agree with the project's.
+file(STRINGS ${CMAKE_CURRENT_SOURCE_DIR}/package/DESCRIPTION vorla_package_version REGEX "^Version:")
+string(REGEX REPLACE "^Version: *" "" vorla_package_version "${vorla_package_version}")
+if(NOT vorla_package_version STREQUAL PROJECT_VERSION)
+  message(FATAL_ERROR "package/DESCRIPTION has version ${vorla_package_version}, the project ${PROJECT_VERSION}")
+endif()
+
+set(VORLA_PACKAGE_ARCHIVE ${CMAKE_BINARY_DIR}/vorla-${PROJECT_VERSION}.tar.gz)
+add_custom_target(package_archive
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/scripts/make_package.sh ${CMAKE_BINARY_DIR}
+  BYPRODUCTS ${VORLA_PACKAGE_ARCHIVE}
+  COMMENT "Octave package archive ${VORLA_PACKAGE_ARCHIVE}"
+  VERBATIM)
+
+if(VORLA_OCTAVE_FOUND AND VORLA_TESTS)
+  find_program(OCTAVE_CLI_EXECUTABLE octave-cli)
+  if(OCTAVE_CLI_EXECUTABLE)
+    add_test(NAME octave_selftests
+      COMMAND ${OCTAVE_CLI_EXECUTABLE} --no-gui --norc
+              ${CMAKE_CURRENT_SOURCE_DIR}/scripts/run_selftests.m ${CMAKE_BINARY_DIR})
+    set_tests_properties(octave_selftests PROPERTIES
+      LABELS octave TIMEOUT 300
+      FAIL_REGULAR_EXPRESSION "[1-9][0-9]* failed"
+      PASS_REGULAR_EXPRESSION "[0-9]+ passed, 0 failed")
+    # Builds the archive from the source tree, installs it with pkg in a temporary
+    # prefix (compiling the MEX files), runs pkg test there and compares the installed
+    # functions' results with this build's.
+    add_test(NAME octave_package_install
+      COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/scripts/pkg_install_test.sh ${CMAKE_BINARY_DIR})
+    set_tests_properties(octave_package_install PROPERTIES
+      LABELS octave TIMEOUT 600
+      FAIL_REGULAR_EXPRESSION "[1-9][0-9]* failed"
+      PASS_REGULAR_EXPRESSION "[0-9]+ passed, 0 failed")
+    # The demo's pictures need gnuplot when there is no display.
+    find_program(GNUPLOT_EXECUTABLE gnuplot)
+    if(GNUPLOT_EXECUTABLE)
+      add_test(NAME octave_demo
+        COMMAND ${OCTAVE_CLI_EXECUTABLE} --no-gui --norc --eval
+                "addpath ('${CMAKE_BINARY_DIR}'); r = vorla_demo ('${CMAKE_BINARY_DIR}/demo'); assert (numel (r.circle) == 7 && numel (r.pictures) == 2 && all (cellfun (@(f) exist (f, 'file') == 2, r.pictures)));")
+      set_tests_properties(octave_demo PROPERTIES LABELS octave TIMEOUT 300)
+    endif()
+  endif()
+endif()

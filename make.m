@@ -1,0 +1,87 @@
+function make (outdir)
+% MAKE  Build vorla_fit and vorla_eval as MEX files with the host's own tools.
+%
+%   make            builds into the folder "mex" beside this file
+%   make (outdir)   builds into outdir
+%
+%   In MATLAB it calls mex with the separate-complex API (-R2017b, so that
+%   only the real part of a complex input is read through mxGetPr) and a
+%   C++17 compiler chosen with "mex -setup C++". In GNU Octave it calls
+%   mkoctfile --mex. The help and self-test files of octave/ are copied
+%   beside the MEX files, since help reads NAME.m only from the folder of
+%   the MEX file. Add outdir to the path (addpath) to use the functions.
+%
+%   Results must match every other build bit for bit, so floating-point
+%   contraction (fused multiply-add) and value-changing optimisations are
+%   turned off: -ffp-contract=off -fno-fast-math with GCC and Clang (Linux,
+%   macOS), /fp:precise with Microsoft's compiler.
+%
+%   The MATLAB branch follows MATLAB's documented mex conventions but has
+%   not been run: the project's own machines have GNU Octave and no MATLAB.
+%   The Octave branch is the one exercised there.
+
+  root = fileparts (mfilename ('fullpath'));
+  if nargin < 1 || isempty (outdir)
+    outdir = fullfile (root, 'mex');
+  end
+  if ~exist (outdir, 'dir')
+    mkdir (outdir);
+  end
+  parts = {'common', 'fit', 'eval'};
+  sources = struct ();
+  for i = 1:numel (parts)
+    listing = dir (fullfile (root, parts{i}, '*.cpp'));
+    sources.(parts{i}) = cellfun (@(name) fullfile (root, parts{i}, name), {listing.name}, ...
+                                  'UniformOutput', false);
+  end
+  includes = cellfun (@(part) ['-I' fullfile(root, part)], parts, 'UniformOutput', false);
+
+  for target = {'fit', 'eval'}
+    name = ['vorla_' target{1}];
+    files = [sources.(target{1}), sources.common];
+    if exist ('OCTAVE_VERSION', 'builtin')
+      build_octave (name, files, includes, outdir);
+    else
+      build_matlab (name, files, includes, outdir);
+    end
+    fprintf ('built %s in %s\n', name, outdir);
+  end
+
+  helps = dir (fullfile (root, 'octave', '*.m'));
+  for i = 1:numel (helps)
+    copyfile (fullfile (root, 'octave', helps(i).name), outdir);
+  end
+end
+
+function build_matlab (name, files, includes, outdir)
+  if ispc
+    flags = {'COMPFLAGS=$COMPFLAGS /std:c++17 /fp:precise'};
+  else
+    flags = {'CXXFLAGS=$CXXFLAGS -std=c++17 -ffp-contract=off -fno-fast-math'};
+  end
+  mex ('-R2017b', '-DVORLA_HOST_MATLAB', includes{:}, flags{:}, ...
+       '-outdir', outdir, '-output', name, files{:});
+end
+
+function build_octave (name, files, includes, outdir)
+  saved = getenv ('CXXFLAGS');
+  here = pwd ();
+  objects = tempname ();
+  mkdir (objects);
+  % mkoctfile leaves its object files in the current folder.
+  cleanup = onCleanup (@() restore (saved, here, objects));
+  setenv ('CXXFLAGS', [mkoctfile('-p', 'CXXFLAGS'), ' -std=c++17 -ffp-contract=off -fno-fast-math']);
+  cd (objects);
+  [output, status] = mkoctfile ('--mex', '-DVORLA_HOST_OCTAVE', includes{:}, files{:}, ...
+                                '-o', fullfile (outdir, [name '.mex']));
+  if status ~= 0
+    error ('make: building %s failed:\n%s', name, output);
+  end
+end
+
+function restore (cxxflags, folder, objects)
+  setenv ('CXXFLAGS', cxxflags);
+  cd (folder);
+  confirm_recursive_rmdir (false, 'local');
+  rmdir (objects, 's');
+end

@@ -1,0 +1,176 @@
+function [hbox, hpoint] = vorla_plot_boxes (varargin)
+% VORLA_PLOT_BOXES  Draw the boxes of a two-feature model over its data.
+%
+%   vorla_plot_boxes (Templates, NLabels)
+%   vorla_plot_boxes (Templates, NLabels, Patterns, PLabels)
+%   vorla_plot_boxes (ax, ...)
+%   [hbox, hpoint] = vorla_plot_boxes (...)
+%
+%   Draws each node of a model trained by vorla_fit on two features as the
+%   outline of its box, one colour per label. Templates is K x 4, each row
+%   [lower_x lower_y upper_x upper_y]; NLabels holds the K node labels. A
+%   box of zero size in both features (a node that took a single point)
+%   shows as a small square marker.
+%
+%   With Patterns (N x 2) and PLabels (N labels) the data are drawn first,
+%   as dots in a lighter shade of their label's colour, so that the boxes
+%   stay on top. Without PLabels the dots are grey. A label has the same
+%   colour in the boxes and in the dots.
+%
+%   The drawing goes into the axes ax when it is given, otherwise into the
+%   current axes as plot does (a new figure when there is none; the axes
+%   are cleared unless hold is on).
+%
+%   hbox holds one line object per label of the boxes, in increasing label
+%   order, each with the DisplayName "label <value>", so that legend (hbox)
+%   names them; hpoint holds the line objects of the dots.
+%
+%   Example:
+%     rand ('state', 1);
+%     P = rand (300, 2);  c = 1 + (P(:,2) > 0.5 + 0.2 * sin (6 * P(:,1)));
+%     [T, L, n] = vorla_fit (P, c, 2, 0, 0.001, 1, 100, 0, 0, 0);
+%     h = vorla_plot_boxes (T, L, P, c);
+%     legend (h);  axis equal tight
+%
+%   See also: vorla_fit, vorla_eval, vorla_demo.
+
+  args = varargin;
+  ax = [];
+  if ~isempty (args) && isscalar (args{1}) && ishghandle (args{1}) ...
+     && strcmp (get (args{1}, 'type'), 'axes')
+    ax = args{1};
+    args(1) = [];
+  end
+  if numel (args) < 2 || numel (args) > 4
+    error ('vorla_plot_boxes: expected (Templates, NLabels) or (Templates, NLabels, Patterns, PLabels)');
+  end
+
+  T = args{1};
+  labels = args{2};
+  if ~(isnumeric (T) && isreal (T) && ndims (T) == 2 && size (T, 2) == 4)
+    error ('vorla_plot_boxes: Templates must be a K x 4 matrix, the boxes of a model of two features');
+  end
+  if ~(isnumeric (labels) || islogical (labels)) || numel (labels) ~= size (T, 1)
+    error ('vorla_plot_boxes: NLabels must hold one label for each of the %d rows of Templates', size (T, 1));
+  end
+  T = double (T);
+  labels = double (labels(:));
+  P = zeros (0, 2);
+  plabels = zeros (0, 1);
+  if numel (args) >= 3
+    P = args{3};
+    if ~(isnumeric (P) && isreal (P) && ndims (P) == 2 && size (P, 2) == 2)
+      error ('vorla_plot_boxes: Patterns must be an N x 2 matrix');
+    end
+    P = double (P);
+    plabels = NaN (size (P, 1), 1);
+  end
+  if numel (args) == 4
+    plabels = args{4};
+    if ~(isnumeric (plabels) || islogical (plabels)) || numel (plabels) ~= size (P, 1)
+      error ('vorla_plot_boxes: PLabels must hold one label for each of the %d rows of Patterns', size (P, 1));
+    end
+    plabels = double (plabels(:));
+  end
+
+  if isempty (ax)
+    ax = newplot ();
+  else
+    ax = newplot (ax);
+  end
+  was_held = ishold (ax);
+  hold (ax, 'on');
+
+  palette = [0.00 0.45 0.74; 0.85 0.33 0.10; 0.47 0.67 0.19; 0.49 0.18 0.56;
+             0.93 0.69 0.13; 0.30 0.75 0.93; 0.64 0.08 0.18; 0.25 0.25 0.25];
+  known = unique ([labels; plabels(~isnan (plabels))]);
+  colour_of = @(value) palette(mod (find (known == value, 1) - 1, rows_of (palette)) + 1, :);
+
+  % Handles are gathered by concatenation, which suits both numeric handles
+  % and graphics objects.
+  hpoint = [];
+  if any (isnan (plabels))
+    unlabelled = isnan (plabels);
+    hpoint = [hpoint; line(P(unlabelled,1), P(unlabelled,2), 'parent', ax, 'linestyle', 'none', ...
+                          'marker', '.', 'markersize', 6, 'color', [0.6 0.6 0.6])];
+  end
+  point_labels = unique (plabels(~isnan (plabels)));
+  for i = 1:numel (point_labels)
+    mine = (plabels == point_labels(i));
+    shade = 0.45 * colour_of (point_labels(i)) + 0.55;
+    hpoint = [hpoint; line(P(mine,1), P(mine,2), 'parent', ax, 'linestyle', 'none', ...
+                           'marker', '.', 'markersize', 6, 'color', shade)];
+  end
+
+  box_labels = unique (labels);
+  hbox = [];
+  for i = 1:numel (box_labels)
+    B = T(labels == box_labels(i), :);
+    x = [B(:,1), B(:,3), B(:,3), B(:,1), B(:,1), NaN(size (B, 1), 1)]';
+    y = [B(:,2), B(:,2), B(:,4), B(:,4), B(:,2), NaN(size (B, 1), 1)]';
+    colour = colour_of (box_labels(i));
+    hbox = [hbox; line(x(:), y(:), 'parent', ax, 'color', colour, 'linewidth', 1.5, ...
+                       'displayname', sprintf ('label %g', box_labels(i)))];
+    point = (B(:,1) == B(:,3)) & (B(:,2) == B(:,4));
+    if any (point)
+      line (B(point,1), B(point,2), 'parent', ax, 'linestyle', 'none', 'marker', 's', ...
+            'markersize', 4, 'color', colour, 'handlevisibility', 'off');
+    end
+  end
+
+  if ~was_held
+    hold (ax, 'off');
+  end
+  if nargout == 0
+    clear hbox;
+  end
+end
+
+function n = rows_of (A)
+  n = size (A, 1);
+end
+
+%!shared f
+%! warning ("off", "Octave:gnuplot-graphics");
+%! f = figure ("visible", "off");
+
+%!test
+%! clf (f);
+%! ax = axes ("parent", f);
+%! T = [0 0 1 1; 2 2 3 4; 5 5 5 5];
+%! [hb, hp] = vorla_plot_boxes (ax, T, [2; 7; 2], [0.5 0.5; 2.5 3; 9 9], [2; 7; 4]);
+%! assert (numel (hb), 2);
+%! assert (get (hb, "displayname"), {"label 2"; "label 7"});
+%! x = get (hb(1), "xdata");
+%! y = get (hb(1), "ydata");
+%! assert ([x(1:5); y(1:5)], [0 1 1 0 0; 0 0 1 1 0]);
+%! assert (isnan ([x(6), y(6)]));
+%! assert ([get(hb(2), "xdata")(1:5); get(hb(2), "ydata")(1:5)], [2 3 3 2 2; 2 2 4 4 2]);
+%! assert (numel (hp), 3);
+%! ## one colour per label, shared by boxes and dots
+%! assert (! isequal (get (hb(1), "color"), get (hb(2), "color")));
+%! dots = get (hp, "color");
+%! assert (dots{1}, 0.45 * get (hb(1), "color") + 0.55, 1e-12);
+%! assert (dots{3}, 0.45 * get (hb(2), "color") + 0.55, 1e-12);
+%! ## the point box [5 5] is drawn as a marker
+%! markers = findall (ax, "marker", "s");
+%! assert ([get(markers, "xdata"), get(markers, "ydata")], [5 5]);
+
+%!test
+%! ## without labels the dots are grey; hold is left as it was
+%! clf (f);
+%! ax = axes ("parent", f);
+%! hold (ax, "on");
+%! line ([0 1], [0 1], "parent", ax);
+%! [hb, hp] = vorla_plot_boxes (ax, [0 0 1 1], 1, rand (5, 2));
+%! assert (get (hp, "color"), [0.6 0.6 0.6]);
+%! assert (ishold (ax));
+%! assert (numel (get (ax, "children")), 3);
+
+%!error <Templates must be a K x 4 matrix> vorla_plot_boxes (zeros (2, 6), [1; 2])
+%!error <NLabels must hold one label for each of the 2 rows> vorla_plot_boxes (zeros (2, 4), 1)
+%!error <Patterns must be an N x 2 matrix> vorla_plot_boxes (zeros (2, 4), [1; 2], zeros (3, 3))
+%!error <PLabels must hold one label for each of the 3 rows> vorla_plot_boxes (zeros (2, 4), [1; 2], zeros (3, 2), 1)
+
+%!test
+%! close (f);

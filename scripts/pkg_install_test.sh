@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Builds the package archive from this working tree, installs it with Octave's pkg
+# into a temporary prefix and runs its tests there (pkg compiles the MEX files:
+# some 10 to 30 seconds).
+#
+#   bash scripts/pkg_install_test.sh [BUILDDIR]
+# With BUILDDIR (holding vorla_fit.mex and vorla_eval.mex) the installed functions must
+# also give the same results as that build's, bit for bit.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+builddir=()
+if (($#)); then
+  builddir=("$(cd "$1" && pwd)")
+fi
+archive=$(bash "$root/scripts/make_package.sh" "$work")
+cd "$work"
+octave-cli --no-gui --norc "$root/scripts/pkg_install_check.m" "$archive" "$work" "${builddir[@]}"
