@@ -104,8 +104,9 @@ function [args, nout] = gen_call ()
     n = randi (25);
     P = randi ([0 g], n, M) / g;
     L = randi (randi (3), n, 1);
-    [T, NL] = ref_vorla_fit ({P, L, max (M, 1), pick ([0 0.5 0.75]), pick ([0.001 0.1]), ...
-                              pick ([1 0.5]), randi (4), randi ([0 1]), randi ([0 1]), 0}, 3);
+    fa = {P, L, max(M, 1), pick([0 0.5 0.75]), pick([0.001 0.1]), ...
+          pick([1 0.5]), randi(4), randi([0 1]), randi([0 1]), 0};
+    [T, NL] = ref_vorla_fit (fa, 3);
   else
     % arbitrary boxes, lower above upper in places
     K = pick ([0 1 2 3 5 8 12]);
@@ -122,7 +123,7 @@ function [args, nout] = gen_call ()
     end
   end
   if (chance (0.15))
-    T = [T, randi (9, rows (T), 1)];          % odd column count, last column ignored
+    T = [T, randi(9, rows(T), 1)];          % odd column count, last column ignored
     odd = true;
   end
   K = rows (T);
@@ -137,8 +138,12 @@ function [args, nout] = gen_call ()
   else
     X = randi ([0, g], N, M) / g;
   end
-  if (chance (0.15) && N > 0 && M > 0)
-    X(randi (N * M, randi (3), 1)) = pick ([NaN, -NaN, Inf, -Inf]);
+  if (chance (0.1))
+    X(X == 0 & rand (N, M) < 0.5) = -0;
+    T(T == 0 & rand (size (T)) < 0.5) = -0;
+  end
+  if (chance (0.25) && N > 0 && M > 0)
+    X(randi (N * M, randi (3), 1)) = pick ([NaN, NaN, -NaN, Inf, -Inf]);
   end
 
   r = rand ();
@@ -156,12 +161,16 @@ function [args, nout] = gen_call ()
     D = Inf;
   end
   vig = pick ({0, 0.25, 0.5, 0.75, 0.7 - 0.5e-7, 1, rand(), 0.9});
-  alpha = pick ([0 0.001 0.1 1]);
+  if (chance (0.25))
+    % just inside or outside the 1e-7 tolerance of a reachable match value
+    vig = min (1, max (0, randi ([0 8]) / 8 + pick ([0.5e-7, -0.5e-7, 2e-7, 0.9e-7])));
+  end
+  alpha = pick ([0 0.001 0.1 1 1e-7 1e-6]);   % tiny alpha puts cfv next to Tu
   if (chance (0.02))
     alpha = Inf;
   end
   ct = randi ([0 1]);
-  unk = pick ({0, -1, 2.7, -3.9, 99, -0.5, 2147483647.5, -2147483648.9, randn () * 10});
+  unk = pick ({0, -1, 2.7, -3.9, 99, -0.5, 2147483647.5, -2147483648.9, randn() * 10});
   oflag = randi ([0 3]);
 
   args = {T, NL, D, vig, alpha, ct, X, unk, oflag};
@@ -170,7 +179,7 @@ function [args, nout] = gen_call ()
   if (chance (0.3))
     args = vary (args, K, M);
   end
-  if (chance (0.15))
+  if (chance (0.18))
     [args, nout] = corrupt (args, nout, K, M, N, odd);
     if (chance (0.2))
       [args, nout] = corrupt (args, nout, K, M, N, odd);
@@ -185,7 +194,7 @@ function args = vary (args, K, M)
         args{2} = args{2}.';                      % labels as a row
       case 2
         k = pick ([3 4 5 6 8 9]);                 % scalar given as a vector
-        v = args{k};
+        v = args{k}(1);
         args{k} = pick ({[v, 7], [v; -3], [v, NaN, 2]});
       case 3
         args{1} = single (args{1});               % grid values are exact in single
@@ -227,6 +236,9 @@ function args = vary (args, K, M)
 end
 
 function [args, nout] = corrupt (args, nout, K, M, N, odd)
+  if (numel (args) != 9)
+    return;                                   % input count already wrong
+  end
   switch (randi (14))
     case 1
       if (chance (0.5))
@@ -252,7 +264,7 @@ function [args, nout] = corrupt (args, nout, K, M, N, odd)
         args{1} = T;
       else
         args{1} = pick ({zeros(0, 2147483648), zeros(2147483648, 0), zeros(0, 2147483647)});
-        args{2} = zeros (rows (args{1}), 1);
+        args{2} = zeros (min (rows (args{1}), 0), 1);
         args{7} = zeros (0, floor (columns (args{1}) / 2));
       end
     case 6
@@ -281,6 +293,6 @@ function [args, nout] = corrupt (args, nout, K, M, N, odd)
     case 14
       k = randi (9);
       args{k} = pick ({'a', 'abc', {1}, {}, struct('a', 1), sparse(1), sparse([1 0; 0 1]), ...
-                       sparse(true), @sin, sparse(complex(1, 1))});
+                       sparse(true), @sin, sparse(complex(1, 1)), containers.Map()});
   end
 end

@@ -126,8 +126,15 @@ function [args, nout] = gen_call ()
   else
     P = randi ([0, g], N, M) / g;
   end
+  if (chance (0.1))
+    P(P == 0 & rand (N, M) < 0.5) = -0;       % signed zeros travel bit for bit
+  end
   nc = randi (3);
-  L = randi (nc, N, 1);
+  if (M > 0 && chance (0.5))
+    L = 1 + min (floor (P(:, 1) * nc), nc - 1);   % labels by region: fewer conflicts
+  else
+    L = randi (nc, N, 1);
+  end
   if (chance (0.15) && N > 0)
     L(randi (N, randi (3), 1)) = pick ([1.5, -0.5, 2.5, 0, -1, -2.9]);
   end
@@ -135,9 +142,9 @@ function [args, nout] = gen_call ()
     L(randi (N, randi (3), 1)) = pick ([2147483647, -2147483648, -2147483648.5, 2147483647.9, -0]);
   end
   r = rand ();
-  if (r < 0.6)
+  if (r < 0.55)
     D = M;
-  elseif (r < 0.68)
+  elseif (r < 0.63)
     D = 0;
   elseif (r < 0.76)
     D = M / 2;
@@ -148,27 +155,44 @@ function [args, nout] = gen_call ()
   else
     D = Inf;
   end
-  vig = pick ({0, 0.25, 0.5, 0.75, 0.7 - 0.5e-7, 1, rand(), 0.9});
-  alpha = pick ([0 0.001 0.1 1]);
+  vig = pick ({0, 0, 0.25, 0.5, 0.75, 0.7 - 0.5e-7, 1, rand(), 0.9});
+  if (chance (0.25))
+    % just inside or outside the 1e-7 tolerance of a reachable match value
+    vig = min (1, max (0, randi ([0 8]) / 8 + pick ([0.5e-7, -0.5e-7, 2e-7, 0.9e-7])));
+  end
+  alpha = pick ([0 0.001 0.1 1 1e-7 1e-6]);   % tiny alpha puts cfv next to Tu
   if (chance (0.02))
     alpha = Inf;
   end
   lr = pick ({1, 1, 0.5, 0.25, rand()});
   maxlp = randi (6);
-  if (chance (0.1))
-    maxlp = pick ([10 20]);
+  if (chance (0.3))
+    maxlp = pick ([8 10 15 20]);
   end
   trim = randi ([0 1]);
   ct = randi ([0 1]);
   oflag = randi ([0 4]);
-
-  if (chance (0.05))
-    % a cap beyond reach: use it only when the run settles well before,
-    % so that the result is the same as with a modest cap
-    big = pick ([Inf, 1e10, 2147483647, 2147483648, 5e9]);
-    [~, ~, LP] = ref_vorla_fit ({P, L, D, vig, alpha, lr, 60, trim, ct, 0}, 3);
-    if (! isempty (LP) && LP < 60)
-      maxlp = big;
+  if (chance (0.3) && M > 0)
+    % a run that settles: fast learning, consistent labels, room to converge,
+    % so that trimming and the redundancy line get exercised
+    if (chance (0.5))
+      L = 1 + min (floor (P(:, 1) * nc), nc - 1);
+    else
+      % random labels, but equal patterns share one: nested boxes of other
+      % labels then win ties at alpha 0 and leave nodes picked only in MT
+      [~, first, grp] = unique (P, 'rows', 'first');
+      L = randi (max (nc, 2), N, 1);
+      L = L(first(grp));
+      alpha = pick ([0 0 0.001]);
+      D = pick ({M + 1, M * (1 + rand())});
+      vig = pick ({0, 0, 0.25});
+      ct = pick ([0 0 1]);
+    end
+    lr = 1;
+    maxlp = 20;
+    oflag = randi ([1 4]);
+    if (D == 0)
+      D = M;
     end
   end
 
@@ -181,10 +205,22 @@ function [args, nout] = gen_call ()
   end
 
   % faulty inputs
-  if (chance (0.15))
+  if (chance (0.18))
     [args, nout] = corrupt (args, nout, N, M);
     if (chance (0.2))
       [args, nout] = corrupt (args, nout, N, M);
+    end
+  end
+
+  if (chance (0.05) && numel (args) == 10 && isequal (args{7}, maxlp))
+    % a cap beyond reach: use it only when the run settles well before,
+    % so that the model's run stays short
+    test = args;
+    test{7} = 60;
+    test{10} = 0;
+    [~, ~, LP, ~, e] = ref_vorla_fit (test, 3);
+    if (isempty (e) && LP < 59)
+      args{7} = pick ([Inf, 1e10, 2147483647, 2147483648, 5e9]);
     end
   end
 end
@@ -196,7 +232,7 @@ function args = vary (args, N, M)
         args{2} = args{2}.';                      % labels as a row
       case 2
         k = randi ([3 10]);                       % scalar given as a vector
-        v = args{k};
+        v = args{k}(1);
         args{k} = pick ({[v, 7], [v; -3], [v, NaN, 2]});
       case 3
         args{1} = single (args{1});               % grid values are exact in single
@@ -232,17 +268,21 @@ function args = vary (args, N, M)
         args{8} = pick ({true, false, int8(1), single(1.9), -0.5, uint8(0)});
         args{9} = pick ({true, false, int32(0), single(0.5), 1.7});
       case 12
+        o = real (double (args{10}));
+        args{10} = pick ({int8(o), uint8(o), single(o + 0.5), o + 0.99});
         k = pick ([1 3 4 5 6 10]);
         v = args{k};
         if (isa (v, 'double') && ! isempty (v))
           args{k} = complex (v, ones (size (v)));  % only the real part counts
         end
-        args{10} = pick ({int8(args{10}), uint8(args{10}), single(args{10} + 0.5), args{10} + 0.99});
     end
   end
 end
 
 function [args, nout] = corrupt (args, nout, N, M)
+  if (numel (args) != 10)
+    return;                                   % input count already wrong
+  end
   switch (randi (14))
     case 1
       % wrong input count
@@ -295,7 +335,7 @@ function [args, nout] = corrupt (args, nout, N, M)
     case 13
       k = randi (10);
       args{k} = pick ({'a', 'abc', {1}, {}, struct('a', 1), sparse(1), sparse([1 0; 0 1]), ...
-                       sparse(true), @sin, sparse(complex(1, 1))});
+                       sparse(true), @sin, sparse(complex(1, 1)), containers.Map()});
     case 14
       % several faults at once: the first in check order wins
       args{randi ([3 6])} = NaN;

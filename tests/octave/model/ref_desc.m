@@ -9,7 +9,7 @@ function s = ref_desc (x)
   elseif (isnumeric (x) || islogical (x) || ischar (x))
     if (ndims (x) > 2)
       s = sprintf ('%s %s reshape(%s, [%s])', cls, sz, mat2str (x(:)', 17), num2str (size (x)));
-    elseif (numel (x) > 0 && (rows (x) > 5000 || columns (x) > 5000))
+    elseif (rows (x) > 5000 || columns (x) > 5000)
       s = sprintf ('%s %s (large, not listed)', cls, sz);
     else
       if (isnumeric (x) && ! isa (x, 'double') && ! isa (x, 'single'))
