@@ -1,8 +1,10 @@
 #include "classify.h"
 
+#include "bank.h"
 #include "host.h"
 #include "node.h"
 
+#include <algorithm>
 #include <memory>
 #include <new>
 #include <vector>
@@ -12,6 +14,38 @@ namespace {
 
 constexpr std::int32_t no_winner = -1;
 
+// Patterns measured per pass over the node boxes.
+constexpr std::int32_t pattern_group = 8;
+
+// What the search of one measured pattern found.
+struct Search {
+  std::int32_t winner = no_winner;
+  std::uint32_t vt_passes = 0;
+  std::uint32_t candidates = 0;
+};
+
+// The search of pattern g of the bank's last measure call when nothing is printed per
+// node: the same tests and the same winner as the traced search, but only the nodes that
+// the bank marked as passing the vigilance test are visited.
+Search search(const NodeBank& bank, std::int32_t g, bool ct, double Tu) {
+  Search s;
+  double best_cfv = 0.0;
+  const std::int32_t block_count = bank.block_count();
+  for (std::int32_t b = 0; b < block_count; ++b) {
+    for (std::uint32_t passes = bank.passes(b, g); passes != 0; passes &= passes - 1) {
+      const std::int32_t i = b * NodeBank::lanes + NodeBank::first_lane(passes);
+      ++s.vt_passes;
+      const double cfv = bank.cfv(i, g);
+      if (ct && !(cfv >= Tu)) continue;
+      if (s.candidates++ == 0 || best_cfv < cfv) {
+        s.winner = i;
+        best_cfv = cfv;
+      }
+    }
+  }
+  return s;
+}
+
 bool run(std::int32_t template_count, double* const* template_rows, const double* node_labels, double vigilance,
          std::int32_t ct_option, std::int32_t pattern_count, double* const* patterns, std::int32_t unknown_label,
          double*& predictions, std::int32_t oflag) {
@@ -19,10 +53,13 @@ bool run(std::int32_t template_count, double* const* template_rows, const double
   const double Tu = model.D / (model.alpha + 2 * model.D);
 
   std::vector<std::unique_ptr<Node>> nodes(static_cast<std::size_t>(template_count));
+  NodeBank bank(pattern_group);
+  bank.reserve(template_count);
   for (std::int32_t i = 0; i < template_count; ++i) {
     const std::int32_t label = static_cast<std::int32_t>(node_labels[i]);
     nodes[i] = std::make_unique<Node>(template_rows[i], label, 1);
     nodes[i]->active = 0;
+    bank.append(*nodes[i]);
   }
 
   std::uint32_t flop_total = 2 * static_cast<std::uint32_t>(M) + 5;
@@ -38,41 +75,54 @@ bool run(std::int32_t template_count, double* const* template_rows, const double
   if (oflag >= 2) mexPrintf("\nList presentation of %d patterns:\n", pattern_count);
 
   for (std::int32_t j = 1; j <= pattern_count; ++j) {
-    const double* x = patterns[j - 1];
     std::int32_t winner = no_winner;
     double best_cfv = 0.0;
     std::uint32_t pattern_flops = 0;
     std::uint32_t pattern_comparisons = 0;
     if (oflag >= 3) mexPrintf("   Pattern #%d is being presented\n", j);
 
-    for (std::int32_t i = 0; i < template_count; ++i) {
-      Node& n = *nodes[i];
-      n.compute_match(x);
-      pattern_flops += match_flops;
-      pattern_comparisons += match_comparisons;
-      const double rho = vigilance;
-      // No tolerance here; NaN fails both tests.
-      if (!(n.mfv >= rho)) {
-        if (oflag >= 3) mexPrintf("      Node #%d fails VT (MFV=%f < rho=%f)\n", i + 1, n.mfv, rho);
-        continue;
-      }
-      n.cfv = n.match_numerator / n.choice_denominator;
-      pattern_flops += 1;
-      pattern_comparisons += 1;
-      if (ct_option == 1 && !(n.cfv >= Tu)) {
-        if (oflag >= 3) mexPrintf("      Node #%d fails CT (CFV=%f < Tu=%f)\n", i + 1, n.cfv, Tu);
-        continue;
-      }
-      if (oflag >= 3) mexPrintf("      Node #%d is candidate (CFV=%f)\n", i + 1, n.cfv);
-      if (ct_option == 1) pattern_comparisons += 1;
-      if (winner == no_winner) {
-        winner = i;
-        best_cfv = n.cfv;
-      } else {
+    // The bank measures all nodes against a group of patterns at once; each pattern's tests,
+    // counts and trace then take the nodes in order.
+    const std::int32_t g = (j - 1) % pattern_group;
+    // The vigilance test takes no tolerance here: mfv + 0.0 >= rho is mfv >= rho.
+    if (g == 0)
+      bank.measure(patterns + (j - 1), std::min(pattern_group, pattern_count - (j - 1)), vigilance, 0.0,
+                   oflag >= 3 ? NodeBank::Results::every_mfv : NodeBank::Results::passing_cfv);
+    if (oflag < 3) {
+      const Search s = search(bank, g, ct_option == 1, Tu);
+      winner = s.winner;
+      pattern_flops = static_cast<std::uint32_t>(template_count) * match_flops + s.vt_passes;
+      pattern_comparisons = static_cast<std::uint32_t>(template_count) * match_comparisons + s.vt_passes +
+                            (ct_option == 1 ? s.candidates : 0) + (s.candidates > 0 ? s.candidates - 1 : 0);
+    } else {
+      for (std::int32_t i = 0; i < template_count; ++i) {
+        const double mfv = bank.mfv(i, g);
+        pattern_flops += match_flops;
+        pattern_comparisons += match_comparisons;
+        const double rho = vigilance;
+        // No tolerance here; NaN fails both tests.
+        if (!(mfv >= rho)) {
+          mexPrintf("      Node #%d fails VT (MFV=%f < rho=%f)\n", i + 1, mfv, rho);
+          continue;
+        }
+        const double cfv = bank.cfv(i, g);
+        pattern_flops += 1;
         pattern_comparisons += 1;
-        if (best_cfv < n.cfv) {
+        if (ct_option == 1 && !(cfv >= Tu)) {
+          mexPrintf("      Node #%d fails CT (CFV=%f < Tu=%f)\n", i + 1, cfv, Tu);
+          continue;
+        }
+        mexPrintf("      Node #%d is candidate (CFV=%f)\n", i + 1, cfv);
+        if (ct_option == 1) pattern_comparisons += 1;
+        if (winner == no_winner) {
           winner = i;
-          best_cfv = n.cfv;
+          best_cfv = cfv;
+        } else {
+          pattern_comparisons += 1;
+          if (best_cfv < cfv) {
+            winner = i;
+            best_cfv = cfv;
+          }
         }
       }
     }

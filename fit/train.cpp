@@ -1,5 +1,6 @@
 #include "train.h"
 
+#include "bank.h"
 #include "host.h"
 #include "node.h"
 
@@ -88,6 +89,8 @@ class Trainer {
   }
 
   NodeList nodes;
+  // The nodes' boxes side by side for the search, and the search's per-node state.
+  NodeBank bank;
   std::uint32_t flop_total = 3;  // the three operations of Tu
   std::uint32_t comparison_total = 0;
   std::int32_t new_node_count = 0;
@@ -116,7 +119,7 @@ class Trainer {
         break;
       }
       // Match tracking: raise the vigilance to the wrong winner's match and choose again.
-      rho = w.mfv;
+      rho = bank.mfv(winner);
       mt_engaged = true;
       if (oflag_ == 4)
         mexPrintf("      Node #%d (label %d) misclassifies pattern #%d - Engage MT (set rho=%f)\n", winner + 1,
@@ -131,34 +134,64 @@ class Trainer {
   }
 
   // Measures every node against x and returns the best that passes the tests, earliest on ties.
+  // The bank measures all nodes at once; the tests, counts and trace then take the nodes in
+  // creation order.
   std::int32_t search(const double* x, double rho, PatternCounts& counts) {
+    bank.measure(&x, 1, rho, tolerance, oflag_ == 4 ? NodeBank::Results::every_mfv : NodeBank::Results::passing);
+    if (oflag_ != 4) return quiet_search(counts);
     std::int32_t winner = no_winner;
     double best_cfv = 0.0;
-    for (std::int32_t j = 0; j < nodes.count(); ++j) {
-      Node& n = nodes[j];
-      n.eligible = 1;
-      n.compute_match(x);
+    const std::int32_t node_count = bank.count();
+    for (std::int32_t j = 0; j < node_count; ++j) {
+      std::int32_t& eligible = bank.eligible(j);
+      const double mfv = bank.mfv(j);
+      eligible = 1;
       counts.flops += match_flops_;
       counts.comparisons += match_comparisons_;
-      if (!(n.mfv + tolerance >= rho)) {
+      if (!(mfv + tolerance >= rho)) {
         counts.comparisons += 1;
-        n.eligible = 0;
-        if (oflag_ == 4) mexPrintf("      Node #%d fails VT (MFV=%f < rho=%f)\n", j + 1, n.mfv, rho);
+        eligible = 0;
+        if (oflag_ == 4) mexPrintf("      Node #%d fails VT (MFV=%f < rho=%f)\n", j + 1, mfv, rho);
         continue;
       }
-      n.cfv = n.match_numerator / n.choice_denominator;
+      const double cfv = bank.cfv(j);
       counts.flops += 1;
       if (ct_option_ != 0) {
         counts.comparisons += 1;
-        if (!(n.cfv + tolerance >= Tu_)) {
-          n.eligible = 0;
-          if (oflag_ == 4) mexPrintf("      Node #%d fails CT (CFV=%f < Tu=%f)\n", j + 1, n.cfv, Tu_);
+        if (!(cfv + tolerance >= Tu_)) {
+          eligible = 0;
+          if (oflag_ == 4) mexPrintf("      Node #%d fails CT (CFV=%f < Tu=%f)\n", j + 1, cfv, Tu_);
           continue;
         }
       }
-      consider(j, n.cfv, winner, best_cfv, counts);
-      if (oflag_ == 4) mexPrintf("      Node #%d is candidate (CFV=%f)\n", j + 1, n.cfv);
+      consider(j, cfv, winner, best_cfv, counts);
+      if (oflag_ == 4) mexPrintf("      Node #%d is candidate (CFV=%f)\n", j + 1, cfv);
     }
+    return winner;
+  }
+
+  // The search when nothing is printed per node: the same tests, flags, counts and winner,
+  // but only the nodes that the bank marked as passing the vigilance test are visited; the
+  // others are counted in bulk.
+  std::int32_t quiet_search(PatternCounts& counts) {
+    std::int32_t winner = no_winner;
+    double best_cfv = 0.0;
+    std::uint32_t vt_passes = 0;
+    bank.clear_eligible();
+    const std::int32_t block_count = bank.block_count();
+    for (std::int32_t b = 0; b < block_count; ++b) {
+      for (std::uint32_t passes = bank.passes(b); passes != 0; passes &= passes - 1) {
+        const std::int32_t j = b * NodeBank::lanes + NodeBank::first_lane(passes);
+        ++vt_passes;
+        const double cfv = bank.cfv(j);
+        if (ct_option_ != 0 && !(cfv + tolerance >= Tu_)) continue;
+        bank.eligible(j) = 1;
+        consider(j, cfv, winner, best_cfv, counts);
+      }
+    }
+    const auto visited = static_cast<std::uint32_t>(bank.count());
+    counts.flops += visited * match_flops_ + vt_passes;
+    counts.comparisons += visited * match_comparisons_ + (visited - vt_passes) + (ct_option_ != 0 ? vt_passes : 0);
     return winner;
   }
 
@@ -166,15 +199,16 @@ class Trainer {
   std::int32_t reselect(double rho, PatternCounts& counts) {
     std::int32_t winner = no_winner;
     double best_cfv = 0.0;
-    for (std::int32_t j = 0; j < nodes.count(); ++j) {
-      Node& n = nodes[j];
-      if (!n.eligible) continue;
+    const std::int32_t node_count = bank.count();
+    for (std::int32_t j = 0; j < node_count; ++j) {
+      std::int32_t& eligible = bank.eligible(j);
+      if (!eligible) continue;
       counts.comparisons += 1;
-      if (!(n.mfv > rho)) {
-        n.eligible = 0;
+      if (!(bank.mfv(j) > rho)) {
+        eligible = 0;
         continue;
       }
-      consider(j, n.cfv, winner, best_cfv, counts);
+      consider(j, bank.cfv(j), winner, best_cfv, counts);
     }
     return winner;
   }
@@ -195,6 +229,7 @@ class Trainer {
 
   bool create_node(std::int32_t p, const double* x, double label, bool mt_engaged) {
     if (!nodes.append(x, static_cast<std::int32_t>(label))) return false;
+    bank.append(nodes[nodes.count() - 1]);
     ++new_node_count;
     if (oflag_ >= 3) {
       mexPrintf("   Pattern #%d created  node #%d (label %d)", p + 1, nodes.count(), nodes[nodes.count() - 1].label);
@@ -209,7 +244,10 @@ class Trainer {
     int changed = w.learn(x, learning_rate_, flops);
     counts.flops += flops;
     counts.comparisons += learn_comparisons_;
-    if (changed) ++update_count;
+    if (changed) {
+      bank.refresh(winner);
+      ++update_count;
+    }
     if (!mt_engaged && !changed && !w.active) {
       w.active = 1;
       ++activated_count;

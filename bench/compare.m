@@ -1,0 +1,144 @@
+function results = compare (which)
+  % Times the MEX files vorla_fit and vorla_eval against the vectorized Octave versions of
+  % the same classifier (ref_fit_vec, ref_eval_vec) in this one Octave process, on the same
+  % data, checks that both give identical results, and prints a table.
+  %
+  %   octave-cli --no-gui --norc --eval "addpath('build-bench'); addpath('bench'); compare()"
+  %
+  % which: 'all' (default), 'eval' or 'fit'.  The folder holding the MEX files must be on
+  % the path.  Returns the table rows as a struct array.
+  if (nargin < 1)
+    which = 'all';
+  end
+  rand ('state', 5);
+  results = struct ('phase', {}, 'K', {}, 'M', {}, 'N', {}, 'visits', {}, 'mex_s', {}, 'octave_s', {});
+  Ks = [30 100 1000 3000 10000];
+  Ms = [2 8 32];
+
+  if (any (strcmp (which, {'all', 'eval'})))
+    printf ('\nvorla_eval against ref_eval_vec (ct_option 1, oflag 0)\n');
+    header ();
+    for M = Ms
+      for K = Ks
+        N = min (20000, max (1000, round (4e6 / K)));
+        [T, NL, P] = eval_data (K, M, N);
+        results(end+1) = time_eval (T, NL, P, M);
+      end
+    end
+    % What a call costs besides the search: the same patterns against a single node.
+    printf ('\nfixed cost of vorla_eval per pattern (one node, N = 20000):\n');
+    for M = Ms
+      [T, NL, P] = eval_data (1, M, 20000);
+      t = best_time (@() classify (T, NL, P, M), 5);
+      printf ('  M = %2d: %6.0f ns per pattern\n', M, t / 20000 * 1e9);
+    end
+    printf ('\nlinearity of vorla_eval in N (K = 1000, M = 8):\n');
+    [T, NL, P] = eval_data (1000, 8, 40000);
+    previous = 0;
+    for N = [5000 10000 20000 40000]
+      Q = P(1:N, :);
+      t = best_time (@() classify (T, NL, Q, 8), 5);
+      if (previous > 0)
+        printf ('  N = %5d: %.4f s, %.3f times the time for N / 2\n', N, t, t / previous);
+      else
+        printf ('  N = %5d: %.4f s\n', N, t);
+      end
+      previous = t;
+    end
+  end
+
+  if (any (strcmp (which, {'all', 'fit'})))
+    printf ('\nvorla_fit against ref_fit_vec (one list presentation, fast learning, oflag 0)\n');
+    header ();
+    for M = Ms
+      for K = Ks
+        N = max (2000, 2 * K);
+        [P, PL, vigilance] = fit_data (K, M, N);
+        results(end+1) = time_fit (P, PL, vigilance, M, K);
+      end
+    end
+    printf ('\nlinearity of vorla_fit in the node visits (K = 1000, M = 8):\n');
+    for N = [5500 10000 19000]
+      [P, PL, vigilance] = fit_data (1000, 8, N);
+      visits = 1000 * 999 / 2 + (N - 1000) * 1000;
+      t = best_time (@() fit (P, PL, vigilance, 8), 3);
+      printf ('  N = %5d: %.4f s for %d visits, %.3f ns per visit\n', N, t, visits, t / visits * 1e9);
+    end
+  end
+end
+
+function header ()
+  printf ('%6s %3s %6s %11s %10s %9s %11s %9s %7s\n', 'K', 'M', 'N', 'visits', 'MEX s', 'ns/visit', ...
+          'Octave s', 'ns/visit', 'ratio');
+end
+
+function row = report (phase, K, M, N, visits, t_mex, t_oct)
+  printf ('%6d %3d %6d %11d %10.4f %9.2f %11.4f %9.2f %7.1f\n', K, M, N, visits, t_mex, ...
+          t_mex / visits * 1e9, t_oct, t_oct / visits * 1e9, t_oct / t_mex);
+  fflush (stdout);
+  row = struct ('phase', phase, 'K', K, 'M', M, 'N', N, 'visits', visits, 'mex_s', t_mex, 'octave_s', t_oct);
+end
+
+function t = best_time (f, repetitions)
+  % The fastest of a few runs: the one least disturbed by anything else on the machine.
+  t = inf;
+  for r = 1:repetitions
+    tic;
+    f ();
+    t = min (t, toc);
+  end
+end
+
+function [T, NL, P] = eval_data (K, M, N)
+  % K random boxes (corners in [0, 1], extents up to 0.3), labels 1 to 7, N random patterns.
+  L = 0.7 * rand (K, M);
+  T = [L, L + 0.3 * rand(K, M)];
+  NL = 1 + mod ((0:K-1)', 7);
+  P = rand (N, M);
+end
+
+function Predictions = classify (T, NL, P, M)
+  % D = M: patterns and boxes lie in the unit cube.
+  Predictions = vorla_eval (T, NL, M, 0.75, 0.001, 1, P, 0, 0);
+end
+
+function row = time_eval (T, NL, P, M)
+  [K, N] = deal (rows (T), rows (P));
+  t_mex = best_time (@() classify (T, NL, P, M), 3);
+  mex_result = classify (T, NL, P, M);
+  % Blocks of about 1e5 elements per temporary: the fastest size for Octave on this data.
+  block = max (1, round (1e5 / K));
+  tic;
+  ref_result = ref_eval_vec (T, NL, M, 0.75, 0.001, 1, P, 0, block);
+  t_oct = toc;
+  assert (isequal (mex_result, ref_result), 'vorla_eval and ref_eval_vec differ at K = %d, M = %d', K, M);
+  row = report ('eval', K, M, N, K * N, t_mex, t_oct);
+end
+
+function [P, PL, vigilance] = fit_data (K, M, N)
+  % K centres 1/K apart in the first coordinate, each with its own label, then N - K copies
+  % of the centres moved by far less than 1/K.  The vigilance lies between the two, so the
+  % presentation builds exactly K nodes and every later pattern widens its own centre's.
+  C = [((0:K-1)' + 0.5) / K, rand(K, M - 1)];
+  noise = 0.1 / (K * M);
+  P = [C; C(mod ((0:N-K-1)', K) + 1, :) + noise * (2 * rand (N - K, M) - 1)];
+  PL = [(1:K)'; mod((0:N-K-1)', K) + 1];
+  vigilance = 1 - 0.5 / (K * M);
+end
+
+function [T, NL, LP] = fit (P, PL, vigilance, M)
+  [T, NL, LP] = vorla_fit (P, PL, M, vigilance, 0.001, 1.0, 1, 0, 1, 0);
+end
+
+function row = time_fit (P, PL, vigilance, M, K)
+  N = rows (P);
+  t_mex = best_time (@() fit (P, PL, vigilance, M), 3);
+  [T, NL, LP] = fit (P, PL, vigilance, M);
+  tic;
+  [RT, RNL, RLP, visits] = ref_fit_vec (P, PL, M, vigilance, 0.001, 1.0, 1, 0, 1);
+  t_oct = toc;
+  assert (isequal (T, RT) && isequal (NL, RNL) && isequal (LP, RLP), ...
+          'vorla_fit and ref_fit_vec differ at K = %d, M = %d', K, M);
+  assert (rows (T) == K, 'the run built %d nodes, not %d', rows (T), K);
+  row = report ('fit', K, M, N, visits, t_mex, t_oct);
+end

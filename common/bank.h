@@ -1,0 +1,132 @@
+// The node bank: the boxes and choice denominators of a run's nodes kept side by side, in
+// blocks of `lanes` nodes with coordinate i of a block's nodes contiguous, so that a pattern
+// is measured against many nodes per step. It also holds the per-node results of the last
+// measurement (mfv, the vigilance test, cfv) and the eligibility flags of the training
+// search.
+//
+// Every search of a run goes through NodeBank::measure; how it measures (one Node after
+// another, or a blocked kernel) is chosen once, when the bank is built.
+#ifndef VORLA_BANK_H
+#define VORLA_BANK_H
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace vorla {
+
+class Node;
+
+// per_node: Node::compute_match on each node in turn, the reference form.
+// scalar: the blocked kernel in plain C++, for any processor.
+// sse2: the blocked kernel with 128-bit vectors (every x86-64 processor).
+// avx2: the blocked kernel with 256-bit vectors, where the processor has AVX2.
+// avx512: the blocked kernel with 512-bit vectors and mask registers (AVX-512F).
+// automatic: the fastest blocked kernel that the processor runs.
+enum class MatchPath { automatic, per_node, scalar, sse2, avx2, avx512 };
+
+// The path that banks built from now on use (process-wide; tests and benchmarks set it).
+void set_match_path(MatchPath path);
+MatchPath requested_match_path();
+// Whether this processor can run the path.
+bool match_path_available(MatchPath path);
+// A path as this processor runs it: automatic, and a vector path that the processor lacks,
+// become the fastest available blocked kernel.
+MatchPath resolve_match_path(MatchPath path = requested_match_path());
+
+// Doubles on the free store whose first element starts a 64-byte cache line, so that the
+// kernels' aligned vector loads never straddle two lines.
+class LineArray {
+ public:
+  double* data() const { return data_; }
+  // Grows or shrinks to n values: the first ones are kept, new ones are set to fill.
+  void resize(std::size_t n, double fill);
+
+ private:
+  std::unique_ptr<double[]> raw_;
+  double* data_ = nullptr;
+  std::size_t size_ = 0;
+};
+
+class NodeBank {
+ public:
+  static constexpr std::int32_t lanes = 16;  // nodes per block
+
+  // group: the most patterns that one measure call takes. Measuring several patterns per
+  // pass over the boxes reads each block from memory once for all of them. Reads the
+  // model-wide feature count; the path is resolved here, once per run.
+  explicit NodeBank(std::int32_t group = 1, MatchPath path = requested_match_path());
+  NodeBank(const NodeBank&) = delete;
+  NodeBank& operator=(const NodeBank&) = delete;
+
+  MatchPath path() const { return path_; }
+  std::int32_t group() const { return group_; }
+  std::int32_t count() const { return count_; }
+
+  // Room for node_count nodes, so that appending them does not grow the bank.
+  void reserve(std::int32_t node_count);
+  // Takes in node as the last one; the bank keeps a pointer to it. The results of the last
+  // measure call are not kept.
+  void append(Node& node);
+  // Copies node j's box and choice denominator again, after learning changed them.
+  void refresh(std::int32_t j);
+
+  // Which results a measure call must leave besides the vigilance test: the mfv of every
+  // node (for a trace that prints them), mfv and cfv of the nodes that pass, or only the
+  // cfv of the nodes that pass.
+  enum class Results { every_mfv, passing, passing_cfv };
+
+  // Measures every node against patterns[0 .. pattern_count - 1] (at most group of them):
+  // the vigilance test mfv + tolerance >= rho for each node (see passes), with
+  // mfv = (D - size) / D, size being that of the smallest box holding the node's box and
+  // the pattern; and for each node that passes, cfv = (D - size) / choice_denominator and,
+  // unless results is passing_cfv, mfv. Other values are left from earlier calls, except
+  // that every mfv is written when results is every_mfv. Allocates nothing.
+  void measure(const double* const* patterns, std::int32_t pattern_count, double rho, double tolerance,
+               Results results);
+
+  // The results of node j for pattern g of the last measure call.
+  double mfv(std::int32_t j, std::int32_t g = 0) const { return mfv_.data()[result_index(j, g)]; }
+  double cfv(std::int32_t j, std::int32_t g = 0) const { return cfv_.data()[result_index(j, g)]; }
+  // Bit l is set when node lanes x b + l passed the vigilance test for pattern g.
+  std::uint32_t passes(std::int32_t b, std::int32_t g = 0) const {
+    return passes_[static_cast<std::size_t>(g) * block_capacity() + static_cast<std::size_t>(b)];
+  }
+  std::int32_t block_count() const { return (count_ + lanes - 1) / lanes; }
+  // The lane of the lowest bit set in a non-zero passes word.
+  static std::int32_t first_lane(std::uint32_t passes) { return __builtin_ctz(passes); }
+
+  // The training search's flags: 1 while a node is still in the running for the pattern.
+  std::int32_t& eligible(std::int32_t j) { return eligible_[static_cast<std::size_t>(j)]; }
+  void clear_eligible() { std::fill(eligible_.begin(), eligible_.end(), 0); }
+
+ private:
+  std::size_t result_index(std::int32_t j, std::int32_t g) const {
+    return static_cast<std::size_t>(g) * static_cast<std::size_t>(capacity_) + static_cast<std::size_t>(j);
+  }
+  std::size_t block_capacity() const { return static_cast<std::size_t>(capacity_ / lanes); }
+  std::size_t block_values() const { return 2 * static_cast<std::size_t>(lanes) * feature_count_; }
+  void grow(std::int32_t node_count);
+  void copy_box(std::int32_t j);
+
+  const MatchPath path_;
+  const std::int32_t group_;
+  const std::size_t feature_count_;
+  std::int32_t count_ = 0;
+  std::int64_t capacity_ = 0;  // a multiple of lanes
+  std::vector<Node*> nodes_;
+  // Per block, per coordinate i: the lanes' lower_i, then their upper_i.
+  LineArray boxes_;
+  LineArray choice_denominators_;
+  // Per pattern of a measure call, capacity_ values each.
+  LineArray mfv_;
+  LineArray cfv_;
+  std::vector<std::uint32_t> passes_;  // per pattern, one word per block
+  std::vector<std::int32_t> eligible_;
+};
+
+}  // namespace vorla
+
+#endif

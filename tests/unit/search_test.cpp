@@ -1,0 +1,637 @@
+// The node bank measures a pattern against many nodes at once. Whatever path it takes, every
+// value must come out bit for bit as Node::compute_match gives it, and whole calls must not
+// be told apart by anything they return, print or count.
+#include "bank.h"
+#include "node.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using vorla::MatchPath;
+using vorla::NodeBank;
+
+constexpr double inf = std::numeric_limits<double>::infinity();
+const double nan_value = std::numeric_limits<double>::quiet_NaN();
+
+std::uint64_t bits(double v) {
+  std::uint64_t b;
+  std::memcpy(&b, &v, sizeof b);
+  return b;
+}
+
+const char* name_of(MatchPath path) {
+  switch (path) {
+    case MatchPath::automatic: return "automatic";
+    case MatchPath::per_node: return "per_node";
+    case MatchPath::scalar: return "scalar";
+    case MatchPath::sse2: return "sse2";
+    case MatchPath::avx2: return "avx2";
+    case MatchPath::avx512: return "avx512";
+  }
+  return "?";
+}
+
+// The blocked paths that this processor runs.
+std::vector<MatchPath> blocked_paths() {
+  std::vector<MatchPath> paths;
+  for (MatchPath path : {MatchPath::scalar, MatchPath::sse2, MatchPath::avx2, MatchPath::avx512})
+    if (vorla::match_path_available(path)) paths.push_back(path);
+  return paths;
+}
+
+// Sets the process-wide path for one scope.
+struct PathScope {
+  explicit PathScope(MatchPath path) { vorla::set_match_path(path); }
+  ~PathScope() { vorla::set_match_path(MatchPath::automatic); }
+};
+
+void set_model(std::int32_t M, double D, double alpha) {
+  vorla::model.feature_count = M;
+  vorla::model.D = D;
+  vorla::model.alpha = alpha;
+}
+
+// 32-bit draws as unsigned, so that the tests' modular picks need no casts.
+struct Rng {
+  using result_type = unsigned;
+  explicit Rng(unsigned seed) : engine(seed) {}
+  static constexpr unsigned min() { return 0; }
+  static constexpr unsigned max() { return 0xffffffffu; }
+  unsigned operator()() { return static_cast<unsigned>(engine()); }
+  std::mt19937 engine;
+};
+
+// Values on a coarse grid, so that coordinates meet exactly (ties, faces) now and then.
+double grid_value(Rng& rng, double from, double to) {
+  std::uniform_int_distribution<int> step(0, 12);
+  return from + (to - from) * step(rng) / 12.0;
+}
+
+bool passed(const NodeBank& bank, std::int32_t j, std::int32_t g) {
+  return (bank.passes(j / NodeBank::lanes, g) >> (j % NodeBank::lanes) & 1u) != 0;
+}
+
+// Expects the bank's results for the patterns, measured in one call, to be those of the
+// nodes' own arithmetic: mfv for every node, the vigilance test, and cfv where it passed.
+void expect_as_nodes(NodeBank& bank, std::vector<std::unique_ptr<vorla::Node>>& nodes,
+                     const std::vector<const double*>& patterns, double rho, double tolerance,
+                     NodeBank::Results results, const std::string& what) {
+  bank.measure(patterns.data(), static_cast<std::int32_t>(patterns.size()), rho, tolerance, results);
+  for (std::size_t g = 0; g < patterns.size(); ++g) {
+    const auto pattern = static_cast<std::int32_t>(g);
+    for (std::size_t j = 0; j < nodes.size(); ++j) {
+      vorla::Node& n = *nodes[j];
+      n.compute_match(patterns[g]);
+      const auto at = static_cast<std::int32_t>(j);
+      const bool pass = n.mfv + tolerance >= rho;
+      ASSERT_EQ(passed(bank, at, pattern), pass) << what << " pattern " << g << " node " << j << " mfv " << n.mfv;
+      if ((pass && results != NodeBank::Results::passing_cfv) || results == NodeBank::Results::every_mfv) {
+        ASSERT_EQ(bits(bank.mfv(at, pattern)), bits(n.mfv))
+            << what << " pattern " << g << " node " << j << ": " << bank.mfv(at, pattern) << " vs " << n.mfv;
+      }
+      const double cfv = n.match_numerator / n.choice_denominator;
+      if (pass) {
+        ASSERT_EQ(bits(bank.cfv(at, pattern)), bits(cfv))
+            << what << " pattern " << g << " node " << j << ": " << bank.cfv(at, pattern) << " vs " << cfv;
+      }
+    }
+    // Spare lanes of the last block never pass.
+    const auto count = static_cast<std::int32_t>(nodes.size());
+    if (count % NodeBank::lanes != 0) {
+      ASSERT_EQ(bank.passes(count / NodeBank::lanes, pattern) >> (count % NodeBank::lanes), 0u) << what;
+    }
+  }
+}
+
+TEST(MatchPath, ResolvesToWhatTheProcessorRuns) {
+  EXPECT_TRUE(vorla::match_path_available(MatchPath::per_node));
+  EXPECT_TRUE(vorla::match_path_available(MatchPath::scalar));
+#if defined(__x86_64__)
+  EXPECT_TRUE(vorla::match_path_available(MatchPath::sse2));
+#endif
+  const MatchPath best = blocked_paths().back();
+  EXPECT_EQ(vorla::resolve_match_path(MatchPath::automatic), best);
+  for (MatchPath path : {MatchPath::per_node, MatchPath::scalar, MatchPath::sse2, MatchPath::avx2, MatchPath::avx512})
+    EXPECT_EQ(vorla::resolve_match_path(path), vorla::match_path_available(path) ? path : best) << name_of(path);
+
+  set_model(2, 2.0, 0.01);
+  {
+    PathScope scope(MatchPath::per_node);
+    EXPECT_EQ(NodeBank().path(), MatchPath::per_node);
+  }
+  EXPECT_EQ(vorla::requested_match_path(), MatchPath::automatic);
+  EXPECT_EQ(NodeBank().path(), best);
+}
+
+// Hand-worked measurements, one node and one pattern each, with D = 2 and alpha = 0.5.
+TEST(NodeBank, WorkedMeasurements) {
+  struct Case {
+    std::vector<double> row;  // [lower upper]
+    std::vector<double> x;
+    double D;
+    double mfv;
+    double cfv;
+  };
+  const std::vector<Case> cases = {
+      // Inside the box: size 0.4, so mfv = 1.6 / 2 and cfv = 1.6 / (2 - 0.4 + 0.5).
+      {{0.2, 0.1, 0.4, 0.3}, {0.3, 0.2}, 2, 0.8, 1.6 / 2.1},
+      // On two faces: still the box itself.
+      {{0.2, 0.1, 0.4, 0.3}, {0.2, 0.3}, 2, 0.8, 1.6 / 2.1},
+      // Outside in one coordinate: high 0.9 gives size 0.7 + 0.2 = 0.9.
+      {{0.2, 0.1, 0.4, 0.3}, {0.9, 0.2}, 2, (2 - ((0.9 - 0.2) + (0.3 - 0.1))) / 2, (2 - ((0.9 - 0.2) + (0.3 - 0.1))) / 2.1},
+      // Lower above upper: x between them makes high = low = x, size 0; the box's own
+      // size is -0.4, so the denominator is 2.4 + 0.5.
+      {{0.5, 0.5, 0.3, 0.3}, {0.4, 0.4}, 2, 1.0, 2.0 / 2.9},
+      // Same box, x below both corners: high 0.3, low 0.1 in each coordinate, size 0.4.
+      {{0.5, 0.5, 0.3, 0.3}, {0.1, 0.1}, 2, 0.8, 1.6 / 2.9},
+      // A NaN coordinate makes high NaN: everything is NaN.
+      {{0.2, 0.1, 0.4, 0.3}, {nan_value, 0.2}, 2, nan_value, nan_value},
+      // -inf as a coordinate: low is -inf, size +inf.
+      {{0.2, 0.1, 0.4, 0.3}, {-inf, 0.2}, 2, -inf, -inf},
+      // D = 0: a proper box gives -inf; a point box at x, or x between the corners of a box
+      // with lower above upper, gives 0/0.
+      {{0.2, 0.1, 0.4, 0.3}, {0.3, 0.2}, 0, -inf, -0.4 / (0.5 - 0.4)},
+      {{0.3, 0.2, 0.3, 0.2}, {0.3, 0.2}, 0, nan_value, 0.0},
+      {{0.5, 0.5, 0.3, 0.3}, {0.4, 0.4}, 0, nan_value, 0.0},
+  };
+  for (MatchPath path : {MatchPath::per_node, MatchPath::scalar, MatchPath::sse2, MatchPath::avx2, MatchPath::avx512}) {
+    if (!vorla::match_path_available(path)) continue;
+    for (std::size_t c = 0; c < cases.size(); ++c) {
+      const Case& k = cases[c];
+      set_model(2, k.D, 0.5);
+      vorla::Node node(k.row.data(), 1, 1);
+      NodeBank bank(1, path);
+      bank.append(node);
+      // Every node but one with a NaN match passes a vigilance of -inf, so cfv is computed.
+      const double* x = k.x.data();
+      bank.measure(&x, 1, -inf, 0.0, NodeBank::Results::every_mfv);
+      const std::string what = std::string(name_of(path)) + " case " + std::to_string(c);
+      EXPECT_EQ(passed(bank, 0, 0), !std::isnan(k.mfv)) << what;
+      if (std::isnan(k.mfv))
+        EXPECT_TRUE(std::isnan(bank.mfv(0))) << what;
+      else
+        EXPECT_DOUBLE_EQ(bank.mfv(0), k.mfv) << what;
+      if (!std::isnan(k.mfv)) {
+        if (std::isnan(k.cfv))
+          EXPECT_TRUE(std::isnan(bank.cfv(0))) << what;
+        else
+          EXPECT_DOUBLE_EQ(bank.cfv(0), k.cfv) << what;
+      }
+    }
+  }
+}
+
+// Twenty point boxes at j / 20 on a line (D = 1) measured against 0: node j has mfv
+// 1 - j / 20, so with vigilance 0.5 nodes 0 to 10 pass, and node 10 (mfv exactly 0.5) fails
+// a vigilance of 0.5 + 0.5e-7 but passes it again with the tolerance 1e-7. The twelve spare
+// lanes of the second block hold empty boxes at the origin (mfv 1) and never pass.
+TEST(NodeBank, VigilanceTestWorkedExample) {
+  for (MatchPath path : {MatchPath::per_node, MatchPath::scalar, MatchPath::sse2, MatchPath::avx2, MatchPath::avx512}) {
+    if (!vorla::match_path_available(path)) continue;
+    set_model(1, 1.0, 0.001);
+    std::vector<std::unique_ptr<vorla::Node>> nodes;
+    NodeBank bank(2, path);
+    for (int j = 0; j < 20; ++j) {
+      const double at = j / 20.0;
+      nodes.push_back(std::make_unique<vorla::Node>(&at, 1));
+      bank.append(*nodes.back());
+    }
+    const double zero = 0.0, one = 1.0;
+    const double* patterns[] = {&zero, &one};
+    for (auto results : {NodeBank::Results::passing, NodeBank::Results::passing_cfv, NodeBank::Results::every_mfv}) {
+      bank.measure(patterns, 2, 0.5, 0.0, results);
+      EXPECT_EQ(bank.passes(0, 0), 0x7ffu) << name_of(path);
+      EXPECT_EQ(bank.passes(1, 0), 0u) << name_of(path);
+      // Seen from 1, node j has mfv j / 20: nodes 10 to 19 pass.
+      EXPECT_EQ(bank.passes(0, 1), 0xfc00u) << name_of(path);
+      EXPECT_EQ(bank.passes(1, 1), 0xfu) << name_of(path);
+      if (results != NodeBank::Results::passing_cfv) {
+        EXPECT_EQ(bank.mfv(10, 0), 0.5);
+      }
+      EXPECT_EQ(bank.cfv(10, 0), 0.5 / 1.001);
+      bank.measure(patterns, 1, 0.5 + 0.5e-7, 0.0, results);
+      EXPECT_EQ(bank.passes(0, 0), 0x3ffu) << name_of(path);
+      bank.measure(patterns, 1, 0.5 + 0.5e-7, 1e-7, results);
+      EXPECT_EQ(bank.passes(0, 0), 0x7ffu) << name_of(path);
+    }
+    bank.measure(patterns, 1, 0.5, 0.0, NodeBank::Results::every_mfv);
+    EXPECT_EQ(bank.mfv(19, 0), 1 - 19 / 20.0) << name_of(path);
+  }
+}
+
+// Without a trace the bank settles most failing nodes from an estimate of mfv and divides
+// only where the estimate is near the vigilance. Point boxes one ulp apart put mfv on every
+// double around the vigilance (with and without the tolerance), for values of D whose
+// inverse is and is not exact: the test must fall exactly where the node's own arithmetic
+// puts it.
+TEST(NodeBank, VigilanceTestAtItsEdge) {
+  for (MatchPath path : blocked_paths()) {
+    for (double D : {1.0, 3.0, 0.1, 7e-5, 1e6}) {
+      for (double rho : {0.75, 0.5, 0.0, 1.0}) {
+        for (double tolerance : {0.0, 1e-7}) {
+          set_model(1, D, 0.01);
+          // A box at c seen from 0 has size c and mfv (D - c) / D.
+          const double centre = D * (1 - rho + tolerance);
+          std::vector<std::unique_ptr<vorla::Node>> nodes;
+          NodeBank bank(1, path);
+          double c = centre;
+          for (int k = 0; k < 60; ++k) c = std::nextafter(c, -inf);
+          for (int k = 0; k < 120; ++k, c = std::nextafter(c, inf)) {
+            nodes.push_back(std::make_unique<vorla::Node>(&c, 1));
+            bank.append(*nodes.back());
+          }
+          const double zero = 0.0;
+          for (auto results : {NodeBank::Results::passing, NodeBank::Results::passing_cfv}) {
+            expect_as_nodes(bank, nodes, {&zero}, rho, tolerance, results,
+                            std::string(name_of(path)) + " D=" + std::to_string(D) + " rho=" + std::to_string(rho));
+            if (HasFatalFailure()) return;
+          }
+        }
+      }
+    }
+  }
+}
+
+// Random boxes (some with lower above upper) and patterns with ties, faces, NaN and
+// infinities, for feature counts around the vector widths and node counts that leave
+// blocks partly filled; the patterns are measured one, two or three at a time.
+TEST(NodeBank, BlockedPathsMatchTheNodesBitForBit) {
+  Rng rng(20240611);
+  const std::vector<double> specials = {nan_value, inf, -inf, -0.0, 0.0};
+  for (MatchPath path : blocked_paths()) {
+    for (std::int32_t M : {0, 1, 2, 3, 7, 8, 9, 17}) {
+      for (std::int32_t K : {0, 1, 5, 15, 16, 17, 33, 50}) {
+        for (double D : {static_cast<double>(M), 0.0, 0.75}) {
+          for (double alpha : {0.0, 0.001}) {
+            set_model(M, D, alpha);
+            std::vector<std::unique_ptr<vorla::Node>> nodes;
+            NodeBank bank(3, path);
+            std::vector<double> row(2 * static_cast<std::size_t>(M));
+            for (std::int32_t j = 0; j < K; ++j) {
+              for (std::int32_t i = 0; i < M; ++i) {
+                double a = grid_value(rng, -0.25, 1.25), b = grid_value(rng, -0.25, 1.25);
+                // One box in five keeps a coordinate with lower above upper.
+                if ((a > b) != (rng() % 5 == 0)) std::swap(a, b);
+                row[i] = a;
+                row[M + i] = b;
+              }
+              nodes.push_back(std::make_unique<vorla::Node>(row.data(), j, 1));
+              bank.append(*nodes.back());
+            }
+            std::vector<std::vector<double>> xs(12, std::vector<double>(static_cast<std::size_t>(M)));
+            for (std::vector<double>& x : xs)
+              for (std::int32_t i = 0; i < M; ++i) {
+                const unsigned kind = rng() % 10;
+                if (kind == 0)
+                  x[i] = specials[rng() % specials.size()];
+                else if (kind <= 2 && K > 0)  // on a corner of some node
+                  x[i] = nodes[rng() % K]->lower[i];
+                else if (kind == 3 && K > 0)
+                  x[i] = nodes[rng() % K]->upper[i];
+                else
+                  x[i] = grid_value(rng, -0.5, 1.5);
+              }
+            for (std::size_t first = 0, count = 1; first < xs.size(); first += count, count = count % 3 + 1) {
+              std::vector<const double*> group;
+              for (std::size_t g = first; g < first + count && g < xs.size(); ++g) group.push_back(xs[g].data());
+              const double vigilances[] = {-inf, 0.0, 0.5, 0.9};
+              const NodeBank::Results modes[] = {NodeBank::Results::passing, NodeBank::Results::passing_cfv,
+                                                 NodeBank::Results::every_mfv};
+              const auto results = modes[rng() % 3];
+              expect_as_nodes(bank, nodes, group, vigilances[rng() % 4], rng() % 2 ? 1e-7 : 0.0, results,
+                              std::string(name_of(path)) + " M=" + std::to_string(M) + " K=" + std::to_string(K));
+              if (HasFatalFailure()) return;
+            }
+          }
+        }
+      }
+    }
+  }
+}
+
+// Nodes arrive one at a time (the bank grows past several capacities) and learn between
+// patterns; after each refresh the bank measures what the nodes measure.
+TEST(NodeBank, StaysInStepWithGrowingAndLearningNodes) {
+  Rng rng(7);
+  for (MatchPath path : blocked_paths()) {
+    for (double learning_rate : {1.0, 0.5}) {
+      const std::int32_t M = 5;
+      set_model(M, 5.0, 0.01);
+      std::vector<std::unique_ptr<vorla::Node>> nodes;
+      NodeBank bank(1, path);
+      std::vector<double> x(M);
+      for (int step = 0; step < 300; ++step) {
+        for (double& v : x) v = grid_value(rng, 0.0, 1.0);
+        if (step % 3 == 0) {
+          nodes.push_back(std::make_unique<vorla::Node>(x.data(), step));
+          bank.append(*nodes.back());
+        } else {
+          const auto j = static_cast<std::int32_t>(rng() % nodes.size());
+          std::uint32_t flops = 0;
+          if (nodes[j]->learn(x.data(), learning_rate, flops)) bank.refresh(j);
+        }
+        expect_as_nodes(bank, nodes, {x.data()}, step % 2 ? 0.8 : -inf, 1e-7, NodeBank::Results::passing,
+                        name_of(path));
+        if (HasFatalFailure()) return;
+      }
+      EXPECT_EQ(bank.count(), 100);
+    }
+  }
+}
+
+// Everything a call leaves behind, with the run time masked.
+void expect_same_call(const standin::CallResult& reference, const standin::CallResult& r, const std::string& what) {
+  EXPECT_EQ(reference.error, r.error) << what;
+  EXPECT_EQ(test::masked(reference.text), test::masked(r.text)) << what;
+  EXPECT_EQ(reference.warnings, r.warnings) << what;
+  EXPECT_EQ(reference.flops, r.flops) << what;
+  EXPECT_EQ(reference.allocations, r.allocations) << what;
+  EXPECT_EQ(reference.blocks_reclaimed, r.blocks_reclaimed) << what;
+  EXPECT_EQ(r.free_store_live, 0) << what;
+  EXPECT_TRUE(r.faults.empty()) << what;
+  ASSERT_EQ(reference.outputs.size(), r.outputs.size()) << what;
+  for (std::size_t k = 0; k < r.outputs.size(); ++k) {
+    ASSERT_EQ(reference.outputs[k] == nullptr, r.outputs[k] == nullptr) << what;
+    if (!r.outputs[k]) continue;
+    EXPECT_EQ(standin::dims_of(reference.output(k)), standin::dims_of(r.output(k))) << what;
+    const std::vector<double> a = standin::values_of(reference.output(k)), b = standin::values_of(r.output(k));
+    ASSERT_EQ(a.size(), b.size()) << what;
+    for (std::size_t e = 0; e < a.size(); ++e) ASSERT_EQ(bits(a[e]), bits(b[e])) << what << " output " << k << " element " << e;
+  }
+}
+
+// How many lines of each kind the traces of a group of calls showed, so that a group is
+// known to have gone through the branches it is meant to compare.
+struct Seen {
+  int vt = 0, ct = 0, candidate = 0, mt = 0, updated = 0, selected = 0, unclassified = 0;
+  static int occurrences(const std::string& text, const char* line) {
+    int n = 0;
+    for (auto at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) ++n;
+    return n;
+  }
+  void add(const std::string& text) {
+    vt += occurrences(text, "fails VT");
+    ct += occurrences(text, "fails CT");
+    candidate += occurrences(text, "is candidate");
+    mt += occurrences(text, "Engage MT");
+    updated += occurrences(text, "updated  node");
+    selected += occurrences(text, "selected node");
+    unclassified += occurrences(text, "could not be classified");
+  }
+};
+
+// A rows x cols double matrix from its rows; unlike a list of rows it keeps its shape when
+// cols is 0.
+standin::ArrayPtr matrix(const std::vector<std::vector<double>>& rows, std::size_t cols) {
+  std::vector<double> values(rows.size() * cols);
+  for (std::size_t r = 0; r < rows.size(); ++r)
+    for (std::size_t c = 0; c < cols; ++c) values[c * rows.size() + r] = rows[r][c];
+  return standin::make_double(rows.size(), cols, values);
+}
+
+standin::CallResult run(const test::FitCall& call, std::int32_t M) {
+  test::Inputs in = call.inputs();
+  in[0] = matrix(call.patterns, static_cast<std::size_t>(M));
+  return standin::call(vorla::vorla_fit, 3, in.pointers());
+}
+
+standin::CallResult run(const test::EvalCall& call, std::int32_t M) {
+  test::Inputs in = call.inputs();
+  in[0] = matrix(call.templates, 2 * static_cast<std::size_t>(M));
+  in[6] = matrix(call.patterns, static_cast<std::size_t>(M));
+  return standin::call(vorla::vorla_eval, 1, in.pointers());
+}
+
+TEST(SearchPaths, TrainingCallsAgree) {
+  Rng rng(99);
+  Seen seen;
+  int calls = 0;
+  for (std::int32_t M : {0, 1, 2, 3, 7, 8, 9, 17}) {
+    for (int c = 0; c < 14; ++c) {
+      test::FitCall call;
+      const int N = 1 + static_cast<int>(rng() % (c < 11 ? 40 : 120));
+      call.patterns.assign(N, std::vector<double>(M));
+      call.labels.resize(N);
+      for (int p = 0; p < N; ++p) {
+        for (double& v : call.patterns[p]) v = grid_value(rng, 0.0, 1.0);
+        call.labels[p] = 1 + static_cast<double>(rng() % 3);
+      }
+      if (N > 3 && c % 5 == 0) call.labels[1] = 1.5;  // never matches a node label
+      const double vigilances[] = {0.0, 0.5, 0.75, 0.9, 0.97};
+      call.vigilance = vigilances[rng() % 5];
+      call.D = c % 7 == 3 ? 0.0 : (c % 7 == 5 ? M / 3.0 : M);
+      call.alpha = c % 4 == 0 ? 0.0 : 0.001 * (1 + rng() % 2000);
+      call.learning_rate = c % 3 == 0 ? 0.5 : 1.0;
+      call.max_list_presentations = 1 + static_cast<double>(rng() % 6);
+      call.trim_option = static_cast<double>(rng() % 2);
+      call.ct_option = static_cast<double>(rng() % 2);
+      call.oflag = static_cast<double>(c % 2 ? 4 : c % 5);
+
+      standin::CallResult reference;
+      {
+        PathScope scope(MatchPath::per_node);
+        reference = run(call, M);
+      }
+      test::expect_sound(reference);
+      seen.add(reference.text);
+      ++calls;
+      for (MatchPath path : blocked_paths()) {
+        PathScope scope(path);
+        expect_same_call(reference, run(call, M), std::string(name_of(path)) + " M=" + std::to_string(M) +
+                                                      " call " + std::to_string(c));
+        if (HasFatalFailure()) return;
+      }
+    }
+  }
+  EXPECT_EQ(calls, 8 * 14);
+  EXPECT_GT(seen.vt, 50);
+  EXPECT_GT(seen.ct, 20);
+  EXPECT_GT(seen.mt, 50);
+  EXPECT_GT(seen.updated, 50);
+  EXPECT_GT(seen.selected, 50);
+}
+
+TEST(SearchPaths, ClassificationCallsAgree) {
+  Rng rng(4242);
+  const std::vector<double> specials = {nan_value, inf, -inf, -0.0};
+  Seen seen;
+  for (std::int32_t M : {0, 1, 2, 3, 7, 8, 9, 17}) {
+    for (std::int32_t K : {0, 1, 15, 16, 17, 40}) {
+      for (int c = 0; c < 4; ++c) {
+        test::EvalCall call;
+        call.templates.assign(K, std::vector<double>(2 * static_cast<std::size_t>(M)));
+        call.labels.resize(K);
+        for (std::int32_t j = 0; j < K; ++j) {
+          for (std::int32_t i = 0; i < M; ++i) {
+            double a = grid_value(rng, 0.0, 1.0), b = grid_value(rng, 0.0, 1.0);
+            if ((a > b) != (rng() % 6 == 0)) std::swap(a, b);
+            call.templates[j][i] = a;
+            call.templates[j][M + i] = b;
+          }
+          call.labels[j] = static_cast<double>(rng() % 4) + (j % 5 == 0 ? 0.7 : 0.0);
+        }
+        const int N = 1 + static_cast<int>(rng() % 30);
+        call.patterns.assign(N, std::vector<double>(M));
+        for (auto& x : call.patterns)
+          for (std::int32_t i = 0; i < M; ++i) {
+            const unsigned kind = rng() % 12;
+            if (kind == 0)
+              x[i] = specials[rng() % specials.size()];
+            else if (kind == 1 && K > 0)
+              x[i] = call.templates[rng() % K][i + (rng() % 2) * M];  // on a face
+            else
+              x[i] = grid_value(rng, -0.2, 1.2);
+          }
+        const double vigilances[] = {0.0, 0.5, 0.8, 0.9, 1.0};
+        call.vigilance = vigilances[rng() % 5];
+        call.D = c == 3 ? 0.0 : (c == 2 ? M / 2.0 : M);
+        call.alpha = c == 1 ? 0.0 : (rng() % 2 ? 0.01 : 6.0);
+        call.ct_option = static_cast<double>(rng() % 2);
+        call.unknown_label = -1;
+        call.oflag = static_cast<double>(rng() % 4);
+
+        standin::CallResult reference;
+        {
+          PathScope scope(MatchPath::per_node);
+          reference = run(call, M);
+        }
+        test::expect_sound(reference);
+        seen.add(reference.text);
+        for (MatchPath path : blocked_paths()) {
+          PathScope scope(path);
+          expect_same_call(reference, run(call, M), std::string(name_of(path)) + " M=" + std::to_string(M) +
+                                                        " K=" + std::to_string(K) + " call " + std::to_string(c));
+          if (HasFatalFailure()) return;
+        }
+      }
+    }
+  }
+  EXPECT_GT(seen.vt, 50);
+  EXPECT_GT(seen.ct, 20);
+  EXPECT_GT(seen.candidate, 50);
+  EXPECT_GT(seen.unclassified, 50);
+}
+
+// The summary's totals line, its seconds masked.
+std::string totals_line(const std::string& text) {
+  const auto at = text.rfind(" FLOPs and ");
+  if (at == std::string::npos) return "";
+  return test::masked(text.substr(text.rfind('\n', at) + 1));
+}
+
+// Without a per-node trace the searches count in bulk; whatever the trace level, a call
+// returns the same outputs, reports the same operations pattern by pattern and sums them
+// to the same totals.
+TEST(SearchPaths, CountsDoNotDependOnTheTraceLevel) {
+  Rng rng(512);
+  std::vector<MatchPath> paths = blocked_paths();
+  paths.push_back(MatchPath::per_node);
+  for (MatchPath path : paths) {
+    PathScope scope(path);
+    for (int c = 0; c < 40; ++c) {
+      const std::int32_t M = 1 + static_cast<std::int32_t>(rng() % 9);
+      test::FitCall fit;
+      const int N = 5 + static_cast<int>(rng() % 60);
+      fit.patterns.assign(N, std::vector<double>(M));
+      fit.labels.resize(N);
+      for (int p = 0; p < N; ++p) {
+        for (double& v : fit.patterns[p]) v = grid_value(rng, 0.0, 1.0);
+        fit.labels[p] = 1 + static_cast<double>(rng() % 3);
+      }
+      fit.D = M;
+      fit.vigilance = 0.25 * (rng() % 4);
+      fit.alpha = 0.001 * (1 + rng() % 3000);
+      fit.learning_rate = c % 2 ? 1.0 : 0.75;
+      fit.max_list_presentations = 3;
+      fit.ct_option = static_cast<double>(rng() % 2);
+      fit.oflag = 1;
+      const standin::CallResult quiet = run(fit, M);
+      fit.oflag = 4;
+      const standin::CallResult traced = run(fit, M);
+      const std::string what = std::string(name_of(path)) + " fit call " + std::to_string(c);
+      EXPECT_EQ(quiet.flops, traced.flops) << what;
+      EXPECT_EQ(totals_line(quiet.text), totals_line(traced.text)) << what;
+      ASSERT_EQ(quiet.outputs.size(), 3u) << what;
+      for (std::size_t k = 0; k < 3; ++k)
+        EXPECT_EQ(standin::values_of(quiet.output(k)), standin::values_of(traced.output(k))) << what;
+
+      test::EvalCall eval;
+      eval.templates.clear();
+      for (std::size_t j = 0; j < 3 * fit.patterns.size() / 4; ++j) {
+        std::vector<double> row(fit.patterns[j]);
+        for (std::int32_t i = 0; i < M; ++i) row.push_back(fit.patterns[j][i] + grid_value(rng, -0.25, 0.5));
+        eval.templates.push_back(row);
+      }
+      eval.labels.assign(eval.templates.size(), 2);
+      for (std::size_t j = 0; j < eval.labels.size(); j += 3) eval.labels[j] = 1;
+      eval.patterns = fit.patterns;
+      eval.D = M;
+      eval.vigilance = fit.vigilance;
+      eval.alpha = fit.alpha;
+      eval.ct_option = fit.ct_option;
+      eval.oflag = 1;
+      const standin::CallResult quiet_eval = run(eval, M);
+      eval.oflag = 3;
+      const standin::CallResult traced_eval = run(eval, M);
+      EXPECT_EQ(quiet_eval.flops, traced_eval.flops) << what;
+      EXPECT_EQ(totals_line(quiet_eval.text), totals_line(traced_eval.text)) << what;
+      ASSERT_EQ(quiet_eval.outputs.size(), 1u) << what;
+      EXPECT_EQ(standin::values_of(quiet_eval.output(0)), standin::values_of(traced_eval.output(0))) << what;
+    }
+  }
+}
+
+// Every free-store allocation of a call, the bank's among them, may fail: the call then
+// ends in the out-of-memory message and leaves nothing behind.
+TEST(SearchPaths, FailedAllocationsEndInTheMemoryMessage) {
+  test::FitCall fit;
+  fit.patterns.clear();
+  fit.labels.clear();
+  for (int p = 0; p < 40; ++p) {  // forty separate point boxes: the bank grows twice
+    fit.patterns.push_back({p / 40.0, 1 - p / 40.0});
+    fit.labels.push_back(1 + p % 2);
+  }
+  fit.D = 2;
+  fit.vigilance = 0.999;
+  test::EvalCall eval;
+  eval.templates.assign(40, {0.1, 0.2, 0.3, 0.4});
+  eval.labels.assign(40, 1);
+
+  for (MatchPath path : blocked_paths()) {
+    PathScope scope(path);
+    struct Run {
+      const char* message;
+      std::function<standin::CallResult(standin::CallOptions)> call;
+    };
+    const Run runs[] = {
+        {"VORLA_FIT: Not enough memory available; unable to run!", [&](standin::CallOptions o) { return fit.run(o); }},
+        {"VORLA_EVAL: Not enough memory available; unable to run!", [&](standin::CallOptions o) { return eval.run(o); }},
+    };
+    for (const Run& run : runs) {
+      const standin::CallResult whole = run.call({});
+      test::expect_sound(whole);
+      ASSERT_GT(whole.free_store_allocations, 2);
+      for (long k = 1; k <= whole.free_store_allocations; ++k) {
+        standin::CallOptions options;
+        options.fail_free_store_allocation = k;
+        const standin::CallResult r = run.call(options);
+        EXPECT_EQ(r.error.value_or(""), run.message) << name_of(path) << " allocation " << k;
+        EXPECT_EQ(r.free_store_live, 0) << name_of(path) << " allocation " << k;
+        EXPECT_TRUE(r.faults.empty()) << name_of(path) << " allocation " << k;
+      }
+    }
+  }
+}
+
+}  // namespace
