@@ -8,6 +8,6 @@ if [ "$exports" != "mexFunction" ]; then
   exit 1
 fi
 for stamp in "MATLAB 5.1 native" "not inlined"; do
-  strings "$lib" | grep -qx "$stamp" || { echo "$lib lacks the stamp '$stamp'"; exit 1; }
+  strings "$lib" | grep -x "$stamp" >/dev/null || { echo "$lib lacks the stamp '$stamp'"; exit 1; }
 done
 echo "$lib: exports only mexFunction, stamp present"
