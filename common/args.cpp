@@ -3,6 +3,7 @@
 #include "marshal.h"
 
 #include <cmath>
+#include <limits>
 #include <type_traits>
 
 namespace vorla {
@@ -53,6 +54,54 @@ bool read_scalar(const Argument& argument, MessageBuffer& messages, double& valu
   if (shape.rows != 1 && shape.cols != 1) return fail(scalar_messages.not_a_vector);
   if (shape.rows == 0 || shape.cols == 0) return fail(scalar_messages.not_two_dimensional);
   value = mxGetScalar(argument.array);
+  return false;
+}
+
+bool read_matrix_shape(const Argument& argument, std::int64_t max_cols, MessageBuffer& messages,
+                       host::Shape& shape) {
+  if (refuse_class(argument, messages)) return true;
+  shape = host::shape_of(argument.array);
+  const char* const ord = ordinal(argument.position);
+  if (shape.dimension_count != 2)
+    return messages.fail("%s: %s input argument (%s) must be  a two dimensional array (matrix).", ord, argument.name);
+  if (shape.rows > std::numeric_limits<std::int32_t>::max() || shape.cols > max_cols)
+    return messages.fail("%s: %s input argument (%s) must have at most 2147483647 rows and %lld columns.", ord,
+                         argument.name, static_cast<long long>(max_cols));
+  return false;
+}
+
+bool check_label_vector(const Argument& argument, std::int32_t length, MessageBuffer& messages) {
+  if (refuse_class(argument, messages)) return true;
+  const host::Shape shape = host::shape_of(argument.array);
+  const char* const ord = ordinal(argument.position);
+  if (shape.dimension_count != 2) return messages.fail("%s: %s input argument (%s) must a vector.", ord, argument.name);
+  if (!((shape.rows == length && shape.cols == 1) || (shape.rows == 1 && shape.cols == length)))
+    return messages.fail("%s: %s input argument (%s) must be of type  %dx1 or 1x%d.", ord, argument.name, length,
+                         length);
+  if (!all_truncate_to_int32(argument.array, length))
+    return messages.fail("%s: %s input argument (%s) must hold finite labels in the 32-bit integer range.", ord,
+                         argument.name);
+  return false;
+}
+
+bool read_network_parameters(const mxArray* const inputs[], MessageBuffer& messages, double& D,
+                             double& vigilance, double& alpha) {
+  if (read_scalar({inputs[2], 3, "D"}, messages, D)) return true;
+  if (!(D >= 0)) return messages.fail("%s: 3rd input argument (D) must be non-negative.");
+  if (read_scalar({inputs[3], 4, "vigilance"}, messages, vigilance)) return true;
+  if (!(vigilance >= 0) || vigilance > 1)
+    return messages.fail("%s: 4th input argument (vigilance) must be in [0.0, 1.0].");
+  if (read_scalar({inputs[4], 5, "alpha"}, messages, alpha)) return true;
+  if (!(alpha >= 0)) return messages.fail("%s: 5th input argument (alpha) must be non-negative.");
+  return false;
+}
+
+bool read_switch(const Argument& argument, MessageBuffer& messages, std::int32_t& value) {
+  double read = 0.0;
+  if (read_scalar(argument, messages, read)) return true;
+  if (!truncate_to_int32(read, value) || (value != 0 && value != 1))
+    return messages.fail("%s: %s input argument (%s) must be either 0 or 1.", ordinal(argument.position),
+                         argument.name);
   return false;
 }
 

@@ -56,6 +56,22 @@ struct ScalarMessages {
 bool read_scalar(const Argument& argument, MessageBuffer& messages, double& value,
                  ScalarMessages scalar_messages = {});
 
+// Class refusal, the two-dimension test and the 32-bit size limits of a matrix argument;
+// on success shape holds its dimensions.
+bool read_matrix_shape(const Argument& argument, std::int64_t max_cols, MessageBuffer& messages,
+                       host::Shape& shape);
+
+// Class refusal and the tests of a label vector of the given length (N x 1 or 1 x N), whose
+// entries must truncate to 32-bit integers.
+bool check_label_vector(const Argument& argument, std::int32_t length, MessageBuffer& messages);
+
+// D, vigilance and alpha: the 3rd, 4th and 5th inputs of both functions.
+bool read_network_parameters(const mxArray* const inputs[], MessageBuffer& messages, double& D,
+                             double& vigilance, double& alpha);
+
+// A scalar option that must truncate to 0 or 1.
+bool read_switch(const Argument& argument, MessageBuffer& messages, std::int32_t& value);
+
 // Truncation toward zero, when the result is a 32-bit integer; NaN and infinities are not.
 bool truncate_to_int32(double value, std::int32_t& result);
 

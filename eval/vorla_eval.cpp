@@ -49,12 +49,8 @@ bool check_arguments(int nlhs, int nrhs, const mxArray* prhs[], EvalArguments& a
   if (nrhs != INPUT_COUNT) return m.fail("%s: %d input arguments required.", static_cast<int>(INPUT_COUNT));
 
   const Argument templates = input(prhs, IN_TEMPLATES);
-  if (refuse_class(templates, m)) return true;
-  host::Shape shape = host::shape_of(templates.array);
-  if (shape.dimension_count != 2)
-    return m.fail("%s: 1st input argument (Templates) must be  a two dimensional array (matrix).");
-  if (shape.rows > max_count || shape.cols > max_count)
-    return m.fail("%s: 1st input argument (Templates) must have at most 2147483647 rows and 2147483647 columns.");
+  host::Shape shape;
+  if (read_matrix_shape(templates, max_count, m, shape)) return true;
   a.template_count = static_cast<std::int32_t>(shape.rows);
   a.template_column_count = static_cast<std::int32_t>(shape.cols);
   a.feature_count = a.template_column_count / 2;
@@ -62,42 +58,16 @@ bool check_arguments(int nlhs, int nrhs, const mxArray* prhs[], EvalArguments& a
   if (!all_finite(templates.array, shape.rows * 2 * a.feature_count))
     return m.fail("%s: 1st input argument (Templates) must not contain NaN or Inf values.");
 
-  const Argument nlabels = input(prhs, IN_NLABELS);
-  if (refuse_class(nlabels, m)) return true;
-  shape = host::shape_of(nlabels.array);
-  if (shape.dimension_count != 2) return m.fail("%s: 2nd input argument (NLabels) must a vector.");
-  const std::int64_t k = a.template_count;
-  if (!((shape.rows == k && shape.cols == 1) || (shape.rows == 1 && shape.cols == k)))
-    return m.fail("%s: 2nd input argument (NLabels) must be of type  %dx1 or 1x%d.", a.template_count,
-                  a.template_count);
-  if (!all_truncate_to_int32(nlabels.array, k))
-    return m.fail("%s: 2nd input argument (NLabels) must hold finite labels in the 32-bit integer range.");
+  if (check_label_vector(input(prhs, IN_NLABELS), a.template_count, m)) return true;
+  if (read_network_parameters(prhs, m, a.D, a.vigilance, a.alpha)) return true;
+  if (read_switch(input(prhs, IN_CT_OPTION), m, a.ct_option)) return true;
 
-  double value = 0.0;
-  if (read_scalar(input(prhs, IN_D), m, a.D)) return true;
-  if (!(a.D >= 0)) return m.fail("%s: 3rd input argument (D) must be non-negative.");
-
-  if (read_scalar(input(prhs, IN_VIGILANCE), m, a.vigilance)) return true;
-  if (!(a.vigilance >= 0) || a.vigilance > 1) return m.fail("%s: 4th input argument (vigilance) must be in [0.0, 1.0].");
-
-  if (read_scalar(input(prhs, IN_ALPHA), m, a.alpha)) return true;
-  if (!(a.alpha >= 0)) return m.fail("%s: 5th input argument (alpha) must be non-negative.");
-
-  if (read_scalar(input(prhs, IN_CT_OPTION), m, value)) return true;
-  if (!truncate_to_int32(value, a.ct_option) || (a.ct_option != 0 && a.ct_option != 1))
-    return m.fail("%s: 6th input argument (ct_option) must be either 0 or 1.");
-
-  const Argument patterns = input(prhs, IN_PATTERNS);
-  if (refuse_class(patterns, m)) return true;
-  shape = host::shape_of(patterns.array);
-  if (shape.dimension_count != 2)
-    return m.fail("%s: 7th input argument (Patterns) must be  a two dimensional array (matrix).");
-  if (shape.rows > max_count || shape.cols > max_count / 2)
-    return m.fail("%s: 7th input argument (Patterns) must have at most 2147483647 rows and 1073741823 columns.");
+  if (read_matrix_shape(input(prhs, IN_PATTERNS), max_count / 2, m, shape)) return true;
   a.pattern_count = static_cast<std::int32_t>(shape.rows);
   if (shape.cols != a.feature_count)
     return m.fail("%s: 7th input argument (Patterns) must be of type  %dx%d.", a.pattern_count, a.feature_count);
 
+  double value = 0.0;
   if (read_scalar(input(prhs, IN_UNKNOWN_LABEL), m, value)) return true;
   if (!truncate_to_int32(value, a.unknown_label))
     return m.fail("%s: 8th input argument (unknown_label) must be a finite value in the 32-bit integer range.");

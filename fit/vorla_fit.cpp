@@ -53,38 +53,18 @@ bool check_arguments(int nlhs, int nrhs, const mxArray* prhs[], FitArguments& a,
   if (nrhs != INPUT_COUNT) return m.fail("%s: %d input arguments required.", static_cast<int>(INPUT_COUNT));
 
   const Argument patterns = input(prhs, IN_PATTERNS);
-  if (refuse_class(patterns, m)) return true;
-  host::Shape shape = host::shape_of(patterns.array);
-  if (shape.dimension_count != 2)
-    return m.fail("%s: 1st input argument (Patterns) must be  a two dimensional array (matrix).");
-  if (shape.rows > std::numeric_limits<std::int32_t>::max() || shape.cols > std::numeric_limits<std::int32_t>::max() / 2)
-    return m.fail("%s: 1st input argument (Patterns) must have at most 2147483647 rows and 1073741823 columns.");
+  host::Shape shape;
+  if (read_matrix_shape(patterns, std::numeric_limits<std::int32_t>::max() / 2, m, shape)) return true;
   a.pattern_count = static_cast<std::int32_t>(shape.rows);
   a.feature_count = static_cast<std::int32_t>(shape.cols);
   // A pattern that is not a finite point never matches a node and would never let training settle.
   if (!all_finite(patterns.array, shape.rows * shape.cols))
     return m.fail("%s: 1st input argument (Patterns) must not contain NaN or Inf values.");
 
-  const Argument plabels = input(prhs, IN_PLABELS);
-  if (refuse_class(plabels, m)) return true;
-  shape = host::shape_of(plabels.array);
-  if (shape.dimension_count != 2) return m.fail("%s: 2nd input argument (PLabels) must a vector.");
-  const std::int64_t n = a.pattern_count;
-  if (!((shape.rows == n && shape.cols == 1) || (shape.rows == 1 && shape.cols == n)))
-    return m.fail("%s: 2nd input argument (PLabels) must be of type  %dx1 or 1x%d.", a.pattern_count, a.pattern_count);
-  if (!all_truncate_to_int32(plabels.array, n))
-    return m.fail("%s: 2nd input argument (PLabels) must hold finite labels in the 32-bit integer range.");
+  if (check_label_vector(input(prhs, IN_PLABELS), a.pattern_count, m)) return true;
+  if (read_network_parameters(prhs, m, a.D, a.vigilance, a.alpha)) return true;
 
   double value = 0.0;
-  if (read_scalar(input(prhs, IN_D), m, a.D)) return true;
-  if (!(a.D >= 0)) return m.fail("%s: 3rd input argument (D) must be non-negative.");
-
-  if (read_scalar(input(prhs, IN_VIGILANCE), m, a.vigilance)) return true;
-  if (!(a.vigilance >= 0) || a.vigilance > 1) return m.fail("%s: 4th input argument (vigilance) must be in [0.0, 1.0].");
-
-  if (read_scalar(input(prhs, IN_ALPHA), m, a.alpha)) return true;
-  if (!(a.alpha >= 0)) return m.fail("%s: 5th input argument (alpha) must be non-negative.");
-
   if (read_scalar(input(prhs, IN_LEARNING_RATE), m, a.learning_rate)) return true;
   if (!(a.learning_rate > 0) || a.learning_rate > 1)
     return m.fail("%s: 6th input argument (learning_rate) must be in (0.0, 1.0].");
@@ -96,13 +76,8 @@ bool check_arguments(int nlhs, int nrhs, const mxArray* prhs[], FitArguments& a,
   if (a.max_list_presentations < 1)
     return m.fail("%s: 7th input argument (max_list_presentations) must  be greater than 0.");
 
-  if (read_scalar(input(prhs, IN_TRIM_OPTION), m, value)) return true;
-  if (!truncate_to_int32(value, a.trim_option) || (a.trim_option != 0 && a.trim_option != 1))
-    return m.fail("%s: 8th input argument (trim_option) must be either 0 or 1.");
-
-  if (read_scalar(input(prhs, IN_CT_OPTION), m, value)) return true;
-  if (!truncate_to_int32(value, a.ct_option) || (a.ct_option != 0 && a.ct_option != 1))
-    return m.fail("%s: 9th input argument (ct_option) must be either 0 or 1.");
+  if (read_switch(input(prhs, IN_TRIM_OPTION), m, a.trim_option)) return true;
+  if (read_switch(input(prhs, IN_CT_OPTION), m, a.ct_option)) return true;
 
   if (read_scalar(input(prhs, IN_OFLAG), m, value,
                   {"%s: 10th input argument (oflag) must be scalar.", "%s: 10th input argument must be scalar."}))
