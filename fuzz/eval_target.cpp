@@ -1,0 +1,140 @@
+// Fuzz target: one vorla_eval call on the stand-in host per input. A successful call is
+// compared with a plain classification of the same inputs: every prediction, every value fed
+// to the flop counter and the totals of the summary.
+#include "bank.h"
+#include "fuzz_call.h"
+#include "vorla_eval.h"
+
+#include <cmath>
+#include <stdexcept>
+
+namespace {
+
+const char target[] = "vorla_eval";
+
+struct Expected {
+  std::vector<double> predictions;
+  std::vector<int> flops;
+  std::uint32_t flop_total = 0;
+  std::uint32_t comparison_total = 0;
+  std::int64_t inactive = 0;
+  std::int64_t unclassified = 0;
+};
+
+Expected classify_plainly(const fuzz::Call& call) {
+  const std::vector<fuzz::Input>& in = call.inputs;
+  const std::vector<double>& T = in[0].values;
+  const std::uint64_t K = in[0].dims[0], M = in[0].dims[1] / 2, N = in[6].dims[0];
+  const std::vector<double>& P = in[6].values;
+  const double D = in[2].values[0], vigilance = in[3].values[0], alpha = in[4].values[0];
+  const bool ct = static_cast<int>(in[5].values[0]) == 1;
+  const double unknown = static_cast<double>(static_cast<std::int32_t>(in[7].values[0]));
+  const double Tu = D / (alpha + 2 * D);
+  auto lower = [&](std::uint64_t r, std::uint64_t i) { return T[i * K + r]; };
+  auto upper = [&](std::uint64_t r, std::uint64_t i) { return T[(M + i) * K + r]; };
+
+  std::vector<double> denominator(K);
+  for (std::uint64_t r = 0; r < K; ++r) {
+    double size = 0.0;
+    for (std::uint64_t i = 0; i < M; ++i) size = size + (upper(r, i) - lower(r, i));
+    denominator[r] = (D - size) + alpha;
+  }
+  Expected e;
+  e.flop_total = 2 * static_cast<std::uint32_t>(M) + 5;
+  std::vector<bool> used(K, false);
+  for (std::uint64_t j = 0; j < N; ++j) {
+    std::uint32_t flops = 0, comparisons = 0;
+    bool found = false;
+    std::uint64_t winner = 0;
+    double best = 0.0;
+    for (std::uint64_t r = 0; r < K; ++r) {
+      double size = 0.0;
+      for (std::uint64_t i = 0; i < M; ++i) {
+        const double x = P[i * N + j];
+        const double high = x < upper(r, i) ? upper(r, i) : x;
+        const double low = x <= lower(r, i) ? x : lower(r, i);
+        size = size + (high - low);
+      }
+      flops += 2 * static_cast<std::uint32_t>(M) + 2;
+      comparisons += 2 * static_cast<std::uint32_t>(M);
+      const double mfv = (D - size) / D;
+      if (!(mfv >= vigilance)) continue;
+      const double cfv = (D - size) / denominator[r];
+      flops += 1;
+      comparisons += 1;
+      if (ct && !(cfv >= Tu)) continue;
+      if (ct) comparisons += 1;
+      if (!found) {
+        found = true;
+        winner = r;
+        best = cfv;
+      } else {
+        comparisons += 1;
+        if (best < cfv) {
+          winner = r;
+          best = cfv;
+        }
+      }
+    }
+    if (found) {
+      e.predictions.push_back(static_cast<double>(static_cast<std::int32_t>(in[1].values[winner])));
+      used[winner] = true;
+    } else {
+      e.predictions.push_back(unknown);
+      ++e.unclassified;
+    }
+    e.flops.push_back(static_cast<int>(comparisons + flops));
+    e.flop_total += flops;
+    e.comparison_total += comparisons;
+  }
+  for (bool u : used) e.inactive += u ? 0 : 1;
+  return e;
+}
+
+void check_outputs(const fuzz::Call& call, const standin::CallResult& r) {
+  auto fail = [&](const std::string& what) { fuzz::violation(target, what, call); };
+  const std::uint64_t N = call.inputs[6].dims[0];
+  const int oflag = static_cast<int>(call.inputs[8].values.at(0));
+  if (r.outputs.size() != 1 || !r.output(0)) fail("Predictions missing");
+  if (standin::dims_of(r.output(0)) != std::vector<mwSize>{N, 1}) fail("Predictions is not N x 1");
+  std::vector<double> predictions;
+  try {
+    predictions = standin::values_of(r.output(0));
+  } catch (const std::invalid_argument&) {
+    fail("Predictions is not a double array");
+  }
+  const Expected e = classify_plainly(call);
+  for (std::uint64_t j = 0; j < N; ++j)
+    if (!(predictions[j] == e.predictions[j]))
+      fail("pattern " + std::to_string(j + 1) + " predicted " + std::to_string(predictions[j]) + ", expected " +
+           std::to_string(e.predictions[j]));
+  if (r.flops != e.flops) fail("flop-counter calls differ");
+  if (oflag == 0) {
+    if (!r.text.empty()) fail("printed at oflag 0");
+    return;
+  }
+  char line[160];
+  std::snprintf(line, sizeof line, e.inactive == 1 ? "%lld inactive node detected " : "%lld inactive nodes detected ",
+                static_cast<long long>(e.inactive));
+  if (r.text.find(line) == std::string::npos) fail(std::string("summary lacks: ") + line);
+  std::snprintf(line, sizeof line, "%lu FLOPs and %lu comparisons in ", static_cast<unsigned long>(e.flop_total),
+                static_cast<unsigned long>(e.comparison_total));
+  if (r.text.find(line) == std::string::npos) fail(std::string("summary lacks: ") + line);
+  const bool told = r.text.find("unable to classify ") != std::string::npos;
+  if (told != (e.unclassified != 0)) fail("unclassified line wrong");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  fuzz::ByteReader bytes(data, size);
+  const fuzz::Call call = fuzz::decode_eval(bytes);
+  static const vorla::MatchPath paths[] = {vorla::MatchPath::automatic, vorla::MatchPath::per_node,
+                                           vorla::MatchPath::scalar,    vorla::MatchPath::sse2,
+                                           vorla::MatchPath::avx2,      vorla::MatchPath::avx512};
+  vorla::set_match_path(paths[call.match_path]);
+  const std::optional<std::string> expected = fuzz::expected_eval_error(call);
+  const standin::CallResult result = standin::call(vorla::vorla_eval, call.nlhs, call.arrays());
+  if (fuzz::check_outcome(target, call, expected, result)) check_outputs(call, result);
+  return 0;
+}

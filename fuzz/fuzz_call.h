@@ -1,0 +1,76 @@
+// Turning fuzzer bytes into a call of vorla_fit or vorla_eval on the stand-in host, and the
+// message each decoded call must end with. The decoder leans toward well-formed arguments
+// (so that training and classification run), and every argument can instead become an array
+// of any class, 0 to 4 dimensions (zero-size and enormous ones included) and awkward values.
+#ifndef VORLA_FUZZ_CALL_H
+#define VORLA_FUZZ_CALL_H
+
+#include "standin.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace fuzz {
+
+// Reads the fuzzer's bytes front to back; past the end every read gives 0, which the decoder
+// takes as "the well-formed choice", so short inputs still make sound calls.
+class ByteReader {
+ public:
+  ByteReader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+  std::uint8_t byte() {
+    if (size_ == 0) return 0;
+    --size_;
+    return *data_++;
+  }
+  double raw_double();
+
+ private:
+  const std::uint8_t* data_;
+  std::size_t size_;
+};
+
+enum class Kind {
+  Double, Complex, Single, Int8, Uint8, Int16, Uint16, Int32, Uint32, Int64, Uint64, Logical,
+  Char, Cell, Struct, Sparse, FunctionHandle, Unknown
+};
+
+// One input as vorla should see it: class, dimensions as the host reports them, and the real
+// values in column order read back as doubles (numeric and logical kinds only).
+struct Input {
+  Kind kind = Kind::Double;
+  std::vector<std::uint64_t> dims;
+  std::vector<double> values;
+  standin::ArrayPtr array;
+};
+
+struct Call {
+  int nlhs = 0;
+  // How the node bank measures (an index into vorla::MatchPath, 0 automatic); read after
+  // the inputs, so that a seed without that byte keeps the automatic choice.
+  int match_path = 0;
+  std::vector<Input> inputs;
+  std::vector<const mxArray*> arrays() const;
+  std::string describe() const;
+};
+
+Call decode_fit(ByteReader& bytes);
+Call decode_eval(ByteReader& bytes);
+
+// The error the call must raise, or nothing when it must succeed.
+std::optional<std::string> expected_fit_error(const Call& call);
+std::optional<std::string> expected_eval_error(const Call& call);
+
+// Checks what every call owes: no misuse of the host, no warning, no free-store block left
+// behind, and exactly the expected error or none. True when the call succeeded, as it had to.
+bool check_outcome(const char* target, const Call& call, const std::optional<std::string>& expected,
+                   const standin::CallResult& result);
+
+// Reports a broken promise with the call that broke it and aborts, so the fuzzer keeps the input.
+[[noreturn]] void violation(const char* target, const std::string& what, const Call& call);
+
+}  // namespace fuzz
+
+#endif

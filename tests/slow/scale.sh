@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Large calls in GNU Octave with their peak resident memory (GNU time): training on 10^6
+# patterns and classification of 10^7 patterns, each against a run of the same script that
+# only makes the inputs. Fails when a call fails, or when it needs more than 200 bytes per
+# pattern beyond its inputs (the host's row blocks take about 60-100).
+#   tests/slow/scale.sh BUILD_DIR      (BUILD_DIR holds vorla_fit.mex and vorla_eval.mex)
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+build=$(cd "${1:?usage: $0 BUILD_DIR}" && pwd)
+[ -x /usr/bin/time ] || apt-get install -y time
+
+peak_kb() {  # what with_call -> peak RSS in kB; the script's own output goes to stderr
+  local out
+  out=$(mktemp)
+  /usr/bin/time -v -o "$out" octave-cli --no-gui --norc --no-history --quiet \
+    --eval "addpath('$here'); scale_case('$1', '$build', $2)" >&2 || { rm -f "$out"; return 1; }
+  awk -F': ' '/Maximum resident set size/ {print $2}' "$out"
+  rm -f "$out"
+}
+
+status=0
+for what in fit eval; do
+  n=$([ $what = fit ] && echo 1000000 || echo 10000000)
+  base=$(peak_kb $what false) || { echo "$what: the inputs-only run failed" >&2; exit 1; }
+  peak=$(peak_kb $what true) || { echo "$what: the call failed" >&2; exit 1; }
+  extra=$(( (peak - base) * 1024 / n ))
+  printf '%s: peak RSS %d MB, inputs only %d MB, %d bytes per pattern beyond the inputs\n' \
+    "$what" $((peak / 1024)) $((base / 1024)) "$extra"
+  [ "$extra" -le 200 ] || status=1
+done
+exit $status

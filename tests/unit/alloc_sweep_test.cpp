@@ -1,0 +1,309 @@
+// Every allocation of a call failing in turn. First the host's: the stand-in makes its k-th
+// mxCalloc, mxRealloc or mxCreateNumericArray give nothing, for every k the successful call
+// reaches. Then the free store's: vorla's own k-th operator new (nodes, corners, the search's
+// node bank) throws, for every k the successful call reaches. Each run must end with the
+// out-of-memory message or succeed unchanged, use the host interface soundly and leave no
+// free-store block behind. Host blocks still held at the end are the host's to reclaim.
+#include "free_store.h"
+#include "standin.h"
+#include "vorla_eval.h"
+#include "vorla_fit.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace {
+
+using standin::ArrayPtr;
+using standin::CallResult;
+using standin::make_double;
+using standin::make_scalar;
+
+const char fit_oom[] = "VORLA_FIT: Not enough memory available; unable to run!";
+const char eval_oom[] = "VORLA_EVAL: Not enough memory available; unable to run!";
+
+struct Case {
+  std::string name;
+  standin::MexFunction entry = nullptr;
+  int nlhs = 0;
+  const char* out_of_memory = nullptr;
+  std::vector<ArrayPtr> inputs;
+
+  std::vector<const mxArray*> arrays() const {
+    std::vector<const mxArray*> a;
+    for (const ArrayPtr& p : inputs) a.push_back(p.get());
+    return a;
+  }
+  CallResult run(long fail_host = 0) const {
+    standin::CallOptions options;
+    options.fail_allocation = fail_host;
+    return standin::call(entry, nlhs, arrays(), options);
+  }
+};
+
+std::vector<std::vector<double>> outputs_of(const CallResult& r) {
+  std::vector<std::vector<double>> v;
+  for (const ArrayPtr& out : r.outputs) {
+    if (!out) continue;
+    std::vector<double> values;
+    for (mwSize d : standin::dims_of(out.get())) values.push_back(static_cast<double>(d));
+    for (double x : standin::values_of(out.get())) values.push_back(x);
+    v.push_back(values);
+  }
+  return v;
+}
+
+void expect_sound(const CallResult& r, const CallResult& baseline, const Case& c, const std::string& where) {
+  SCOPED_TRACE(c.name + ", " + where);
+  EXPECT_TRUE(r.faults.empty()) << r.faults.front();
+  EXPECT_TRUE(r.warnings.empty()) << r.warnings.front();
+  EXPECT_EQ(r.free_store_live, 0) << "free-store blocks leaked";
+  if (r.error) {
+    EXPECT_EQ(*r.error, c.out_of_memory);
+    EXPECT_EQ(r.error_count, 1);
+  } else {
+    EXPECT_EQ(outputs_of(r), outputs_of(baseline)) << "a call that survived the failure changed its results";
+  }
+}
+
+void sweep(const Case& c) {
+  const CallResult baseline = c.run();
+  ASSERT_FALSE(baseline.error) << c.name << ": " << *baseline.error;
+  ASSERT_TRUE(baseline.faults.empty()) << baseline.faults.front();
+  ASSERT_EQ(baseline.free_store_live, 0);
+  ASSERT_GT(baseline.free_store_allocations, 0) << c.name << " builds no node";
+
+  long host_failures = 0;
+  for (long k = 1; k <= baseline.allocations; ++k) {
+    const CallResult r = c.run(k);
+    host_failures += r.error ? 1 : 0;
+    expect_sound(r, baseline, c, "host allocation " + std::to_string(k) + " of " +
+                                     std::to_string(baseline.allocations) + " fails");
+  }
+  // The outputs are host allocations too, so a failure must show at least there.
+  EXPECT_GT(host_failures, 0);
+
+  for (long k = 1; k <= baseline.free_store_allocations; ++k) {
+    free_store::arm(k);
+    const CallResult r = c.run();
+    const long live = free_store::disarm();
+    const std::string where = "operator new " + std::to_string(k) + " of " +
+                              std::to_string(baseline.free_store_allocations) + " throws";
+    expect_sound(r, baseline, c, where);
+    EXPECT_EQ(live, 0) << c.name << ", " << where;
+    EXPECT_TRUE(r.error) << c.name << ", " << where << ": the failure went unnoticed";
+  }
+}
+
+ArrayPtr column(const std::vector<double>& v) { return make_double(v.size(), 1, v); }
+
+ArrayPtr from_rows(const std::vector<std::vector<double>>& rows, std::size_t cols) {
+  std::vector<double> values(rows.size() * cols);
+  for (std::size_t r = 0; r < rows.size(); ++r)
+    for (std::size_t c = 0; c < cols; ++c) values[c * rows.size() + r] = rows[r][c];
+  return make_double(rows.size(), cols, values);
+}
+
+// Scattered points (for classification).
+std::vector<std::vector<double>> scattered(int n, int m) {
+  std::vector<std::vector<double>> rows;
+  for (int p = 0; p < n; ++p) {
+    std::vector<double> x;
+    for (int i = 0; i < m; ++i) x.push_back(std::fmod(0.37 * p + 0.23 * i * i + 0.11 * p * i, 1.0));
+    rows.push_back(x);
+  }
+  return rows;
+}
+
+// Two training sets on a grid of eighths, each row the coordinates and then the label. Both
+// converge with one node left unused in the last presentation (so trimming drops it); the
+// larger one also widens nodes and engages match tracking.
+struct TrainingSet {
+  int features;
+  double vigilance;
+  std::vector<std::vector<int>> rows;
+};
+
+const TrainingSet small_set = {1, 0.0, {{8, 1}, {6, 1}, {8, 1}, {8, 1}, {3, 1}, {4, 1}, {7, 1}, {0, 1}, {5, 2}}};
+const TrainingSet medium_set = {
+    3, 0.3, {{6, 5, 6, 2}, {3, 6, 2, 3}, {1, 4, 8, 2}, {0, 2, 1, 2}, {6, 7, 0, 2}, {4, 6, 0, 1}, {8, 2, 8, 2},
+             {3, 4, 8, 2}, {0, 0, 0, 2}, {6, 4, 0, 1}, {3, 0, 1, 1}, {4, 4, 3, 3}, {1, 2, 6, 1}, {1, 1, 1, 1},
+             {0, 5, 0, 2}, {8, 3, 8, 2}, {1, 0, 8, 1}, {8, 5, 8, 1}, {4, 1, 6, 2}, {7, 0, 8, 3}, {7, 0, 7, 3},
+             {8, 5, 7, 2}, {0, 5, 1, 3}, {4, 8, 3, 3}, {1, 3, 5, 3}, {0, 3, 2, 2}, {3, 6, 8, 3}, {4, 6, 3, 1},
+             {7, 0, 5, 2}, {5, 4, 1, 3}, {4, 7, 8, 2}, {3, 0, 4, 1}, {7, 5, 3, 3}, {8, 7, 5, 1}, {6, 3, 0, 2},
+             {7, 6, 2, 3}}};
+
+struct FitSetting {
+  bool medium;
+  double learning_rate;
+  int trim_option;
+  int ct_option;
+  int oflag;
+  double cap = 12;
+};
+
+std::string name_of(const FitSetting& s) {
+  return std::string(s.medium ? "medium" : "small") + (s.learning_rate == 1.0 ? "_fast" : "_slow") + "_trim" +
+         std::to_string(s.trim_option) + "_ct" + std::to_string(s.ct_option) + "_oflag" + std::to_string(s.oflag) +
+         (s.cap == 1 ? "_cap1" : "");
+}
+
+Case fit_case(const FitSetting& s) {
+  const TrainingSet& set = s.medium ? medium_set : small_set;
+  const std::size_t n = set.rows.size(), m = static_cast<std::size_t>(set.features);
+  std::vector<double> patterns(n * m), labels(n);
+  for (std::size_t p = 0; p < n; ++p) {
+    for (std::size_t i = 0; i < m; ++i) patterns[i * n + p] = set.rows[p][i] / 8.0;
+    labels[p] = set.rows[p][m];
+  }
+  Case c;
+  c.name = "fit " + name_of(s);
+  c.entry = vorla::vorla_fit;
+  c.nlhs = 3;
+  c.out_of_memory = fit_oom;
+  c.inputs.push_back(make_double(n, m, patterns));
+  c.inputs.push_back(column(labels));
+  for (double v : {static_cast<double>(m), set.vigilance, 0.001, s.learning_rate, s.cap,
+                   static_cast<double>(s.trim_option), static_cast<double>(s.ct_option), static_cast<double>(s.oflag)})
+    c.inputs.push_back(make_scalar(v));
+  return c;
+}
+
+class FitSweep : public ::testing::TestWithParam<FitSetting> {};
+
+void PrintTo(const FitSetting& s, std::ostream* os) { *os << name_of(s); }
+
+TEST_P(FitSweep, EveryAllocationFailureEndsCleanly) { sweep(fit_case(GetParam())); }
+
+std::vector<FitSetting> fit_settings() {
+  std::vector<FitSetting> all;
+  for (bool medium : {false, true})
+    for (double lr : {1.0, 0.5})
+      for (int trim = 0; trim <= 1; ++trim)
+        for (int ct = 0; ct <= 1; ++ct)
+          for (int oflag = 0; oflag <= 4; ++oflag) all.push_back({medium, lr, trim, ct, oflag});
+  // A run stopped by its cap, where trimming is ignored.
+  all.push_back({true, 1.0, 1, 1, 4, 1});
+  return all;
+}
+
+INSTANTIATE_TEST_SUITE_P(Training, FitSweep, ::testing::ValuesIn(fit_settings()),
+                         [](const ::testing::TestParamInfo<FitSetting>& p) { return name_of(p.param); });
+
+// The calls above are worth sweeping only if they reach the interesting paths.
+TEST(FitSweepCalls, ReachMatchTrackingTrimmingAndBothEndings) {
+  const CallResult medium = fit_case({true, 1.0, 1, 0, 4}).run();
+  ASSERT_FALSE(medium.error);
+  EXPECT_NE(medium.text.find("Engage MT"), std::string::npos);
+  EXPECT_NE(medium.text.find("updated  node"), std::string::npos);
+  EXPECT_NE(medium.text.find("FAM training converged"), std::string::npos);
+  EXPECT_NE(medium.text.find("\n1 inactive node trimmed"), std::string::npos);
+  const CallResult small = fit_case({false, 1.0, 1, 0, 1}).run();
+  EXPECT_NE(small.text.find("\n1 inactive node trimmed"), std::string::npos);
+  const CallResult slow = fit_case({true, 0.5, 1, 0, 1}).run();
+  EXPECT_NE(slow.text.find("FAM training stopped"), std::string::npos);
+  const CallResult capped = fit_case({true, 1.0, 1, 1, 1, 1}).run();
+  EXPECT_NE(capped.text.find("Trimming option ignored"), std::string::npos);
+}
+
+struct EvalSetting {
+  int templates;
+  int patterns;
+  int ct_option;
+  int oflag;
+};
+
+std::string name_of(const EvalSetting& s) {
+  return "K" + std::to_string(s.templates) + "_N" + std::to_string(s.patterns) + "_ct" +
+         std::to_string(s.ct_option) + "_oflag" + std::to_string(s.oflag);
+}
+
+Case eval_case(const EvalSetting& s) {
+  const int m = 3;
+  std::vector<std::vector<double>> boxes;
+  std::vector<double> labels;
+  for (int r = 0; r < s.templates; ++r) {
+    std::vector<double> row(2 * m);
+    for (int i = 0; i < m; ++i) {
+      row[i] = std::fmod(0.29 * r + 0.17 * i, 0.8);
+      row[m + i] = row[i] + 0.05 * (1 + (r + i) % 4);
+    }
+    boxes.push_back(row);
+    labels.push_back(1 + r % 3);
+  }
+  Case c;
+  c.name = "eval " + name_of(s);
+  c.entry = vorla::vorla_eval;
+  c.nlhs = 1;
+  c.out_of_memory = eval_oom;
+  c.inputs.push_back(from_rows(boxes, 2 * m));
+  c.inputs.push_back(column(labels));
+  for (double v : {static_cast<double>(m), 0.75, 0.01, static_cast<double>(s.ct_option)})
+    c.inputs.push_back(make_scalar(v));
+  c.inputs.push_back(from_rows(scattered(s.patterns, m), m));
+  c.inputs.push_back(make_scalar(-1));
+  c.inputs.push_back(make_scalar(s.oflag));
+  return c;
+}
+
+class EvalSweep : public ::testing::TestWithParam<EvalSetting> {};
+
+void PrintTo(const EvalSetting& s, std::ostream* os) { *os << name_of(s); }
+
+TEST_P(EvalSweep, EveryAllocationFailureEndsCleanly) { sweep(eval_case(GetParam())); }
+
+std::vector<EvalSetting> eval_settings() {
+  std::vector<EvalSetting> all;
+  for (int medium = 0; medium <= 1; ++medium)
+    for (int ct = 0; ct <= 1; ++ct)
+      for (int oflag = 0; oflag <= 3; ++oflag) all.push_back({medium ? 40 : 2, medium ? 30 : 3, ct, oflag});
+  return all;
+}
+
+INSTANTIATE_TEST_SUITE_P(Classification, EvalSweep, ::testing::ValuesIn(eval_settings()),
+                         [](const ::testing::TestParamInfo<EvalSetting>& p) { return name_of(p.param); });
+
+TEST(EvalSweepCalls, ClassifyAndRefuseSomePatterns) {
+  const CallResult r = eval_case({40, 30, 1, 2}).run();
+  ASSERT_FALSE(r.error);
+  EXPECT_NE(r.text.find("classified as"), std::string::npos);
+  EXPECT_NE(r.text.find("could not be classified"), std::string::npos);
+}
+
+// Calls with nothing to train on or classify against still allocate: zero-length blocks are
+// asked for as one element, and every one of those requests may fail too.
+TEST(EmptyCallSweep, NoPatternsAndNoTemplates) {
+  Case fit;
+  fit.name = "fit with no patterns";
+  fit.entry = vorla::vorla_fit;
+  fit.nlhs = 3;
+  fit.out_of_memory = fit_oom;
+  fit.inputs.push_back(make_double(0, 2));
+  fit.inputs.push_back(make_double(0, 1));
+  for (double v : {2.0, 0.5, 0.001, 1.0, 5.0, 1.0, 0.0, 1.0}) fit.inputs.push_back(make_scalar(v));
+
+  Case eval;
+  eval.name = "eval with no templates";
+  eval.entry = vorla::vorla_eval;
+  eval.nlhs = 1;
+  eval.out_of_memory = eval_oom;
+  eval.inputs.push_back(make_double(0, 4));
+  eval.inputs.push_back(make_double(0, 1));
+  for (double v : {2.0, 0.5, 0.001, 1.0}) eval.inputs.push_back(make_scalar(v));
+  eval.inputs.push_back(make_double(5, 2, std::vector<double>(10, 0.5)));
+  eval.inputs.push_back(make_scalar(7));
+  eval.inputs.push_back(make_scalar(1));
+
+  for (const Case* c : {&fit, &eval}) {
+    const CallResult baseline = c->run();
+    ASSERT_FALSE(baseline.error) << c->name << ": " << *baseline.error;
+    ASSERT_GT(baseline.allocations, 0);
+    for (long k = 1; k <= baseline.allocations; ++k)
+      expect_sound(c->run(k), baseline, *c, "host allocation " + std::to_string(k) + " fails");
+  }
+}
+
+}  // namespace

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# The adversarial calls and the normal training and classification calls of
+# tests/octave/adversarial.m, in GNU Octave under valgrind memcheck. Fails when the script
+# fails or when any valgrind record has a stack frame in vorla_fit.mex or vorla_eval.mex
+# (or in a vorla function). Octave's own noise is suppressed by octave.supp.
+#
+#   tests/valgrind/run.sh BUILD_DIR            BUILD_DIR holds vorla_fit.mex and vorla_eval.mex
+#   tests/valgrind/run.sh --baseline OUT.supp  records Octave's own noise: the same script with
+#                                              .m stubs in place of the MEX files, every record
+#                                              written as a suppression (trim it into octave.supp)
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+command -v valgrind > /dev/null || apt-get install -y valgrind
+
+# --keep-debuginfo: the leak report comes after Octave has unloaded the MEX files, whose
+# frames would otherwise show as "???".
+vg=(valgrind --tool=memcheck --leak-check=full --num-callers=40 --keep-debuginfo=yes)
+octave=(octave-cli --no-gui --norc --no-history --quiet)
+export VORLA_QUICK=1
+
+if [ "${1:-}" = --baseline ]; then
+  out=${2:?usage: $0 --baseline OUT.supp}
+  log=$(mktemp)
+  "${vg[@]}" --gen-suppressions=all --log-file="$log" "${octave[@]}" \
+    --eval "addpath('$here/stubs'); addpath('$root/tests/octave'); try adversarial(); catch end" > /dev/null 2>&1 || true
+  grep -v '^==' "$log" > "$out"
+  echo "$(grep -c '^{' "$out") suppressions written to $out"
+  exit 0
+fi
+
+build=$(cd "${1:?usage: $0 BUILD_DIR}" && pwd)
+for m in vorla_fit.mex vorla_eval.mex; do
+  [ -f "$build/$m" ] || { echo "no $build/$m" >&2; exit 2; }
+done
+log=$build/valgrind-memcheck.log
+status=0
+"${vg[@]}" --suppressions="$here/octave.supp" --log-file="$log" "${octave[@]}" \
+  --eval "addpath('$root/tests/octave'); adversarial('$build')" || status=$?
+grep -E 'ERROR SUMMARY|definitely lost:|indirectly lost:|possibly lost:' "$log" | sed 's/^==[0-9]*== //'
+if [ $status -ne 0 ]; then
+  echo "the adversarial script failed under valgrind (exit $status)" >&2
+  exit 1
+fi
+# Stack frames (" at 0x" / " by 0x") that name vorla's code or its MEX files.
+if grep -E '^==[0-9]+== +(at|by) 0x' "$log" | grep -qE 'vorla|\.mex'; then
+  echo "valgrind records point into vorla (see $log):" >&2
+  grep -B12 -A4 -E '^==[0-9]+== +(at|by) 0x.*(vorla|\.mex)' "$log" | head -80 >&2
+  exit 1
+fi
+echo "no valgrind record points into vorla_fit.mex or vorla_eval.mex"
