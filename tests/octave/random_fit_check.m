@@ -59,15 +59,6 @@ function why = compare (T, NL, LP, mtxt, merr, outs, xtxt, xerr)
   end
 end
 
-function ok = same_bits (a, b)
-  ok = isa (b, 'double') && isreal (b) && ! issparse (b) && isequal (size (a), size (b)) ...
-       && isequal (typecast (a(:), 'uint64'), typecast (b(:), 'uint64'));
-end
-
-function t = mask (t)
-  t = regexprep (t, 'in -?\d+ seconds', 'in N seconds');
-end
-
 function report (c, args, nout, why, T, NL, LP, mtxt, merr, outs, xtxt, xerr)
   printf ('\n=== call %d: mismatch in %s\n', c, why);
   printf ('nargin %d, nargout %d\n', numel (args), nout);
@@ -84,34 +75,7 @@ function report (c, args, nout, why, T, NL, LP, mtxt, merr, outs, xtxt, xerr)
   first_text_diff (mask (mtxt), mask (xtxt));
 end
 
-function first_text_diff (a, b)
-  la = strsplit (a, "\n");
-  lb = strsplit (b, "\n");
-  for i = 1:max (numel (la), numel (lb))
-    sa = '<none>';
-    sb = '<none>';
-    if (i <= numel (la)), sa = la{i}; end
-    if (i <= numel (lb)), sb = lb{i}; end
-    if (! strcmp (sa, sb))
-      printf ('first differing text line %d:\n  model: "%s"\n  MEX:   "%s"\n', i, sa, sb);
-      return;
-    end
-  end
-end
-
 % ---------------------------------------------------------------- generation
-
-function v = pick (list)
-  if (iscell (list))
-    v = list{randi (numel (list))};
-  else
-    v = list(randi (numel (list)));
-  end
-end
-
-function b = chance (p)
-  b = rand () < p;
-end
 
 function [args, nout] = gen_call ()
   M = pick ([0 1 1 1 2 2 2 3 3 4 4]);

@@ -1,0 +1,4 @@
+function b = chance (p)
+  % True with probability p.
+  b = rand () < p;
+end
