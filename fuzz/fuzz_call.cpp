@@ -368,6 +368,18 @@ class Expectation {
     return false;
   }
 
+  // D, vigilance and alpha, the 3rd to 5th inputs of both functions.
+  bool network(const std::vector<Input>& in) {
+    double v = 0;
+    if (scalar(in[2], 3, "D", v)) return true;
+    if (!(v >= 0)) return fail("3rd input argument (D) must be non-negative.");
+    if (scalar(in[3], 4, "vigilance", v)) return true;
+    if (!(v >= 0) || v > 1) return fail("4th input argument (vigilance) must be in [0.0, 1.0].");
+    if (scalar(in[4], 5, "alpha", v)) return true;
+    if (!(v >= 0)) return fail("5th input argument (alpha) must be non-negative.");
+    return false;
+  }
+
   // An option: truncates into int32 and must be one of first..last.
   bool option(double v, int first, int last, const std::string& text, std::int32_t& result) {
     if (!fits_int32(v) || std::trunc(v) < first || std::trunc(v) > last) return fail(text);
@@ -467,12 +479,7 @@ std::optional<std::string> expected_fit_error(const Call& call) {
   if (e.labels(in[1], 2, "PLabels", N)) return e.message;
   double v = 0;
   std::int32_t option = 0;
-  if (e.scalar(in[2], 3, "D", v)) return e.message;
-  if (!(v >= 0)) return e.fail("3rd input argument (D) must be non-negative."), e.message;
-  if (e.scalar(in[3], 4, "vigilance", v)) return e.message;
-  if (!(v >= 0) || v > 1) return e.fail("4th input argument (vigilance) must be in [0.0, 1.0]."), e.message;
-  if (e.scalar(in[4], 5, "alpha", v)) return e.message;
-  if (!(v >= 0)) return e.fail("5th input argument (alpha) must be non-negative."), e.message;
+  if (e.network(in)) return e.message;
   if (e.scalar(in[5], 6, "learning_rate", v)) return e.message;
   if (!(v > 0) || v > 1) return e.fail("6th input argument (learning_rate) must be in (0.0, 1.0]."), e.message;
   if (e.scalar(in[6], 7, "max_list_presentations", v)) return e.message;
@@ -500,12 +507,7 @@ std::optional<std::string> expected_eval_error(const Call& call) {
   if (e.labels(in[1], 2, "NLabels", K)) return e.message;
   double v = 0;
   std::int32_t option = 0;
-  if (e.scalar(in[2], 3, "D", v)) return e.message;
-  if (!(v >= 0)) return e.fail("3rd input argument (D) must be non-negative."), e.message;
-  if (e.scalar(in[3], 4, "vigilance", v)) return e.message;
-  if (!(v >= 0) || v > 1) return e.fail("4th input argument (vigilance) must be in [0.0, 1.0]."), e.message;
-  if (e.scalar(in[4], 5, "alpha", v)) return e.message;
-  if (!(v >= 0)) return e.fail("5th input argument (alpha) must be non-negative."), e.message;
+  if (e.network(in)) return e.message;
   if (e.scalar(in[5], 6, "ct_option", v)) return e.message;
   if (e.option(v, 0, 1, "6th input argument (ct_option) must be either 0 or 1.", option)) return e.message;
   const Input& P = in[6];
