@@ -35,35 +35,45 @@ bool cpu_has(MatchPath path) {
 #endif
 }
 
-// Where the vigilance test m + tolerance >= rho changes. The test can only turn from
-// failing to passing as m grows (rounding is monotone), so every m below fails_below fails
-// and every m from passes_from on passes. Found by stepping from rho - tolerance; a bound
-// that the steps do not pin down is -inf (fails_below) or NaN (passes_from), which no
-// estimate satisfies.
-struct Threshold {
-  double fails_below;
-  double passes_from;
-};
+// The vigilance test as a node makes it: mfv = (D - size) / D, then mfv + tolerance >= rho.
+bool passes_vigilance(double size, double D, double rho, double tolerance) {
+  const double match_numerator = D - size;
+  const double mfv = match_numerator / D;
+  return mfv + tolerance >= rho;
+}
 
-Threshold vigilance_threshold(double rho, double tolerance) {
+double from_bits(std::uint64_t bits) {
+  double value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
+
+// For a finite D > 0 each step of the vigilance test (D - size, / D, + tolerance, >= rho) is
+// monotone, rounding included, so the test passes for every size up to a limit and for none
+// above it. Sizes are never negative, since every term high - low is at least zero, so the
+// test is size <= limit on them all, and like the test itself that comparison is false for a
+// NaN size. The limit is the largest non-negative double that passes, found by bisection
+// over the bit patterns of the non-negative doubles (ordered as their values); -1 when none
+// passes.
+double size_limit(double D, double rho, double tolerance) {
+  const auto passes = [&](double size) { return passes_vigilance(size, D, rho, tolerance); };
   constexpr double inf = std::numeric_limits<double>::infinity();
-  const double none = std::numeric_limits<double>::quiet_NaN();
-  const auto passes = [&](double m) { return m + tolerance >= rho; };
-  double failing = rho - tolerance;
-  for (int step = 0; step < 64 && passes(failing); ++step) failing = std::nextafter(failing, -inf);
-  if (std::isnan(failing) || passes(failing)) return {-inf, none};
-  int step = 0;
-  for (; step < 64 && !passes(std::nextafter(failing, inf)); ++step) failing = std::nextafter(failing, inf);
-  const double above = std::nextafter(failing, inf);
-  // When the loop stopped at the change, above is the least passing value.
-  return {above, passes(above) ? above : none};
+  if (!passes(0.0)) return -1.0;
+  if (passes(inf)) return inf;
+  std::uint64_t pass = 0;  // the bits of +0.0
+  std::uint64_t fail;
+  std::memcpy(&fail, &inf, sizeof fail);
+  while (fail - pass > 1) {
+    const std::uint64_t middle = pass + (fail - pass) / 2;
+    (passes(from_bits(middle)) ? pass : fail) = middle;
+  }
+  return from_bits(pass);
 }
 
 // One measure call as the kernels see it; they take it by value, so that their stores of
 // results cannot be taken to change it.
 struct Batch {
-  const double* boxes;         // block_count blocks of 2 x lanes x feature_count values
-  const double* denominators;  // one per lane
+  const double* boxes;  // block_count blocks of 2 x lanes x feature_count values
   std::size_t block_count;
   std::size_t feature_count;
   const double* const* patterns;
@@ -71,17 +81,13 @@ struct Batch {
   double D;
   double rho;
   double tolerance;
-  // The screen: when set, a vector of lanes whose mfv is certainly below fails_below gets
-  // no results but its zero bits in passes, which spares it both divisions; with
-  // cfv_only, a vector whose lanes all certainly fail or certainly pass (mfv from
-  // passes_from on) gets no mfv either.
-  bool screen;
-  bool cfv_only;
-  double inv_D;
-  double fails_below;
-  double passes_from;
-  double* mfv;  // pattern g's results start at g x stride
-  double* cfv;
+  // limited: the vigilance test is size <= size_limit, only the lanes of a vector with a
+  // passing lane get their numerators, and a block whose partial sizes all exceed the limit
+  // stops reading its boxes. Otherwise every lane gets its numerator and the test is made
+  // on mfv.
+  bool limited;
+  double size_limit;
+  double* numerators;  // pattern g's start at g x stride
   std::size_t stride;
   std::uint32_t* passes;  // pattern g's words start at g x stride / lanes
 
@@ -92,20 +98,11 @@ struct Batch {
 
 // Every kernel follows Node::compute_match lane by lane: the size starts at 0.0 and takes
 // the coordinates in index order, and high and low are chosen by the same comparisons, so
-// each node's size, and with it mfv and cfv, comes out bit for bit as the node computes it.
+// each node's size and match numerator come out bit for bit as the node computes them.
 // Only different nodes share a step; a node's own coordinates are never regrouped. Within
 // a block, the patterns of the batch take turns, so the block is read from memory once.
-//
-// The screen estimates mfv as a = match_numerator x (1 / D). For a of magnitude at least
-// 2^-900 (a normal number, as are D and 1 / D), a lies within 3.0002 u |a| of the true
-// mfv (u = 2^-53: one rounding each for 1 / D, the product and the true quotient), while
-// a + 2^-48 |a|, even after its own rounding, exceeds a by more than 62 u |a|, and
-// a - 2^-48 |a| falls short of it by as much. So when a + 2^-48 |a| < fails_below, the
-// true mfv is below it too and the node fails; when a - 2^-48 |a| >= passes_from, the
-// node passes. NaN and infinite estimates satisfy neither comparison and go the exact way.
-constexpr double screen_margin = 0x1p-48;
-constexpr double screen_smallest = 0x1p-900;
-
+// The kernels divide only where the test needs mfv (when not limited): the searches divide
+// the numerators of the few nodes that pass.
 void measure_scalar(const Batch k) {
   for (std::size_t b = 0; b < k.block_count; ++b) {
     const double* block = k.block(b);
@@ -126,24 +123,9 @@ void measure_scalar(const Batch k) {
       std::uint32_t passes = 0;
       for (std::size_t l = 0; l < lane_count; ++l) {
         const double match_numerator = k.D - size[l];
-        if (k.screen) {
-          const double a = match_numerator * k.inv_D;
-          const double magnitude = std::fabs(a);
-          if (magnitude >= screen_smallest) {
-            if (a + magnitude * screen_margin < k.fails_below) continue;
-            if (k.cfv_only && a - magnitude * screen_margin >= k.passes_from) {
-              passes |= 1u << l;
-              k.cfv[at + l] = match_numerator / k.denominators[b * lane_count + l];
-              continue;
-            }
-          }
-        }
-        const double mfv = match_numerator / k.D;
-        k.mfv[at + l] = mfv;
-        if (mfv + k.tolerance >= k.rho) {
-          passes |= 1u << l;
-          k.cfv[at + l] = match_numerator / k.denominators[b * lane_count + l];
-        }
+        const bool pass = k.limited ? size[l] <= k.size_limit : match_numerator / k.D + k.tolerance >= k.rho;
+        if (pass || !k.limited) k.numerators[at + l] = match_numerator;
+        if (pass) passes |= 1u << l;
       }
       k.passes_of(g, b) = passes;
     }
@@ -151,7 +133,7 @@ void measure_scalar(const Batch k) {
 }
 
 #if VORLA_X86_KERNELS
-// In both vector kernels high is max(upper, x): maxpd(a, b) gives a when a > b and b
+// In the vector kernels high is max(upper, x): maxpd(a, b) gives a when a > b and b
 // otherwise (b also when either is NaN, and b for two zeros), which is the choice of
 // x < upper ? upper : x in every case. low keeps the predicate of x <= lower ? x : lower
 // (ordered: false with a NaN operand, as the scalar <= is) and selects bits by it.
@@ -164,17 +146,20 @@ inline __m128d widen_sse2(__m128d size, __m128d x, const double* lower, const do
   return _mm_add_pd(size, _mm_sub_pd(high, low));
 }
 
+// The vigilance test of two lanes as bits; stores their numerators where the batch wants them.
+inline std::uint32_t finish_sse2(const Batch& k, double* numerators, __m128d size) {
+  const __m128d match_numerator = _mm_sub_pd(_mm_set1_pd(k.D), size);
+  const __m128d pass = k.limited ? _mm_cmple_pd(size, _mm_set1_pd(k.size_limit))
+                                 : _mm_cmpge_pd(_mm_add_pd(_mm_div_pd(match_numerator, _mm_set1_pd(k.D)),
+                                                           _mm_set1_pd(k.tolerance)),
+                                                _mm_set1_pd(k.rho));
+  const auto bits = static_cast<std::uint32_t>(_mm_movemask_pd(pass));
+  if (bits != 0 || !k.limited) _mm_store_pd(numerators, match_numerator);
+  return bits;
+}
+
 void measure_sse2(const Batch k) {
   constexpr std::size_t width = 2;
-  const __m128d d = _mm_set1_pd(k.D);
-  const __m128d rho = _mm_set1_pd(k.rho);
-  const __m128d tolerance = _mm_set1_pd(k.tolerance);
-  const __m128d inv_d = _mm_set1_pd(k.inv_D);
-  const __m128d fails_below = _mm_set1_pd(k.fails_below);
-  const __m128d passes_from = _mm_set1_pd(k.passes_from);
-  const __m128d margin = _mm_set1_pd(screen_margin);
-  const __m128d smallest = _mm_set1_pd(screen_smallest);
-  const __m128d sign = _mm_set1_pd(-0.0);
   for (std::size_t b = 0; b < k.block_count; ++b) {
     const double* block = k.block(b);
     for (std::size_t g = 0; g < k.pattern_count; ++g) {
@@ -190,31 +175,8 @@ void measure_sse2(const Batch k) {
       }
       const std::size_t at = k.result(g, b);
       std::uint32_t passes = 0;
-      for (std::size_t q = 0; q < lane_count / width; ++q) {
-        const __m128d match_numerator = _mm_sub_pd(d, size[q]);
-        if (k.screen) {
-          const __m128d a = _mm_mul_pd(match_numerator, inv_d);
-          const __m128d magnitude = _mm_andnot_pd(sign, a);
-          const __m128d normal = _mm_cmpge_pd(magnitude, smallest);
-          const __m128d error = _mm_mul_pd(magnitude, margin);
-          const int fails = _mm_movemask_pd(_mm_and_pd(normal, _mm_cmplt_pd(_mm_add_pd(a, error), fails_below)));
-          if (fails == 0x3) continue;
-          const int sure = _mm_movemask_pd(_mm_and_pd(normal, _mm_cmpge_pd(_mm_sub_pd(a, error), passes_from)));
-          if (k.cfv_only && (fails | sure) == 0x3) {
-            passes |= static_cast<std::uint32_t>(sure) << (width * q);
-            _mm_store_pd(k.cfv + at + width * q,
-                         _mm_div_pd(match_numerator, _mm_load_pd(k.denominators + b * lane_count + width * q)));
-            continue;
-          }
-        }
-        const __m128d mfv = _mm_div_pd(match_numerator, d);
-        _mm_store_pd(k.mfv + at + width * q, mfv);
-        const auto pass = static_cast<std::uint32_t>(_mm_movemask_pd(_mm_cmpge_pd(_mm_add_pd(mfv, tolerance), rho)));
-        if (pass == 0) continue;
-        passes |= pass << (width * q);
-        _mm_store_pd(k.cfv + at + width * q,
-                     _mm_div_pd(match_numerator, _mm_load_pd(k.denominators + b * lane_count + width * q)));
-      }
+      for (std::size_t q = 0; q < lane_count / width; ++q)
+        passes |= finish_sse2(k, k.numerators + at + width * q, size[q]) << (width * q);
       k.passes_of(g, b) = passes;
     }
   }
@@ -228,26 +190,32 @@ __attribute__((target("avx2"))) inline __m256d widen_avx2(__m256d size, __m256d 
   return _mm256_add_pd(size, _mm256_sub_pd(high, low));
 }
 
-// The AVX2 form of all_fail_avx512: whether all four sizes already fail for certain.
-__attribute__((target("avx2"))) inline bool all_fail_avx2(const Batch& k, __m256d size) {
-  const __m256d a = _mm256_mul_pd(_mm256_sub_pd(_mm256_set1_pd(k.D), size), _mm256_set1_pd(k.inv_D));
-  const __m256d magnitude = _mm256_andnot_pd(_mm256_set1_pd(-0.0), a);
-  const __m256d normal = _mm256_cmp_pd(magnitude, _mm256_set1_pd(screen_smallest), _CMP_GE_OQ);
-  const __m256d fails = _mm256_cmp_pd(_mm256_add_pd(a, _mm256_mul_pd(magnitude, _mm256_set1_pd(screen_margin))),
-                                      _mm256_set1_pd(k.fails_below), _CMP_LT_OQ);
-  return _mm256_movemask_pd(_mm256_and_pd(normal, fails)) == 0xf;
+// Whether no lane of the four partial sizes is within the limit. The terms still to come are
+// never negative, so a size can only grow: such a block fails whatever its remaining
+// coordinates hold.
+__attribute__((target("avx2"))) inline bool none_within_avx2(__m256d limit, __m256d s0, __m256d s1, __m256d s2,
+                                                             __m256d s3) {
+  const __m256d within =
+      _mm256_or_pd(_mm256_or_pd(_mm256_cmp_pd(s0, limit, _CMP_LE_OQ), _mm256_cmp_pd(s1, limit, _CMP_LE_OQ)),
+                   _mm256_or_pd(_mm256_cmp_pd(s2, limit, _CMP_LE_OQ), _mm256_cmp_pd(s3, limit, _CMP_LE_OQ)));
+  return _mm256_testz_pd(within, within) != 0;
+}
+
+// The AVX2 form of finish_sse2, for four lanes.
+__attribute__((target("avx2"))) inline std::uint32_t finish_avx2(const Batch& k, double* numerators, __m256d size) {
+  const __m256d match_numerator = _mm256_sub_pd(_mm256_set1_pd(k.D), size);
+  const __m256d pass =
+      k.limited ? _mm256_cmp_pd(size, _mm256_set1_pd(k.size_limit), _CMP_LE_OQ)
+                : _mm256_cmp_pd(_mm256_add_pd(_mm256_div_pd(match_numerator, _mm256_set1_pd(k.D)),
+                                              _mm256_set1_pd(k.tolerance)),
+                                _mm256_set1_pd(k.rho), _CMP_GE_OQ);
+  const auto bits = static_cast<std::uint32_t>(_mm256_movemask_pd(pass));
+  if (bits != 0 || !k.limited) _mm256_store_pd(numerators, match_numerator);
+  return bits;
 }
 
 __attribute__((target("avx2"))) void measure_avx2(const Batch k) {
-  const __m256d d = _mm256_set1_pd(k.D);
-  const __m256d rho = _mm256_set1_pd(k.rho);
-  const __m256d tolerance = _mm256_set1_pd(k.tolerance);
-  const __m256d inv_d = _mm256_set1_pd(k.inv_D);
-  const __m256d fails_below = _mm256_set1_pd(k.fails_below);
-  const __m256d passes_from = _mm256_set1_pd(k.passes_from);
-  const __m256d margin = _mm256_set1_pd(screen_margin);
-  const __m256d smallest = _mm256_set1_pd(screen_smallest);
-  const __m256d sign = _mm256_set1_pd(-0.0);
+  const __m256d limit = _mm256_set1_pd(k.size_limit);
   for (std::size_t b = 0; b < k.block_count; ++b) {
     const double* block = k.block(b);
     for (std::size_t g = 0; g < k.pattern_count; ++g) {
@@ -257,7 +225,7 @@ __attribute__((target("avx2"))) void measure_avx2(const Batch k) {
       __m256d s2 = _mm256_setzero_pd();
       __m256d s3 = _mm256_setzero_pd();
       bool failed = false;
-      for (std::size_t i = 0; i < k.feature_count && !failed; ++i) {
+      for (std::size_t i = 0; i < k.feature_count; ++i) {
         const double* lower = block + 2 * lane_count * i;
         const double* upper = lower + lane_count;
         const __m256d xi = _mm256_broadcast_sd(x + i);
@@ -266,45 +234,18 @@ __attribute__((target("avx2"))) void measure_avx2(const Batch k) {
         s2 = widen_avx2(s2, xi, lower + 8, upper + 8);
         s3 = widen_avx2(s3, xi, lower + 12, upper + 12);
         // Every fourth coordinate, a block that has failed already stops reading its boxes.
-        if (k.screen && i % 4 == 3 && i + 1 < k.feature_count)
-          failed = all_fail_avx2(k, s0) && all_fail_avx2(k, s1) && all_fail_avx2(k, s2) && all_fail_avx2(k, s3);
+        if (k.limited && i % 4 == 3 && i + 1 < k.feature_count && none_within_avx2(limit, s0, s1, s2, s3)) {
+          failed = true;
+          break;
+        }
       }
       if (failed) {
         k.passes_of(g, b) = 0;
         continue;
       }
-      const std::size_t at = k.result(g, b);
-      const __m256d sizes[4] = {s0, s1, s2, s3};
-      std::uint32_t passes = 0;
-      for (std::size_t q = 0; q < 4; ++q) {
-        const __m256d match_numerator = _mm256_sub_pd(d, sizes[q]);
-        if (k.screen) {
-          const __m256d a = _mm256_mul_pd(match_numerator, inv_d);
-          const __m256d magnitude = _mm256_andnot_pd(sign, a);
-          const __m256d normal = _mm256_cmp_pd(magnitude, smallest, _CMP_GE_OQ);
-          const __m256d error = _mm256_mul_pd(magnitude, margin);
-          const int fails = _mm256_movemask_pd(
-              _mm256_and_pd(normal, _mm256_cmp_pd(_mm256_add_pd(a, error), fails_below, _CMP_LT_OQ)));
-          if (fails == 0xf) continue;
-          const int sure = _mm256_movemask_pd(
-              _mm256_and_pd(normal, _mm256_cmp_pd(_mm256_sub_pd(a, error), passes_from, _CMP_GE_OQ)));
-          if (k.cfv_only && (fails | sure) == 0xf) {
-            passes |= static_cast<std::uint32_t>(sure) << (4 * q);
-            _mm256_store_pd(k.cfv + at + 4 * q,
-                            _mm256_div_pd(match_numerator, _mm256_load_pd(k.denominators + b * lane_count + 4 * q)));
-            continue;
-          }
-        }
-        const __m256d mfv = _mm256_div_pd(match_numerator, d);
-        _mm256_store_pd(k.mfv + at + 4 * q, mfv);
-        const auto pass = static_cast<std::uint32_t>(
-            _mm256_movemask_pd(_mm256_cmp_pd(_mm256_add_pd(mfv, tolerance), rho, _CMP_GE_OQ)));
-        if (pass == 0) continue;
-        passes |= pass << (4 * q);
-        _mm256_store_pd(k.cfv + at + 4 * q,
-                        _mm256_div_pd(match_numerator, _mm256_load_pd(k.denominators + b * lane_count + 4 * q)));
-      }
-      k.passes_of(g, b) = passes;
+      double* numerators = k.numerators + k.result(g, b);
+      k.passes_of(g, b) = finish_avx2(k, numerators, s0) | finish_avx2(k, numerators + 4, s1) << 4 |
+                          finish_avx2(k, numerators + 8, s2) << 8 | finish_avx2(k, numerators + 12, s3) << 12;
     }
   }
 }
@@ -322,60 +263,42 @@ __attribute__((target("avx512f"))) inline __m512d widen_avx512(__m512d size, __m
   return _mm512_add_pd(size, _mm512_sub_pd(high, low));
 }
 
-// Whether every lane of eight sizes summed so far already fails the vigilance test for
-// certain (by the screen). The terms still to come are never negative (high >= x >= low),
-// so a size can only grow and its mfv only fall: such lanes fail whatever their remaining
-// coordinates hold.
-__attribute__((target("avx512f"))) inline bool all_fail_avx512(const Batch& k, __m512d size) {
-  const __m512d a = _mm512_mul_pd(_mm512_sub_pd(_mm512_set1_pd(k.D), size), _mm512_set1_pd(k.inv_D));
-  const __m512d magnitude = _mm512_abs_pd(a);
-  const __mmask8 normal = _mm512_cmp_pd_mask(magnitude, _mm512_set1_pd(screen_smallest), _CMP_GE_OQ);
-  const __mmask8 fails =
-      _mm512_mask_cmp_pd_mask(normal, _mm512_add_pd(a, _mm512_mul_pd(magnitude, _mm512_set1_pd(screen_margin))),
-                              _mm512_set1_pd(k.fails_below), _CMP_LT_OQ);
-  return fails == 0xff;
+// Coordinate i of two neighbouring blocks: four sums of eight lanes.
+__attribute__((target("avx512f"))) inline void widen_pair_avx512(const double* block, std::size_t block_values,
+                                                                 const double* x, std::size_t i, __m512d& s0,
+                                                                 __m512d& s1, __m512d& s2, __m512d& s3) {
+  const double* lower = block + 2 * lane_count * i;
+  const double* upper = lower + lane_count;
+  const __m512d xi = _mm512_set1_pd(x[i]);
+  s0 = widen_avx512(s0, xi, lower, upper);
+  s1 = widen_avx512(s1, xi, lower + 8, upper + 8);
+  s2 = widen_avx512(s2, xi, lower + block_values, upper + block_values);
+  s3 = widen_avx512(s3, xi, lower + block_values + 8, upper + block_values + 8);
 }
 
-// Results of pattern g for one block from its two sums of eight lanes.
-__attribute__((target("avx512f"))) inline void finish_avx512(const Batch& k, std::size_t g, std::size_t b,
-                                                             __m512d first, __m512d second) {
-  const __m512d d = _mm512_set1_pd(k.D);
-  const std::size_t at = k.result(g, b);
-  const __m512d sizes[2] = {first, second};
-  std::uint32_t passes = 0;
-  for (std::size_t h = 0; h < 2; ++h) {
-    const __m512d match_numerator = _mm512_sub_pd(d, sizes[h]);
-    if (k.screen) {
-      const __m512d a = _mm512_mul_pd(match_numerator, _mm512_set1_pd(k.inv_D));
-      const __m512d magnitude = _mm512_abs_pd(a);
-      const __mmask8 normal = _mm512_cmp_pd_mask(magnitude, _mm512_set1_pd(screen_smallest), _CMP_GE_OQ);
-      const __m512d error = _mm512_mul_pd(magnitude, _mm512_set1_pd(screen_margin));
-      const __mmask8 fails =
-          _mm512_mask_cmp_pd_mask(normal, _mm512_add_pd(a, error), _mm512_set1_pd(k.fails_below), _CMP_LT_OQ);
-      if (fails == 0xff) continue;
-      const __mmask8 sure =
-          _mm512_mask_cmp_pd_mask(normal, _mm512_sub_pd(a, error), _mm512_set1_pd(k.passes_from), _CMP_GE_OQ);
-      if (k.cfv_only && (fails | sure) == 0xff) {
-        passes |= static_cast<std::uint32_t>(sure) << (8 * h);
-        _mm512_store_pd(k.cfv + at + 8 * h,
-                        _mm512_div_pd(match_numerator, _mm512_load_pd(k.denominators + b * lane_count + 8 * h)));
-        continue;
-      }
-    }
-    const __m512d mfv = _mm512_div_pd(match_numerator, d);
-    _mm512_store_pd(k.mfv + at + 8 * h, mfv);
-    const auto pass = static_cast<std::uint32_t>(_mm512_cmp_pd_mask(
-        _mm512_add_pd(mfv, _mm512_set1_pd(k.tolerance)), _mm512_set1_pd(k.rho), _CMP_GE_OQ));
-    if (pass == 0) continue;
-    passes |= pass << (8 * h);
-    _mm512_store_pd(k.cfv + at + 8 * h,
-                    _mm512_div_pd(match_numerator, _mm512_load_pd(k.denominators + b * lane_count + 8 * h)));
-  }
-  k.passes_of(g, b) = passes;
+// The AVX-512 form of none_within_avx2.
+__attribute__((target("avx512f"))) inline bool none_within_avx512(__m512d limit, __m512d s0, __m512d s1,
+                                                                  __m512d s2, __m512d s3) {
+  return (_mm512_cmp_pd_mask(s0, limit, _CMP_LE_OQ) | _mm512_cmp_pd_mask(s1, limit, _CMP_LE_OQ) |
+          _mm512_cmp_pd_mask(s2, limit, _CMP_LE_OQ) | _mm512_cmp_pd_mask(s3, limit, _CMP_LE_OQ)) == 0;
+}
+
+// The AVX-512 form of finish_sse2, for eight lanes.
+__attribute__((target("avx512f"))) inline std::uint32_t finish_avx512(const Batch& k, double* numerators,
+                                                                      __m512d size) {
+  const __m512d match_numerator = _mm512_sub_pd(_mm512_set1_pd(k.D), size);
+  const __mmask8 pass =
+      k.limited ? _mm512_cmp_pd_mask(size, _mm512_set1_pd(k.size_limit), _CMP_LE_OQ)
+                : _mm512_cmp_pd_mask(_mm512_add_pd(_mm512_div_pd(match_numerator, _mm512_set1_pd(k.D)),
+                                                   _mm512_set1_pd(k.tolerance)),
+                                     _mm512_set1_pd(k.rho), _CMP_GE_OQ);
+  if (pass != 0 || !k.limited) _mm512_store_pd(numerators, match_numerator);
+  return pass;
 }
 
 __attribute__((target("avx512f"))) void measure_avx512(const Batch k) {
   const std::size_t block_values = 2 * lane_count * k.feature_count;
+  const __m512d limit = _mm512_set1_pd(k.size_limit);
   std::size_t b = 0;
   for (; b + 1 < k.block_count; b += 2) {
     const double* block = k.block(b);
@@ -386,26 +309,26 @@ __attribute__((target("avx512f"))) void measure_avx512(const Batch k) {
       __m512d s2 = _mm512_setzero_pd();
       __m512d s3 = _mm512_setzero_pd();
       bool failed = false;
-      for (std::size_t i = 0; i < k.feature_count && !failed; ++i) {
-        const double* lower = block + 2 * lane_count * i;
-        const double* upper = lower + lane_count;
-        const __m512d xi = _mm512_set1_pd(x[i]);
-        s0 = widen_avx512(s0, xi, lower, upper);
-        s1 = widen_avx512(s1, xi, lower + 8, upper + 8);
-        s2 = widen_avx512(s2, xi, lower + block_values, upper + block_values);
-        s3 = widen_avx512(s3, xi, lower + block_values + 8, upper + block_values + 8);
-        // Every fourth coordinate, blocks that have failed already stop reading their boxes.
-        if (k.screen && i % 4 == 3 && i + 1 < k.feature_count)
-          failed = all_fail_avx512(k, s0) && all_fail_avx512(k, s1) && all_fail_avx512(k, s2) &&
-                   all_fail_avx512(k, s3);
+      std::size_t i = 0;
+      // Four coordinates at a time; after each four, blocks that have failed already stop
+      // reading their boxes.
+      for (; i + 4 <= k.feature_count; i += 4) {
+        for (std::size_t c = i; c < i + 4; ++c) widen_pair_avx512(block, block_values, x, c, s0, s1, s2, s3);
+        if (k.limited && i + 4 < k.feature_count && none_within_avx512(limit, s0, s1, s2, s3)) {
+          failed = true;
+          break;
+        }
       }
       if (failed) {
         k.passes_of(g, b) = 0;
         k.passes_of(g, b + 1) = 0;
         continue;
       }
-      finish_avx512(k, g, b, s0, s1);
-      finish_avx512(k, g, b + 1, s2, s3);
+      for (; i < k.feature_count; ++i) widen_pair_avx512(block, block_values, x, i, s0, s1, s2, s3);
+      double* numerators = k.numerators + k.result(g, b);
+      k.passes_of(g, b) = finish_avx512(k, numerators, s0) | finish_avx512(k, numerators + 8, s1) << 8;
+      k.passes_of(g, b + 1) = finish_avx512(k, numerators + lane_count, s2) |
+                              finish_avx512(k, numerators + lane_count + 8, s3) << 8;
     }
   }
   for (; b < k.block_count; ++b) {
@@ -421,7 +344,8 @@ __attribute__((target("avx512f"))) void measure_avx512(const Batch k) {
         s0 = widen_avx512(s0, xi, lower, upper);
         s1 = widen_avx512(s1, xi, lower + 8, upper + 8);
       }
-      finish_avx512(k, g, b, s0, s1);
+      double* numerators = k.numerators + k.result(g, b);
+      k.passes_of(g, b) = finish_avx512(k, numerators, s0) | finish_avx512(k, numerators + 8, s1) << 8;
     }
   }
 }
@@ -449,17 +373,25 @@ MatchPath resolve_match_path(MatchPath path) {
   return VORLA_X86_KERNELS ? MatchPath::sse2 : MatchPath::scalar;
 }
 
-void LineArray::resize(std::size_t n, double fill) {
+void LineArray::reset(std::size_t n) {
+  // The old values go first, so that a growing bank never holds both.
+  raw_.reset();
+  data_ = nullptr;
+  size_ = 0;
   constexpr std::size_t line = 64 / sizeof(double);
-  std::unique_ptr<double[]> raw(new double[n + line - 1]);
-  const auto address = reinterpret_cast<std::uintptr_t>(raw.get());
-  double* data = raw.get() + (line - (address / sizeof(double)) % line) % line;
-  const std::size_t kept = std::min(n, size_);
-  if (kept > 0) std::memcpy(data, data_, kept * sizeof(double));
-  std::fill(data + kept, data + n, fill);
-  raw_ = std::move(raw);
-  data_ = data;
+  raw_.reset(new double[n + line - 1]);
+  const auto address = reinterpret_cast<std::uintptr_t>(raw_.get());
+  data_ = raw_.get() + (line - (address / sizeof(double)) % line) % line;
   size_ = n;
+}
+
+void LineArray::resize(std::size_t n, double fill) {
+  LineArray grown;
+  grown.reset(n);
+  const std::size_t kept = std::min(n, size_);
+  if (kept > 0) std::memcpy(grown.data_, data_, kept * sizeof(double));
+  std::fill(grown.data_ + kept, grown.data_ + n, fill);
+  *this = std::move(grown);
 }
 
 NodeBank::NodeBank(std::int32_t group, MatchPath path)
@@ -479,14 +411,12 @@ void NodeBank::grow(std::int32_t node_count) {
   nodes_.reserve(slots);
   eligible_.resize(slots, 0);
   passes_.resize(slots / lane_count * static_cast<std::size_t>(group_), 0);
-  mfv_.resize(slots * static_cast<std::size_t>(group_), 0.0);
-  cfv_.resize(slots * static_cast<std::size_t>(group_), 0.0);
-  if (path_ != MatchPath::per_node) {
-    // Unused lanes hold the empty box at the origin and a denominator of 1, so that the
-    // kernels' spare results are ordinary numbers.
-    boxes_.resize(slots / lane_count * block_values(), 0.0);
-    choice_denominators_.resize(slots, 1.0);
-  }
+  // No results are kept across growth, and none is read before a measure call writes it.
+  numerators_.reset(slots * static_cast<std::size_t>(group_));
+  // Unused lanes hold the empty box at the origin and a denominator of 1, so that the
+  // kernels' spare results are ordinary numbers.
+  choice_denominators_.resize(slots, 1.0);
+  if (path_ != MatchPath::per_node) boxes_.resize(slots / lane_count * block_values(), 0.0);
   capacity_ = capacity;
 }
 
@@ -500,21 +430,33 @@ void NodeBank::append(Node& node) {
 void NodeBank::refresh(std::int32_t j) { copy_box(j); }
 
 void NodeBank::copy_box(std::int32_t j) {
-  if (path_ == MatchPath::per_node) return;  // the nodes are measured where they are
   const Node& node = *nodes_[static_cast<std::size_t>(j)];
   const auto at = static_cast<std::size_t>(j);
+  choice_denominators_.data()[at] = node.choice_denominator;
+  if (path_ == MatchPath::per_node) return;  // the nodes are measured where they are
   double* lower = boxes_.data() + at / lane_count * block_values() + at % lane_count;
   double* upper = lower + lane_count;
   for (std::size_t i = 0; i < feature_count_; ++i) {
     lower[2 * lane_count * i] = node.lower[i];
     upper[2 * lane_count * i] = node.upper[i];
   }
-  choice_denominators_.data()[at] = node.choice_denominator;
+}
+
+double NodeBank::limit_for(double D, double rho, double tolerance) {
+  // A run keeps its vigilance and tolerance, so the bisection runs about once per call.
+  const double key[3] = {D, rho, tolerance};
+  if (!limit_known_ || std::memcmp(key, limit_key_, sizeof key) != 0) {
+    std::memcpy(limit_key_, key, sizeof key);
+    limit_ = size_limit(D, rho, tolerance);
+    limit_known_ = true;
+  }
+  return limit_;
 }
 
 void NodeBank::measure(const double* const* patterns, std::int32_t pattern_count, double rho, double tolerance,
                        Results results) {
   pattern_count = std::min(pattern_count, group_);
+  D_ = model.D;
   if (path_ == MatchPath::per_node) {
     for (std::int32_t g = 0; g < pattern_count; ++g) {
       std::uint32_t* passes = passes_.data() + static_cast<std::size_t>(g) * block_capacity();
@@ -522,19 +464,16 @@ void NodeBank::measure(const double* const* patterns, std::int32_t pattern_count
       for (std::int32_t j = 0; j < count_; ++j) {
         Node& n = *nodes_[static_cast<std::size_t>(j)];
         n.compute_match(patterns[g]);
-        mfv_.data()[result_index(j, g)] = n.mfv;
-        cfv_.data()[result_index(j, g)] = n.match_numerator / n.choice_denominator;
+        numerators_.data()[result_index(j, g)] = n.match_numerator;
         if (n.mfv + tolerance >= rho) passes[j / lanes] |= 1u << (j % lanes);
       }
     }
     return;
   }
-  const double D = model.D;
-  // The screen's error bound needs D and 1 / D to be normal numbers.
-  const bool screen = results != Results::every_mfv && D >= 0x1p-1000 && D <= 0x1p1000;
-  const Threshold threshold = screen ? vigilance_threshold(rho, tolerance) : Threshold{0.0, 0.0};
+  const double D = D_;
+  // The size limit needs the test to be monotone in the size, which holds for a finite D > 0.
+  const bool limited = results != Results::every_mfv && D > 0 && D <= std::numeric_limits<double>::max();
   const Batch batch{boxes_.data(),
-                    choice_denominators_.data(),
                     static_cast<std::size_t>(block_count()),
                     feature_count_,
                     patterns,
@@ -542,13 +481,9 @@ void NodeBank::measure(const double* const* patterns, std::int32_t pattern_count
                     D,
                     rho,
                     tolerance,
-                    screen,
-                    results == Results::passing_cfv,
-                    screen ? 1.0 / D : 0.0,
-                    threshold.fails_below,
-                    threshold.passes_from,
-                    mfv_.data(),
-                    cfv_.data(),
+                    limited,
+                    limited ? limit_for(D, rho, tolerance) : 0.0,
+                    numerators_.data(),
                     static_cast<std::size_t>(capacity_),
                     passes_.data()};
   switch (path_) {

@@ -1,8 +1,8 @@
 // The node bank: the boxes and choice denominators of a run's nodes kept side by side, in
 // blocks of `lanes` nodes with coordinate i of a block's nodes contiguous, so that a pattern
 // is measured against many nodes per step. It also holds the per-node results of the last
-// measurement (mfv, the vigilance test, cfv) and the eligibility flags of the training
-// search.
+// measurement (the vigilance test and the match numerators, from which mfv and cfv follow)
+// and the eligibility flags of the training search.
 //
 // Every search of a run goes through NodeBank::measure; how it measures (one Node after
 // another, or a blocked kernel) is chosen once, when the bank is built.
@@ -43,6 +43,8 @@ class LineArray {
   double* data() const { return data_; }
   // Grows or shrinks to n values: the first ones are kept, new ones are set to fill.
   void resize(std::size_t n, double fill);
+  // Makes room for n values whose contents are left undefined.
+  void reset(std::size_t n);
 
  private:
   std::unique_ptr<double[]> raw_;
@@ -73,23 +75,24 @@ class NodeBank {
   // Copies node j's box and choice denominator again, after learning changed them.
   void refresh(std::int32_t j);
 
-  // Which results a measure call must leave besides the vigilance test: the mfv of every
-  // node (for a trace that prints them), mfv and cfv of the nodes that pass, or only the
-  // cfv of the nodes that pass.
-  enum class Results { every_mfv, passing, passing_cfv };
+  // Which nodes a measure call leaves a match numerator for besides the vigilance test:
+  // every node (for a trace that prints every mfv), or the nodes that pass.
+  enum class Results { every_mfv, passing };
 
   // Measures every node against patterns[0 .. pattern_count - 1] (at most group of them):
   // the vigilance test mfv + tolerance >= rho for each node (see passes), with
-  // mfv = (D - size) / D, size being that of the smallest box holding the node's box and
-  // the pattern; and for each node that passes, cfv = (D - size) / choice_denominator and,
-  // unless results is passing_cfv, mfv. Other values are left from earlier calls, except
-  // that every mfv is written when results is every_mfv. Allocates nothing.
+  // mfv = match_numerator / D and match_numerator = D - size, size being that of the
+  // smallest box holding the node's box and the pattern; and the match numerator of each
+  // node that passes, or of every node when results is every_mfv. Allocates nothing.
   void measure(const double* const* patterns, std::int32_t pattern_count, double rho, double tolerance,
                Results results);
 
-  // The results of node j for pattern g of the last measure call.
-  double mfv(std::int32_t j, std::int32_t g = 0) const { return mfv_.data()[result_index(j, g)]; }
-  double cfv(std::int32_t j, std::int32_t g = 0) const { return cfv_.data()[result_index(j, g)]; }
+  // The results of node j for pattern g of the last measure call, computed as the node
+  // computes them: mfv = match_numerator / D, cfv = match_numerator / choice_denominator.
+  double mfv(std::int32_t j, std::int32_t g = 0) const { return numerator(j, g) / D_; }
+  double cfv(std::int32_t j, std::int32_t g = 0) const {
+    return numerator(j, g) / choice_denominators_.data()[static_cast<std::size_t>(j)];
+  }
   // Bit l is set when node lanes x b + l passed the vigilance test for pattern g.
   std::uint32_t passes(std::int32_t b, std::int32_t g = 0) const {
     return passes_[static_cast<std::size_t>(g) * block_capacity() + static_cast<std::size_t>(b)];
@@ -103,6 +106,7 @@ class NodeBank {
   void clear_eligible() { std::fill(eligible_.begin(), eligible_.end(), 0); }
 
  private:
+  double numerator(std::int32_t j, std::int32_t g) const { return numerators_.data()[result_index(j, g)]; }
   std::size_t result_index(std::int32_t j, std::int32_t g) const {
     return static_cast<std::size_t>(g) * static_cast<std::size_t>(capacity_) + static_cast<std::size_t>(j);
   }
@@ -110,6 +114,8 @@ class NodeBank {
   std::size_t block_values() const { return 2 * static_cast<std::size_t>(lanes) * feature_count_; }
   void grow(std::int32_t node_count);
   void copy_box(std::int32_t j);
+  // The largest size that passes the vigilance test, kept for the last D, rho and tolerance.
+  double limit_for(double D, double rho, double tolerance);
 
   const MatchPath path_;
   const std::int32_t group_;
@@ -121,10 +127,13 @@ class NodeBank {
   LineArray boxes_;
   LineArray choice_denominators_;
   // Per pattern of a measure call, capacity_ values each.
-  LineArray mfv_;
-  LineArray cfv_;
+  LineArray numerators_;
+  double D_ = 0.0;  // the D of the last measure call
   std::vector<std::uint32_t> passes_;  // per pattern, one word per block
   std::vector<std::int32_t> eligible_;
+  bool limit_known_ = false;
+  double limit_key_[3] = {};
+  double limit_ = 0.0;
 };
 
 }  // namespace vorla

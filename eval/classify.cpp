@@ -87,7 +87,7 @@ bool run(std::int32_t template_count, double* const* template_rows, const double
     // The vigilance test takes no tolerance here: mfv + 0.0 >= rho is mfv >= rho.
     if (g == 0)
       bank.measure(patterns + (j - 1), std::min(pattern_group, pattern_count - (j - 1)), vigilance, 0.0,
-                   oflag >= 3 ? NodeBank::Results::every_mfv : NodeBank::Results::passing_cfv);
+                   oflag >= 3 ? NodeBank::Results::every_mfv : NodeBank::Results::passing);
     if (oflag < 3) {
       const Search s = search(bank, g, ct_option == 1, Tu);
       winner = s.winner;
