@@ -137,6 +137,12 @@ void measure_scalar(const Batch k) {
 // otherwise (b also when either is NaN, and b for two zeros), which is the choice of
 // x < upper ? upper : x in every case. low keeps the predicate of x <= lower ? x : lower
 // (ordered: false with a NaN operand, as the scalar <= is) and selects bits by it.
+//
+// The AVX2 and AVX-512 kernels take low as minpd(lower, x) instead (one operation for
+// two) while no lower corner holds NaN, as the input checks ensure: that is lower when
+// lower < x and x otherwise, the same choice for numbers and signed zeros. For a NaN x it
+// is x where the predicate gives lower, but then high is that same NaN, and high - low is
+// it in both forms (a subtraction returns the NaN of its first operand).
 
 inline __m128d widen_sse2(__m128d size, __m128d x, const double* lower, const double* upper) {
   const __m128d lo = _mm_load_pd(lower);
@@ -182,11 +188,13 @@ void measure_sse2(const Batch k) {
   }
 }
 
+template <bool lower_nan>
 __attribute__((target("avx2"))) inline __m256d widen_avx2(__m256d size, __m256d x, const double* lower,
                                                           const double* upper) {
   const __m256d lo = _mm256_load_pd(lower);
   const __m256d high = _mm256_max_pd(_mm256_load_pd(upper), x);
-  const __m256d low = _mm256_blendv_pd(lo, x, _mm256_cmp_pd(x, lo, _CMP_LE_OQ));
+  const __m256d low =
+      lower_nan ? _mm256_blendv_pd(lo, x, _mm256_cmp_pd(x, lo, _CMP_LE_OQ)) : _mm256_min_pd(lo, x);
   return _mm256_add_pd(size, _mm256_sub_pd(high, low));
 }
 
@@ -214,6 +222,7 @@ __attribute__((target("avx2"))) inline std::uint32_t finish_avx2(const Batch& k,
   return bits;
 }
 
+template <bool lower_nan>
 __attribute__((target("avx2"))) void measure_avx2(const Batch k) {
   const __m256d limit = _mm256_set1_pd(k.size_limit);
   for (std::size_t b = 0; b < k.block_count; ++b) {
@@ -229,10 +238,10 @@ __attribute__((target("avx2"))) void measure_avx2(const Batch k) {
         const double* lower = block + 2 * lane_count * i;
         const double* upper = lower + lane_count;
         const __m256d xi = _mm256_broadcast_sd(x + i);
-        s0 = widen_avx2(s0, xi, lower, upper);
-        s1 = widen_avx2(s1, xi, lower + 4, upper + 4);
-        s2 = widen_avx2(s2, xi, lower + 8, upper + 8);
-        s3 = widen_avx2(s3, xi, lower + 12, upper + 12);
+        s0 = widen_avx2<lower_nan>(s0, xi, lower, upper);
+        s1 = widen_avx2<lower_nan>(s1, xi, lower + 4, upper + 4);
+        s2 = widen_avx2<lower_nan>(s2, xi, lower + 8, upper + 8);
+        s3 = widen_avx2<lower_nan>(s3, xi, lower + 12, upper + 12);
         // Every fourth coordinate, a block that has failed already stops reading its boxes.
         if (k.limited && i % 4 == 3 && i + 1 < k.feature_count && none_within_avx2(limit, s0, s1, s2, s3)) {
           failed = true;
@@ -253,27 +262,30 @@ __attribute__((target("avx2"))) void measure_avx2(const Batch k) {
 // With AVX-512, low is selected by a mask register (one operation instead of blendv's
 // several), and two blocks are measured side by side so that the additions of four
 // independent sums overlap.
+template <bool lower_nan>
 __attribute__((target("avx512f"))) inline __m512d widen_avx512(__m512d size, __m512d x, const double* lower,
                                                                const double* upper) {
   const __m512d lo = _mm512_load_pd(lower);
-  // The zero-masked form with every lane selected is vmaxpd itself; unlike _mm512_max_pd it
-  // does not trip GCC 12's warning about the undefined pass-through operand.
+  // The zero-masked forms with every lane selected are vmaxpd and vminpd themselves; unlike
+  // _mm512_max_pd they do not trip GCC 12's warning about the undefined pass-through operand.
   const __m512d high = _mm512_maskz_max_pd(0xff, _mm512_load_pd(upper), x);
-  const __m512d low = _mm512_mask_blend_pd(_mm512_cmp_pd_mask(x, lo, _CMP_LE_OQ), lo, x);
+  const __m512d low = lower_nan ? _mm512_mask_blend_pd(_mm512_cmp_pd_mask(x, lo, _CMP_LE_OQ), lo, x)
+                                : _mm512_maskz_min_pd(0xff, lo, x);
   return _mm512_add_pd(size, _mm512_sub_pd(high, low));
 }
 
 // Coordinate i of two neighbouring blocks: four sums of eight lanes.
+template <bool lower_nan>
 __attribute__((target("avx512f"))) inline void widen_pair_avx512(const double* block, std::size_t block_values,
                                                                  const double* x, std::size_t i, __m512d& s0,
                                                                  __m512d& s1, __m512d& s2, __m512d& s3) {
   const double* lower = block + 2 * lane_count * i;
   const double* upper = lower + lane_count;
   const __m512d xi = _mm512_set1_pd(x[i]);
-  s0 = widen_avx512(s0, xi, lower, upper);
-  s1 = widen_avx512(s1, xi, lower + 8, upper + 8);
-  s2 = widen_avx512(s2, xi, lower + block_values, upper + block_values);
-  s3 = widen_avx512(s3, xi, lower + block_values + 8, upper + block_values + 8);
+  s0 = widen_avx512<lower_nan>(s0, xi, lower, upper);
+  s1 = widen_avx512<lower_nan>(s1, xi, lower + 8, upper + 8);
+  s2 = widen_avx512<lower_nan>(s2, xi, lower + block_values, upper + block_values);
+  s3 = widen_avx512<lower_nan>(s3, xi, lower + block_values + 8, upper + block_values + 8);
 }
 
 // The AVX-512 form of none_within_avx2.
@@ -296,6 +308,7 @@ __attribute__((target("avx512f"))) inline std::uint32_t finish_avx512(const Batc
   return pass;
 }
 
+template <bool lower_nan>
 __attribute__((target("avx512f"))) void measure_avx512(const Batch k) {
   const std::size_t block_values = 2 * lane_count * k.feature_count;
   const __m512d limit = _mm512_set1_pd(k.size_limit);
@@ -313,7 +326,7 @@ __attribute__((target("avx512f"))) void measure_avx512(const Batch k) {
       // Four coordinates at a time; after each four, blocks that have failed already stop
       // reading their boxes.
       for (; i + 4 <= k.feature_count; i += 4) {
-        for (std::size_t c = i; c < i + 4; ++c) widen_pair_avx512(block, block_values, x, c, s0, s1, s2, s3);
+        for (std::size_t c = i; c < i + 4; ++c) widen_pair_avx512<lower_nan>(block, block_values, x, c, s0, s1, s2, s3);
         if (k.limited && i + 4 < k.feature_count && none_within_avx512(limit, s0, s1, s2, s3)) {
           failed = true;
           break;
@@ -324,7 +337,7 @@ __attribute__((target("avx512f"))) void measure_avx512(const Batch k) {
         k.passes_of(g, b + 1) = 0;
         continue;
       }
-      for (; i < k.feature_count; ++i) widen_pair_avx512(block, block_values, x, i, s0, s1, s2, s3);
+      for (; i < k.feature_count; ++i) widen_pair_avx512<lower_nan>(block, block_values, x, i, s0, s1, s2, s3);
       double* numerators = k.numerators + k.result(g, b);
       k.passes_of(g, b) = finish_avx512(k, numerators, s0) | finish_avx512(k, numerators + 8, s1) << 8;
       k.passes_of(g, b + 1) = finish_avx512(k, numerators + lane_count, s2) |
@@ -341,8 +354,8 @@ __attribute__((target("avx512f"))) void measure_avx512(const Batch k) {
         const double* lower = block + 2 * lane_count * i;
         const double* upper = lower + lane_count;
         const __m512d xi = _mm512_set1_pd(x[i]);
-        s0 = widen_avx512(s0, xi, lower, upper);
-        s1 = widen_avx512(s1, xi, lower + 8, upper + 8);
+        s0 = widen_avx512<lower_nan>(s0, xi, lower, upper);
+        s1 = widen_avx512<lower_nan>(s1, xi, lower + 8, upper + 8);
       }
       double* numerators = k.numerators + k.result(g, b);
       k.passes_of(g, b) = finish_avx512(k, numerators, s0) | finish_avx512(k, numerators + 8, s1) << 8;
@@ -439,6 +452,8 @@ void NodeBank::copy_box(std::int32_t j) {
   for (std::size_t i = 0; i < feature_count_; ++i) {
     lower[2 * lane_count * i] = node.lower[i];
     upper[2 * lane_count * i] = node.upper[i];
+    // Kept once set: the kernels then choose low by the comparison itself.
+    if (std::isnan(node.lower[i])) lower_nan_ = true;
   }
 }
 
@@ -488,8 +503,8 @@ void NodeBank::measure(const double* const* patterns, std::int32_t pattern_count
                     passes_.data()};
   switch (path_) {
 #if VORLA_X86_KERNELS
-    case MatchPath::avx512: measure_avx512(batch); break;
-    case MatchPath::avx2: measure_avx2(batch); break;
+    case MatchPath::avx512: lower_nan_ ? measure_avx512<true>(batch) : measure_avx512<false>(batch); break;
+    case MatchPath::avx2: lower_nan_ ? measure_avx2<true>(batch) : measure_avx2<false>(batch); break;
     case MatchPath::sse2: measure_sse2(batch); break;
 #endif
     default: measure_scalar(batch); break;

@@ -131,6 +131,7 @@ class NodeBank {
   double D_ = 0.0;  // the D of the last measure call
   std::vector<std::uint32_t> passes_;  // per pattern, one word per block
   std::vector<std::int32_t> eligible_;
+  bool lower_nan_ = false;  // whether any lower corner copied in held NaN
   bool limit_known_ = false;
   double limit_key_[3] = {};
   double limit_ = 0.0;
