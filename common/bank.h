@@ -132,6 +132,7 @@ class NodeBank {
   std::vector<std::uint32_t> passes_;  // per pattern, one word per block
   std::vector<std::int32_t> eligible_;
   bool lower_nan_ = false;  // whether any lower corner copied in held NaN
+  bool corners_ordered_ = true;  // whether every corner copied in is +0 or more, not NaN
   bool limit_known_ = false;
   double limit_key_[3] = {};
   double limit_ = 0.0;

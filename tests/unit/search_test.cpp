@@ -261,55 +261,74 @@ TEST(NodeBank, VigilanceTestAtItsEdge) {
 }
 
 // Random boxes (some with lower above upper, one with a NaN corner) and patterns with ties,
-// faces, NaN and infinities, for feature counts around the vector widths and node counts
-// that leave blocks partly filled; the patterns are measured one, two or three at a time.
+// faces, NaN of either sign and infinities, for feature counts around the vector widths and
+// node counts that leave blocks partly filled; the patterns are measured one, two, three or
+// eight (a full group) at a time. Half the banks hold only corners from +0 to +Inf, the
+// others negative corners too, or a -0 or NaN corner among otherwise non-negative ones.
 TEST(NodeBank, BlockedPathsMatchTheNodesBitForBit) {
   Rng rng(20240611);
+  const std::vector<double> nans = {nan_value, -nan_value, std::numeric_limits<double>::signaling_NaN()};
   const std::vector<double> specials = {nan_value, inf, -inf, -0.0, 0.0};
   for (MatchPath path : blocked_paths()) {
     for (std::int32_t M : {0, 1, 2, 3, 7, 8, 9, 17}) {
       for (std::int32_t K : {0, 1, 5, 15, 16, 17, 33, 50}) {
         for (double D : {static_cast<double>(M), 0.0, 0.75}) {
           for (double alpha : {0.0, 0.001}) {
-            set_model(M, D, alpha);
-            std::vector<std::unique_ptr<vorla::Node>> nodes;
-            NodeBank bank(3, path);
-            std::vector<double> row(2 * static_cast<std::size_t>(M));
-            for (std::int32_t j = 0; j < K; ++j) {
-              for (std::int32_t i = 0; i < M; ++i) {
-                double a = grid_value(rng, -0.25, 1.25), b = grid_value(rng, -0.25, 1.25);
-                // One box in five keeps a coordinate with lower above upper.
-                if ((a > b) != (rng() % 5 == 0)) std::swap(a, b);
-                row[i] = a;
-                row[M + i] = b;
+            for (bool non_negative : {false, true}) {
+              set_model(M, D, alpha);
+              std::vector<std::unique_ptr<vorla::Node>> nodes;
+              NodeBank bank(8, path);
+              std::vector<double> row(2 * static_cast<std::size_t>(M));
+              for (std::int32_t j = 0; j < K; ++j) {
+                for (std::int32_t i = 0; i < M; ++i) {
+                  double a = non_negative ? grid_value(rng, 0.0, 1.25) : grid_value(rng, -0.25, 1.25);
+                  double b = non_negative ? grid_value(rng, 0.0, 1.25) : grid_value(rng, -0.25, 1.25);
+                  // One box in five keeps a coordinate with lower above upper.
+                  if ((a > b) != (rng() % 5 == 0)) std::swap(a, b);
+                  // Only upper corners are infinite, so that no term is Inf - Inf, a second NaN.
+                  if (non_negative && a <= b && rng() % 16 == 0) b = inf;
+                  row[i] = a;
+                  row[M + i] = b;
+                }
+                // With alpha 0.001 the third box has a NaN corner, a lower one (the kernels
+                // then choose low by the comparison instead of a minimum) or an upper one.
+                if (alpha > 0 && j == 2 && M > 0) row[(D == 0.75 ? M : 0) + static_cast<std::size_t>(j) % M] = nan_value;
+                // A -0 corner among non-negative ones: its bits order below +0 as integers.
+                if (non_negative && D == 0.0 && j == 1 && M > 0) row[M] = -0.0;
+                nodes.push_back(std::make_unique<vorla::Node>(row.data(), j, 1));
+                bank.append(*nodes.back());
               }
-              // With alpha 0.001 the third box has a NaN lower corner: the kernels then
-              // choose low by the comparison instead of a minimum.
-              if (alpha > 0 && j == 2 && M > 0) row[static_cast<std::size_t>(j) % M] = nan_value;
-              nodes.push_back(std::make_unique<vorla::Node>(row.data(), j, 1));
-              bank.append(*nodes.back());
-            }
-            std::vector<std::vector<double>> xs(12, std::vector<double>(static_cast<std::size_t>(M)));
-            for (std::vector<double>& x : xs)
-              for (std::int32_t i = 0; i < M; ++i) {
-                const unsigned kind = rng() % 10;
-                if (kind == 0)
-                  x[i] = specials[rng() % specials.size()];
-                else if (kind <= 2 && K > 0)  // on a corner of some node
-                  x[i] = nodes[rng() % K]->lower[i];
-                else if (kind == 3 && K > 0)
-                  x[i] = nodes[rng() % K]->upper[i];
-                else
-                  x[i] = grid_value(rng, -0.5, 1.5);
+              std::vector<std::vector<double>> xs(14, std::vector<double>(static_cast<std::size_t>(M)));
+              for (std::vector<double>& x : xs) {
+                // One kind of NaN per pattern, the kind of the NaN corner if there is one:
+                // where two NaNs meet in an operation, which one comes out is the compiler's
+                // choice of operand order.
+                const double nan_of_pattern = alpha > 0 ? nan_value : nans[rng() % nans.size()];
+                for (std::int32_t i = 0; i < M; ++i) {
+                  const unsigned kind = rng() % 10;
+                  if (kind == 0) {
+                    const double special = specials[rng() % specials.size()];
+                    x[i] = std::isnan(special) ? nan_of_pattern : special;
+                  } else if (kind <= 2 && K > 0) {  // on a corner of some node
+                    x[i] = nodes[rng() % K]->lower[i];
+                  } else if (kind == 3 && K > 0) {
+                    x[i] = nodes[rng() % K]->upper[i];
+                  } else {
+                    x[i] = grid_value(rng, -0.5, 1.5);
+                  }
+                }
               }
-            for (std::size_t first = 0, count = 1; first < xs.size(); first += count, count = count % 3 + 1) {
-              std::vector<const double*> group;
-              for (std::size_t g = first; g < first + count && g < xs.size(); ++g) group.push_back(xs[g].data());
-              const double vigilances[] = {-inf, 0.0, 0.5, 0.9};
-              const auto results = rng() % 2 ? NodeBank::Results::passing : NodeBank::Results::every_mfv;
-              expect_as_nodes(bank, nodes, group, vigilances[rng() % 4], rng() % 2 ? 1e-7 : 0.0, results,
-                              std::string(name_of(path)) + " M=" + std::to_string(M) + " K=" + std::to_string(K));
-              if (HasFatalFailure()) return;
+              const std::size_t counts[] = {1, 2, 3, 8};
+              for (std::size_t first = 0, c = 0; first < xs.size(); first += counts[c], c = (c + 1) % 4) {
+                std::vector<const double*> group;
+                for (std::size_t g = first; g < first + counts[c] && g < xs.size(); ++g) group.push_back(xs[g].data());
+                const double vigilances[] = {-inf, 0.0, 0.5, 0.9};
+                const auto results = rng() % 2 ? NodeBank::Results::passing : NodeBank::Results::every_mfv;
+                expect_as_nodes(bank, nodes, group, vigilances[rng() % 4], rng() % 2 ? 1e-7 : 0.0, results,
+                                std::string(name_of(path)) + " M=" + std::to_string(M) + " K=" + std::to_string(K) +
+                                    (non_negative ? " non-negative" : ""));
+                if (HasFatalFailure()) return;
+              }
             }
           }
         }
