@@ -271,9 +271,9 @@ __attribute__((target("avx2"))) void measure_avx2(const Batch k) {
 // the values, so for an x with a clear sign bit (a NaN too: its bits exceed +Inf's) it
 // picks what the comparisons pick; an x with its sign bit set is below every corner, as a
 // number, -0 and -Inf are too, giving high = upper and low = x. Where the comparisons give
-// x instead (x = -0 against an upper +0, or a NaN x), high - low is the same bits: +0, or
-// that NaN. The integer operations run beside the floating-point ones, which the
-// subtraction and the sum keep busy.
+// another operand (x = -0 against an upper +0, a NaN x with its sign bit set), high - low is
+// the same bits: +0, or that NaN, the only NaN operand. The integer operations run beside
+// the floating-point ones, which the subtraction and the sum keep busy.
 enum class Select { compare, minimum, integer };
 
 template <Select select>
@@ -393,6 +393,8 @@ __attribute__((target("avx512f"))) void measure_avx512_group(const Batch k) {
   }
 }
 
+// Single patterns (training) and partial groups: two neighbouring blocks side by side, so
+// that the additions of four independent sums overlap.
 template <Select select>
 __attribute__((target("avx512f"))) void measure_avx512_pairs(const Batch k) {
   const std::size_t block_values = 2 * lane_count * k.feature_count;
@@ -438,7 +440,7 @@ __attribute__((target("avx512f"))) void measure_avx512_pairs(const Batch k) {
       for (std::size_t i = 0; i < k.feature_count; ++i) {
         const double* lower = block + 2 * lane_count * i;
         const double* upper = lower + lane_count;
-        const __m512d xi = _mm512_set1_pd(x[i]);
+        const __m512d xi = broadcast_avx512<select>(x + i);
         s0 = widen_avx512<select>(s0, xi, lower, upper);
         s1 = widen_avx512<select>(s1, xi, lower + 8, upper + 8);
       }
@@ -448,9 +450,12 @@ __attribute__((target("avx512f"))) void measure_avx512_pairs(const Batch k) {
   }
 }
 
+// The classification pass measures its patterns in groups of this many.
+constexpr std::size_t full_group = 8;
+
 template <Select select>
 void measure_avx512(const Batch k) {
-  if (k.pattern_count == 8) return measure_avx512_group<8, select>(k);
+  if (k.pattern_count == full_group) return measure_avx512_group<full_group, select>(k);
   measure_avx512_pairs<select>(k);
 }
 #endif
