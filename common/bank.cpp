@@ -450,11 +450,9 @@ __attribute__((target("avx512f"))) void measure_avx512_pairs(const Batch k) {
   }
 }
 
-// The classification pass measures its patterns in groups of this many.
-constexpr std::size_t full_group = 8;
-
 template <Select select>
 void measure_avx512(const Batch k) {
+  constexpr auto full_group = static_cast<std::size_t>(NodeBank::full_group);
   if (k.pattern_count == full_group) return measure_avx512_group<full_group, select>(k);
   measure_avx512_pairs<select>(k);
 }

@@ -55,6 +55,8 @@ class LineArray {
 class NodeBank {
  public:
   static constexpr std::int32_t lanes = 16;  // nodes per block
+  // Patterns per measure call that the AVX-512 kernel takes in one pass over each block.
+  static constexpr std::int32_t full_group = 8;
 
   // group: the most patterns that one measure call takes. Measuring several patterns per
   // pass over the boxes reads each block from memory once for all of them. Reads the

@@ -15,7 +15,7 @@ namespace {
 constexpr std::int32_t no_winner = -1;
 
 // Patterns measured per pass over the node boxes.
-constexpr std::int32_t pattern_group = 8;
+constexpr std::int32_t pattern_group = NodeBank::full_group;
 
 // What the search of one measured pattern found.
 struct Search {
