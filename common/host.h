@@ -6,7 +6,9 @@
 
 #include <mex.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <limits>
 
 // The entry point is the one symbol a MEX library exports.
 #if defined(_WIN32)
@@ -42,9 +44,13 @@ inline mxArray* create_double_matrix(std::int32_t rows, std::int32_t cols) {
 }
 
 // Host blocks are requested with at least one element, so that an empty result is never
-// mistaken for an allocation that failed (hosts differ in their answer to zero bytes).
+// mistaken for an allocation that failed (hosts differ in their answer to zero bytes). A
+// request whose size in bytes cannot be represented is not made: it gives nothing, as a
+// host without that much memory would.
 inline void* allocate(std::int64_t count, std::size_t element_size) {
-  return mxCalloc(count > 0 ? static_cast<std::size_t>(count) : 1, element_size);
+  const std::uint64_t elements = count > 0 ? static_cast<std::uint64_t>(count) : 1;
+  if (elements > std::numeric_limits<std::size_t>::max() / element_size) return nullptr;
+  return mxCalloc(static_cast<std::size_t>(elements), element_size);
 }
 
 // Feeds the host's floating-point operation counter where the host keeps one.

@@ -1,5 +1,6 @@
 #include "marshal.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -7,6 +8,9 @@ namespace vorla {
 namespace {
 
 bool fits_count(std::int64_t n) { return n >= 0 && n <= std::numeric_limits<std::int32_t>::max(); }
+
+// Rows per step of a transposition between column order and row order.
+constexpr std::int64_t transpose_tile = 64;
 
 }  // namespace
 
@@ -32,6 +36,22 @@ double* mxArray1D_to_cArray1D(std::int32_t& length, const mxArray* array) {
   return readable ? block : nullptr;
 }
 
+double** allocate_row_matrix(std::int32_t rows, std::int32_t cols) {
+  auto** matrix = static_cast<double**>(host::allocate(rows, sizeof(double*)));
+  if (!matrix) return nullptr;
+  const std::int64_t count = static_cast<std::int64_t>(rows) * cols;
+  auto* data = static_cast<double*>(host::allocate(count, sizeof(double)));
+  if (!data) return nullptr;
+  matrix[0] = data;
+  for (std::int32_t r = 1; r < rows; ++r) matrix[r] = data + static_cast<std::int64_t>(r) * cols;
+  return matrix;
+}
+
+void release_row_matrix(double** matrix) {
+  mxFree(matrix[0]);
+  mxFree(matrix);
+}
+
 double** mxArray2D_to_cArray2D(std::int32_t& rows, std::int32_t& cols, const mxArray* array) {
   host::Shape shape = host::shape_of(array);
   if (shape.dimension_count != 2 || !fits_count(shape.rows) || !fits_count(shape.cols)) {
@@ -42,16 +62,18 @@ double** mxArray2D_to_cArray2D(std::int32_t& rows, std::int32_t& cols, const mxA
   }
   rows = static_cast<std::int32_t>(shape.rows);
   cols = static_cast<std::int32_t>(shape.cols);
-  auto** matrix = static_cast<double**>(host::allocate(rows, sizeof(double*)));
+  double** matrix = allocate_row_matrix(rows, cols);
   if (!matrix) return nullptr;
-  for (std::int32_t r = 0; r < rows; ++r) {
-    matrix[r] = static_cast<double*>(host::allocate(cols, sizeof(double)));
-    if (!matrix[r]) return nullptr;
-  }
-  const std::int64_t stride = rows;
-  bool readable = visit_real_data(array, [&](const auto* data) {
-    for (std::int32_t c = 0; c < cols; ++c)
-      for (std::int32_t r = 0; r < rows; ++r) matrix[r][c] = static_cast<double>(data[c * stride + r]);
+  double* const to = matrix[0];
+  const std::int64_t n = rows, m = cols;
+  bool readable = visit_real_data(array, [&](const auto* from) {
+    // A tile of rows at a time, so that both the columns read and the rows written stay in
+    // cache while the tile is transposed.
+    for (std::int64_t first = 0; first < n; first += transpose_tile) {
+      const std::int64_t last = std::min(n, first + transpose_tile);
+      for (std::int64_t c = 0; c < m; ++c)
+        for (std::int64_t r = first; r < last; ++r) to[r * m + c] = static_cast<double>(from[c * n + r]);
+    }
   });
   return readable ? matrix : nullptr;
 }
@@ -67,12 +89,14 @@ mxArray* cArray1D_to_mxArray1D(std::int32_t count, double* block) {
 mxArray* cArray2D_to_mxArray2D(std::int32_t rows, std::int32_t cols, double** matrix) {
   mxArray* array = host::create_double_matrix(rows, cols);
   if (!array) return nullptr;
-  double* data = mxGetPr(array);
-  const std::int64_t stride = rows;
-  for (std::int32_t c = 0; c < cols; ++c)
-    for (std::int32_t r = 0; r < rows; ++r) data[c * stride + r] = matrix[r][c];
-  for (std::int32_t r = 0; r < rows; ++r) mxFree(matrix[r]);
-  mxFree(matrix);
+  double* const to = mxGetPr(array);
+  const std::int64_t n = rows, m = cols;
+  for (std::int64_t first = 0; first < n; first += transpose_tile) {
+    const std::int64_t last = std::min(n, first + transpose_tile);
+    for (std::int64_t c = 0; c < m; ++c)
+      for (std::int64_t r = first; r < last; ++r) to[c * n + r] = matrix[r][c];
+  }
+  release_row_matrix(matrix);
   return array;
 }
 

@@ -1,7 +1,9 @@
 // Moving numbers between host arrays and vorla's own arrays. Vectors travel as one host
-// block of doubles; matrices as a row matrix: a host block of row pointers, each row its
-// own host block. All blocks come from the host allocator, so the host reclaims whatever a
-// failed call leaves behind.
+// block of doubles; matrices as a row matrix: a host block of row pointers into one host
+// block that holds all rows back to back (row r at offset r x cols). Two blocks per matrix,
+// whatever its size, keep the host's per-block bookkeeping out of the cost of a call. All
+// blocks come from the host allocator, so the host reclaims whatever a failed call leaves
+// behind.
 #ifndef VORLA_MARSHAL_H
 #define VORLA_MARSHAL_H
 
@@ -31,6 +33,14 @@ bool visit_real_data(const mxArray* array, Visitor&& visit) {
     default: return false;
   }
 }
+
+// A row matrix of rows x cols with every value 0: the pointer block (at least one entry)
+// and then the data block, whose address entry 0 holds even when there are no rows. Null
+// when either block cannot be had; what was obtained is left to the host.
+double** allocate_row_matrix(std::int32_t rows, std::int32_t cols);
+
+// Releases both blocks of a row matrix.
+void release_row_matrix(double** matrix);
 
 // A host vector (1 x n or n x 1) as a block of length doubles, or null.
 double* mxArray1D_to_cArray1D(std::int32_t& length, const mxArray* array);

@@ -2,6 +2,7 @@
 
 #include "bank.h"
 #include "host.h"
+#include "marshal.h"
 #include "node.h"
 
 #include <cmath>
@@ -343,14 +344,13 @@ bool run(const std::int32_t& pattern_count, double* const* patterns, const doubl
                  elapsed_seconds);
   }
 
-  auto** rows = static_cast<double**>(host::allocate(template_count, sizeof(double*)));
+  double** rows = allocate_row_matrix(template_count, 2 * model.feature_count);
+  if (!rows) return false;
   auto* kept_labels = static_cast<double*>(host::allocate(template_count, sizeof(double)));
-  if (!rows || !kept_labels) return false;
+  if (!kept_labels) return false;
   std::int32_t j = 0;
   for (std::int32_t i = 0; i < node_count; ++i) {
     if (!(trim && !nodes[i].active)) {
-      rows[j] = static_cast<double*>(host::allocate(2 * static_cast<std::int64_t>(model.feature_count), sizeof(double)));
-      if (!rows[j]) return false;
       nodes[i].export_row(rows[j]);
       kept_labels[j] = static_cast<double>(nodes[i].label);
       ++j;

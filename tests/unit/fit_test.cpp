@@ -49,7 +49,7 @@ TEST(FitWorkedRun, ReturnsTheTwoPointBoxesAfterOnePresentation) {
   EXPECT_EQ(standin::values_of(r.output(2)), std::vector<double>{1});
   EXPECT_EQ(r.flops, (std::vector<int>{0, 8, 19, 19}));
   EXPECT_EQ(r.text, "");
-  EXPECT_EQ(r.blocks_reclaimed, 1 + 2 + 1) << "only the converted patterns (pointers, rows) and labels are left";
+  EXPECT_EQ(r.blocks_reclaimed, 2 + 1) << "only the converted patterns (pointers, values) and labels are left";
 }
 
 TEST(FitWorkedRun, PrintsTheWholeTraceAtLevelFour) {

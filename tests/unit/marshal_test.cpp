@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <limits>
 #include <vector>
 
 using namespace vorla;
@@ -124,8 +125,8 @@ TEST(Marshal, OtherNumericClassesAndComplexArraysReadAsTheirRealValues) {
 
 TEST(Marshal, FailedHostAllocationsGiveNoResultAndNoWarning) {
   auto host = make_double(3, 2, {1, 2, 3, 4, 5, 6});
-  // Allocation 1 is the pointer array, 2 to 4 the rows.
-  for (long k = 1; k <= 4; ++k) {
+  // Allocation 1 is the pointer array, 2 the block of values.
+  for (long k = 1; k <= 2; ++k) {
     std::int32_t rows = 0, cols = 0;
     double** m = nullptr;
     auto r = in_call([&](mxArray**) { m = mxArray2D_to_cArray2D(rows, cols, host.get()); }, 0, {k});
@@ -150,16 +151,47 @@ TEST(Marshal, BuildersThatCannotCreateTheArrayKeepTheBlocks) {
   }, 0, {2});
   EXPECT_TRUE(r.faults.empty());
   EXPECT_EQ(r.blocks_reclaimed, 1);
-  // Allocations 1 and 2 are the row and the pointer array, 3 the array.
+  // Allocations 1 and 2 are the row matrix, 3 the array.
   r = in_call([&](mxArray**) {
-    double* row = static_cast<double*>(mxCalloc(2, sizeof(double)));
-    double** rows = static_cast<double**>(mxCalloc(1, sizeof(double*)));
-    rows[0] = row;
+    double** rows = allocate_row_matrix(1, 2);
+    ASSERT_NE(rows, nullptr);
     EXPECT_EQ(cArray2D_to_mxArray2D(1, 2, rows), nullptr);
     rows[0][0] = 1;
   }, 0, {3});
   EXPECT_TRUE(r.faults.empty());
   EXPECT_EQ(r.blocks_reclaimed, 2);
+}
+
+TEST(Marshal, AMatrixIsTwoHostBlocksWhateverItsSize) {
+  const std::int32_t n = 1000, m = 3;
+  std::vector<double> values(n * m);
+  for (std::size_t k = 0; k < values.size(); ++k) values[k] = static_cast<double>(k);
+  auto host = make_double(n, m, values);
+  auto r = in_call(
+      [&](mxArray** plhs) {
+        std::int32_t rows = 0, cols = 0;
+        double** matrix = mxArray2D_to_cArray2D(rows, cols, host.get());
+        ASSERT_NE(matrix, nullptr);
+        // Rows lie back to back, each holding its values of every column.
+        for (std::int32_t row = 0; row < n; ++row) {
+          ASSERT_EQ(matrix[row], matrix[0] + row * m);
+          for (std::int32_t col = 0; col < m; ++col) ASSERT_EQ(matrix[row][col], col * n + row);
+        }
+        plhs[0] = cArray2D_to_mxArray2D(rows, cols, matrix);
+      },
+      1);
+  EXPECT_TRUE(r.faults.empty()) << r.faults.front();
+  EXPECT_EQ(r.allocations, 2 + 1) << "pointers, values and the new array";
+  EXPECT_EQ(r.blocks_reclaimed, 0);
+  EXPECT_EQ(standin::values_of(r.output(0)), values);
+}
+
+TEST(Marshal, RequestsTooLargeToStateInBytesAreNotMade) {
+  void* block = reinterpret_cast<void*>(1);
+  auto r = in_call([&](mxArray**) { block = host::allocate(std::numeric_limits<std::int64_t>::max() / 2, 8); });
+  EXPECT_EQ(block, nullptr);
+  EXPECT_EQ(r.allocations, 0);
+  EXPECT_TRUE(r.faults.empty());
 }
 
 TEST(Marshal, EmptyArraysConvertToEmptyResults) {
@@ -175,6 +207,7 @@ TEST(Marshal, EmptyArraysConvertToEmptyResults) {
       },
       1);
   EXPECT_EQ(standin::dims_of(r.output(0)), (std::vector<mwSize>{0, 3}));
+  EXPECT_EQ(r.blocks_reclaimed, 0) << "a matrix with no rows still has both blocks to release";
 }
 
 }  // namespace
