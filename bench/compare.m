@@ -1,7 +1,9 @@
 function results = compare (which)
   % Times the MEX files vorla_fit and vorla_eval against the vectorized Octave versions of
   % the same classifier (ref_fit_vec, ref_eval_vec) in this one Octave process, on the same
-  % data, checks that both give identical results, and prints a table.
+  % data, checks that both give identical results, and prints a table. The classification
+  % table also times yardstick_eval (bench/yardstick_eval.cpp), a plain AVX2 kernel over the
+  % same boxes with nothing around it.
   %
   %   octave-cli --no-gui --norc --eval "addpath('build-bench'); addpath('bench'); compare()"
   %
@@ -11,13 +13,14 @@ function results = compare (which)
     which = 'all';
   end
   rand ('state', 5);
-  results = struct ('phase', {}, 'K', {}, 'M', {}, 'N', {}, 'visits', {}, 'mex_s', {}, 'octave_s', {});
+  results = struct ('phase', {}, 'K', {}, 'M', {}, 'N', {}, 'visits', {}, 'mex_s', {}, 'octave_s', {}, ...
+                    'avx2_s', {});
   Ks = [30 100 1000 3000 10000];
   Ms = [2 8 32];
 
   if (any (strcmp (which, {'all', 'eval'})))
-    printf ('\nvorla_eval against ref_eval_vec (ct_option 1, oflag 0)\n');
-    header ();
+    printf ('\nvorla_eval against ref_eval_vec and yardstick_eval (ct_option 1, oflag 0)\n');
+    header (true);
     for M = Ms
       for K = Ks
         N = min (20000, max (1000, round (4e6 / K)));
@@ -49,7 +52,7 @@ function results = compare (which)
 
   if (any (strcmp (which, {'all', 'fit'})))
     printf ('\nvorla_fit against ref_fit_vec (one list presentation, fast learning, oflag 0)\n');
-    header ();
+    header (false);
     for M = Ms
       for K = Ks
         N = max (2000, 2 * K);
@@ -67,16 +70,27 @@ function results = compare (which)
   end
 end
 
-function header ()
-  printf ('%6s %3s %6s %11s %10s %9s %11s %9s %7s\n', 'K', 'M', 'N', 'visits', 'MEX s', 'ns/visit', ...
+function header (yardstick)
+  printf ('%6s %3s %6s %11s %10s %9s %11s %9s %7s', 'K', 'M', 'N', 'visits', 'MEX s', 'ns/visit', ...
           'Octave s', 'ns/visit', 'ratio');
+  if (yardstick)
+    printf (' %10s %9s', 'AVX2 s', 'MEX/AVX2');
+  end
+  printf ('\n');
 end
 
-function row = report (phase, K, M, N, visits, t_mex, t_oct)
-  printf ('%6d %3d %6d %11d %10.4f %9.2f %11.4f %9.2f %7.1f\n', K, M, N, visits, t_mex, ...
+function row = report (phase, K, M, N, visits, t_mex, t_oct, t_avx2)
+  printf ('%6d %3d %6d %11d %10.4f %9.2f %11.4f %9.2f %7.1f', K, M, N, visits, t_mex, ...
           t_mex / visits * 1e9, t_oct, t_oct / visits * 1e9, t_oct / t_mex);
+  if (nargin > 7)
+    printf (' %10.4f %9.2f', t_avx2, t_mex / t_avx2);
+  else
+    t_avx2 = NaN;
+  end
+  printf ('\n');
   fflush (stdout);
-  row = struct ('phase', phase, 'K', K, 'M', M, 'N', N, 'visits', visits, 'mex_s', t_mex, 'octave_s', t_oct);
+  row = struct ('phase', phase, 'K', K, 'M', M, 'N', N, 'visits', visits, 'mex_s', t_mex, 'octave_s', t_oct, ...
+                'avx2_s', t_avx2);
 end
 
 function t = best_time (f, repetitions)
@@ -104,14 +118,21 @@ end
 
 function row = time_eval (T, NL, P, M)
   [K, N] = deal (rows (T), rows (P));
-  t_mex = best_time (@() classify (T, NL, P, M), 3);
+  % The MEX file and the yardstick take turns, so that both see the same machine.
+  [t_mex, t_avx2] = deal (inf);
+  for r = 1:5
+    t_mex = min (t_mex, best_time (@() classify (T, NL, P, M), 1));
+    t_avx2 = min (t_avx2, best_time (@() yardstick_eval (T, NL, M, 0.75, 0.001, 1, P, 0), 1));
+  end
   mex_result = classify (T, NL, P, M);
   % Blocks of about 1e5 elements per temporary: the fastest size for Octave on this data.
   block = max (1, round (1e5 / K));
   t_oct = best_time (@() ref_eval_vec (T, NL, M, 0.75, 0.001, 1, P, 0, block), 3);
   ref_result = ref_eval_vec (T, NL, M, 0.75, 0.001, 1, P, 0, block);
   assert (isequal (mex_result, ref_result), 'vorla_eval and ref_eval_vec differ at K = %d, M = %d', K, M);
-  row = report ('eval', K, M, N, K * N, t_mex, t_oct);
+  assert (isequal (mex_result, yardstick_eval (T, NL, M, 0.75, 0.001, 1, P, 0)), ...
+          'vorla_eval and yardstick_eval differ at K = %d, M = %d', K, M);
+  row = report ('eval', K, M, N, K * N, t_mex, t_oct, t_avx2);
 end
 
 function [P, PL, vigilance] = fit_data (K, M, N)

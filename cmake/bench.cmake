@@ -2,7 +2,7 @@
 #   cmake -S . -B build-bench -DVORLA_BENCH=ON
 #   cmake --build build-bench --target vorla_bench && build-bench/bench/vorla_bench
 #   cmake --build build-bench --target bench_compare    (MEX files against vectorized Octave)
-# See doc/README-performance.md.
+# See doc/performance.md.
 option(VORLA_BENCH "Build the benchmarks in bench/ (not run by ctest)" OFF)
 if(NOT VORLA_BENCH)
   return()
@@ -18,9 +18,11 @@ target_link_libraries(vorla_bench PRIVATE vorla_core benchmark::benchmark)
 set_target_properties(vorla_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
 
 if(VORLA_OCTAVE_FOUND)
+  # The plain AVX2 kernel that compare.m shows beside vorla_eval.
+  vorla_add_octave_mex(yardstick_eval ${CMAKE_CURRENT_SOURCE_DIR}/bench/yardstick_eval.cpp)
   add_custom_target(bench_compare
     COMMAND octave-cli --no-gui --norc --no-history --quiet
       --eval "addpath('${CMAKE_BINARY_DIR}'); addpath('${CMAKE_CURRENT_SOURCE_DIR}/bench'); compare()"
-    DEPENDS vorla_fit vorla_eval
+    DEPENDS vorla_fit vorla_eval yardstick_eval
     USES_TERMINAL)
 endif()

@@ -94,6 +94,9 @@ bool evaluate(mxArray* plhs[], const mxArray* prhs[], EvalArguments& a) {
   if (!classify(a.template_count, a.feature_count, template_rows, node_labels, a.D, a.vigilance, a.alpha,
                 a.ct_option, a.pattern_count, patterns, a.unknown_label, predictions, a.oflag))
     return false;
+  // The copy of the patterns is done with; released before the output is made, it does not
+  // add to the peak memory of a large call.
+  release_row_matrix(patterns);
   plhs[OUT_PREDICTIONS] = cArray1D_to_mxArray1D(a.pattern_count, predictions);
   return plhs[OUT_PREDICTIONS] != nullptr;
 }
