@@ -3,8 +3,8 @@ function scale_case (what, builddir, with_call)
   % memory of the process around it. The data is the circle in the square of vorla_demo: a
   % circle of area 1/2 centred in the unit square, label 1 inside and 2 outside.
   %   scale_case ("fit", BUILD, true)    one list presentation of 10^6 patterns
-  %   scale_case ("eval", BUILD, true)   classifies 10^7 patterns with the dozen nodes that
-  %                                      100 patterns give when trained to convergence
+  %   scale_case ("eval", BUILD, true)   classifies 10^7 patterns with the 13 nodes that 300
+  %                                      patterns give when trained to convergence
   % With with_call false only the inputs are made, which gives the baseline of the process.
   % Raises an error when the results are not what such data must give.
   addpath (builddir);
@@ -20,7 +20,7 @@ function scale_case (what, builddir, with_call)
       end
     end
   else
-    [X, y] = circle (100);
+    [X, y] = circle (300);
     [T, NL, LP] = vorla_fit (X, y, 2, 0, 0.001, 1, 1000, 0, 0, 0);
     [X, y] = circle (1e7);
     if (with_call)
