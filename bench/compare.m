@@ -7,7 +7,8 @@ function results = compare (which)
   %
   %   octave-cli --no-gui --norc --eval "addpath('build-bench'); addpath('bench'); compare()"
   %
-  % which: 'all' (default), 'eval' or 'fit'.  The folder holding the MEX files must be on
+  % which: 'all' (default), 'eval', 'fit' or 'scale' (the cost per pattern up to 1e7 patterns,
+  % which 'eval' includes).  The folder holding the MEX files must be on
   % the path.  Returns the table rows as a struct array.
   if (nargin < 1)
     which = 'all';
@@ -48,6 +49,23 @@ function results = compare (which)
       end
       previous = t;
     end
+  end
+
+  if (any (strcmp (which, {'all', 'eval', 'scale'})))
+    % The circle in the square of vorla_demo, 13 nodes from 300 patterns trained to
+    % convergence, classifying 10^5 to 10^7 patterns: the cost per pattern at any N.
+    printf ('\ncost per pattern of vorla_eval from 1e5 to 1e7 patterns (13 nodes, M = 2):\n');
+    rand ('state', 42);
+    X = rand (300, 2);
+    [T, NL] = vorla_fit (X, 1 + ((X(:, 1) - 0.5) .^ 2 + (X(:, 2) - 0.5) .^ 2 > 1 / (2 * pi)), ...
+                         2, 0, 0.001, 1, 1000, 0, 0, 0);
+    P = rand (1e7, 2);
+    for N = [1e5 1e6 1e7]
+      Q = P(1:N, :);
+      t = best_time (@() vorla_eval (T, NL, 2, 0, 0.001, 0, Q, 0, 0), 3);
+      printf ('  N = %8d: %.4f s, %5.1f ns per pattern\n', N, t, t / N * 1e9);
+    end
+    clear P Q;
   end
 
   if (any (strcmp (which, {'all', 'fit'})))
@@ -118,16 +136,16 @@ end
 
 function row = time_eval (T, NL, P, M)
   [K, N] = deal (rows (T), rows (P));
-  % The MEX file and the yardstick take turns, so that both see the same machine.
-  [t_mex, t_avx2] = deal (inf);
-  for r = 1:5
-    t_mex = min (t_mex, best_time (@() classify (T, NL, P, M), 1));
-    t_avx2 = min (t_avx2, best_time (@() yardstick_eval (T, NL, M, 0.75, 0.001, 1, P, 0), 1));
-  end
-  mex_result = classify (T, NL, P, M);
   % Blocks of about 1e5 elements per temporary: the fastest size for Octave on this data.
   block = max (1, round (1e5 / K));
-  t_oct = best_time (@() ref_eval_vec (T, NL, M, 0.75, 0.001, 1, P, 0, block), 3);
+  % The three take turns, so that each sees the machine as the others do.
+  [t_mex, t_avx2, t_oct] = deal (inf);
+  for r = 1:3
+    t_mex = min (t_mex, best_time (@() classify (T, NL, P, M), 1));
+    t_avx2 = min (t_avx2, best_time (@() yardstick_eval (T, NL, M, 0.75, 0.001, 1, P, 0), 1));
+    t_oct = min (t_oct, best_time (@() ref_eval_vec (T, NL, M, 0.75, 0.001, 1, P, 0, block), 1));
+  end
+  mex_result = classify (T, NL, P, M);
   ref_result = ref_eval_vec (T, NL, M, 0.75, 0.001, 1, P, 0, block);
   assert (isequal (mex_result, ref_result), 'vorla_eval and ref_eval_vec differ at K = %d, M = %d', K, M);
   assert (isequal (mex_result, yardstick_eval (T, NL, M, 0.75, 0.001, 1, P, 0)), ...
