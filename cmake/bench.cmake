@@ -16,6 +16,8 @@ find_package(benchmark REQUIRED)
 add_executable(vorla_bench ${CMAKE_CURRENT_SOURCE_DIR}/bench/search_bench.cpp)
 target_link_libraries(vorla_bench PRIVATE vorla_core benchmark::benchmark)
 set_target_properties(vorla_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+add_executable(first_touch ${CMAKE_CURRENT_SOURCE_DIR}/bench/first_touch.cpp)
+set_target_properties(first_touch PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
 
 if(VORLA_OCTAVE_FOUND)
   # The plain AVX2 kernel that compare.m shows beside vorla_eval.
