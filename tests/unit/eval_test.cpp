@@ -290,10 +290,12 @@ TEST(EvalMemory, EveryFailedAllocationRaisesTheOutOfMemoryMessage) {
   EvalCall c;
   c.patterns = {{0.2, 0.3}, {0.6, 0.6}, {0, 0}};
   c.oflag = 3;
-  const long total = c.run().allocations;
+  const auto whole = c.run();
+  const long total = whole.allocations;
   // Two blocks per matrix, whatever its row count: Templates 2, NLabels 1, Patterns 2, the
   // predictions and the output.
   ASSERT_EQ(total, 2 + 1 + 2 + 1 + 1);
+  EXPECT_EQ(whole.blocks_reclaimed, 2 + 1) << "only the converted templates and labels are left to the host";
   for (long k = 1; k <= total; ++k) {
     auto r = c.run({k});
     EXPECT_EQ(r.error.value_or("none"), "VORLA_EVAL: Not enough memory available; unable to run!") << k;
