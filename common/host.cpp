@@ -1,6 +1,11 @@
 #include "host.h"
 
 #include <chrono>
+#include <cstdint>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 namespace vorla::host {
 namespace {
@@ -14,6 +19,21 @@ const Clock::time_point load_time = Clock::now();
 
 std::int64_t run_clock_ms() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - load_time).count();
+}
+
+void advise_large_block(void* block, std::size_t bytes) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  constexpr std::uintptr_t huge_page = std::uintptr_t{2} << 20;
+  if (bytes < 2 * huge_page) return;
+  const auto begin = reinterpret_cast<std::uintptr_t>(block);
+  const std::uintptr_t first = (begin + huge_page - 1) & ~(huge_page - 1);
+  const std::uintptr_t last = (begin + bytes) & ~(huge_page - 1);
+  // Only advice: where it is refused, the block is used as it is.
+  if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#else
+  (void)block;
+  (void)bytes;
+#endif
 }
 
 }  // namespace vorla::host

@@ -37,11 +37,16 @@ inline Shape shape_of(const mxArray* array) {
   return s;
 }
 
-// A new real double matrix, or null when the host has no memory for it.
+// A new real double matrix with undefined contents, or null when the host has no memory for it.
 inline mxArray* create_double_matrix(std::int32_t rows, std::int32_t cols) {
-  mwSize dims[2] = {static_cast<mwSize>(rows), static_cast<mwSize>(cols)};
-  return mxCreateNumericArray(2, dims, mxDOUBLE_CLASS, mxREAL);
+  // Every element is written by the caller, so the host need not clear them first.
+  return mxCreateUninitNumericMatrix(static_cast<std::size_t>(rows), static_cast<std::size_t>(cols), mxDOUBLE_CLASS,
+                                     mxREAL);
 }
+
+// Asks the system to back a large block with huge pages where it can, before anything is
+// written into it: on virtual machines the first touch of each small page is costly.
+void advise_large_block(void* block, std::size_t bytes);
 
 // Host blocks are requested with at least one element, so that an empty result is never
 // mistaken for an allocation that failed (hosts differ in their answer to zero bytes). A
@@ -50,7 +55,19 @@ inline mxArray* create_double_matrix(std::int32_t rows, std::int32_t cols) {
 inline void* allocate(std::int64_t count, std::size_t element_size) {
   const std::uint64_t elements = count > 0 ? static_cast<std::uint64_t>(count) : 1;
   if (elements > std::numeric_limits<std::size_t>::max() / element_size) return nullptr;
-  return mxCalloc(static_cast<std::size_t>(elements), element_size);
+  void* block = mxCalloc(static_cast<std::size_t>(elements), element_size);
+  if (block) advise_large_block(block, static_cast<std::size_t>(elements) * element_size);
+  return block;
+}
+
+// A block like allocate's, whose contents are left undefined: for blocks that the caller
+// fills completely, so that the host does not write each page once before the caller does.
+inline void* allocate_for_writing(std::int64_t count, std::size_t element_size) {
+  const std::uint64_t elements = count > 0 ? static_cast<std::uint64_t>(count) : 1;
+  if (elements > std::numeric_limits<std::size_t>::max() / element_size) return nullptr;
+  void* block = mxMalloc(static_cast<std::size_t>(elements) * element_size);
+  if (block) advise_large_block(block, static_cast<std::size_t>(elements) * element_size);
+  return block;
 }
 
 // Feeds the host's floating-point operation counter where the host keeps one.

@@ -37,10 +37,10 @@ double* mxArray1D_to_cArray1D(std::int32_t& length, const mxArray* array) {
 }
 
 double** allocate_row_matrix(std::int32_t rows, std::int32_t cols) {
-  auto** matrix = static_cast<double**>(host::allocate(rows, sizeof(double*)));
+  auto** matrix = static_cast<double**>(host::allocate_for_writing(rows, sizeof(double*)));
   if (!matrix) return nullptr;
   const std::int64_t count = static_cast<std::int64_t>(rows) * cols;
-  auto* data = static_cast<double*>(host::allocate(count, sizeof(double)));
+  auto* data = static_cast<double*>(host::allocate_for_writing(count, sizeof(double)));
   if (!data) return nullptr;
   matrix[0] = data;
   for (std::int32_t r = 1; r < rows; ++r) matrix[r] = data + static_cast<std::int64_t>(r) * cols;

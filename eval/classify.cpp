@@ -67,7 +67,7 @@ bool run(std::int32_t template_count, double* const* template_rows, const double
   const std::uint32_t match_flops = 2 * static_cast<std::uint32_t>(M) + 2;
   const std::uint32_t match_comparisons = 2 * static_cast<std::uint32_t>(M);
 
-  auto* block = static_cast<double*>(host::allocate(pattern_count, sizeof(double)));
+  auto* block = static_cast<double*>(host::allocate_for_writing(pattern_count, sizeof(double)));
   if (!block) return false;
   const std::int32_t start_seconds = host::run_clock_seconds();
   std::int32_t activated_count = 0;

@@ -47,7 +47,9 @@ mxClassID mxGetClassID(const mxArray* array);
 bool mxIsSparse(const mxArray* array);
 mxArray* mxCreateNumericArray(mwSize ndim, const mwSize* dims, mxClassID class_id,
                               mxComplexity complexity);
+mxArray* mxCreateUninitNumericMatrix(std::size_t m, std::size_t n, mxClassID class_id, mxComplexity complexity);
 void mxDestroyArray(mxArray* array);
+void* mxMalloc(std::size_t size);
 void* mxCalloc(std::size_t count, std::size_t element_size);
 void* mxRealloc(void* block, std::size_t size);
 void mxFree(void* block);

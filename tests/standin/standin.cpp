@@ -364,10 +364,31 @@ mxArray* mxCreateNumericArray(mwSize ndim, const mwSize* dims, mxClassID class_i
   return a;
 }
 
+// Its contents are left as garbage (all bits set: NaN), so that a value read before it is
+// written shows in the results.
+mxArray* mxCreateUninitNumericMatrix(std::size_t m, std::size_t n, mxClassID class_id, mxComplexity complexity) {
+  InHost in_host;
+  mwSize dims[2] = {static_cast<mwSize>(m), static_cast<mwSize>(n)};
+  mxArray* a = mxCreateNumericArray(2, dims, class_id, complexity);
+  if (a) std::fill(a->real.begin(), a->real.end(), static_cast<unsigned char>(0xff));
+  return a;
+}
+
 void mxDestroyArray(mxArray* array) {
   InHost in_host;
   if (current) current->created.erase(array);
   delete array;
+}
+
+// Garbage contents (all bits set), as a real host may hand back.
+void* mxMalloc(std::size_t size) {
+  InHost in_host;
+  if (!current) fault("mxMalloc outside a call");
+  if (standin::allocation_fails()) return nullptr;
+  void* block = std::malloc(size ? size : 1);
+  if (block) std::memset(block, 0xff, size ? size : 1);
+  if (current) current->blocks[block] = size;
+  return block;
 }
 
 void* mxCalloc(std::size_t count, std::size_t element_size) {

@@ -44,8 +44,8 @@ std::vector<mwSize> dims_of(const mxArray* array);
 std::vector<double> values_of(const mxArray* array);
 
 struct CallOptions {
-  // When positive, the n-th host allocation of the call (mxCalloc, mxRealloc or
-  // mxCreateNumericArray, counted from 1) gives nothing.
+  // When positive, the n-th host allocation of the call (mxMalloc, mxCalloc, mxRealloc,
+  // mxCreateNumericArray or mxCreateUninitNumericMatrix, counted from 1) gives nothing.
   long fail_allocation = 0;
   // When positive, the n-th free-store allocation (operator new) made by the called code
   // itself, outside host operations, throws std::bad_alloc.

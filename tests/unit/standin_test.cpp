@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace {
 
 void leaves_blocks(int, mxArray* plhs[], int, const mxArray*[]) {
@@ -31,6 +33,13 @@ void misuses(int, mxArray*[], int, const mxArray* prhs[]) {
   mxGetPr(prhs[2])[0] = 1;  // writes an input
 }
 
+// Blocks and arrays whose contents the host leaves undefined.
+void takes_unwritten_memory(int, mxArray* plhs[], int, const mxArray*[]) {
+  auto* block = static_cast<double*>(mxMalloc(2 * sizeof(double)));
+  plhs[0] = mxCreateUninitNumericMatrix(2, 1, mxDOUBLE_CLASS, mxREAL);
+  if (block && plhs[0]) mxGetPr(plhs[0])[1] = block[1];
+}
+
 void escapes(int, mxArray*[], int, const mxArray*[]) { throw std::bad_alloc(); }
 
 TEST(StandIn, RecordsTextFlopsWarningsAndReclaimsWhatACallLeaves) {
@@ -55,6 +64,18 @@ TEST(StandIn, FailsTheChosenAllocation) {
   auto r = standin::call(leaves_blocks, 1, {}, {5});
   EXPECT_EQ(r.output(0), nullptr);
   EXPECT_EQ(r.arrays_reclaimed, 1);
+}
+
+// Garbage (NaN) where nothing was written, so that an output element left unwritten shows.
+TEST(StandIn, UndefinedContentsAreGarbageAndCountAsAllocations) {
+  auto r = standin::call(takes_unwritten_memory, 1, {});
+  ASSERT_NE(r.output(0), nullptr);
+  const std::vector<double> values = standin::values_of(r.output(0));
+  ASSERT_EQ(values.size(), 2u);
+  EXPECT_TRUE(std::isnan(values[0]) && std::isnan(values[1]));
+  EXPECT_EQ(r.allocations, 2);
+  EXPECT_EQ(r.blocks_reclaimed, 1);
+  EXPECT_EQ(standin::call(takes_unwritten_memory, 1, {}, {2}).output(0), nullptr);
 }
 
 TEST(StandIn, NoticesMisuseOfTheHost) {
