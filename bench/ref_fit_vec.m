@@ -74,7 +74,6 @@ function [Templates, NLabels, list_presentations, visits] = ref_fit_vec (Pattern
           up = U(winner, :);
           below = x < lo;
           above = x > up;
-          changed = any (below) || any (above);
           if (learning_rate == 1.0)
             lo(below) = x(below);
             up(above) = x(above);
@@ -82,6 +81,8 @@ function [Templates, NLabels, list_presentations, visits] = ref_fit_vec (Pattern
             lo(below) = learning_rate * x(below) + (1 - learning_rate) * lo(below);
             up(above) = learning_rate * x(above) + (1 - learning_rate) * up(above);
           end
+          % A blend that rounds back to the corner is no change.
+          changed = any (lo != L(winner, :)) || any (up != U(winner, :));
           if (changed)
             L(winner, :) = lo;
             U(winner, :) = up;

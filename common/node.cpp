@@ -27,22 +27,28 @@ int Node::learn(const double* x, const double& learning_rate, std::uint32_t& flo
   for (std::int32_t i = 0; i < model.feature_count; ++i) {
     double target = x[i] <= lower[i] ? x[i] : lower[i];
     if (target != lower[i]) {
-      changed = 1;
       if (learning_rate == 1.0) {
+        changed = 1;
         lower[i] = target;
       } else {
-        lower[i] = learning_rate * target + (1 - learning_rate) * lower[i];
+        const double before = lower[i];
+        lower[i] = learning_rate * target + (1 - learning_rate) * before;
         flop_count += 4;
+        // A blend one ulp from the target rounds back to the corner; that is no change.
+        // NaN compares unequal, so it never passes for a settled corner.
+        if (lower[i] != before) changed = 1;
       }
     }
     target = x[i] < upper[i] ? upper[i] : x[i];
     if (target != upper[i]) {
-      changed = 1;
       if (learning_rate == 1.0) {
+        changed = 1;
         upper[i] = target;
       } else {
-        upper[i] = learning_rate * target + (1 - learning_rate) * upper[i];
+        const double before = upper[i];
+        upper[i] = learning_rate * target + (1 - learning_rate) * before;
         flop_count += 4;
+        if (upper[i] != before) changed = 1;
       }
     }
   }

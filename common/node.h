@@ -48,7 +48,8 @@ class Node {
   }
 
   // Moves the box toward x; flop_count receives the operations done. Returns 1 when a
-  // corner coordinate changed.
+  // corner coordinate's value changed: a slow-learning blend that rounds back to the
+  // corner leaves the box as it was.
   int learn(const double* x, const double& learning_rate, std::uint32_t& flop_count);
 
   // Writes [lower upper] into destination (2 x feature_count doubles).

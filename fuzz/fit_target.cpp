@@ -118,22 +118,28 @@ PlainRun train_plainly(const fuzz::Call& call) {
           for (std::size_t i = 0; i < M; ++i) {
             const double down = x[i] <= w.lower[i] ? x[i] : w.lower[i];
             if (down != w.lower[i]) {
-              changed = true;
               if (rate == 1.0) {
+                changed = true;
                 w.lower[i] = down;
               } else {
-                w.lower[i] = rate * down + (1 - rate) * w.lower[i];
+                const double before = w.lower[i];
+                w.lower[i] = rate * down + (1 - rate) * before;
                 flops += 4;
+                // A blend that rounds back to the corner is no change.
+                changed = changed || w.lower[i] != before;
               }
             }
             const double up = x[i] < w.upper[i] ? w.upper[i] : x[i];
             if (up != w.upper[i]) {
-              changed = true;
               if (rate == 1.0) {
+                changed = true;
                 w.upper[i] = up;
               } else {
-                w.upper[i] = rate * up + (1 - rate) * w.upper[i];
+                const double before = w.upper[i];
+                w.upper[i] = rate * up + (1 - rate) * before;
                 flops += 4;
+                // A blend that rounds back to the corner is no change.
+                changed = changed || w.upper[i] != before;
               }
             }
           }

@@ -260,6 +260,86 @@ TEST(FitTraining, VigilanceToleranceLetsANearMatchPass) {
   EXPECT_EQ(r.text.find("fails VT"), std::string::npos) << r.text;
 }
 
+// Slow learning at rate 0.5 halves the gap to the pattern, and each halving rounds to even.
+// Node 1 is the point 0.5 and pattern 2 lies 11 ulps (u = 2^-53) above it: the upper corner
+// goes 0 -> 5.5u (6u) -> 8.5u (8u) -> 9.5u (10u) -> 10.5u, which rounds back to 10u. The
+// fourth presentation therefore changes no box and confirms convergence after three.
+TEST(FitSlowLearning, ConvergesWhenTheBlendRoundsBackToTheCorner) {
+  const double u = std::ldexp(1.0, -53);
+  FitCall c;
+  c.patterns = {{0.5}, {0.5 + 11 * u}};
+  c.labels = {1, 1};
+  c.learning_rate = 0.5;
+  c.trim_option = 1;
+  c.oflag = 2;
+  auto r = c.run();
+  test::expect_sound(r);
+  EXPECT_EQ(standin::values_of(r.output(0)), (std::vector<double>{0.5, 0.5 + 10 * u}));
+  EXPECT_EQ(standin::values_of(r.output(2)), std::vector<double>{3});
+  // Pattern 2 costs 4 + 1 for the match and the choice value and 2 + 4 comparisons; learning
+  // adds 4 for the blend and 2M + 2 = 4 for the choice denominator when the corner moved,
+  // only the 4 of the blend when it rounded back. Pattern 1 inside the box costs 5 + 6.
+  EXPECT_EQ(r.flops, (std::vector<int>{0, 19, 11, 19, 11, 19, 11, 15}));
+  EXPECT_EQ(test::masked(r.text),
+            "List presentation #1: 1 new nodes created, 1 node updates\n"
+            "List presentation #2: 0 new nodes created, 1 node updates\n"
+            "List presentation #3: 0 new nodes created, 1 node updates\n"
+            "List presentation #4: 0 new nodes created, 0 node updates\n"
+            "\nFAM training converged after 3 list presentations\n"
+            "0 inactive nodes trimmed (0.000000% redundacy)\n"
+            "1 node created (0.000000% )\n"
+            "66 FLOPs and 42 comparisons in N seconds\n\n");
+
+  // At the trace level the stalled update reads as a selection.
+  c.oflag = 3;
+  const std::string text = c.run().text;
+  const std::string fourth = text.substr(text.find("List presentation #4:"));
+  EXPECT_NE(fourth.find("   Pattern #1 selected node #1 (label 1)\n   Pattern #2 selected node #1 (label 1)\n"),
+            std::string::npos)
+      << fourth;
+}
+
+// Many random slow-learning problems: each run that converges has a last presentation that
+// left the boxes as they were, so stopping at the cap one presentation earlier hands back the
+// same Templates; and the runs reach convergence rather than the cap.
+TEST(FitSlowLearning, AConvergedRunsLastPresentationChangesNoBox) {
+  std::uint32_t state = 12345;
+  auto next = [&state] {
+    state = state * 1664525u + 1013904223u;
+    return static_cast<double>(state >> 8) / 16777216.0;
+  };
+  int converged = 0, problems = 0;
+  for (int problem = 0; problem < 150; ++problem) {
+    FitCall c;
+    const int n = 2 + problem % 9, m = 1 + problem % 3;
+    c.patterns.assign(n, std::vector<double>(m));
+    c.labels.assign(n, 0);
+    for (int p = 0; p < n; ++p) {
+      for (double& v : c.patterns[p]) v = next();
+      c.labels[p] = 1 + (problem % 4 == 0 ? 0 : static_cast<int>(next() * 2));
+    }
+    c.D = m;
+    c.vigilance = next() * 0.6;
+    c.learning_rate = std::vector<double>{0.5, 0.25, 0.1, 0.7, 0.9}[problem % 5];
+    c.ct_option = problem % 2;
+    c.max_list_presentations = 5000;
+    c.oflag = 1;
+    ++problems;
+    const auto r = c.run();
+    test::expect_sound(r);
+    if (r.text.find("FAM training converged") == std::string::npos) continue;
+    ++converged;
+    const double settled = standin::values_of(r.output(2))[0];
+    FitCall earlier = c;
+    earlier.max_list_presentations = settled;
+    const auto e = earlier.run();
+    SCOPED_TRACE("problem " + std::to_string(problem));
+    EXPECT_EQ(standin::values_of(e.output(0)), standin::values_of(r.output(0)));
+    EXPECT_EQ(standin::values_of(e.output(1)), standin::values_of(r.output(1)));
+  }
+  EXPECT_EQ(converged, problems);
+}
+
 // Each check of the entry point, first fault first.
 struct Fault {
   const char* what;

@@ -113,6 +113,34 @@ TEST(Node, SlowLearningBlendsWithoutFusedMultiplyAdd) {
   EXPECT_EQ(flops, 4u + 2 + 2);
 }
 
+// Rate 0.5 halves the gap, and a tie rounds to even: with u = 2^-53 near 0.5, an upper
+// corner 2u above 0.5 meets a pattern at 3u (2.5u rounds to 2u), a lower corner at 4u meets
+// one at 3u (3.5u rounds to 4u). The blends are computed and counted, but nothing changed.
+TEST(Node, ABlendThatRoundsBackToTheCornerIsNoChange) {
+  set_model(2, 2.0, 0.01);
+  const double u = std::ldexp(1.0, -53);
+  const double row[] = {0.5, 0.5 + 4 * u, 0.5 + 2 * u, 0.6};
+  Node n(row, 1, 1);
+  n.choice_denominator = -1.0;  // would be overwritten by a recomputation
+  const double stalls[] = {0.5 + 3 * u, 0.5 + 3 * u};
+  std::uint32_t flops = 0;
+  EXPECT_EQ(n.learn(stalls, 0.5, flops), 0);
+  EXPECT_EQ(flops, 4u + 4u);
+  EXPECT_EQ(n.choice_denominator, -1.0);
+  double out[4] = {};
+  n.export_row(out);
+  EXPECT_EQ(std::vector<double>(out, out + 4), std::vector<double>(row, row + 4));
+
+  // One coordinate that still moves (lower 4u toward 1u gives 2.5u, rounded to 2u) makes the
+  // update a change again, with the choice denominator recomputed.
+  const double moves[] = {0.5 + 3 * u, 0.5 + u};
+  EXPECT_EQ(n.learn(moves, 0.5, flops), 1);
+  EXPECT_EQ(flops, 4u + 4u + 2 * 2 + 2);
+  EXPECT_EQ(n.lower[1], 0.5 + 2 * u);
+  EXPECT_EQ(n.upper[0], 0.5 + 2 * u);
+  EXPECT_EQ(n.choice_denominator, (2.0 - ((0.5 + 2 * u - 0.5) + (0.6 - (0.5 + 2 * u)))) + 0.01);
+}
+
 TEST(Node, ExportGivesLowerThenUpper) {
   set_model(2, 2.0, 0.01);
   const double row[] = {0.1, 0.3, 0.5, 0.9};

@@ -310,12 +310,15 @@ function [lo, up, changed, f] = learn (lo, up, x, lr)
       t = lo(i);
     end
     if (t != lo(i))
-      changed = true;
       if (lr == 1.0)
+        changed = true;
         lo(i) = t;
       else
-        lo(i) = lr * t + (1 - lr) * lo(i);
+        old = lo(i);
+        lo(i) = lr * t + (1 - lr) * old;
         f += 4;
+        % a blend that rounds back to the corner changes nothing
+        changed = changed || (lo(i) != old);
       end
     end
     if (xi < up(i))
@@ -324,12 +327,15 @@ function [lo, up, changed, f] = learn (lo, up, x, lr)
       t = xi;
     end
     if (t != up(i))
-      changed = true;
       if (lr == 1.0)
+        changed = true;
         up(i) = t;
       else
-        up(i) = lr * t + (1 - lr) * up(i);
+        old = up(i);
+        up(i) = lr * t + (1 - lr) * old;
         f += 4;
+        % a blend that rounds back to the corner changes nothing
+        changed = changed || (up(i) != old);
       end
     end
   end
