@@ -18,6 +18,9 @@ namespace vorla {
 namespace {
 
 MatchPath requested_path = MatchPath::automatic;
+// Coordinate visits (node x coordinate x pattern) between two interrupt polls of one
+// measure call: a few milliseconds of kernel time, against a poll of a few nanoseconds.
+std::int64_t poll_visits = std::int64_t{1} << 22;
 
 constexpr std::size_t lane_count = static_cast<std::size_t>(NodeBank::lanes);
 
@@ -462,6 +465,9 @@ void measure_avx512(const Batch k) {
 
 void set_match_path(MatchPath path) { requested_path = path; }
 
+void set_interrupt_poll_visits(std::int64_t visits) { poll_visits = std::max<std::int64_t>(visits, 1); }
+std::int64_t interrupt_poll_visits() { return poll_visits; }
+
 MatchPath requested_match_path() { return requested_path; }
 
 bool match_path_available(MatchPath path) {
@@ -563,27 +569,34 @@ double NodeBank::limit_for(double D, double rho, double tolerance) {
   return limit_;
 }
 
-void NodeBank::measure(const double* const* patterns, std::int32_t pattern_count, double rho, double tolerance,
-                       Results results) {
+bool NodeBank::measure(const double* const* patterns, std::int32_t pattern_count, double rho, double tolerance,
+                       Results results, bool (*interrupted)()) {
   pattern_count = std::min(pattern_count, group_);
   D_ = model.D;
+  // A bank too large to measure between two polls is measured a stretch of blocks at a time.
+  const std::int64_t block_visits = std::max<std::int64_t>(
+      std::int64_t{lanes} * static_cast<std::int64_t>(feature_count_) * pattern_count, 1);
+  const std::int64_t stretch =
+      interrupted ? std::max<std::int64_t>(poll_visits / block_visits / 2 * 2, 2) : std::int64_t{block_count()};
   if (path_ == MatchPath::per_node) {
+    const std::int64_t poll_nodes = stretch * lanes;
     for (std::int32_t g = 0; g < pattern_count; ++g) {
       std::uint32_t* passes = passes_.data() + static_cast<std::size_t>(g) * block_capacity();
       std::fill(passes, passes + block_count(), 0u);
       for (std::int32_t j = 0; j < count_; ++j) {
+        if (interrupted && (j != 0 || g != 0) && j % poll_nodes == 0 && interrupted()) return false;
         Node& n = *nodes_[static_cast<std::size_t>(j)];
         n.compute_match(patterns[g]);
         numerators_.data()[result_index(j, g)] = n.match_numerator;
         if (n.mfv + tolerance >= rho) passes[j / lanes] |= 1u << (j % lanes);
       }
     }
-    return;
+    return true;
   }
   const double D = D_;
   // The size limit needs the test to be monotone in the size, which holds for a finite D > 0.
   const bool limited = results != Results::every_mfv && D > 0 && D <= std::numeric_limits<double>::max();
-  const Batch batch{boxes_.data(),
+  const Batch whole{boxes_.data(),
                     static_cast<std::size_t>(block_count()),
                     feature_count_,
                     patterns,
@@ -596,23 +609,35 @@ void NodeBank::measure(const double* const* patterns, std::int32_t pattern_count
                     numerators_.data(),
                     static_cast<std::size_t>(capacity_),
                     passes_.data()};
-  switch (path_) {
+  // Blocks are measured independently of each other, so a stretch is the whole call cut
+  // down to its blocks; stretches of an even length keep the kernels' block pairs.
+  for (std::int64_t first = 0; first < block_count(); first += stretch) {
+    if (first != 0 && interrupted()) return false;
+    Batch batch = whole;
+    const auto b = static_cast<std::size_t>(first);
+    batch.boxes = whole.block(b);
+    batch.block_count = static_cast<std::size_t>(std::min<std::int64_t>(stretch, block_count() - first));
+    batch.numerators = whole.numerators + b * lane_count;
+    batch.passes = &whole.passes_of(0, b);
+    switch (path_) {
 #if VORLA_X86_KERNELS
-    case MatchPath::avx512:
-      corners_ordered_ ? measure_avx512<Select::integer>(batch)
-      : lower_nan_     ? measure_avx512<Select::compare>(batch)
-                       : measure_avx512<Select::minimum>(batch);
-      break;
-    case MatchPath::avx2: lower_nan_ ? measure_avx2<true>(batch) : measure_avx2<false>(batch); break;
-    case MatchPath::sse2: measure_sse2(batch); break;
+      case MatchPath::avx512:
+        corners_ordered_ ? measure_avx512<Select::integer>(batch)
+        : lower_nan_     ? measure_avx512<Select::compare>(batch)
+                         : measure_avx512<Select::minimum>(batch);
+        break;
+      case MatchPath::avx2: lower_nan_ ? measure_avx2<true>(batch) : measure_avx2<false>(batch); break;
+      case MatchPath::sse2: measure_sse2(batch); break;
 #endif
-    default: measure_scalar(batch); break;
+      default: measure_scalar(batch); break;
+    }
   }
   // The spare lanes of the last block are no nodes.
   if (count_ % lanes != 0)
     for (std::int32_t g = 0; g < pattern_count; ++g)
-      batch.passes_of(static_cast<std::size_t>(g), static_cast<std::size_t>(count_ / lanes)) &=
+      whole.passes_of(static_cast<std::size_t>(g), static_cast<std::size_t>(count_ / lanes)) &=
           (1u << (count_ % lanes)) - 1;
+  return true;
 }
 
 }  // namespace vorla

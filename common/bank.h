@@ -30,6 +30,10 @@ enum class MatchPath { automatic, per_node, scalar, sse2, avx2, avx512 };
 // The path that banks built from now on use (process-wide; tests and benchmarks set it).
 void set_match_path(MatchPath path);
 MatchPath requested_match_path();
+// Coordinate visits (node x coordinate x pattern) that a measure call makes between two
+// interrupt polls (process-wide; tests set it small to reach every poll).
+void set_interrupt_poll_visits(std::int64_t visits);
+std::int64_t interrupt_poll_visits();
 // Whether this processor can run the path.
 bool match_path_available(MatchPath path);
 // A path as this processor runs it: automatic, and a vector path that the processor lacks,
@@ -86,8 +90,10 @@ class NodeBank {
   // mfv = match_numerator / D and match_numerator = D - size, size being that of the
   // smallest box holding the node's box and the pattern; and the match numerator of each
   // node that passes, or of every node when results is every_mfv. Allocates nothing.
-  void measure(const double* const* patterns, std::int32_t pattern_count, double rho, double tolerance,
-               Results results);
+  // With interrupted given, a large bank asks it between stretches of blocks and stops,
+  // returning false with the results incomplete, at the first yes; true when measured.
+  bool measure(const double* const* patterns, std::int32_t pattern_count, double rho, double tolerance,
+               Results results, bool (*interrupted)() = nullptr);
 
   // The results of node j for pattern g of the last measure call, computed as the node
   // computes them: mfv = match_numerator / D, cfv = match_numerator / choice_denominator.

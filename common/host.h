@@ -6,9 +6,17 @@
 
 #include <mex.h>
 
+#include <csignal>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+
+#if defined(VORLA_HOST_OCTAVE)
+#include <octave/quit.h>
+#elif defined(VORLA_HOST_MATLAB)
+// Undocumented but stable in libut: whether Ctrl-C is pending for the running statement.
+extern "C" bool utIsInterruptPending(void);
+#endif
 
 // The entry point is the one symbol a MEX library exports.
 #if defined(_WIN32)
@@ -18,6 +26,9 @@
 #endif
 
 namespace vorla::host {
+
+// How a training or classification run ended.
+enum class Outcome { done, out_of_memory, interrupted };
 
 // An input's dimensions as signed 64-bit counts, whatever the host's mwSize is.
 struct Shape {
@@ -76,6 +87,42 @@ inline void add_flops(std::uint32_t count) {
   mexAddFlops(static_cast<int>(count));
 #else
   (void)count;
+#endif
+}
+
+// Whether the user has asked to stop the running call (Ctrl-C). A load or two, cheap
+// enough to ask between patterns.
+inline bool interrupt_requested() {
+#if defined(VORLA_HOST_OCTAVE)
+  // Octave's handler sets the flag for every signal it catches; a count above 0 is a
+  // pending interrupt. Both are read afresh at every poll.
+  return octave_signal_caught != 0 && *static_cast<volatile std::sig_atomic_t*>(&octave_interrupt_state) > 0;
+#elif defined(VORLA_HOST_MATLAB)
+  return utIsInterruptPending();
+#elif defined(VORLA_HOST_STANDIN)
+  return standinInterruptPending();
+#else
+  return false;
+#endif
+}
+
+// Ends a call that an interrupt stopped, once every node and block is released and no
+// output is set: the host takes the interrupt as it does for its own functions, so that
+// it stops the whole statement or script rather than an error that a try/catch in a loop
+// would swallow. message is the error raised where the host cannot take it back.
+inline void end_interrupted_call(const char* message) {
+#if defined(VORLA_HOST_OCTAVE)
+  // octave_quit throws Octave's interrupt exception, which unwinds to the prompt.
+  octave_signal_caught = 1;
+  octave_quit();
+  mexErrMsgTxt(message);  // only when the interrupt was withdrawn meanwhile
+#elif defined(VORLA_HOST_MATLAB)
+  // Returning with the interrupt still pending lets MATLAB end the statement itself.
+  (void)message;
+#elif defined(VORLA_HOST_STANDIN)
+  standinEndInterruptedCall(message);
+#else
+  mexErrMsgTxt(message);
 #endif
 }
 

@@ -17,6 +17,9 @@ constexpr std::int32_t no_winner = -1;
 // Patterns measured per pass over the node boxes.
 constexpr std::int32_t pattern_group = NodeBank::full_group;
 
+// Trace lines printed between two interrupt polls of a traced search.
+constexpr std::int32_t traced_nodes_per_poll = 1024;
+
 // What the search of one measured pattern found.
 struct Search {
   std::int32_t winner = no_winner;
@@ -46,7 +49,7 @@ Search search(const NodeBank& bank, std::int32_t g, bool ct, double Tu) {
   return s;
 }
 
-bool run(std::int32_t template_count, double* const* template_rows, const double* node_labels, double vigilance,
+host::Outcome run(std::int32_t template_count, double* const* template_rows, const double* node_labels, double vigilance,
          std::int32_t ct_option, std::int32_t pattern_count, double* const* patterns, std::int32_t unknown_label,
          double*& predictions, std::int32_t oflag) {
   const std::int32_t M = model.feature_count;
@@ -68,7 +71,12 @@ bool run(std::int32_t template_count, double* const* template_rows, const double
   const std::uint32_t match_comparisons = 2 * static_cast<std::uint32_t>(M);
 
   auto* block = static_cast<double*>(host::allocate_for_writing(pattern_count, sizeof(double)));
-  if (!block) return false;
+  if (!block) return host::Outcome::out_of_memory;
+  // An interrupted run hands back nothing; its nodes go with the vectors that own them.
+  const auto stop = [block] {
+    mxFree(block);
+    return host::Outcome::interrupted;
+  };
   const std::int32_t start_seconds = host::run_clock_seconds();
   std::int32_t activated_count = 0;
   std::int32_t unclassified_count = 0;
@@ -85,9 +93,12 @@ bool run(std::int32_t template_count, double* const* template_rows, const double
     // counts and trace then take the nodes in order.
     const std::int32_t g = (j - 1) % pattern_group;
     // The vigilance test takes no tolerance here: mfv + 0.0 >= rho is mfv >= rho.
-    if (g == 0)
-      bank.measure(patterns + (j - 1), std::min(pattern_group, pattern_count - (j - 1)), vigilance, 0.0,
-                   oflag >= 3 ? NodeBank::Results::every_mfv : NodeBank::Results::passing);
+    // Polled once per group, and within the measure call when the bank is large.
+    if (g == 0 && (host::interrupt_requested() ||
+                   !bank.measure(patterns + (j - 1), std::min(pattern_group, pattern_count - (j - 1)), vigilance,
+                                 0.0, oflag >= 3 ? NodeBank::Results::every_mfv : NodeBank::Results::passing,
+                                 host::interrupt_requested)))
+      return stop();
     if (oflag < 3) {
       const Search s = search(bank, g, ct_option == 1, Tu);
       winner = s.winner;
@@ -96,6 +107,9 @@ bool run(std::int32_t template_count, double* const* template_rows, const double
                             (ct_option == 1 ? s.candidates : 0) + (s.candidates > 0 ? s.candidates - 1 : 0);
     } else {
       for (std::int32_t i = 0; i < template_count; ++i) {
+        // A line per node takes long enough to be worth a poll every so many lines.
+        if (i % traced_nodes_per_poll == traced_nodes_per_poll - 1 && host::interrupt_requested())
+          return stop();
         const double mfv = bank.mfv(i, g);
         pattern_flops += match_flops;
         pattern_comparisons += match_comparisons;
@@ -161,12 +175,12 @@ bool run(std::int32_t template_count, double* const* template_rows, const double
               static_cast<unsigned long>(comparison_total), elapsed_seconds);
   }
   predictions = block;
-  return true;
+  return host::Outcome::done;
 }
 
 }  // namespace
 
-bool classify(const std::int32_t& template_count, const std::int32_t& feature_count, double* const* template_rows,
+host::Outcome classify(const std::int32_t& template_count, const std::int32_t& feature_count, double* const* template_rows,
               const double* node_labels, const double& D, const double& vigilance, const double& alpha,
               const std::int32_t& ct_option, const std::int32_t& pattern_count, double* const* patterns,
               const std::int32_t& unknown_label, double*& predictions, std::int32_t oflag) {
@@ -177,7 +191,7 @@ bool classify(const std::int32_t& template_count, const std::int32_t& feature_co
     return run(template_count, template_rows, node_labels, vigilance, ct_option, pattern_count, patterns,
                unknown_label, predictions, oflag);
   } catch (const std::bad_alloc&) {
-    return false;
+    return host::Outcome::out_of_memory;
   }
 }
 

@@ -3,15 +3,18 @@
 #ifndef VORLA_CLASSIFY_H
 #define VORLA_CLASSIFY_H
 
+#include "host.h"
+
 #include <cstdint>
 
 namespace vorla {
 
 // Classifies pattern_count rows of feature_count values against template_count template
 // rows ([lower upper], at least 2 x feature_count values each) and their labels. On success
-// hands back a host block of pattern_count predicted labels and returns true; returns false
-// when memory ran out.
-bool classify(const std::int32_t& template_count, const std::int32_t& feature_count,
+// hands back a host block of pattern_count predicted labels and returns done; returns
+// out_of_memory when memory ran out, interrupted when the user asked to stop (polled between
+// groups of patterns), in both cases with every node released.
+host::Outcome classify(const std::int32_t& template_count, const std::int32_t& feature_count,
               double* const* template_rows, const double* node_labels, const double& D,
               const double& vigilance, const double& alpha, const std::int32_t& ct_option,
               const std::int32_t& pattern_count, double* const* patterns,

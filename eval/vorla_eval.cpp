@@ -82,23 +82,25 @@ bool check_arguments(int nlhs, int nrhs, const mxArray* prhs[], EvalArguments& a
   return false;
 }
 
-bool evaluate(mxArray* plhs[], const mxArray* prhs[], EvalArguments& a) {
+host::Outcome evaluate(mxArray* plhs[], const mxArray* prhs[], EvalArguments& a) {
+  constexpr host::Outcome out_of_memory = host::Outcome::out_of_memory;
   double** template_rows = mxArray2D_to_cArray2D(a.template_count, a.template_column_count, prhs[IN_TEMPLATES]);
-  if (!template_rows) return false;
+  if (!template_rows) return out_of_memory;
   double* node_labels = mxArray1D_to_cArray1D(a.template_count, prhs[IN_NLABELS]);
-  if (!node_labels) return false;
+  if (!node_labels) return out_of_memory;
   double** patterns = mxArray2D_to_cArray2D(a.pattern_count, a.feature_count, prhs[IN_PATTERNS]);
-  if (!patterns) return false;
+  if (!patterns) return out_of_memory;
 
   double* predictions = nullptr;
-  if (!classify(a.template_count, a.feature_count, template_rows, node_labels, a.D, a.vigilance, a.alpha,
-                a.ct_option, a.pattern_count, patterns, a.unknown_label, predictions, a.oflag))
-    return false;
+  const host::Outcome classified =
+      classify(a.template_count, a.feature_count, template_rows, node_labels, a.D, a.vigilance, a.alpha,
+               a.ct_option, a.pattern_count, patterns, a.unknown_label, predictions, a.oflag);
+  if (classified != host::Outcome::done) return classified;
   // The copy of the patterns is done with; released before the output is made, it does not
   // add to the peak memory of a large call.
   release_row_matrix(patterns);
   plhs[OUT_PREDICTIONS] = cArray1D_to_mxArray1D(a.pattern_count, predictions);
-  return plhs[OUT_PREDICTIONS] != nullptr;
+  return plhs[OUT_PREDICTIONS] ? host::Outcome::done : out_of_memory;
 }
 
 }  // namespace
@@ -110,8 +112,16 @@ void vorla_eval(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
     mexErrMsgTxt(messages.text());
     return;
   }
+  const host::Outcome outcome = evaluate(plhs, prhs, arguments);
+  if (outcome == host::Outcome::done) return;
+  plhs[OUT_PREDICTIONS] = nullptr;
+  if (outcome == host::Outcome::interrupted) {
+    messages.fail("%s: Interrupted by the user.");
+    host::end_interrupted_call(messages.text());
+    return;
+  }
   messages.fail("%s: Not enough memory available; unable to run!");
-  if (!evaluate(plhs, prhs, arguments)) mexErrMsgTxt(messages.text());
+  mexErrMsgTxt(messages.text());
 }
 
 }  // namespace vorla

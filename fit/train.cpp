@@ -62,6 +62,9 @@ struct PatternCounts {
 
 constexpr std::int32_t no_winner = -1;
 
+// Trace lines printed between two interrupt polls of a search.
+constexpr std::int32_t traced_nodes_per_poll = 1024;
+
 class Trainer {
  public:
   Trainer(std::int32_t pattern_count, double* const* patterns, const double* labels, double vigilance,
@@ -73,15 +76,18 @@ class Trainer {
         match_comparisons_(2 * static_cast<std::uint32_t>(model.feature_count)),
         learn_comparisons_(4 * static_cast<std::uint32_t>(model.feature_count)) {}
 
-  // One pass over all patterns; false when memory ran out.
+  // One pass over all patterns; false when memory ran out or the user interrupted (then
+  // interrupted is set).
   bool present_list(std::int32_t list_presentation) {
     new_node_count = 0;
     update_count = 0;
     activated_count = 0;
     for (std::int32_t j = 0; j < nodes.count(); ++j) nodes[j].active = 0;
     if (oflag_ >= 3) mexPrintf("\nList presentation #%d:\n", list_presentation);
-    for (std::int32_t p = 0; p < pattern_count_; ++p)
-      if (!present(p)) return false;
+    for (std::int32_t p = 0; p < pattern_count_; ++p) {
+      if (host::interrupt_requested()) interrupted = true;
+      if (interrupted || !present(p)) return false;
+    }
     if (oflag_ == 2)
       mexPrintf("List presentation #%d: %d new nodes created, %d node updates\n", list_presentation,
                 new_node_count, update_count);
@@ -97,6 +103,7 @@ class Trainer {
   std::int32_t new_node_count = 0;
   std::int32_t update_count = 0;
   std::int32_t activated_count = 0;
+  bool interrupted = false;
 
  private:
   bool present(std::int32_t p) {
@@ -108,6 +115,7 @@ class Trainer {
 
     double rho = vigilance_;
     std::int32_t winner = search(x, rho, counts);
+    if (interrupted) return false;
     bool mt_engaged = false;
     for (;;) {
       if (winner == no_winner) {
@@ -120,6 +128,11 @@ class Trainer {
         break;
       }
       // Match tracking: raise the vigilance to the wrong winner's match and choose again.
+      // Each engagement reads every node again, and there may be one per node.
+      if (host::interrupt_requested()) {
+        interrupted = true;
+        return false;
+      }
       rho = bank.mfv(winner);
       mt_engaged = true;
       if (oflag_ == 4)
@@ -138,12 +151,22 @@ class Trainer {
   // The bank measures all nodes at once; the tests, counts and trace then take the nodes in
   // creation order.
   std::int32_t search(const double* x, double rho, PatternCounts& counts) {
-    bank.measure(&x, 1, rho, tolerance, oflag_ == 4 ? NodeBank::Results::every_mfv : NodeBank::Results::passing);
+    if (!bank.measure(&x, 1, rho, tolerance,
+                      oflag_ == 4 ? NodeBank::Results::every_mfv : NodeBank::Results::passing,
+                      host::interrupt_requested)) {
+      interrupted = true;
+      return no_winner;
+    }
     if (oflag_ != 4) return quiet_search(counts);
     std::int32_t winner = no_winner;
     double best_cfv = 0.0;
     const std::int32_t node_count = bank.count();
     for (std::int32_t j = 0; j < node_count; ++j) {
+      // A line per node takes long enough to be worth a poll every so many lines.
+      if (j % traced_nodes_per_poll == traced_nodes_per_poll - 1 && host::interrupt_requested()) {
+        interrupted = true;
+        return no_winner;
+      }
       std::int32_t& eligible = bank.eligible(j);
       const double mfv = bank.mfv(j);
       eligible = 1;
@@ -309,7 +332,7 @@ void print_report(bool converged, std::int32_t list_presentations, std::int32_t 
             static_cast<unsigned long>(comparison_total), elapsed_seconds);
 }
 
-bool run(const std::int32_t& pattern_count, double* const* patterns, const double* labels, double vigilance,
+host::Outcome run(const std::int32_t& pattern_count, double* const* patterns, const double* labels, double vigilance,
          double learning_rate, std::int32_t max_list_presentations, std::int32_t trim_option,
          std::int32_t ct_option, std::int32_t& template_count, double**& template_rows, double*& node_labels,
          std::int32_t& list_presentations, std::int32_t oflag) {
@@ -321,7 +344,8 @@ bool run(const std::int32_t& pattern_count, double* const* patterns, const doubl
   bool converged = false;
   for (;;) {
     ++list_presentations;
-    if (!trainer.present_list(list_presentations)) return false;
+    if (!trainer.present_list(list_presentations))
+      return trainer.interrupted ? host::Outcome::interrupted : host::Outcome::out_of_memory;
     if (trainer.new_node_count == 0 && trainer.update_count == 0) {
       converged = true;
       break;
@@ -345,9 +369,9 @@ bool run(const std::int32_t& pattern_count, double* const* patterns, const doubl
   }
 
   double** rows = allocate_row_matrix(template_count, 2 * model.feature_count);
-  if (!rows) return false;
+  if (!rows) return host::Outcome::out_of_memory;
   auto* kept_labels = static_cast<double*>(host::allocate(template_count, sizeof(double)));
-  if (!kept_labels) return false;
+  if (!kept_labels) return host::Outcome::out_of_memory;
   std::int32_t j = 0;
   for (std::int32_t i = 0; i < node_count; ++i) {
     if (!(trim && !nodes[i].active)) {
@@ -360,12 +384,12 @@ bool run(const std::int32_t& pattern_count, double* const* patterns, const doubl
   nodes.release();
   template_rows = rows;
   node_labels = kept_labels;
-  return true;
+  return host::Outcome::done;
 }
 
 }  // namespace
 
-bool train(const std::int32_t& pattern_count, const std::int32_t& feature_count, double* const* patterns,
+host::Outcome train(const std::int32_t& pattern_count, const std::int32_t& feature_count, double* const* patterns,
            const double* labels, const double& D, const double& vigilance, const double& alpha,
            const double& learning_rate, const std::int32_t& max_list_presentations,
            const std::int32_t& trim_option, const std::int32_t& ct_option, std::int32_t& template_count,
@@ -378,7 +402,7 @@ bool train(const std::int32_t& pattern_count, const std::int32_t& feature_count,
                ct_option, template_count, template_rows, node_labels, list_presentations, oflag);
   } catch (const std::bad_alloc&) {
     // The node list has released every node on the way out.
-    return false;
+    return host::Outcome::out_of_memory;
   }
 }
 

@@ -3,15 +3,17 @@
 #ifndef VORLA_TRAIN_H
 #define VORLA_TRAIN_H
 
+#include "host.h"
+
 #include <cstdint>
 
 namespace vorla {
 
 // Trains on pattern_count rows of feature_count values with one label each. On success
 // fills the four results (the template rows, each [lower upper], and the node labels are
-// host blocks) and returns true; returns false, having released every node, when memory
-// ran out.
-bool train(const std::int32_t& pattern_count, const std::int32_t& feature_count,
+// host blocks) and returns done; returns out_of_memory when memory ran out, interrupted
+// when the user asked to stop (between patterns), in both cases with every node released.
+host::Outcome train(const std::int32_t& pattern_count, const std::int32_t& feature_count,
            double* const* patterns, const double* labels, const double& D,
            const double& vigilance, const double& alpha, const double& learning_rate,
            const std::int32_t& max_list_presentations, const std::int32_t& trim_option,

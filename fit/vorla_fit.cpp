@@ -89,31 +89,33 @@ bool check_arguments(int nlhs, int nrhs, const mxArray* prhs[], FitArguments& a,
   return false;
 }
 
-// Converts, trains and builds the outputs; false when memory ran out.
-bool fit(mxArray* plhs[], const mxArray* prhs[], FitArguments& a) {
+// Converts, trains and builds the outputs.
+host::Outcome fit(mxArray* plhs[], const mxArray* prhs[], FitArguments& a) {
+  constexpr host::Outcome out_of_memory = host::Outcome::out_of_memory;
   double** patterns = mxArray2D_to_cArray2D(a.pattern_count, a.feature_count, prhs[IN_PATTERNS]);
-  if (!patterns) return false;
+  if (!patterns) return out_of_memory;
   double* labels = mxArray1D_to_cArray1D(a.pattern_count, prhs[IN_PLABELS]);
-  if (!labels) return false;
+  if (!labels) return out_of_memory;
 
   std::int32_t template_count = 0;
   double** template_rows = nullptr;
   double* node_labels = nullptr;
   std::int32_t list_presentations = 0;
-  if (!train(a.pattern_count, a.feature_count, patterns, labels, a.D, a.vigilance, a.alpha, a.learning_rate,
-             a.max_list_presentations, a.trim_option, a.ct_option, template_count, template_rows, node_labels,
-             list_presentations, a.oflag))
-    return false;
+  const host::Outcome trained =
+      train(a.pattern_count, a.feature_count, patterns, labels, a.D, a.vigilance, a.alpha, a.learning_rate,
+            a.max_list_presentations, a.trim_option, a.ct_option, template_count, template_rows, node_labels,
+            list_presentations, a.oflag);
+  if (trained != host::Outcome::done) return trained;
 
   plhs[OUT_TEMPLATES] = cArray2D_to_mxArray2D(template_count, 2 * a.feature_count, template_rows);
-  if (!plhs[OUT_TEMPLATES]) return false;
+  if (!plhs[OUT_TEMPLATES]) return out_of_memory;
   plhs[OUT_NLABELS] = cArray1D_to_mxArray1D(template_count, node_labels);
-  if (!plhs[OUT_NLABELS]) return false;
+  if (!plhs[OUT_NLABELS]) return out_of_memory;
   auto* count = static_cast<double*>(mxCalloc(1, sizeof(double)));
-  if (!count) return false;
+  if (!count) return out_of_memory;
   *count = list_presentations;
   plhs[OUT_LIST_PRESENTATIONS] = cArray1D_to_mxArray1D(1, count);
-  return plhs[OUT_LIST_PRESENTATIONS] != nullptr;
+  return plhs[OUT_LIST_PRESENTATIONS] ? host::Outcome::done : out_of_memory;
 }
 
 }  // namespace
@@ -125,12 +127,17 @@ void vorla_fit(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
     mexErrMsgTxt(messages.text());
     return;
   }
-  messages.fail("%s: Not enough memory available; unable to run!");
-  if (!fit(plhs, prhs, arguments)) {
-    // A failed call hands back no outputs; the host reclaims what they hold.
-    for (int k = 0; k < OUTPUT_COUNT; ++k) plhs[k] = nullptr;
-    mexErrMsgTxt(messages.text());
+  const host::Outcome outcome = fit(plhs, prhs, arguments);
+  if (outcome == host::Outcome::done) return;
+  // A failed call hands back no outputs; the host reclaims what they hold.
+  for (int k = 0; k < OUTPUT_COUNT; ++k) plhs[k] = nullptr;
+  if (outcome == host::Outcome::interrupted) {
+    messages.fail("%s: Interrupted by the user.");
+    host::end_interrupted_call(messages.text());
+    return;
   }
+  messages.fail("%s: Not enough memory available; unable to run!");
+  mexErrMsgTxt(messages.text());
 }
 
 }  // namespace vorla

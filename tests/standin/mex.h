@@ -57,6 +57,11 @@ void mexErrMsgTxt(const char* message);
 void mexWarnMsgTxt(const char* message);
 int mexPrintf(const char* format, ...);
 void mexAddFlops(int count);
+// The stand-in's Ctrl-C: a switch that tests set (standin::CallOptions::interrupt_at_poll).
+// Each call of standinInterruptPending is one poll.
+bool standinInterruptPending(void);
+// Ends an interrupted call as GNU Octave does: unwinds to the host, past the caller's code.
+void standinEndInterruptedCall(const char* message);
 }
 
 #endif

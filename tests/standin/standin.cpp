@@ -23,6 +23,8 @@ namespace {
 
 // How mexErrMsgTxt ends a call: an exception that our sources must never catch.
 struct ErrorRaised {};
+// How an interrupted call is handed back, as Octave's interrupt exception does it.
+struct InterruptTaken {};
 
 struct CallState {
   CallOptions options;
@@ -221,6 +223,7 @@ CallResult call(MexFunction function, int nlhs, const std::vector<const mxArray*
     function(nlhs, plhs.data(), static_cast<int>(inputs.size()),
              const_cast<const mxArray**>(inputs.data()));
   } catch (const ErrorRaised&) {
+  } catch (const InterruptTaken&) {
   } catch (...) {
     fault("an exception escaped mexFunction (a real host aborts)");
   }
@@ -238,8 +241,9 @@ CallResult call(MexFunction function, int nlhs, const std::vector<const mxArray*
       continue;
     }
     if (!state.created.erase(out)) fault("output " + std::to_string(k + 1) + " was not created by the call");
-    if (result.error) {
-      fault("an output was set by a call that raised an error");
+    if (result.error || result.interrupted) {
+      fault(result.error ? "an output was set by a call that raised an error"
+                         : "an output was set by a call that was interrupted");
       mxDestroyArray(out);
     } else if (k < nlhs) {
       result.outputs.emplace_back(out);
@@ -248,6 +252,8 @@ CallResult call(MexFunction function, int nlhs, const std::vector<const mxArray*
       mxDestroyArray(out);
     }
   }
+  if (options.interrupt_at_poll > 0 && result.polls >= options.interrupt_at_poll && !result.interrupted)
+    fault("the call went on after an interrupt poll said yes");
   result.arrays_reclaimed = static_cast<long>(state.created.size());
   for (mxArray* a : std::set<mxArray*>(state.created)) mxDestroyArray(a);
   for (auto& block : state.blocks) std::free(block.first);
@@ -457,6 +463,24 @@ int mexPrintf(const char* format, ...) {
 void mexAddFlops(int count) {
   InHost in_host;
   if (current) current->result->flops.push_back(count);
+}
+
+bool standinInterruptPending(void) {
+  if (!current) return false;
+  const long poll = ++current->result->polls;
+  return current->options.interrupt_at_poll > 0 && poll >= current->options.interrupt_at_poll;
+}
+
+void standinEndInterruptedCall(const char* message) {
+  InHost in_host;
+  if (!current) return;
+  standin::CallResult& r = *current->result;
+  if (!(current->options.interrupt_at_poll > 0 && r.polls >= current->options.interrupt_at_poll))
+    fault("a call ended as interrupted with no interrupt pending");
+  if (r.interrupted) fault("an interrupted call was ended twice");
+  r.interrupted = true;
+  r.interrupt_message = message;
+  throw standin::InterruptTaken{};
 }
 
 }  // extern "C"

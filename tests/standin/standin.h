@@ -50,6 +50,9 @@ struct CallOptions {
   // When positive, the n-th free-store allocation (operator new) made by the called code
   // itself, outside host operations, throws std::bad_alloc.
   long fail_free_store_allocation = 0;
+  // When positive, the user presses Ctrl-C just before the n-th interrupt poll of the call
+  // (counted from 1): that poll and every later one see the interrupt pending.
+  long interrupt_at_poll = 0;
 };
 
 struct CallResult {
@@ -59,6 +62,9 @@ struct CallResult {
   std::optional<std::string> error;   // the mexErrMsgTxt message that ended the call
   int error_count = 0;                // error raises seen (the first one ends the call)
   std::vector<int> flops;             // each mexAddFlops value, in order
+  long polls = 0;                     // interrupt polls made by the call
+  bool interrupted = false;           // the call ended by handing an interrupt back to the host
+  std::string interrupt_message;      // the message it gave for hosts that raise one
   long allocations = 0;               // host allocations attempted by the call
   long blocks_reclaimed = 0;          // host blocks still held when the call ended
   long arrays_reclaimed = 0;          // created arrays not handed back as outputs

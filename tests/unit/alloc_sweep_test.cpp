@@ -1,9 +1,12 @@
-// Every allocation of a call failing in turn. First the host's: the stand-in makes its k-th
+// Every allocation of a call failing in turn, and every interrupt poll of a call seeing Ctrl-C. First the host's: the stand-in makes its k-th
 // mxCalloc, mxRealloc or mxCreateNumericArray give nothing, for every k the successful call
 // reaches. Then the free store's: vorla's own k-th operator new (nodes, corners, the search's
 // node bank) throws, for every k the successful call reaches. Each run must end with the
 // out-of-memory message or succeed unchanged, use the host interface soundly and leave no
 // free-store block behind. Host blocks still held at the end are the host's to reclaim.
+// An interrupt at any poll must hand the interrupt back to the host, with no output, no
+// free-store block left, and the trace and flop feed so far as the whole call gives them.
+#include "bank.h"
 #include "free_store.h"
 #include "standin.h"
 #include "vorla_eval.h"
@@ -11,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -37,9 +41,10 @@ struct Case {
     for (const ArrayPtr& p : inputs) a.push_back(p.get());
     return a;
   }
-  CallResult run(long fail_host = 0) const {
+  CallResult run(long fail_host = 0, long interrupt_at = 0) const {
     standin::CallOptions options;
     options.fail_allocation = fail_host;
+    options.interrupt_at_poll = interrupt_at;
     return standin::call(entry, nlhs, arrays(), options);
   }
 };
@@ -96,6 +101,42 @@ void sweep(const Case& c) {
     EXPECT_EQ(live, 0) << c.name << ", " << where;
     EXPECT_TRUE(r.error) << c.name << ", " << where << ": the failure went unnoticed";
   }
+}
+
+bool starts_with(const std::string& text, const std::string& start) { return text.compare(0, start.size(), start) == 0; }
+
+// Ctrl-C before each poll of the call in turn, with the bank polled between stretches of
+// poll_visits coordinate visits (1: between every two pairs of blocks).
+void sweep_interrupts(const Case& c, std::int64_t poll_visits) {
+  const std::int64_t saved = vorla::interrupt_poll_visits();
+  vorla::set_interrupt_poll_visits(poll_visits);
+  const CallResult baseline = c.run();
+  ASSERT_FALSE(baseline.error) << c.name << ": " << *baseline.error;
+  ASSERT_FALSE(baseline.interrupted);
+  ASSERT_GT(baseline.polls, 0) << c.name << " never polls";
+  const std::string message = std::string(c.out_of_memory).substr(0, std::string(c.out_of_memory).find(':')) +
+                              ": Interrupted by the user.";
+  for (long k = 1; k <= baseline.polls + 1; ++k) {
+    const CallResult r = c.run(0, k);
+    SCOPED_TRACE(c.name + ", Ctrl-C at poll " + std::to_string(k) + " of " + std::to_string(baseline.polls));
+    EXPECT_TRUE(r.faults.empty()) << r.faults.front();
+    EXPECT_TRUE(r.warnings.empty());
+    EXPECT_EQ(r.free_store_live, 0) << "free-store blocks leaked";
+    EXPECT_FALSE(r.error);
+    if (k > baseline.polls) {
+      EXPECT_FALSE(r.interrupted);
+      EXPECT_EQ(outputs_of(r), outputs_of(baseline));
+      continue;
+    }
+    EXPECT_TRUE(r.interrupted) << "the call did not stop";
+    EXPECT_EQ(r.polls, k) << "the call polled on after the interrupt";
+    EXPECT_EQ(r.interrupt_message, message);
+    for (const ArrayPtr& out : r.outputs) EXPECT_EQ(out, nullptr);
+    EXPECT_TRUE(starts_with(baseline.text, r.text)) << "the trace so far differs";
+    ASSERT_LE(r.flops.size(), baseline.flops.size());
+    EXPECT_TRUE(std::equal(r.flops.begin(), r.flops.end(), baseline.flops.begin())) << "the flop feed so far differs";
+  }
+  vorla::set_interrupt_poll_visits(saved);
 }
 
 ArrayPtr column(const std::vector<double>& v) { return make_double(v.size(), 1, v); }
@@ -178,6 +219,11 @@ void PrintTo(const FitSetting& s, std::ostream* os) { *os << name_of(s); }
 
 TEST_P(FitSweep, EveryAllocationFailureEndsCleanly) { sweep(fit_case(GetParam())); }
 
+TEST_P(FitSweep, EveryInterruptPollEndsTheCall) {
+  sweep_interrupts(fit_case(GetParam()), vorla::interrupt_poll_visits());
+  sweep_interrupts(fit_case(GetParam()), 1);
+}
+
 std::vector<FitSetting> fit_settings() {
   std::vector<FitSetting> all;
   for (bool medium : {false, true})
@@ -255,6 +301,11 @@ void PrintTo(const EvalSetting& s, std::ostream* os) { *os << name_of(s); }
 
 TEST_P(EvalSweep, EveryAllocationFailureEndsCleanly) { sweep(eval_case(GetParam())); }
 
+TEST_P(EvalSweep, EveryInterruptPollEndsTheCall) {
+  sweep_interrupts(eval_case(GetParam()), vorla::interrupt_poll_visits());
+  sweep_interrupts(eval_case(GetParam()), 1);
+}
+
 std::vector<EvalSetting> eval_settings() {
   std::vector<EvalSetting> all;
   for (int medium = 0; medium <= 1; ++medium)
@@ -304,6 +355,60 @@ TEST(EmptyCallSweep, NoPatternsAndNoTemplates) {
     for (long k = 1; k <= baseline.allocations; ++k)
       expect_sound(c->run(k), baseline, *c, "host allocation " + std::to_string(k) + " fails");
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A search that prints a line per node polls every 1024 nodes (before the 1024th line): an
+// interrupt then stops it within the search. 1030 points 1/1030 apart, each far from the others at vigilance 0.9999.
+TEST(InterruptInTracedSearch, TrainingStopsAfterTheThousandTwentyFourthLine) {
+  const int n = 1030;
+  std::vector<double> points(n), labels(n, 1);
+  for (int p = 0; p < n; ++p) points[p] = static_cast<double>(p) / n;
+  Case c;
+  c.name = "fit traced";
+  c.entry = vorla::vorla_fit;
+  c.nlhs = 3;
+  c.out_of_memory = fit_oom;
+  c.inputs.push_back(column(points));
+  c.inputs.push_back(column(labels));
+  for (double v : {1.0, 0.9999, 0.001, 1.0, 5.0, 0.0, 0.0, 4.0}) c.inputs.push_back(make_scalar(v));
+  // Polls 1 to 1025 come before patterns 1 to 1025; pattern 1025 meets 1024 nodes, and the
+  // poll before the line of node 1024 is the 1026th.
+  const CallResult r = c.run(0, 1026);
+  EXPECT_TRUE(r.interrupted);
+  EXPECT_TRUE(r.faults.empty());
+  EXPECT_EQ(r.free_store_live, 0);
+  const std::string tail = r.text.substr(r.text.rfind("   Pattern #"));
+  EXPECT_EQ(tail.substr(0, tail.find('\n')), "   Pattern #1025 is being presented (label 1)");
+  EXPECT_NE(tail.find("      Node #1023 fails VT"), std::string::npos);
+  EXPECT_EQ(tail.find("      Node #1024 fails VT"), std::string::npos);
+}
+
+TEST(InterruptInTracedSearch, ClassificationStopsAfterTheThousandTwentyFourthLine) {
+  const int k = 1030;
+  std::vector<std::vector<double>> boxes;
+  for (int r = 0; r < k; ++r) boxes.push_back({0.5, 0.5});
+  Case c;
+  c.name = "eval traced";
+  c.entry = vorla::vorla_eval;
+  c.nlhs = 1;
+  c.out_of_memory = eval_oom;
+  c.inputs.push_back(from_rows(boxes, 2));
+  c.inputs.push_back(column(std::vector<double>(k, 1)));
+  for (double v : {1.0, 0.5, 0.01, 0.0}) c.inputs.push_back(make_scalar(v));
+  c.inputs.push_back(column({0.5}));
+  c.inputs.push_back(make_scalar(0));
+  c.inputs.push_back(make_scalar(3));
+  // Poll 1 precedes the group, poll 2 the line of node 1024.
+  const CallResult r = c.run(0, 2);
+  EXPECT_TRUE(r.interrupted);
+  EXPECT_TRUE(r.faults.empty());
+  EXPECT_EQ(r.free_store_live, 0);
+  EXPECT_NE(r.text.find("      Node #1023 is candidate"), std::string::npos);
+  EXPECT_EQ(r.text.find("      Node #1024 is candidate"), std::string::npos);
 }
 
 }  // namespace

@@ -82,12 +82,20 @@ bool passed(const NodeBank& bank, std::int32_t j, std::int32_t g) {
   return (bank.passes(j / NodeBank::lanes, g) >> (j % NodeBank::lanes) & 1u) != 0;
 }
 
+bool never_interrupted() { return false; }
+
 // Expects the bank's results for the patterns, measured in one call, to be those of the
 // nodes' own arithmetic: mfv for every node, the vigilance test, and cfv where it passed.
+// stretched: the call polls for an interrupt between every two pairs of blocks, and so
+// measures a stretch of blocks at a time.
 void expect_as_nodes(NodeBank& bank, std::vector<std::unique_ptr<vorla::Node>>& nodes,
                      const std::vector<const double*>& patterns, double rho, double tolerance,
-                     NodeBank::Results results, const std::string& what) {
-  bank.measure(patterns.data(), static_cast<std::int32_t>(patterns.size()), rho, tolerance, results);
+                     NodeBank::Results results, const std::string& what, bool stretched = false) {
+  const std::int64_t saved = vorla::interrupt_poll_visits();
+  if (stretched) vorla::set_interrupt_poll_visits(1);
+  ASSERT_TRUE(bank.measure(patterns.data(), static_cast<std::int32_t>(patterns.size()), rho, tolerance, results,
+                           stretched ? never_interrupted : nullptr));
+  vorla::set_interrupt_poll_visits(saved);
   for (std::size_t g = 0; g < patterns.size(); ++g) {
     const auto pattern = static_cast<std::int32_t>(g);
     for (std::size_t j = 0; j < nodes.size(); ++j) {
@@ -330,7 +338,8 @@ TEST(NodeBank, BlockedPathsMatchTheNodesBitForBit) {
                 const auto results = rng() % 2 ? NodeBank::Results::passing : NodeBank::Results::every_mfv;
                 expect_as_nodes(bank, nodes, group, vigilances[rng() % 4], rng() % 2 ? 1e-7 : 0.0, results,
                                 std::string(name_of(path)) + " M=" + std::to_string(M) + " K=" + std::to_string(K) +
-                                    (non_negative ? " non-negative" : ""));
+                                    (non_negative ? " non-negative" : ""),
+                                rng() % 2 == 0);
                 if (HasFatalFailure()) return;
               }
             }

@@ -42,6 +42,17 @@ void takes_unwritten_memory(int, mxArray* plhs[], int, const mxArray*[]) {
 
 void escapes(int, mxArray*[], int, const mxArray*[]) { throw std::bad_alloc(); }
 
+// Polls until told to stop, then hands the interrupt back; ends so with none pending too.
+void polls(int, mxArray* plhs[], int, const mxArray*[]) {
+  for (int k = 0; k < 5; ++k)
+    if (standinInterruptPending()) {
+      plhs[0] = mxCreateNumericArray(2, std::vector<mwSize>{1, 1}.data(), mxDOUBLE_CLASS, mxREAL);
+      standinEndInterruptedCall("stopped");
+      mexPrintf("not reached");
+    }
+  standinEndInterruptedCall("unasked");
+}
+
 TEST(StandIn, RecordsTextFlopsWarningsAndReclaimsWhatACallLeaves) {
   auto r = standin::call(leaves_blocks, 1, {});
   EXPECT_EQ(r.text, "4-x4294967295\n");
@@ -86,6 +97,21 @@ TEST(StandIn, NoticesMisuseOfTheHost) {
   EXPECT_EQ(r.faults.size(), 4u) << ::testing::PrintToString(r.faults);
   auto escaped = standin::call(escapes, 0, {});
   EXPECT_EQ(escaped.faults.size(), 1u);
+}
+
+TEST(StandIn, InterruptsAtTheChosenPoll) {
+  standin::CallOptions at_third;
+  at_third.interrupt_at_poll = 3;
+  auto r = standin::call(polls, 1, {}, at_third);
+  EXPECT_EQ(r.polls, 3);
+  EXPECT_TRUE(r.interrupted);
+  EXPECT_EQ(r.interrupt_message, "stopped");
+  EXPECT_EQ(r.text, "");
+  EXPECT_FALSE(r.error);
+  EXPECT_EQ(r.faults, std::vector<std::string>{"an output was set by a call that was interrupted"});
+  auto unasked = standin::call(polls, 1, {});
+  EXPECT_EQ(unasked.polls, 5);
+  EXPECT_EQ(unasked.faults, std::vector<std::string>{"a call ended as interrupted with no interrupt pending"});
 }
 
 }  // namespace
