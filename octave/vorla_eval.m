@@ -71,6 +71,15 @@
 %   Neither Octave nor current MATLAB keeps a FLOP counter, so the counts
 %   show in the summary only.
 %
+%   Ctrl-C stops a running call within a fraction of a second (it is
+%   checked between groups of 8 patterns, and within a group when the model
+%   is large). The call assigns no output, frees what it held, and hands the
+%   interrupt back to Octave (or MATLAB), which stops the whole statement or
+%   script as it does for its own functions: a try/catch around the call
+%   does not catch it, so a loop that catches the errors of each call does
+%   not swallow it and go on. The workspace is kept, and the next call runs
+%   normally.
+%
 %   Example: the pattern [0.2 0.3] lies inside the first box.
 %     T = [0.1 0.2 0.3 0.4; 0.5 0.5 0.9 0.9];
 %     p = vorla_eval (T, [1; 2], 2, 0.5, 0.01, 1, [0.2 0.3], 0, 0)

@@ -49,9 +49,13 @@
 %                 just enough to hold the pattern. A smaller rate moves each
 %                 corner only that fraction of the way toward the pattern
 %                 (slow learning), so the same pattern moves it again in the
-%                 next pass and the run seldom converges.
+%                 next pass. The corner creeps toward the pattern until the
+%                 step rounds back to the corner itself; a pass in which no
+%                 corner value changes converges, so slow runs converge too,
+%                 though after many passes.
 %     max_list_presentations  the most passes to make, a whole number >= 1
-%                 (truncated toward zero); Inf means no cap.
+%                 (truncated toward zero). Inf, or any value of 2^31 or
+%                 more, caps the run at 2147483647 passes.
 %     trim_option 0 or 1. With 1, a converged run leaves out the inactive
 %                 nodes: those that no pattern selected, outside match
 %                 tracking, in the last pass. A run that stopped at the cap
@@ -99,6 +103,15 @@
 %     VORLA_FIT: 4th input argument (vigilance) must be in [0.0, 1.0].
 %   Neither Octave nor current MATLAB keeps a FLOP counter, so the counts
 %   show in the summary only.
+%
+%   Ctrl-C stops a running call within a fraction of a second (it is
+%   checked between patterns). The call assigns no output, frees what it
+%   held, and hands the interrupt back to Octave (or MATLAB), which stops
+%   the whole statement or script as it does for its own functions: a
+%   try/catch around the call does not catch it. That is deliberate: an
+%   error would be swallowed by a loop that catches errors of each call,
+%   and the loop would go on. The workspace is kept, and the next call
+%   runs normally.
 %
 %   Example: two points of two classes; the second point meets the first
 %   node, which has the wrong label, and becomes a node of its own.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The adversarial calls and the normal training and classification calls of
-# tests/octave/adversarial.m, in GNU Octave under valgrind memcheck. Fails when the script
+# tests/octave/adversarial.m, and an interrupted call of each function
+# (tests/octave/interrupted_call.m), in GNU Octave under valgrind memcheck. Fails when the script
 # fails or when any valgrind record has a stack frame in vorla_fit.mex or vorla_eval.mex
 # (or in a vorla function). Octave's own noise is suppressed by octave.supp.
 #
@@ -51,10 +52,29 @@ if [ $status -ne 0 ]; then
   echo "the adversarial script failed under valgrind (exit $status)" >&2
   exit 1
 fi
+# A long call of each function stopped by SIGINT, as Ctrl-C stops it: Octave unwinds the
+# call and leaves with status 1; the trace shows that the call was running.
+logs=("$log")
+for which in fit eval; do
+  ilog=$build/valgrind-memcheck-interrupted-$which.log
+  logs+=("$ilog")
+  istatus=0
+  out=$("${vg[@]}" --suppressions="$here/octave.supp" --log-file="$ilog" "${octave[@]}" \
+    --eval "addpath('$root/tests/octave'); interrupted_call('$build', '$which')" 2>&1) || istatus=$?
+  grep -E 'ERROR SUMMARY|definitely lost:|indirectly lost:|possibly lost:' "$ilog" | sed 's/^==[0-9]*== //'
+  if [ $istatus -ne 1 ] || ! grep -q 'List presentation' <<< "$out"; then
+    echo "interrupted $which call: exit $istatus, expected 1 after a running call" >&2
+    tail -5 <<< "$out" >&2
+    exit 1
+  fi
+  echo "interrupted $which call ended by the interrupt"
+done
 # Stack frames (" at 0x" / " by 0x") that name vorla's code or its MEX files.
-if grep -E '^==[0-9]+== +(at|by) 0x' "$log" | grep -qE 'vorla|\.mex'; then
-  echo "valgrind records point into vorla (see $log):" >&2
-  grep -B12 -A4 -E '^==[0-9]+== +(at|by) 0x.*(vorla|\.mex)' "$log" | head -80 >&2
-  exit 1
-fi
+for l in "${logs[@]}"; do
+  if grep -E '^==[0-9]+== +(at|by) 0x' "$l" | grep -qE 'vorla|\.mex'; then
+    echo "valgrind records point into vorla (see $l):" >&2
+    grep -B12 -A4 -E '^==[0-9]+== +(at|by) 0x.*(vorla|\.mex)' "$l" | head -80 >&2
+    exit 1
+  fi
+done
 echo "no valgrind record points into vorla_fit.mex or vorla_eval.mex"
