@@ -59,8 +59,9 @@ function build_matlab (name, files, includes, outdir)
   else
     flags = {'CXXFLAGS=$CXXFLAGS -std=c++17 -ffp-contract=off -fno-fast-math'};
   end
+  % -lut: libut answers utIsInterruptPending, so that Ctrl-C stops a long call.
   mex ('-R2017b', '-DVORLA_HOST_MATLAB', includes{:}, flags{:}, ...
-       '-outdir', outdir, '-output', name, files{:});
+       '-outdir', outdir, '-output', name, files{:}, '-lut');
 end
 
 function build_octave (name, files, includes, outdir)

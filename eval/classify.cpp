@@ -49,9 +49,9 @@ Search search(const NodeBank& bank, std::int32_t g, bool ct, double Tu) {
   return s;
 }
 
-host::Outcome run(std::int32_t template_count, double* const* template_rows, const double* node_labels, double vigilance,
-         std::int32_t ct_option, std::int32_t pattern_count, double* const* patterns, std::int32_t unknown_label,
-         double*& predictions, std::int32_t oflag) {
+host::Outcome run(std::int32_t template_count, double* const* template_rows, const double* node_labels,
+                  double vigilance, std::int32_t ct_option, std::int32_t pattern_count, double* const* patterns,
+                  std::int32_t unknown_label, double*& predictions, std::int32_t oflag) {
   const std::int32_t M = model.feature_count;
   const double Tu = model.D / (model.alpha + 2 * model.D);
 
@@ -180,10 +180,11 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
 
 }  // namespace
 
-host::Outcome classify(const std::int32_t& template_count, const std::int32_t& feature_count, double* const* template_rows,
-              const double* node_labels, const double& D, const double& vigilance, const double& alpha,
-              const std::int32_t& ct_option, const std::int32_t& pattern_count, double* const* patterns,
-              const std::int32_t& unknown_label, double*& predictions, std::int32_t oflag) {
+host::Outcome classify(const std::int32_t& template_count, const std::int32_t& feature_count,
+                       double* const* template_rows, const double* node_labels, const double& D,
+                       const double& vigilance, const double& alpha, const std::int32_t& ct_option,
+                       const std::int32_t& pattern_count, double* const* patterns, const std::int32_t& unknown_label,
+                       double*& predictions, std::int32_t oflag) {
   model.feature_count = feature_count;
   model.D = D;
   model.alpha = alpha;

@@ -15,10 +15,10 @@ namespace vorla {
 // out_of_memory when memory ran out, interrupted when the user asked to stop (polled between
 // groups of patterns), in both cases with every node released.
 host::Outcome classify(const std::int32_t& template_count, const std::int32_t& feature_count,
-              double* const* template_rows, const double* node_labels, const double& D,
-              const double& vigilance, const double& alpha, const std::int32_t& ct_option,
-              const std::int32_t& pattern_count, double* const* patterns,
-              const std::int32_t& unknown_label, double*& predictions, std::int32_t oflag);
+                       double* const* template_rows, const double* node_labels, const double& D,
+                       const double& vigilance, const double& alpha, const std::int32_t& ct_option,
+                       const std::int32_t& pattern_count, double* const* patterns,
+                       const std::int32_t& unknown_label, double*& predictions, std::int32_t oflag);
 
 }  // namespace vorla
 

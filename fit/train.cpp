@@ -333,9 +333,9 @@ void print_report(bool converged, std::int32_t list_presentations, std::int32_t 
 }
 
 host::Outcome run(const std::int32_t& pattern_count, double* const* patterns, const double* labels, double vigilance,
-         double learning_rate, std::int32_t max_list_presentations, std::int32_t trim_option,
-         std::int32_t ct_option, std::int32_t& template_count, double**& template_rows, double*& node_labels,
-         std::int32_t& list_presentations, std::int32_t oflag) {
+                  double learning_rate, std::int32_t max_list_presentations, std::int32_t trim_option,
+                  std::int32_t ct_option, std::int32_t& template_count, double**& template_rows, double*& node_labels,
+                  std::int32_t& list_presentations, std::int32_t oflag) {
   Trainer trainer(pattern_count, patterns, labels, vigilance, learning_rate, ct_option, oflag);
   NodeList& nodes = trainer.nodes;
   list_presentations = 0;
@@ -390,10 +390,11 @@ host::Outcome run(const std::int32_t& pattern_count, double* const* patterns, co
 }  // namespace
 
 host::Outcome train(const std::int32_t& pattern_count, const std::int32_t& feature_count, double* const* patterns,
-           const double* labels, const double& D, const double& vigilance, const double& alpha,
-           const double& learning_rate, const std::int32_t& max_list_presentations,
-           const std::int32_t& trim_option, const std::int32_t& ct_option, std::int32_t& template_count,
-           double**& template_rows, double*& node_labels, std::int32_t& list_presentations, std::int32_t oflag) {
+                    const double* labels, const double& D, const double& vigilance, const double& alpha,
+                    const double& learning_rate, const std::int32_t& max_list_presentations,
+                    const std::int32_t& trim_option, const std::int32_t& ct_option, std::int32_t& template_count,
+                    double**& template_rows, double*& node_labels, std::int32_t& list_presentations,
+                    std::int32_t oflag) {
   model.feature_count = feature_count;
   model.D = D;
   model.alpha = alpha;

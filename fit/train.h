@@ -14,11 +14,11 @@ namespace vorla {
 // host blocks) and returns done; returns out_of_memory when memory ran out, interrupted
 // when the user asked to stop (between patterns), in both cases with every node released.
 host::Outcome train(const std::int32_t& pattern_count, const std::int32_t& feature_count,
-           double* const* patterns, const double* labels, const double& D,
-           const double& vigilance, const double& alpha, const double& learning_rate,
-           const std::int32_t& max_list_presentations, const std::int32_t& trim_option,
-           const std::int32_t& ct_option, std::int32_t& template_count, double**& template_rows,
-           double*& node_labels, std::int32_t& list_presentations, std::int32_t oflag);
+                    double* const* patterns, const double* labels, const double& D,
+                    const double& vigilance, const double& alpha, const double& learning_rate,
+                    const std::int32_t& max_list_presentations, const std::int32_t& trim_option,
+                    const std::int32_t& ct_option, std::int32_t& template_count, double**& template_rows,
+                    double*& node_labels, std::int32_t& list_presentations, std::int32_t oflag);
 
 }  // namespace vorla
 

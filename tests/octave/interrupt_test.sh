@@ -26,8 +26,28 @@ wait_for() {
     sleep 0.05
   done
 }
-# The trailing blank keeps tmux from reading a final ";" as its own command separator.
-type_line() { tmux send-keys -t "$session" -l -- "$1 "; tmux send-keys -t "$session" Enter; }
+# Types a line and presses Enter once the line shows: keys typed while Octave is still
+# setting up its terminal can be lost, and are then typed again. The trailing blank keeps
+# tmux from reading a final ";" as its own command separator.
+type_line() {
+  local text="$1 " try deadline
+  for try in 1 2 3; do
+    tmux send-keys -t "$session" -l -- "$text"
+    deadline=$(( $(now_ms) + 5000 ))
+    until screen | grep -qF -- "${text:0:40}"; do
+      [ "$(now_ms)" -gt "$deadline" ] && break
+      sleep 0.05
+    done
+    if screen | grep -qF -- "${text:0:40}"; then
+      tmux send-keys -t "$session" Enter
+      return
+    fi
+    tmux send-keys -t "$session" C-u
+  done
+  echo "could not type: $1" >&2
+  screen >&2
+  exit 1
+}
 
 tmux new-session -d -s "$session" -x 220 -y 50 \
   "octave-cli --no-gui --norc --no-history --quiet --interactive; sleep 30"
