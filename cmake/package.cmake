@@ -3,12 +3,13 @@
 # package.
 
 # help NAME reads NAME.m only when it sits in the folder of NAME.mex.
-file(GLOB vorla_m_files CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/octave/*.m)
-foreach(m_file IN LISTS vorla_m_files)
-  get_filename_component(m_name ${m_file} NAME)
-  configure_file(${m_file} ${CMAKE_BINARY_DIR}/${m_name} COPYONLY)
+# The helpers of the model-level functions live in private/ beside them.
+file(GLOB_RECURSE vorla_m_files CONFIGURE_DEPENDS RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}/octave
+     ${CMAKE_CURRENT_SOURCE_DIR}/octave/*.m)
+foreach(m_name IN LISTS vorla_m_files)
+  configure_file(${CMAKE_CURRENT_SOURCE_DIR}/octave/${m_name} ${CMAKE_BINARY_DIR}/${m_name} COPYONLY)
   if(TARGET vorla_fit_matlab)
-    configure_file(${m_file} ${CMAKE_BINARY_DIR}/matlab/${m_name} COPYONLY)
+    configure_file(${CMAKE_CURRENT_SOURCE_DIR}/octave/${m_name} ${CMAKE_BINARY_DIR}/matlab/${m_name} COPYONLY)
   endif()
 endforeach()
 

@@ -1,0 +1,72 @@
+function value = check_option (who, name, value, features)
+% Checks one option value of vorla_train (or of one grid point of
+% vorla_crossval) and returns it in its working form.
+  id = ['vorla:' who ':' name];
+  fn = ['vorla_' who];
+  switch name
+    case 'Vigilance'
+      need (is_real_scalar (value) && value >= 0 && value <= 1, 'a number in [0, 1]');
+      value = double (value);
+    case 'Alpha'
+      need (is_real_scalar (value) && value >= 0 && isfinite (value), 'a finite number >= 0');
+      value = double (value);
+    case 'LearningRate'
+      need (is_real_scalar (value) && value > 0 && value <= 1, 'a number in (0, 1]');
+      value = double (value);
+    case 'MaxPresentations'
+      need (is_real_scalar (value) && value >= 1 && (value == fix (value) || isinf (value)), ...
+            'a whole number >= 1, or Inf for "until convergence"');
+      value = double (value);
+    case {'Trim', 'ChoiceTest', 'Parallel'}
+      need (is_switch (value), 'true or false (or 1 or 0)');
+      value = logical (value);
+    case 'Scale'
+      if ischar (value) && (isrow (value) || isempty (value))
+        choices = {'auto', 'none'};
+        hit = find (strcmpi (value, choices));
+        need (~isempty (hit), '''auto'', ''none'' or a 2 x M range');
+        value = choices{hit};
+      else
+        need (isnumeric (value) && isreal (value) && ~issparse (value) && isequal (size (value), [2, features]) ...
+              && all (isfinite (value(:))) && all (value(1,:) <= value(2,:)), ...
+              sprintf ('''auto'', ''none'' or a 2 x %d range [smallest; largest] of finite values', features));
+        value = double (value);
+      end
+    case 'D'
+      need (isempty (value) || (is_real_scalar (value) && value > 0 && isfinite (value)), ...
+            'a finite number > 0 (or [] for the number of features)');
+      if isempty (value)
+        value = features;
+      end
+      value = double (value);
+    case 'Voters'
+      need (is_real_scalar (value) && value >= 1 && value == fix (value) && isfinite (value), 'a whole number >= 1');
+      value = double (value);
+    case 'Seed'
+      need (is_real_scalar (value) && value >= 0 && value < 2^32 && value == fix (value), ...
+            'a whole number in [0, 2^32)');
+      value = double (value);
+    case 'Trace'
+      need (is_real_scalar (value) && any (value == 0:4), 'one of 0, 1, 2, 3, 4');
+      value = double (value);
+    case 'KFold'
+      need (is_real_scalar (value) && value >= 2 && value == fix (value) && isfinite (value), 'a whole number >= 2');
+      value = double (value);
+    otherwise
+      error ('vorla:internal', 'check_option: no rule for %s', name);
+  end
+
+  function need (ok, expected)
+    if ~ok
+      error (id, '%s: %s must be %s; %s given', fn, name, expected, describe (value));
+    end
+  end
+end
+
+function ok = is_real_scalar (value)
+  ok = (isnumeric (value) || islogical (value)) && isreal (value) && isscalar (value) && ~isnan (value);
+end
+
+function ok = is_switch (value)
+  ok = (islogical (value) || isnumeric (value)) && isscalar (value) && (value == 0 || value == 1);
+end

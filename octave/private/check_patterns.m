@@ -1,0 +1,12 @@
+function X = check_patterns (who, X, name)
+% X as double: a real numeric or logical matrix without Inf.
+  if ~((isnumeric (X) || islogical (X)) && isreal (X) && ndims (X) == 2)
+    error (['vorla:' who ':X'], 'vorla_%s: %s must be a real numeric or logical matrix, one row per pattern; %s given', ...
+           who, name, describe (X));
+  end
+  X = full (double (X));
+  if any (isinf (X(:)))
+    error (['vorla:' who ':X'], 'vorla_%s: %s holds %d Inf values; features must be finite (NaN marks a missing value)', ...
+           who, name, sum (isinf (X(:))));
+  end
+end

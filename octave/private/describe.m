@@ -1,0 +1,14 @@
+function text = describe (value)
+% A short account of a value for error messages: what came.
+  if ischar (value) && (isrow (value) || isempty (value))
+    text = ['''' value ''''];
+  elseif (isnumeric (value) || islogical (value)) && isscalar (value)
+    text = num2str (value);
+    if islogical (value)
+      text = mat2str (value);
+    end
+  else
+    dims = sprintf ('%d x ', size (value));
+    text = sprintf ('a %s %s', dims(1:end-3), class (value));
+  end
+end

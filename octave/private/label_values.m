@@ -1,0 +1,28 @@
+function values = label_values (names, kind, index, unknown)
+% Labels of the given kind for class indices; index 0 takes unknown.
+  known = (index > 0);
+  n = numel (index);
+  switch kind
+    case 'char'
+      width = max (size (names, 2), size (unknown, 2));
+      names = [names, repmat(' ', size (names, 1), width - size (names, 2))];
+      values = repmat ([unknown, repmat(' ', 1, width - size (unknown, 2))], n, 1);
+      values(known,:) = names(index(known),:);
+    case {'cellstr', 'string'}
+      values = repmat ({unknown}, n, 1);
+      values(known) = names(index(known));
+      if strcmp (kind, 'string')
+        values = string (values);
+        if isa (unknown, 'string') || ~ischar (unknown)
+          values(~known) = unknown;
+        end
+      end
+    otherwise
+      if isempty (names)
+        values = repmat (unknown, n, 1);
+      else
+        values = names(max (index, 1));
+        values(~known) = unknown;
+      end
+  end
+end

@@ -1,0 +1,16 @@
+function opts = parse_options (p, who, args)
+% Parses name-value pairs, raising the parser's complaints with an identifier.
+  if mod (numel (args), 2) ~= 0
+    error (['vorla:' who ':options'], ...
+           'vorla_%s: options must come in Name, Value pairs; %d arguments given after the data', ...
+           who, numel (args));
+  end
+  try
+    p.parse (args{:});
+  catch err
+    names = sprintf (' %s', p.Parameters{:});
+    error (['vorla:' who ':options'], 'vorla_%s: %s (options:%s)', who, ...
+           regexprep (err.message, '^[^:]*: *', ''), names);
+  end
+  opts = p.Results;
+end

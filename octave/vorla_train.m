@@ -1,0 +1,257 @@
+function model = vorla_train (X, labels, varargin)
+% VORLA_TRAIN  Train a box classifier (one network or a voting group) on labelled data.
+%
+%   model = vorla_train (X, labels)
+%   model = vorla_train (X, labels, Name, Value, ...)
+%
+%   X is an N x M matrix, one pattern per row, one feature per column, of any
+%   real numeric class or logical, without NaN or Inf. labels holds one class
+%   per pattern, of any usual kind: a numeric vector (every distinct value is
+%   a class, fractions included), a logical vector, a cellstr, or a char
+%   matrix with one label per row. The classes are numbered 1..C in sorted
+%   order for vorla_fit and named again by vorla_predict.
+%
+%   By default the features are scaled into [0, 1] by the training range
+%   (vorla_scale), one network is trained with fast learning until a list
+%   presentation changes nothing, and the range goes into the model so that
+%   vorla_predict scales new data the same way.
+%
+%   Options (names are case-insensitive):
+%     'Vigilance'         0      baseline vigilance in [0, 1]; boxes may grow
+%                                up to (1 - Vigilance) * D.
+%     'Alpha'             0.001  choice parameter, >= 0.
+%     'LearningRate'      1      in (0, 1]; 1 is fast learning.
+%     'MaxPresentations'  Inf    the most list presentations. Inf trains until
+%                                convergence, with a safety cap of 1000
+%                                presentations; a warning says when a run
+%                                stops at its cap without converging.
+%     'Trim'              false  leave out the inactive nodes of a converged
+%                                run.
+%     'ChoiceTest'        false  the CT: a node must be chosen at least as
+%                                strongly as an uncommitted node.
+%     'Scale'             'auto' 'auto': the range of X (vorla_scale), kept in
+%                                the model and applied to new data; 'none':
+%                                X is used as given (scale it yourself and
+%                                choose D); or a 2 x M range [smallest;
+%                                largest] to scale with.
+%     'D'                 M      size of the input space, > 0.
+%     'Voters'            1      number of networks. Network 1 learns the
+%                                patterns in the given order, the others in
+%                                random orders; vorla_predict lets them vote.
+%     'Seed'              0      seed of the random orders of the voters, a
+%                                whole number: the same seed gives the same
+%                                model. The caller's random state is kept.
+%     'Trace'             0      oflag of the vorla_fit calls (0 to 4).
+%     'Parallel'          false  train the voters in worker processes
+%                                (Octave: the parallel package; MATLAB: the
+%                                Parallel Computing Toolbox). The model is the
+%                                same as a serial run's, bit for bit. Without
+%                                either, the run is serial with a warning
+%                                (vorla:train:serial).
+%
+%   Each network is one call
+%     vorla_fit (Xs(order,:), index(order), D, Vigilance, Alpha,
+%                LearningRate, cap, Trim, ChoiceTest, Trace)
+%   with Xs the scaled X and index the class numbers of the labels.
+%
+%   The model is a plain struct (save and load keep it):
+%     Format            'vorla model 1'
+%     ClassNames        C x 1 classes in the form the labels came in (a C x L
+%                       char matrix for char labels); NLabels index into it
+%     LabelKind         class of the labels, 'cellstr' or 'char'
+%     Features          M, the number of columns of X
+%     Range             2 x M scaling range ([] with Scale 'none')
+%     Templates         K x 2M node boxes as vorla_fit returned them, in the
+%                       scaled units; with Voters > 1 a 1 x V cell of them
+%     NLabels           K x 1 class index of each node; with Voters > 1 a
+%                       1 x V cell of them
+%     Presentations     1 x V list presentations of each network
+%     Converged         1 x V, true where the run ended before its cap
+%     D, Vigilance, Alpha, LearningRate, MaxPresentations (the cap used),
+%     Trim, ChoiceTest, Scale ('auto', 'none' or 'range'), Voters, Seed
+%                       the settings of the training
+%
+%   Warnings (once per call):
+%     vorla:train:conflict  identical patterns carry different labels; no box
+%                           can separate them, so the run cannot converge.
+%     vorla:train:cap       a network stopped at its cap without converging.
+%   Errors carry identifiers vorla:train:X, vorla:train:labels,
+%   vorla:train:shape, vorla:train:options and vorla:train:<Option>.
+%
+%   Example:
+%     load fisheriris                      % meas 150 x 4, species cellstr
+%     model = vorla_train (meas, species);
+%     predicted = vorla_predict (model, meas);
+%     mean (strcmp (predicted, species))
+%
+%   See also: vorla_predict, vorla_crossval, vorla_fit, vorla_scale,
+%   vorla_plot_boxes.
+
+  p = train_parser ('train');
+  opts = parse_options (p, 'train', varargin);
+  X = check_patterns ('train', X, 'X');
+  if any (isnan (X(:)))
+    error ('vorla:train:X', 'vorla_train: X holds %d NaN values; training needs every feature of every pattern', ...
+           sum (isnan (X(:))));
+  end
+  [names, index, kind] = label_classes ('train', labels);
+  check_shape ('train', X, numel (index));
+  opts = check_train_options ('train', opts, size (X, 2));
+
+  [Xs, range, scale] = apply_scale (X, opts.Scale);
+  [patterns, groups] = label_conflicts (Xs, index);
+  if patterns > 0
+    warning ('vorla:train:conflict', ...
+             ['vorla_train: %d patterns in %d groups of identical patterns carry different labels; ' ...
+              'no box can separate them, so training cannot converge on them'], patterns, groups);
+  end
+
+  cap = opts.MaxPresentations;
+  if isinf (cap)
+    cap = safety_cap ();
+  end
+  N = size (Xs, 1);
+  orders = [{1:N}, seeded_permutations(opts.Seed, repmat (N, 1, opts.Voters - 1))];
+  args = {opts.D, opts.Vigilance, opts.Alpha, opts.LearningRate, cap, ...
+          double(opts.Trim), double(opts.ChoiceTest), opts.Trace};
+  nets = run_tasks (@(order) fit_network (Xs, index, order, args), orders, opts.Parallel, 'train');
+
+  model = struct ();
+  model.Format = 'vorla model 1';
+  model.ClassNames = names;
+  model.LabelKind = kind;
+  model.Features = size (X, 2);
+  model.Range = range;
+  if opts.Voters == 1
+    model.Templates = nets{1}.Templates;
+    model.NLabels = nets{1}.NLabels;
+  else
+    model.Templates = cellfun (@(net) net.Templates, nets, 'UniformOutput', false);
+    model.NLabels = cellfun (@(net) net.NLabels, nets, 'UniformOutput', false);
+  end
+  model.Presentations = cellfun (@(net) net.Presentations, nets);
+  % A stopped run counts every presentation up to its cap; a converged run
+  % does not count its last one, which changed nothing.
+  model.Converged = model.Presentations < cap;
+  model.D = opts.D;
+  model.Vigilance = opts.Vigilance;
+  model.Alpha = opts.Alpha;
+  model.LearningRate = opts.LearningRate;
+  model.MaxPresentations = cap;
+  model.Trim = opts.Trim;
+  model.ChoiceTest = opts.ChoiceTest;
+  model.Scale = scale;
+  model.Voters = opts.Voters;
+  model.Seed = opts.Seed;
+
+  stopped = sum (~model.Converged);
+  if stopped > 0
+    warning ('vorla:train:cap', ...
+             'vorla_train: %d of %d networks stopped at the cap of %d list presentations without converging', ...
+             stopped, opts.Voters, cap);
+  end
+end
+
+function net = fit_network (Xs, index, order, args)
+  [net.Templates, net.NLabels, net.Presentations] = vorla_fit (Xs(order,:), index(order), args{:});
+end
+
+%!shared X, y
+%! X = [1 10; 2 30; 3 20; 4 40; 5 25; 6 35];
+%! y = [1; 2; 1; 2; 1; 2];
+
+%!test
+%! ## defaults: the training range, D = M, fast learning until convergence
+%! model = vorla_train (X, y);
+%! [Xs, range] = vorla_scale (X);
+%! [T, L, n] = vorla_fit (Xs, y, 2, 0, 0.001, 1, 1000, 0, 0, 0);
+%! assert ({model.Templates, model.NLabels, model.Presentations}, {T, L, n});
+%! assert ({model.Range, model.D, model.Features, model.Scale}, {range, 2, 2, "auto"});
+%! assert ({model.ClassNames, model.LabelKind, model.Converged}, {[1; 2], "double", true});
+
+%!test
+%! ## each option reaches vorla_fit as the argument it stands for
+%! range = [0 0; 10 50];
+%! Xs = vorla_scale (X, range);
+%! warning ("off", "vorla:train:cap", "local");
+%! model = vorla_train (X, y, "vigilance", 0.6, "Alpha", 0.01, "LearningRate", 0.5, ...
+%!                      "MaxPresentations", 7, "Trim", true, "ChoiceTest", 1, ...
+%!                      "Scale", range, "D", 3);
+%! [T, L, n] = vorla_fit (Xs, y, 3, 0.6, 0.01, 0.5, 7, 1, 1, 0);
+%! assert ({model.Templates, model.NLabels, model.Presentations}, {T, L, n});
+%! assert ({model.Scale, model.MaxPresentations, model.Trim, model.ChoiceTest}, {"range", 7, true, true});
+%! model = vorla_train (X / 100, y, "Scale", "none");
+%! [T, L, n] = vorla_fit (X / 100, y, 2, 0, 0.001, 1, 1000, 0, 0, 0);
+%! assert ({model.Templates, model.NLabels, model.Range}, {T, L, []});
+
+%!test
+%! ## labels of every kind become class indices in sorted order
+%! expect = vorla_train (X, y);
+%! kinds = {[0.5; 2.5; 0.5; 2.5; 0.5; 2.5], int8(y), y == 2, ...
+%!          {"b"; "c"; "b"; "c"; "b"; "c"}, ["ab"; "cd"; "ab"; "cd"; "ab"; "cd"]};
+%! for i = 1:numel (kinds)
+%!   model = vorla_train (X, kinds{i});
+%!   assert (model.NLabels, expect.NLabels);
+%!   assert (model.Templates, expect.Templates);
+%!   assert (class (model.ClassNames), class (kinds{i}));
+%! endfor
+%! assert (vorla_train (X, y').NLabels, expect.NLabels);
+
+%!test
+%! ## voters: the first keeps the given order, the others follow the seed
+%! m3 = vorla_train (X, y, "Voters", 3, "Seed", 5);
+%! assert (iscell (m3.Templates) && numel (m3.Templates) == 3);
+%! assert (m3.Templates{1}, vorla_train (X, y).Templates);
+%! assert (vorla_train (X, y, "Voters", 3, "Seed", 5), m3);
+%! state = rand ("twister");
+%! vorla_train (X, y, "Voters", 2, "Seed", 1);
+%! assert (rand ("twister"), state);
+
+%!test
+%! ## the warnings, each with its identifier
+%! warning ("off", "vorla:train:conflict", "local");
+%! lastwarn ("");
+%! evalc ("model = vorla_train ([X; 7 7; 7 7; 7 7], [y; 1; 2; 2], 'MaxPresentations', 3);");
+%! [msg, id] = lastwarn ();
+%! assert (id, "vorla:train:cap");
+%! assert (msg, "vorla_train: 1 of 1 networks stopped at the cap of 3 list presentations without converging");
+%! assert ({model.Converged, model.Presentations}, {false, 3});
+%! warning ("on", "vorla:train:conflict", "local");
+%! try
+%!   warning ("error", "vorla:train:conflict", "local");
+%!   vorla_train ([X; 7 7; 7 7; 7 7], [y; 1; 2; 2], "MaxPresentations", 3);
+%!   assert (false);
+%! catch err
+%!   assert (err.message, ["vorla_train: 3 patterns in 1 groups of identical patterns carry different labels; ", ...
+%!                         "no box can separate them, so training cannot converge on them"]);
+%! end_try_catch
+%! lastwarn ("");
+%! vorla_train (X, y, "MaxPresentations", 100, "Voters", 2);
+%! assert (lastwarn (), "");
+
+%!error <X must have one row per pattern: 2 x 6 given for 6 labels; transpose X\?> vorla_train (X', y)
+%!error <X must have one row per pattern: 6 x 2 given for 5 labels> vorla_train (X, y(1:5))
+%!error <Vigilance must be a number in \[0, 1\]; 2 given> vorla_train (X, y, "Vigilance", 2)
+%!error <Scale must be 'auto', 'none' or a 2 x 2 range> vorla_train (X, y, "Scale", [0 1])
+%!error <Scale must be 'auto', 'none'> vorla_train (X, y, "Scale", "minmax")
+%!error <X holds 1 NaN values> vorla_train ([X; NaN 1], [y; 1])
+%!error <labels hold 1 NaN values> vorla_train (X, [y(1:5); NaN])
+%!error <labels must be a numeric or logical vector, a cellstr or char rows> vorla_train (X, {1; 2; 1; 2; 1; 2})
+%!error <options must come in Name, Value pairs> vorla_train (X, y, "Vigilance")
+%!error <COLOUR.*\(options: Vigilance Alpha LearningRate> vorla_train (X, y, "Colour", 1)
+
+%!demo
+%! ## points inside and outside a circle: one network, then five that vote
+%! rand ("state", 2);
+%! P = 10 * rand (400, 2);
+%! c = 1 + (sum ((P - 5) .^ 2, 2) > 10);
+%! one = vorla_train (P, c);
+%! five = vorla_train (P, c, "Voters", 5);
+%! Q = 10 * rand (4000, 2);
+%! truth = 1 + (sum ((Q - 5) .^ 2, 2) > 10);
+%! printf ("one network: %d nodes, %.1f%% right on new points\n", ...
+%!         numel (one.NLabels), 100 * mean (vorla_predict (one, Q) == truth));
+%! printf ("five voters: %d nodes, %.1f%% right on new points\n", ...
+%!         sum (cellfun ("numel", five.NLabels)), 100 * mean (vorla_predict (five, Q) == truth));
+%! vorla_plot_boxes (one, P, c);
+%! title ("Boxes of one network, in the units of the data");
