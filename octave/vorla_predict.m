@@ -92,8 +92,9 @@ function [labels, scores] = vorla_predict (model, X, varargin)
   end
   [templates, nlabels] = network_list (model);
   args = {model.D, vigilance, model.Alpha, double(model.ChoiceTest)};
-  chosen = run_tasks (@(rows) classify_piece (templates, nlabels, args, Xs(rows,:), trace), ...
-                      pieces, parallel, 'predict');
+  tasks = cellfun (@(rows) struct ('templates', {templates}, 'nlabels', {nlabels}, 'args', {args}, ...
+                                   'Xs', Xs(rows,:), 'trace', trace), pieces, 'UniformOutput', false);
+  chosen = run_tasks (@classify_piece, tasks, parallel, 'predict');
   chosen = vertcat (chosen{:});
 
   C = max (size (model.ClassNames, 1), 1);
@@ -121,10 +122,10 @@ function [labels, scores] = vorla_predict (model, X, varargin)
   labels = label_values (model.ClassNames, model.LabelKind, index, unknown);
 end
 
-function chosen = classify_piece (templates, nlabels, args, Xs, trace)
-  chosen = zeros (size (Xs, 1), numel (templates));
-  for v = 1:numel (templates)
-    chosen(:,v) = vorla_eval (templates{v}, nlabels{v}, args{:}, Xs, 0, trace);
+function chosen = classify_piece (task)
+  chosen = zeros (size (task.Xs, 1), numel (task.templates));
+  for v = 1:numel (task.templates)
+    chosen(:,v) = vorla_eval (task.templates{v}, task.nlabels{v}, task.args{:}, task.Xs, 0, task.trace);
   end
 end
 

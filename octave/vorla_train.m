@@ -114,7 +114,9 @@ function model = vorla_train (X, labels, varargin)
   orders = [{1:N}, seeded_permutations(opts.Seed, repmat (N, 1, opts.Voters - 1))];
   args = {opts.D, opts.Vigilance, opts.Alpha, opts.LearningRate, cap, ...
           double(opts.Trim), double(opts.ChoiceTest), opts.Trace};
-  nets = run_tasks (@(order) fit_network (Xs, index, order, args), orders, opts.Parallel, 'train');
+  tasks = cellfun (@(order) struct ('Xs', Xs, 'index', index, 'order', order, 'args', {args}), ...
+                   orders, 'UniformOutput', false);
+  nets = run_tasks (@fit_network, tasks, opts.Parallel, 'train');
 
   model = struct ();
   model.Format = 'vorla model 1';
@@ -152,8 +154,9 @@ function model = vorla_train (X, labels, varargin)
   end
 end
 
-function net = fit_network (Xs, index, order, args)
-  [net.Templates, net.NLabels, net.Presentations] = vorla_fit (Xs(order,:), index(order), args{:});
+function net = fit_network (task)
+  [net.Templates, net.NLabels, net.Presentations] = vorla_fit (task.Xs(task.order,:), task.index(task.order), ...
+                                                              task.args{:});
 end
 
 %!shared X, y

@@ -1,0 +1,308 @@
+function [result, folds] = vorla_crossval (X, labels, varargin)
+% VORLA_CROSSVAL  Stratified k-fold cross-validation of vorla_train, over a grid of settings.
+%
+%   result = vorla_crossval (X, labels)
+%   [result, folds] = vorla_crossval (X, labels, Name, Value, ...)
+%   vorla_crossval (...)              prints a table of the results
+%
+%   X and labels are as for vorla_train. The patterns are dealt into KFold
+%   folds class by class, so that each fold holds about the same share of
+%   every class. For each fold a model is trained by vorla_train on the other
+%   folds (in the given order of the patterns, scaled by their own range) and
+%   classifies the patterns of the fold with vorla_predict.
+%
+%   Options: every option of vorla_train, and
+%     'KFold'  10  the number of folds, 2 to N.
+%     'Seed'   0   also deals the folds: the same seed gives the same folds.
+%   An option given several values makes a grid of all their combinations,
+%   e.g. 'Vigilance', [0 0.5 0.9], 'Voters', [1 5] gives six settings:
+%   numeric and logical options as a vector, Scale as a cell ({'auto',
+%   'none'}). Seed, Trace and Parallel take one value. Settings run through
+%   the combinations with the first option of vorla_train's table changing
+%   fastest.
+%
+%   result is a struct array with one element per setting:
+%     Setting        struct of the vorla_train options of the setting
+%     Accuracy       1 x KFold share of the fold's patterns labelled right
+%                    (an unclassified pattern counts as wrong)
+%     MeanAccuracy   mean of Accuracy
+%     StdAccuracy    standard deviation of Accuracy
+%     Nodes          1 x KFold nodes of each fold's model (the sum over
+%                    its voters)
+%     Presentations  1 x KFold list presentations (the sum over the voters)
+%     Time           1 x KFold seconds of training and classifying each fold
+%     Confusion      C x C counts of the out-of-fold labels, true class by
+%                    row, chosen class by column, summed over the folds
+%                    (unclassified patterns are left out)
+%     Predictions    N x 1 out-of-fold label of each pattern, in the labels'
+%                    kind (the missing value when it was not classified, as
+%                    vorla_predict gives it)
+%     ClassNames     the classes, as in a model
+%   folds (N x 1) is the fold of each pattern.
+%
+%   With 'Parallel', true the folds of all settings are spread over worker
+%   processes (see vorla_train); the results are the same, bit for bit,
+%   except for Time.
+%
+%   Warnings (once per call): vorla:crossval:conflict (identical patterns
+%   carry different labels), vorla:crossval:cap (runs stopped at their cap).
+%   Errors carry identifiers vorla:crossval:X, vorla:crossval:labels,
+%   vorla:crossval:shape, vorla:crossval:options, vorla:crossval:<Option>.
+%
+%   Example:
+%     load fisheriris
+%     vorla_crossval (meas, species, 'Vigilance', [0 0.5 0.8])
+%
+%   See also: vorla_train, vorla_predict.
+
+  p = train_parser ('crossval');
+  p.addParameter ('KFold', 10);
+  opts = parse_options (p, 'crossval', varargin);
+  X = check_patterns ('crossval', X, 'X');
+  if any (isnan (X(:)))
+    error ('vorla:crossval:X', 'vorla_crossval: X holds %d NaN values; training needs every feature of every pattern', ...
+           sum (isnan (X(:))));
+  end
+  [names, index, kind] = label_classes ('crossval', labels);
+  N = numel (index);
+  check_shape ('crossval', X, N);
+  M = size (X, 2);
+  K = check_option ('crossval', 'KFold', opts.KFold, M);
+  if K > N
+    error ('vorla:crossval:KFold', 'vorla_crossval: KFold must be at most the number of patterns, %d; %d given', N, K);
+  end
+  one_value = {'Seed', 'Trace', 'Parallel'};
+  for i = 1:numel (one_value)
+    opts.(one_value{i}) = check_option ('crossval', one_value{i}, opts.(one_value{i}), M);
+  end
+  [settings, varied] = setting_grid (opts, M);
+
+  [patterns, groups] = label_conflicts (X, index);
+  if patterns > 0
+    warning ('vorla:crossval:conflict', ...
+             ['vorla_crossval: %d patterns in %d groups of identical patterns carry different labels; ' ...
+              'no box can separate them, so training cannot converge on them'], patterns, groups);
+  end
+
+  folds = stratified_folds (index, K, opts.Seed);
+  [s, k] = ndgrid (1:numel (settings), 1:K);
+  tasks = arrayfun (@(i) struct ('X', X, 'index', index, 'folds', folds, 'setting', settings{s(i)}, ...
+                                 'k', k(i), 'trace', opts.Trace), 1:numel (s), 'UniformOutput', false);
+  outcome = run_tasks (@fold_task, tasks, opts.Parallel, 'crossval');
+
+  C = size (names, 1);
+  [missing, missing_kind] = missing_label (kind);
+  result = struct ('Setting', {}, 'Accuracy', {}, 'MeanAccuracy', {}, 'StdAccuracy', {}, 'Nodes', {}, ...
+                   'Presentations', {}, 'Time', {}, 'Confusion', {}, 'Predictions', {}, 'ClassNames', {});
+  stopped = 0;
+  runs = 0;
+  for i = 1:numel (settings)
+    mine = [outcome{s(:) == i}];
+    predicted = zeros (N, 1);
+    for j = 1:K
+      predicted(folds == j) = mine(j).Predicted;
+    end
+    right = (predicted == index);
+    accuracy = accumarray (folds, right, [K 1], @mean)';
+    known = predicted > 0;
+    r.Setting = settings{i};
+    r.Accuracy = accuracy;
+    r.MeanAccuracy = mean (accuracy);
+    r.StdAccuracy = std (accuracy);
+    r.Nodes = [mine.Nodes];
+    r.Presentations = [mine.Presentations];
+    r.Time = [mine.Time];
+    r.Confusion = accumarray ([index(known), predicted(known)], 1, [C C]);
+    if all (known) || strcmp (missing_kind, kind)
+      r.Predictions = label_values (names, kind, predicted, missing);
+    else
+      r.Predictions = label_values (double (names), 'double', predicted, NaN);
+    end
+    r.ClassNames = names;
+    result(end+1) = r;
+    stopped = stopped + sum ([mine.Stopped]);
+    runs = runs + K * settings{i}.Voters;
+  end
+  if stopped > 0
+    warning ('vorla:crossval:cap', ...
+             'vorla_crossval: %d of %d networks stopped at their cap of list presentations without converging', ...
+             stopped, runs);
+  end
+
+  if nargout == 0
+    print_table (result, varied, K);
+    clear result;
+  end
+end
+
+function [settings, varied] = setting_grid (opts, M)
+% One struct of vorla_train options per combination of the values given.
+  names = {'Vigilance', 'Alpha', 'LearningRate', 'MaxPresentations', 'Trim', 'ChoiceTest', ...
+           'Scale', 'D', 'Voters'};
+  values = cell (size (names));
+  for i = 1:numel (names)
+    given = opts.(names{i});
+    if iscell (given)
+      list = given(:)';
+    elseif strcmp (names{i}, 'Scale') && ~ischar (given) && isequal (size (given), [2 M])
+      list = {given};
+    elseif isempty (given) && strcmp (names{i}, 'D')
+      list = {[]};
+    elseif (isnumeric (given) || islogical (given)) && isvector (given)
+      list = num2cell (given(:)');
+    else
+      list = {given};
+    end
+    values{i} = cellfun (@(v) check_option ('crossval', names{i}, v, M), list, 'UniformOutput', false);
+  end
+  counts = cellfun ('numel', values);
+  varied = names(counts > 1);
+  settings = cell (1, prod (counts));
+  pick = cell (size (counts));
+  for j = 1:numel (settings)
+    [pick{:}] = ind2sub ([counts, 1], j);
+    setting = struct ();
+    for i = 1:numel (names)
+      setting.(names{i}) = values{i}{pick{i}};
+    end
+    setting.Seed = opts.Seed;
+    settings{j} = setting;
+  end
+end
+
+function folds = stratified_folds (index, K, seed)
+% Each class's patterns in a seeded random order, dealt to the folds in turn;
+% each class starts where the last one stopped, so the folds differ in size
+% by one pattern at most.
+  C = max ([index; 0]);
+  members = arrayfun (@(c) find (index == c), 1:C, 'UniformOutput', false);
+  orders = seeded_permutations (seed, cellfun ('numel', members));
+  folds = zeros (size (index));
+  next = 0;
+  for c = 1:C
+    count = numel (members{c});
+    folds(members{c}(orders{c})) = mod (next + (0:count - 1), K) + 1;
+    next = next + count;
+  end
+end
+
+function out = fold_task (task)
+% Trains on the other folds and labels fold k. Warnings are gathered by the
+% caller, once for all folds.
+  saved = [warning('off', 'vorla:train:conflict'), warning('off', 'vorla:train:cap'), ...
+           warning('off', 'vorla:predict:clipped')];
+  restore = onCleanup (@() warning (saved));
+  started = tic ();
+  training = (task.folds ~= task.k);
+  args = [fieldnames(task.setting), struct2cell(task.setting)]';
+  model = vorla_train (task.X(training,:), task.index(training), args{:}, 'Trace', task.trace);
+  predicted = vorla_predict (model, task.X(~training,:), 'UnknownLabel', 0);
+  out.Predicted = predicted;
+  out.Nodes = sum (cellfun ('numel', as_cell (model.NLabels)));
+  out.Presentations = sum (model.Presentations);
+  out.Stopped = sum (~model.Converged);
+  out.Time = toc (started);
+end
+
+function list = as_cell (value)
+  list = value;
+  if ~iscell (list)
+    list = {list};
+  end
+end
+
+function print_table (result, varied, K)
+  if isempty (varied)
+    varied = {'Vigilance'};
+  end
+  fprintf ('%d-fold cross-validation, %d setting(s)\n', K, numel (result));
+  head = sprintf ('%14s', varied{:});
+  fprintf ('%s  %9s  %8s  %8s  %13s  %8s\n', head, 'accuracy', 'std', 'nodes', 'presentations', 'time (s)');
+  for i = 1:numel (result)
+    r = result(i);
+    cells = cellfun (@(name) setting_text (r.Setting.(name)), varied, 'UniformOutput', false);
+    fprintf ('%s  %8.2f%%  %7.2f%%  %8.1f  %13.1f  %8.2f\n', sprintf ('%14s', cells{:}), ...
+             100 * r.MeanAccuracy, 100 * r.StdAccuracy, mean (r.Nodes), mean (r.Presentations), sum (r.Time));
+  end
+end
+
+function text = setting_text (value)
+  if ischar (value)
+    text = value;
+  elseif isscalar (value)
+    text = num2str (value);
+  else
+    text = 'range';
+  end
+end
+
+%!shared X, y
+%! rand ("state", 8);
+%! X = [randn(40, 2); randn(40, 2) + 2.5; randn(20, 2) + [3 -2]];
+%! y = [ones(40, 1); 2 * ones(40, 1); 3 * ones(20, 1)];
+
+%!test
+%! ## stratified, reproducible folds; each fold's model as vorla_train makes it
+%! [r, folds] = vorla_crossval (X, y, "KFold", 5, "Seed", 2);
+%! assert (accumarray ([folds, y], 1), repmat ([8 8 4], 5, 1));
+%! [r2, folds2] = vorla_crossval (X, y, "KFold", 5, "Seed", 2);
+%! assert (folds2, folds);
+%! r2.Time = r.Time;
+%! assert (r2, r);
+%! [~, folds3] = vorla_crossval (X, y, "KFold", 5, "Seed", 3);
+%! assert (! isequal (folds3, folds));
+%! warning ("off", "vorla:predict:clipped", "local");
+%! for k = [1 4]
+%!   test = (folds == k);
+%!   model = vorla_train (X(! test,:), y(! test));
+%!   p = vorla_predict (model, X(test,:));
+%!   assert (r.Predictions(test), p);
+%!   assert (r.Accuracy(k), mean (p == y(test)));
+%!   assert (r.Nodes(k), numel (model.NLabels));
+%!   assert (r.Presentations(k), model.Presentations);
+%! endfor
+%! assert (r.MeanAccuracy, mean (r.Accuracy));
+%! assert (r.StdAccuracy, std (r.Accuracy));
+%! assert (sum (r.Confusion(:)), 100);
+%! assert (trace (r.Confusion), sum (r.Predictions == y));
+%! assert (r.Confusion(2,3), sum (y == 2 & r.Predictions == 3));
+%! assert (r.ClassNames, [1; 2; 3]);
+%! assert (r.Setting, struct ("Vigilance", 0, "Alpha", 0.001, "LearningRate", 1, ...
+%!                            "MaxPresentations", Inf, "Trim", false, "ChoiceTest", false, ...
+%!                            "Scale", "auto", "D", 2, "Voters", 1, "Seed", 2));
+
+%!test
+%! ## a grid over every combination, the first option changing fastest
+%! r = vorla_crossval (X, y, "KFold", 4, "Vigilance", [0 0.6], "Voters", [1 3], "Scale", {"auto", "none"});
+%! assert (size (r), [1 8]);
+%! s = [r.Setting];
+%! assert ([s.Vigilance], [0 0.6 0 0.6 0 0.6 0 0.6]);
+%! assert ({s.Scale}, {"auto", "auto", "none", "none", "auto", "auto", "none", "none"});
+%! assert ([s.Voters], [1 1 1 1 3 3 3 3]);
+%! one = vorla_crossval (X, y, "KFold", 4, "Vigilance", 0.6, "Voters", 3);
+%! one.Time = r(6).Time;
+%! assert (one, r(6));
+
+%!test
+%! ## text labels come back as text; the table
+%! names = {"ant"; "bee"; "cat"};
+%! r = vorla_crossval (X, names(y), "KFold", 3);
+%! assert (r.ClassNames, names);
+%! assert (r.Predictions, names(vorla_crossval (X, y, "KFold", 3).Predictions));
+%! text = evalc ("vorla_crossval (X, y, 'KFold', 3, 'Alpha', [0.001 0.1])");
+%! assert (! isempty (strfind (text, "3-fold cross-validation, 2 setting(s)")));
+%! assert (numel (strsplit (strtrim (text), "\n")), 4);
+
+%!error <KFold must be at most the number of patterns, 100; 101 given> vorla_crossval (X, y, "KFold", 101)
+%!error <KFold must be a whole number .* 1 given> vorla_crossval (X, y, "KFold", 1)
+%!error <Vigilance must be a number in \[0, 1\]; 1.5 given> vorla_crossval (X, y, "Vigilance", [0 1.5])
+%!error <Seed must be a whole number> vorla_crossval (X, y, "Seed", [1 2])
+%!error <X must have one row per pattern: 2 x 100 given for 100 labels; transpose X\?> vorla_crossval (X', y)
+
+%!demo
+%! ## vigilance and voters on two interleaved moons
+%! rand ("state", 9);  randn ("state", 9);
+%! t = pi * rand (300, 1);
+%! X = [cos(t), sin(t); 1 - cos(t), 0.5 - sin(t)] + 0.1 * randn (600, 2);
+%! y = [ones(300, 1); 2 * ones(300, 1)];
+%! vorla_crossval (X, y, "Vigilance", [0 0.5 0.8], "Voters", [1 5])
