@@ -7,9 +7,9 @@ function make (outdir)
 %   In MATLAB it calls mex with the separate-complex API (-R2017b, so that
 %   only the real part of a complex input is read through mxGetPr) and a
 %   C++17 compiler chosen with "mex -setup C++". In GNU Octave it calls
-%   mkoctfile --mex. The help and self-test files of octave/ are copied
-%   beside the MEX files, since help reads NAME.m only from the folder of
-%   the MEX file. Add outdir to the path (addpath) to use the functions.
+%   mkoctfile --mex. The help and self-test files of octave/ (with their
+%   private/ helpers) are copied beside the MEX files, since help reads
+%   NAME.m only from the folder of the MEX file. Add outdir to the path (addpath) to use the functions.
 %
 %   Results must match every other build bit for bit, so floating-point
 %   contraction (fused multiply-add) and value-changing optimisations are
@@ -50,6 +50,14 @@ function make (outdir)
   helps = dir (fullfile (root, 'octave', '*.m'));
   for i = 1:numel (helps)
     copyfile (fullfile (root, 'octave', helps(i).name), outdir);
+  end
+  % The helpers of vorla_train, vorla_predict and vorla_crossval.
+  if ~exist (fullfile (outdir, 'private'), 'dir')
+    mkdir (fullfile (outdir, 'private'));
+  end
+  helpers = dir (fullfile (root, 'octave', 'private', '*.m'));
+  for i = 1:numel (helpers)
+    copyfile (fullfile (root, 'octave', 'private', helpers(i).name), fullfile (outdir, 'private'));
   end
 end
 

@@ -3,6 +3,8 @@ function [hbox, hpoint] = vorla_plot_boxes (varargin)
 %
 %   vorla_plot_boxes (Templates, NLabels)
 %   vorla_plot_boxes (Templates, NLabels, Patterns, PLabels)
+%   vorla_plot_boxes (model)
+%   vorla_plot_boxes (model, X, labels)
 %   vorla_plot_boxes (ax, ...)
 %   [hbox, hpoint] = vorla_plot_boxes (...)
 %
@@ -16,6 +18,11 @@ function [hbox, hpoint] = vorla_plot_boxes (varargin)
 %   as dots in a lighter shade of their label's colour, so that the boxes
 %   stay on top. Without PLabels the dots are grey. A label has the same
 %   colour in the boxes and in the dots.
+%
+%   A two-feature model from vorla_train is drawn in the units of its data:
+%   its boxes are scaled back by the model's range, X is given as it was to
+%   vorla_train, labels in their own kind, and the legend names the classes.
+%   Of a model with several voters the first network is drawn.
 %
 %   The drawing goes into the axes ax when it is given, otherwise into the
 %   current axes as plot does (a new figure when there is none; the axes
@@ -40,6 +47,10 @@ function [hbox, hpoint] = vorla_plot_boxes (varargin)
      && strcmp (get (args{1}, 'type'), 'axes')
     ax = args{1};
     args(1) = [];
+  end
+  label_text = @(value) sprintf ('label %g', value);
+  if ~isempty (args) && isstruct (args{1})
+    [args, label_text] = model_arguments (args);
   end
   if numel (args) < 2 || numel (args) > 4
     error ('vorla_plot_boxes: expected (Templates, NLabels) or (Templates, NLabels, Patterns, PLabels)');
@@ -110,7 +121,7 @@ function [hbox, hpoint] = vorla_plot_boxes (varargin)
     y = [B(:,2), B(:,2), B(:,4), B(:,4), B(:,2), NaN(size (B, 1), 1)]';
     colour = colour_of (box_labels(i));
     hbox = [hbox; line(x(:), y(:), 'parent', ax, 'color', colour, 'linewidth', 1.5, ...
-                       'displayname', sprintf ('label %g', box_labels(i)))];
+                       'displayname', label_text (box_labels(i)))];
     point = (B(:,1) == B(:,3)) & (B(:,2) == B(:,4));
     if any (point)
       line (B(point,1), B(point,2), 'parent', ax, 'linestyle', 'none', 'marker', 's', ...
@@ -124,6 +135,49 @@ function [hbox, hpoint] = vorla_plot_boxes (varargin)
   if nargout == 0
     clear hbox;
   end
+end
+
+% The boxes of a model in the units of its data, its classes as numbers 1..C
+% and their names for the legend.
+function [args, label_text] = model_arguments (args)
+  model = args{1};
+  check_model ('plot_boxes', model);
+  if model.Features ~= 2
+    error ('vorla:plot_boxes:features', 'vorla_plot_boxes: the model must have 2 features; it has %d', model.Features);
+  end
+  if ~any (numel (args) == [1 3])
+    error ('vorla:plot_boxes:options', 'vorla_plot_boxes: expected (model) or (model, X, labels)');
+  end
+  [templates, nlabels] = network_list (model);
+  T = templates{1};
+  if ~isempty (model.Range)
+    lo = model.Range(1,:);
+    width = model.Range(2,:) - lo;
+    T = [lo + T(:,1:2) .* width, lo + T(:,3:4) .* width];
+  end
+  names = model.ClassNames;
+  if ischar (names)
+    names = cellstr (names);
+  elseif ~iscell (names)
+    names = arrayfun (@(v) num2str (v), names, 'UniformOutput', false);
+  end
+  label_text = @(i) ['label ' names{i}];
+  if numel (args) == 3
+    args = {T, nlabels{1}, args{2}, class_numbers(model, args{3})};
+  else
+    args = {T, nlabels{1}};
+  end
+end
+
+function index = class_numbers (model, labels)
+  names = model.ClassNames;
+  if ischar (names)
+    [~, index] = ismember (cellstr (labels), cellstr (names));
+  else
+    [~, index] = ismember (labels(:), names);
+  end
+  index = double (index(:));
+  index(index == 0) = NaN;
 end
 
 function n = rows_of (A)
@@ -167,6 +221,29 @@ end
 %! assert (ishold (ax));
 %! assert (numel (get (ax, "children")), 3);
 
+%!test
+%! ## a model is drawn in the units of its data, its classes named in the legend
+%! clf (f);
+%! ax = axes ("parent", f);
+%! X = [10 100; 20 300; 30 200; 40 400];
+%! c = {"low"; "high"; "low"; "high"};
+%! model = vorla_train (X, c);
+%! [hb, hp] = vorla_plot_boxes (ax, model, X, c);
+%! assert (get (hb, "displayname"), {"label high"; "label low"});
+%! lo = [10 100];
+%! width = [30 300];
+%! T = model.Templates;
+%! for i = 1:2
+%!   B = [lo + T(model.NLabels == i, 1:2) .* width, lo + T(model.NLabels == i, 3:4) .* width];
+%!   x = get (hb(i), "xdata");
+%!   y = get (hb(i), "ydata");
+%!   assert (x(1:6:end)', B(:,1), 1e-12);
+%!   assert (y(3:6:end)', B(:,4), 1e-12);
+%! endfor
+%! assert (sort ([get(hp(1), "xdata"), get(hp(2), "xdata")]), [10 20 30 40]);
+
+%!error <the model must have 2 features; it has 3> vorla_plot_boxes (vorla_train (eye (3), [1; 2; 3]))
+%!error <model lacks the fields> vorla_plot_boxes (struct ("Templates", 1))
 %!error <Templates must be a K x 4 matrix> vorla_plot_boxes (zeros (2, 6), [1; 2])
 %!error <NLabels must hold one label for each of the 2 rows> vorla_plot_boxes (zeros (2, 4), 1)
 %!error <Patterns must be an N x 2 matrix> vorla_plot_boxes (zeros (2, 4), [1; 2], zeros (3, 3))

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The vorla demo in one command on a Debian machine:
 #   sudo bash scripts/demo.sh [OUTDIR]
-# installs what it needs (GNU Octave with its headers, the statistics package for
+# installs what it needs (GNU Octave with its headers, the parallel package, the statistics package for
 # Fisher's iris data, gnuplot and fonts for headless pictures, CMake and g++),
 # builds the MEX files in build-demo/ and runs vorla_demo in octave-cli: a table
 # of results on the circle-in-the-square task, scores on the iris data, and two
@@ -13,7 +13,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 outdir=${1:-$root/doc}
 build=${VORLA_DEMO_BUILD:-$root/build-demo}
 
-packages=(octave-dev octave-statistics gnuplot-nox fonts-freefont-otf cmake g++ make)
+packages=(octave-dev octave-statistics octave-parallel gnuplot-nox fonts-freefont-otf cmake g++ make)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")

@@ -20,6 +20,8 @@ top="$stage/$name"
 mkdir -p "$top/inst" "$top/src"
 cp "$root/package/DESCRIPTION" "$root/package/COPYING" "$root/package/INDEX" "$root/package/NEWS" "$top/"
 cp "$root"/octave/*.m "$top/inst/"
+mkdir "$top/inst/private"
+cp "$root"/octave/private/*.m "$top/inst/private/"
 cp "$root"/package/src/* "$top/src/"
 for part in common fit eval; do
   mkdir "$top/src/$part"

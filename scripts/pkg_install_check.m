@@ -72,7 +72,8 @@ end
 % pkg test prints a summary but returns nothing: read its counts.
 report = evalc ("pkg test vorla");
 printf ("%s", report);
-for file = {"vorla_fit.m", "vorla_eval.m", "vorla_scale.m", "vorla_plot_boxes.m", "vorla_install-tst"}
+for file = {"vorla_fit.m", "vorla_eval.m", "vorla_scale.m", "vorla_plot_boxes.m", "vorla_train.m", ...
+            "vorla_predict.m", "vorla_crossval.m", "vorla_install-tst"}
   [passed, failed] = check (! isempty (regexp (report, [regexptranslate("escape", file{1}) ' \.* pass'], 'once')), ...
                             ["pkg test ran the tests of " file{1}], passed, failed);
 end

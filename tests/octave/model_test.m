@@ -1,0 +1,166 @@
+function model_test ()
+  % vorla_train, vorla_predict and vorla_crossval: worker processes give the serial
+  % results, models survive save and load in every format, the serial fallback,
+  % and every error and warning identifier of the layer.
+  r = [];
+  rand ("state", 21);
+  randn ("state", 21);
+  X = [randn(300, 3); randn(300, 3) + 1.5];
+  y = [ones(300, 1); 2 * ones(300, 1)];
+  Q = [randn(400, 3) + 0.75; NaN 0 0];
+  warning ("off", "vorla:predict:clipped");
+  warning ("off", "vorla:predict:missing");
+
+  warning ("off", "vorla:train:cap", "local");
+  serial = vorla_train (X, y, "Voters", 5, "Seed", 4, "LearningRate", 0.7, "MaxPresentations", 30);
+  parallel = vorla_train (X, y, "Voters", 5, "Seed", 4, "LearningRate", 0.7, "MaxPresentations", 30, "Parallel", true);
+  warning ("on", "vorla:train:cap", "local");
+  r(end+1) = check_case ("voters in worker processes", isequal (serial, parallel));
+  [a, sa] = vorla_predict (serial, Q, "Vigilance", 0.3);
+  [b, sb] = vorla_predict (serial, Q, "Vigilance", 0.3, "Parallel", true);
+  r(end+1) = check_case ("prediction in pieces in worker processes", isequaln ({a, sa}, {b, sb}));
+  grid = {"KFold", 4, "Vigilance", [0 0.6], "Voters", [1 3], "ChoiceTest", [false true]};
+  [one, f1] = vorla_crossval (X, y, grid{:});
+  [two, f2] = vorla_crossval (X, y, grid{:}, "Parallel", true);
+  [two.Time] = one.Time;
+  r(end+1) = check_case ("cross-validation grid in worker processes", isequaln (one, two) && isequal (f1, f2));
+
+  % Without a parallel engine the run is serial, with a warning: another Octave
+  % whose package lists are empty.
+  empty = tempname ();
+  folder = fileparts (which ("vorla_fit"));
+  script = sprintf (["pkg local_list %s; pkg global_list %s; addpath ('%s'); ", ...
+                     "X = [0 0; 1 1; 0 1; 1 0]; y = [1; 1; 2; 2]; ", ...
+                     "lastwarn (''); a = vorla_train (X, y, 'Voters', 3, 'Parallel', true); [~, id] = lastwarn (); ", ...
+                     "b = vorla_train (X, y, 'Voters', 3); exit (! (strcmp (id, 'vorla:train:serial') && isequal (a, b)));"], ...
+                    empty, empty, folder);
+  [status, output] = system (sprintf ("octave-cli --no-gui --norc --no-history --quiet --eval \"%s\" 2>&1", script));
+  r(end+1) = check_case ("serial fallback warns and gives the same model", status == 0, output);
+
+  % Every label kind survives save and load, in MATLAB's and Octave's own formats.
+  kinds = {y, single(y) / 4, int8(y), y == 2, {"ant"; "bee"}(y), ["ant "; "bees"](y,:)};
+  formats = {"-v7", "-text", "-binary", "-v6"};
+  for i = 1:numel (kinds)
+    model = vorla_train (X, kinds{i}, "Voters", 1 + mod (i, 2) * 2);
+    expected = vorla_predict (model, Q, "UnknownLabel", unknown_for (kinds{i}));
+    % Logical labels have no missing value: the unclassified row makes them double.
+    same_kind = strcmp (class (expected), class (kinds{i})) || islogical (kinds{i});
+    for j = 1:numel (formats)
+      file = [tempname() ".mat"];
+      save (formats{j}, file, "model");
+      loaded = load (file);
+      delete (file);
+      got = vorla_predict (loaded.model, Q, "UnknownLabel", unknown_for (kinds{i}));
+      r(end+1) = check_case (sprintf ("%s labels through save %s", class (kinds{i}), formats{j}), ...
+                             isequal (loaded.model, model) && isequaln (got, expected) && same_kind);
+    end
+  end
+
+  % Every error identifier, with the message the user sees.
+  model = vorla_train (X, y);
+  cases = {
+    "vorla:train:shape",        @() vorla_train (X', y),                "X must have one row per pattern: 3 x 600 given for 600 labels; transpose X?"
+    "vorla:train:shape",        @() vorla_train (X(1:5,:), y),          "X must have one row per pattern: 5 x 3 given for 600 labels"
+    "vorla:train:X",            @() vorla_train ("abc", 1:3),           "X must be a real numeric or logical matrix"
+    "vorla:train:X",            @() vorla_train ([1; NaN], [1; 2]),     "X holds 1 NaN values"
+    "vorla:train:labels",       @() vorla_train (X, num2cell (y)),      "labels must be a numeric or logical vector, a cellstr or char rows; a 600 x 1 cell given"
+    "vorla:train:labels",       @() vorla_train ([1; 2], {"a"; ""}),    "labels hold 1 empty texts"
+    "vorla:train:options",      @() vorla_train (X, y, "Vigilance"),    "options must come in Name, Value pairs"
+    "vorla:train:options",      @() vorla_train (X, y, "Speed", 2),     "is not a valid parameter"
+    "vorla:train:Vigilance",    @() vorla_train (X, y, "Vigilance", -1), "Vigilance must be a number in [0, 1]; -1 given"
+    "vorla:train:Alpha",        @() vorla_train (X, y, "Alpha", Inf),    "Alpha must be a finite number >= 0; Inf given"
+    "vorla:train:LearningRate", @() vorla_train (X, y, "LearningRate", 0), "LearningRate must be a number in (0, 1]; 0 given"
+    "vorla:train:MaxPresentations", @() vorla_train (X, y, "MaxPresentations", 2.5), "MaxPresentations must be a whole number >= 1"
+    "vorla:train:Trim",         @() vorla_train (X, y, "Trim", 2),      "Trim must be true or false (or 1 or 0); 2 given"
+    "vorla:train:ChoiceTest",   @() vorla_train (X, y, "ChoiceTest", "yes"), "ChoiceTest must be true or false (or 1 or 0); 'yes' given"
+    "vorla:train:Scale",        @() vorla_train (X, y, "Scale", [0 0 0; 1 1 -1]), "Scale must be 'auto', 'none' or a 2 x 3 range"
+    "vorla:train:D",            @() vorla_train (X, y, "D", 0),         "D must be a finite number > 0"
+    "vorla:train:Voters",       @() vorla_train (X, y, "Voters", 0),    "Voters must be a whole number >= 1; 0 given"
+    "vorla:train:Seed",         @() vorla_train (X, y, "Seed", -1),     "Seed must be a whole number in [0, 2^32)"
+    "vorla:train:Trace",        @() vorla_train (X, y, "Trace", 5),     "Trace must be one of 0, 1, 2, 3, 4; 5 given"
+    "vorla:train:Parallel",     @() vorla_train (X, y, "Parallel", [1 1]), "Parallel must be true or false (or 1 or 0); a 1 x 2 double given"
+    "vorla:predict:model",      @() vorla_predict (struct (), X),       "model lacks the fields"
+    "vorla:predict:model",      @() vorla_predict (setfield (model, "Format", "x"), X), "model.Format must be 'vorla model 1'"
+    "vorla:predict:features",   @() vorla_predict (model, X(:,1:2)),    "model has 3 features but X has 2 columns"
+    "vorla:predict:X",          @() vorla_predict (model, {1, 2, 3}),   "X must be a real numeric or logical matrix"
+    "vorla:predict:options",    @() vorla_predict (model, X, "Voters", 3), "is not a valid parameter"
+    "vorla:predict:Vigilance",  @() vorla_predict (model, X, "Vigilance", 2), "Vigilance must be a number in [0, 1]; 2 given"
+    "vorla:predict:UnknownLabel", @() vorla_predict (model, X, "UnknownLabel", 1), "UnknownLabel 1 is a class of the model"
+    "vorla:predict:UnknownLabel", @() vorla_predict (model, X, "UnknownLabel", "?"), "UnknownLabel must be a scalar that double holds exactly"
+    "vorla:predict:Trace",      @() vorla_predict (model, X, "Trace", 4), "Trace must be one of 0, 1, 2, 3"
+    "vorla:predict:Parallel",   @() vorla_predict (model, X, "Parallel", 3), "Parallel must be true or false"
+    "vorla:crossval:KFold",     @() vorla_crossval (X, y, "KFold", 601), "KFold must be at most the number of patterns, 600; 601 given"
+    "vorla:crossval:KFold",     @() vorla_crossval (X, y, "KFold", 1.5), "KFold must be a whole number >= 2"
+    "vorla:crossval:Voters",    @() vorla_crossval (X, y, "Voters", [1 0]), "Voters must be a whole number >= 1; 0 given"
+    "vorla:crossval:Seed",      @() vorla_crossval (X, y, "Seed", [1 2]), "Seed must be a whole number"
+    "vorla:crossval:shape",     @() vorla_crossval (X, y(1:10)),        "X must have one row per pattern"
+    "vorla:crossval:labels",    @() vorla_crossval (X, NaN (600, 1)),   "labels hold 600 NaN values"
+    "vorla:crossval:options",   @() vorla_crossval (X, y, "Folds", 3),  "is not a valid parameter"
+    "vorla:plot_boxes:features", @() vorla_plot_boxes (model),          "the model must have 2 features; it has 3"
+  };
+  for i = 1:rows (cases)
+    try
+      cases{i,2} ();
+      id = "";
+      msg = "no error";
+    catch err
+      id = err.identifier;
+      msg = err.message;
+    end
+    r(end+1) = check_case (sprintf ("error %s", cases{i,1}), ...
+                           strcmp (id, cases{i,1}) && ! isempty (strfind (msg, cases{i,3})), ...
+                           sprintf ("[%s] %s", id, msg));
+  end
+
+  % Every warning identifier, once per call.
+  warning ("on", "vorla:predict:clipped");
+  warning ("on", "vorla:predict:missing");
+  twins = [X; X(1:3,:)];
+  twin_labels = [y; 3 - y(1:3)];
+  calls = {
+    "vorla:train:conflict",    "vorla_train (twins, twin_labels, 'MaxPresentations', 5);"
+    "vorla:train:cap",         "vorla_train (twins, twin_labels, 'MaxPresentations', 5, 'Voters', 3);"
+    "vorla:predict:clipped",   "vorla_predict (model, X + 100);"
+    "vorla:predict:missing",   "vorla_predict (vorla_train (X, int8 (y)), [NaN 0 0]);"
+    "vorla:crossval:conflict", "vorla_crossval (twins, twin_labels, 'KFold', 3, 'MaxPresentations', 5);"
+    "vorla:crossval:cap",      "vorla_crossval (twins, twin_labels, 'KFold', 3, 'MaxPresentations', 5, 'Voters', [1 2]);"
+  };
+  % One warning enabled at a time; each must come once per call.
+  for i = 1:rows (calls)
+    for j = 1:rows (calls)
+      warning (ifelse_text (i == j, "on", "off"), calls{j,1});
+    end
+    lastwarn ("");
+    text = evalc (calls{i,2});
+    [msg, id] = lastwarn ();
+    count = numel (strfind (text, "warning: vorla_"));
+    r(end+1) = check_case (sprintf ("warning %s", calls{i,1}), strcmp (id, calls{i,1}) && count == 1, ...
+                           sprintf ("[%s] %s (%d warnings)", id, msg, count));
+  end
+  for j = 1:rows (calls)
+    warning ("on", calls{j,1});
+  end
+
+  printf ("%d passed, %d failed\n", sum (r), sum (! r));
+  if (! all (r))
+    error ("model_test: %d failed", sum (! r));
+  end
+end
+
+function text = ifelse_text (condition, yes, no)
+  text = no;
+  if (condition)
+    text = yes;
+  end
+end
+
+function value = unknown_for (labels)
+  % A label of the kind that no class uses, so that every kind keeps its class.
+  if iscell (labels) || ischar (labels)
+    value = "none";
+  elseif islogical (labels)
+    value = [];
+  else
+    value = cast (-1, class (labels));
+  end
+end
