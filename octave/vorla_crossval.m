@@ -56,7 +56,6 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
 %   See also: vorla_train, vorla_predict.
 
   p = train_parser ('crossval');
-  p.addParameter ('KFold', 10);
   opts = parse_options (p, 'crossval', varargin);
   X = check_patterns ('crossval', X, 'X');
   if any (isnan (X(:)))

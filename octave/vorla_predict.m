@@ -52,13 +52,7 @@ function [labels, scores] = vorla_predict (model, X, varargin)
 %
 %   See also: vorla_train, vorla_crossval, vorla_eval.
 
-  p = inputParser ();
-  p.FunctionName = 'vorla_predict';
-  p.addParameter ('Vigilance', 0);
-  p.addParameter ('UnknownLabel', []);
-  p.addParameter ('Trace', 0);
-  p.addParameter ('Parallel', false);
-  opts = parse_options (p, 'predict', varargin);
+  opts = parse_options (train_parser ('predict'), 'predict', varargin);
   check_model ('predict', model);
   X = check_patterns ('predict', X, 'X');
   if size (X, 2) ~= model.Features
@@ -97,16 +91,24 @@ function [labels, scores] = vorla_predict (model, X, varargin)
   chosen = run_tasks (@classify_piece, tasks, parallel, 'predict');
   chosen = vertcat (chosen{:});
 
-  C = max (size (model.ClassNames, 1), 1);
+  C = size (model.ClassNames, 1);
   V = numel (templates);
-  votes = zeros (N, C);
-  for v = 1:V
-    voted = find (chosen(:,v) > 0);
-    votes = votes + full (sparse (voted, chosen(voted,v), 1, N, C));
+  if V == 1
+    index = chosen;
+    if nargout > 1
+      scores = zeros (N, C);
+      scores(sub2ind ([N, max(C, 1)], find (index > 0), index(index > 0))) = 1;
+    end
+  else
+    votes = zeros (N, max (C, 1));
+    for v = 1:V
+      voted = find (chosen(:,v) > 0);
+      votes = votes + full (sparse (voted, chosen(voted,v), 1, N, max (C, 1)));
+    end
+    [most, index] = max (votes, [], 2);
+    index(most == 0) = 0;
+    scores = votes(:, 1:C) / V;
   end
-  [most, index] = max (votes, [], 2);
-  index(most == 0) = 0;
-  scores = votes(:, 1:size (model.ClassNames, 1)) / V;
 
   if isempty (opts.UnknownLabel) && ~strcmp (kind, model.LabelKind)
     if any (index == 0)

@@ -1,7 +1,17 @@
 function p = train_parser (who)
-% The options of vorla_train with their defaults, shared by vorla_crossval.
-% Values are checked afterwards by check_option: Octave's inputParser wraps a
-% validator's error in its own message and drops its identifier.
+% The options of vorla_train with their defaults, shared by vorla_crossval
+% (which adds KFold). Values are checked afterwards by check_option: Octave's
+% inputParser wraps a validator's error in its own message and drops its
+% identifier. Building a parser costs more than a small training run, so each
+% is built once and reused; parse starts afresh every time.
+  persistent parsers;
+  if isempty (parsers)
+    parsers = struct ();
+  end
+  if isfield (parsers, who)
+    p = parsers.(who);
+    return;
+  end
   p = inputParser ();
   p.FunctionName = ['vorla_' who];
   p.addParameter ('Vigilance', 0);
@@ -16,4 +26,16 @@ function p = train_parser (who)
   p.addParameter ('Seed', 0);
   p.addParameter ('Trace', 0);
   p.addParameter ('Parallel', false);
+  switch who
+    case 'crossval'
+      p.addParameter ('KFold', 10);
+    case 'predict'
+      p = inputParser ();
+      p.FunctionName = 'vorla_predict';
+      p.addParameter ('Vigilance', 0);
+      p.addParameter ('UnknownLabel', []);
+      p.addParameter ('Trace', 0);
+      p.addParameter ('Parallel', false);
+  end
+  parsers.(who) = p;
 end
