@@ -1,17 +1,21 @@
-function results = crossval_parallel (repeats)
+function results = crossval_parallel (repeats, points)
   % vorla_crossval with 'Parallel', true against the serial run, on a grid large
-  % enough to matter: 2,000 circle-in-the-square patterns, 10 folds, 4 vigilance
-  % levels x 2 voter counts (80 trainings). The runs alternate, the fastest of
-  % `repeats` (default 2) counts, and the results are asserted equal (but Time).
+  % enough to matter: `points` (default 10,000) circle-in-the-square patterns,
+  % 10 folds, 4 vigilance levels x 2 voter counts (80 trainings). The runs
+  % alternate, the fastest of `repeats` (default 2) counts, and the results are
+  % asserted equal (but Time).
   %
   %   octave-cli --no-gui --norc --eval "addpath('build'); addpath('bench'); crossval_parallel()"
   if nargin < 1
     repeats = 2;
   end
+  if nargin < 2
+    points = 10000;
+  end
   pkg load parallel
   rand ('state', 42);
   radius = sqrt (1 / (2 * pi));
-  X = rand (2000, 2);
+  X = rand (points, 2);
   y = 1 + ((X(:,1) - 0.5).^2 + (X(:,2) - 0.5).^2 > radius^2);
   grid = {'Vigilance', [0 0.3 0.6 0.8], 'Voters', [1 3]};
   serial = Inf;
@@ -28,6 +32,6 @@ function results = crossval_parallel (repeats)
   end
   results = struct ('serial_s', serial, 'parallel_s', parallel, 'speedup', serial / parallel, ...
                     'workers', nproc ());
-  printf ('vorla_crossval, %d settings x 10 folds: serial %.2f s, Parallel %.2f s on %d workers: %.2f times faster\n', ...
-          numel (one), serial, parallel, nproc (), serial / parallel);
+  printf ('vorla_crossval, %d patterns, %d settings x 10 folds: serial %.2f s, Parallel %.2f s on %d workers: %.2f times faster\n', ...
+          points, numel (one), serial, parallel, nproc (), serial / parallel);
 end

@@ -85,7 +85,8 @@
 %     p = vorla_eval (T, [1; 2], 2, 0.5, 0.01, 1, [0.2 0.3], 0, 0)
 %     % p = 1
 %
-%   See also: vorla_fit, vorla_scale, vorla_plot_boxes, vorla_demo.
+%   See also: vorla_fit, vorla_predict (for a model from vorla_train),
+%   vorla_scale, vorla_plot_boxes, vorla_demo.
 
 %!shared T, L
 %! T = [0.1 0.2 0.3 0.4; 0.5 0.5 0.9 0.9];

@@ -118,7 +118,8 @@
 %     [T, L, n] = vorla_fit ([0.2; 0.6], [1; 2], 1, 0, 0.001, 1, 10, 0, 0, 0)
 %     % T = [0.2 0.2; 0.6 0.6], L = [1; 2], n = 1
 %
-%   See also: vorla_eval, vorla_scale, vorla_plot_boxes, vorla_demo.
+%   See also: vorla_eval, vorla_train (options by name, any labels, voting),
+%   vorla_crossval, vorla_scale, vorla_plot_boxes, vorla_demo.
 
 %!shared X, y
 %! X = [0.2; 0.6];

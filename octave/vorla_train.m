@@ -111,7 +111,8 @@ function model = vorla_train (X, labels, varargin)
     cap = safety_cap ();
   end
   N = size (Xs, 1);
-  orders = [{1:N}, seeded_permutations(opts.Seed, repmat (N, 1, opts.Voters - 1))];
+  % [] stands for the given order, which the first network learns without a copy.
+  orders = [{[]}, seeded_permutations(opts.Seed, repmat (N, 1, opts.Voters - 1))];
   args = {opts.D, opts.Vigilance, opts.Alpha, opts.LearningRate, cap, ...
           double(opts.Trim), double(opts.ChoiceTest), opts.Trace};
   tasks = cellfun (@(order) struct ('Xs', Xs, 'index', index, 'order', order, 'args', {args}), ...
@@ -155,8 +156,12 @@ function model = vorla_train (X, labels, varargin)
 end
 
 function net = fit_network (task)
-  [net.Templates, net.NLabels, net.Presentations] = vorla_fit (task.Xs(task.order,:), task.index(task.order), ...
-                                                              task.args{:});
+  if isempty (task.order)
+    [net.Templates, net.NLabels, net.Presentations] = vorla_fit (task.Xs, task.index, task.args{:});
+  else
+    [net.Templates, net.NLabels, net.Presentations] = vorla_fit (task.Xs(task.order,:), task.index(task.order), ...
+                                                                task.args{:});
+  end
 end
 
 %!shared X, y
