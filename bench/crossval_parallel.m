@@ -23,10 +23,13 @@ function results = crossval_parallel (repeats, points)
   for r = 1:repeats
     started = tic ();
     one = vorla_crossval (X, y, grid{:});
-    serial = min (serial, toc (started));
+    serial_run = toc (started);
     started = tic ();
     two = vorla_crossval (X, y, grid{:}, 'Parallel', true);
-    parallel = min (parallel, toc (started));
+    parallel_run = toc (started);
+    printf ('run %d: serial %.2f s, Parallel %.2f s\n', r, serial_run, parallel_run);
+    serial = min (serial, serial_run);
+    parallel = min (parallel, parallel_run);
     [two.Time] = one.Time;
     assert (isequal (one, two));
   end
