@@ -194,6 +194,9 @@ end
 %! assert (labels(expect > 0), expect(expect > 0));
 %! assert (vorla_predict (model, Q, "Vigilance", 0.8, "UnknownLabel", -1), ...
 %!         expect - (expect == 0));
+%! direct = evalc ("p = vorla_eval (T, L, 2.5, 0.8, 0.01, 1, vorla_scale (Q, model.Range), 0, 2);");
+%! layer = evalc ("p = vorla_predict (model, Q, 'Vigilance', 0.8, 'Trace', 2);");
+%! assert (regexprep (layer, "in \\d+ seconds", ""), regexprep (direct, "in \\d+ seconds", ""));
 
 %!test
 %! ## each label kind comes back as it went in, with its own missing value

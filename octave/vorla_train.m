@@ -193,6 +193,14 @@ end
 %! assert ({model.Templates, model.NLabels, model.Range}, {T, L, []});
 
 %!test
+%! ## Trace is the oflag of the call
+%! Xs = vorla_scale (X);
+%! direct = evalc ("[T, L, n] = vorla_fit (Xs, y, 2, 0, 0.001, 1, 1000, 0, 0, 3);");
+%! layer = evalc ("m = vorla_train (X, y, 'Trace', 3);");
+%! assert (regexprep (layer, "in \\d+ seconds", ""), regexprep (direct, "in \\d+ seconds", ""));
+%! assert (! isempty (strfind (layer, "List presentation #1:")));
+
+%!test
 %! ## labels of every kind become class indices in sorted order
 %! expect = vorla_train (X, y);
 %! kinds = {[0.5; 2.5; 0.5; 2.5; 0.5; 2.5], int8(y), y == 2, ...
@@ -211,6 +219,14 @@ end
 %! assert (iscell (m3.Templates) && numel (m3.Templates) == 3);
 %! assert (m3.Templates{1}, vorla_train (X, y).Templates);
 %! assert (vorla_train (X, y, "Voters", 3, "Seed", 5), m3);
+%! ## voter v learns the (v-1)th permutation drawn after seeding the generator
+%! Xs = vorla_scale (X);
+%! rand ("twister", 5);
+%! orders = {randperm(6), randperm(6)};
+%! for v = 2:3
+%!   [T, L, n] = vorla_fit (Xs(orders{v-1},:), y(orders{v-1}), 2, 0, 0.001, 1, 1000, 0, 0, 0);
+%!   assert ({m3.Templates{v}, m3.NLabels{v}, m3.Presentations(v)}, {T, L, n});
+%! endfor
 %! state = rand ("twister");
 %! vorla_train (X, y, "Voters", 2, "Seed", 1);
 %! assert (rand ("twister"), state);
