@@ -8,15 +8,12 @@ function values = label_values (names, kind, index, unknown)
       names = [names, repmat(' ', size (names, 1), width - size (names, 2))];
       values = repmat ([unknown, repmat(' ', 1, width - size (unknown, 2))], n, 1);
       values(known,:) = names(index(known),:);
-    case {'cellstr', 'string'}
+    case 'cellstr'
       values = repmat ({unknown}, n, 1);
       values(known) = names(index(known));
-      if strcmp (kind, 'string')
-        values = string (values);
-        if isa (unknown, 'string') || ~ischar (unknown)
-          values(~known) = unknown;
-        end
-      end
+    case 'string'
+      values = repmat (string (unknown), n, 1);
+      values(known) = string (names(index(known)));
     otherwise
       if isempty (names)
         values = repmat (unknown, n, 1);
