@@ -87,7 +87,7 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
   [s, k] = ndgrid (1:numel (settings), 1:K);
   tasks = arrayfun (@(i) struct ('X', X, 'index', index, 'folds', folds, 'setting', settings{s(i)}, ...
                                  'k', k(i), 'trace', opts.Trace), 1:numel (s), 'UniformOutput', false);
-  outcome = run_tasks (@fold_task, tasks, opts.Parallel, 'crossval');
+  outcome = run_tasks ('fold_task', tasks, opts.Parallel, 'crossval');
 
   C = size (names, 1);
   [missing, missing_kind] = missing_label (kind);
@@ -182,31 +182,6 @@ function folds = stratified_folds (index, K, seed)
     count = numel (members{c});
     folds(members{c}(orders{c})) = mod (next + (0:count - 1), K) + 1;
     next = next + count;
-  end
-end
-
-function out = fold_task (task)
-% Trains on the other folds and labels fold k. Warnings are gathered by the
-% caller, once for all folds.
-  saved = [warning('off', 'vorla:train:conflict'), warning('off', 'vorla:train:cap'), ...
-           warning('off', 'vorla:predict:clipped')];
-  restore = onCleanup (@() warning (saved));
-  started = tic ();
-  training = (task.folds ~= task.k);
-  args = [fieldnames(task.setting), struct2cell(task.setting)]';
-  model = vorla_train (task.X(training,:), task.index(training), args{:}, 'Trace', task.trace);
-  predicted = vorla_predict (model, task.X(~training,:), 'UnknownLabel', 0);
-  out.Predicted = predicted;
-  out.Nodes = sum (cellfun ('numel', as_cell (model.NLabels)));
-  out.Presentations = sum (model.Presentations);
-  out.Stopped = sum (~model.Converged);
-  out.Time = toc (started);
-end
-
-function list = as_cell (value)
-  list = value;
-  if ~iscell (list)
-    list = {list};
   end
 end
 

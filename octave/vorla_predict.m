@@ -88,7 +88,7 @@ function [labels, scores] = vorla_predict (model, X, varargin)
   args = {model.D, vigilance, model.Alpha, double(model.ChoiceTest)};
   tasks = cellfun (@(rows) struct ('templates', {templates}, 'nlabels', {nlabels}, 'args', {args}, ...
                                    'Xs', Xs(rows,:), 'trace', trace), pieces, 'UniformOutput', false);
-  chosen = run_tasks (@classify_piece, tasks, parallel, 'predict');
+  chosen = run_tasks ('classify_piece', tasks, parallel, 'predict');
   chosen = vertcat (chosen{:});
 
   C = size (model.ClassNames, 1);
@@ -122,13 +122,6 @@ function [labels, scores] = vorla_predict (model, X, varargin)
     unknown = model.ClassNames([]);
   end
   labels = label_values (model.ClassNames, model.LabelKind, index, unknown);
-end
-
-function chosen = classify_piece (task)
-  chosen = zeros (size (task.Xs, 1), numel (task.templates));
-  for v = 1:numel (task.templates)
-    chosen(:,v) = vorla_eval (task.templates{v}, task.nlabels{v}, task.args{:}, task.Xs, 0, task.trace);
-  end
 end
 
 function [unknown, kind] = unknown_label (model, given)

@@ -117,7 +117,7 @@ function model = vorla_train (X, labels, varargin)
           double(opts.Trim), double(opts.ChoiceTest), opts.Trace};
   tasks = cellfun (@(order) struct ('Xs', Xs, 'index', index, 'order', order, 'args', {args}), ...
                    orders, 'UniformOutput', false);
-  nets = run_tasks (@fit_network, tasks, opts.Parallel, 'train');
+  nets = run_tasks ('fit_network', tasks, opts.Parallel, 'train');
 
   model = struct ();
   model.Format = 'vorla model 1';
@@ -152,15 +152,6 @@ function model = vorla_train (X, labels, varargin)
     warning ('vorla:train:cap', ...
              'vorla_train: %d of %d networks stopped at the cap of %d list presentations without converging', ...
              stopped, opts.Voters, cap);
-  end
-end
-
-function net = fit_network (task)
-  if isempty (task.order)
-    [net.Templates, net.NLabels, net.Presentations] = vorla_fit (task.Xs, task.index, task.args{:});
-  else
-    [net.Templates, net.NLabels, net.Presentations] = vorla_fit (task.Xs(task.order,:), task.index(task.order), ...
-                                                                task.args{:});
   end
 end
 

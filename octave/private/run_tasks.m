@@ -1,9 +1,12 @@
-function out = run_tasks (fun, tasks, parallel, who)
-% out{i} = fun (tasks{i}) for every task, in worker processes when parallel
-% is true and a parallel engine is there (Octave's parallel package,
-% MATLAB's Parallel Computing Toolbox), otherwise in this process. Tasks take
-% no state from the process that runs them, so the results do not depend on
-% where they ran.
+function out = run_tasks (name, tasks, parallel, who)
+% out{i} = name (tasks{i}) for every task, with name a function of this
+% private folder, in worker processes when parallel is true and a parallel
+% engine is there (Octave's parallel package, MATLAB's Parallel Computing
+% Toolbox), otherwise in this process. Tasks take no state from the process
+% that runs them, so the results do not depend on where they ran. The
+% function goes by name, and the workers start in guarded_call, a file of its
+% own: the package's workers call no subfunction of a private file, nor one
+% whose handle arrives as data or inside an anonymous function.
   out = cell (size (tasks));
   workers = 1;
   engine = '';
@@ -12,15 +15,24 @@ function out = run_tasks (fun, tasks, parallel, who)
   end
   workers = min (workers, numel (tasks));
   if workers > 1 && strcmp (engine, 'octave')
-    out = parcellfun (workers, fun, tasks, 'UniformOutput', false, 'VerboseLevel', 0);
+    % A worker's error comes back as a value, so that it reaches the caller with
+    % its own message instead of the package's "could not receive result"; task
+    % results are never cells, so a cell marks an error.
+    calls = cellfun (@(task) {name, task}, tasks, 'UniformOutput', false);
+    out = parcellfun (workers, @guarded_call, calls, 'UniformOutput', false, 'VerboseLevel', 0);
     out = reshape (out, size (tasks));
+    for i = 1:numel (out)
+      if iscell (out{i})
+        rethrow (out{i}{1});
+      end
+    end
   elseif workers > 1 && strcmp (engine, 'matlab')
     parfor i = 1:numel (tasks)
-      out{i} = fun (tasks{i});
+      out{i} = feval (name, tasks{i});
     end
   else
     for i = 1:numel (tasks)
-      out{i} = fun (tasks{i});
+      out{i} = feval (name, tasks{i});
     end
   end
 end

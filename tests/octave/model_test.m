@@ -25,6 +25,21 @@ function model_test ()
   [two.Time] = one.Time;
   r(end+1) = check_case ("cross-validation grid in worker processes", isequaln (one, two) && isequal (f1, f2));
 
+  % An error in a worker reaches the caller as the serial run raises it.
+  broken = serial;
+  broken.Templates{2}(1) = NaN;
+  messages = cell (1, 2);
+  for parallel = [false true]
+    try
+      vorla_predict (broken, Q, "Parallel", parallel);
+    catch err
+      messages{parallel + 1} = err.message;
+    end
+  end
+  r(end+1) = check_case ("worker error reaches the caller", ...
+                         strcmp (messages{1}, messages{2}) && ! isempty (strfind (messages{1}, "VORLA_EVAL: 1st input argument (Templates) must not contain NaN")), ...
+                         sprintf ("%s | %s", messages{:}));
+
   % Without a parallel engine the run is serial, with a warning: another Octave
   % whose package lists are empty.
   empty = tempname ();
