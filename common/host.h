@@ -49,15 +49,18 @@ inline Shape shape_of(const mxArray* array) {
 }
 
 // A new real double matrix with undefined contents, or null when the host has no memory for it.
-inline mxArray* create_double_matrix(std::int32_t rows, std::int32_t cols) {
-  // Every element is written by the caller, so the host need not clear them first.
-  return mxCreateUninitNumericMatrix(static_cast<std::size_t>(rows), static_cast<std::size_t>(cols), mxDOUBLE_CLASS,
-                                     mxREAL);
-}
-
 // Asks the system to back a large block with huge pages where it can, before anything is
 // written into it: on virtual machines the first touch of each small page is costly.
 void advise_large_block(void* block, std::size_t bytes);
+
+inline mxArray* create_double_matrix(std::int32_t rows, std::int32_t cols) {
+  // Every element is written by the caller, so the host need not clear them first.
+  mxArray* array = mxCreateUninitNumericMatrix(static_cast<std::size_t>(rows), static_cast<std::size_t>(cols),
+                                               mxDOUBLE_CLASS, mxREAL);
+  if (array)
+    advise_large_block(mxGetPr(array), static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols) * sizeof(double));
+  return array;
+}
 
 // Host blocks are requested with at least one element, so that an empty result is never
 // mistaken for an allocation that failed (hosts differ in their answer to zero bytes). A
