@@ -59,6 +59,8 @@ function make (outdir)
   for i = 1:numel (helpers)
     copyfile (fullfile (root, 'octave', 'private', helpers(i).name), fullfile (outdir, 'private'));
   end
+  % help vorla reads the overview from vorla.m in any folder, Contents.m only in one named vorla.
+  copyfile (fullfile (root, 'octave', 'Contents.m'), fullfile (outdir, 'vorla.m'));
 end
 
 function build_matlab (name, files, includes, outdir)

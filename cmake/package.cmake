@@ -12,12 +12,23 @@ foreach(m_name IN LISTS vorla_m_files)
     configure_file(${CMAKE_CURRENT_SOURCE_DIR}/octave/${m_name} ${CMAKE_BINARY_DIR}/matlab/${m_name} COPYONLY)
   endif()
 endforeach()
+# help vorla finds the overview as vorla.m in any folder; Contents.m alone serves only a
+# folder named vorla.
+configure_file(${CMAKE_CURRENT_SOURCE_DIR}/octave/Contents.m ${CMAKE_BINARY_DIR}/vorla.m COPYONLY)
+if(TARGET vorla_fit_matlab)
+  configure_file(${CMAKE_CURRENT_SOURCE_DIR}/octave/Contents.m ${CMAKE_BINARY_DIR}/matlab/vorla.m COPYONLY)
+endif()
 
 # The package carries its own version; it must agree with the project's.
 file(STRINGS ${CMAKE_CURRENT_SOURCE_DIR}/package/DESCRIPTION vorla_package_version REGEX "^Version:")
 string(REGEX REPLACE "^Version: *" "" vorla_package_version "${vorla_package_version}")
 if(NOT vorla_package_version STREQUAL PROJECT_VERSION)
   message(FATAL_ERROR "package/DESCRIPTION has version ${vorla_package_version}, the project ${PROJECT_VERSION}")
+endif()
+file(STRINGS ${CMAKE_CURRENT_SOURCE_DIR}/octave/Contents.m vorla_contents_version REGEX "^% Version ")
+string(REGEX REPLACE "^% Version ([^ ]+).*$" "\\1" vorla_contents_version "${vorla_contents_version}")
+if(NOT vorla_contents_version STREQUAL PROJECT_VERSION)
+  message(FATAL_ERROR "octave/Contents.m has version ${vorla_contents_version}, the project ${PROJECT_VERSION}")
 endif()
 
 set(VORLA_PACKAGE_ARCHIVE ${CMAKE_BINARY_DIR}/vorla-${PROJECT_VERSION}.tar.gz)

@@ -5,7 +5,7 @@
 #
 #   bash scripts/make_package.sh [OUTDIR]      (OUTDIR defaults to the current folder)
 #
-# Install it in Octave with:  pkg install vorla-1.0.0.tar.gz
+# Install it in Octave with:  pkg install vorla-<version>.tar.gz
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -22,6 +22,8 @@ cp "$root/package/DESCRIPTION" "$root/package/COPYING" "$root/package/INDEX" "$r
 cp "$root"/octave/*.m "$top/inst/"
 mkdir "$top/inst/private"
 cp "$root"/octave/private/*.m "$top/inst/private/"
+# help vorla reads the overview from vorla.m: the install folder is not named vorla.
+cp "$root/octave/Contents.m" "$top/inst/vorla.m"
 cp "$root"/package/src/* "$top/src/"
 for part in common fit eval; do
   mkdir "$top/src/$part"

@@ -1,6 +1,6 @@
 % Installs the vorla package archive into a private prefix, loads it, checks
-% where the functions landed and that help shows their text, and runs
-% "pkg test vorla". Prints "N passed, N failed"; exits with status 1 on any failure.
+% where the functions landed, that help shows their text and the overview
+% (help vorla), that pkg describe works, and runs "pkg test vorla". Prints "N passed, N failed"; exits with status 1 on any failure.
 %
 %   octave-cli --no-gui --norc scripts/pkg_install_check.m ARCHIVE WORKDIR [BUILDDIR]
 %
@@ -45,6 +45,23 @@ for name = {"vorla_fit", "vorla_eval"}
                             && ! isempty (strfind (text, "See also")), ...
                             ["help " name{1} " shows its help text"], passed, failed);
 end
+% The overview: help vorla must find vorla.m in the install folder, which is not named vorla.
+overview = evalc ("help vorla");
+[passed, failed] = check (strncmp (which ("vorla"), folder, numel (folder)) ...
+                          && ! isempty (strfind (overview, "vorla_fit        - ")), ...
+                          "help vorla shows the overview from the installed vorla.m", passed, failed);
+% pkg describe reads Depends and the INDEX (it failed without a Depends line).
+version = regexp (archive, 'vorla-([0-9.]+)\.tar\.gz$', 'tokens', 'once'){1};
+try
+  description = evalc ("pkg describe -verbose vorla");
+catch err
+  description = ["error: " err.message];
+end
+[passed, failed] = check (! isempty (strfind (description, ["Version:\n\t" version "\n"])) ...
+                          && ! isempty (strfind (description, "octave >= 6.0.0")) ...
+                          && ! isempty (strfind (description, "\tvorla_eval\n")), ...
+                          ["pkg describe vorla shows version, dependency and functions: " description], ...
+                          passed, failed);
 [T, L, n] = vorla_fit ([0.2; 0.6], [1; 2], 1, 0, 0.001, 1, 10, 0, 0, 0);
 [passed, failed] = check (isequal ({T, L, n}, {[0.2 0.2; 0.6 0.6], [1; 2], 1}), ...
                           "the installed vorla_fit trains the worked example", passed, failed);
@@ -72,8 +89,8 @@ end
 % pkg test prints a summary but returns nothing: read its counts.
 report = evalc ("pkg test vorla");
 printf ("%s", report);
-for file = {"vorla_fit.m", "vorla_eval.m", "vorla_scale.m", "vorla_plot_boxes.m", "vorla_train.m", ...
-            "vorla_predict.m", "vorla_crossval.m", "vorla_install-tst"}
+for file = {"vorla.m", "vorla_fit.m", "vorla_eval.m", "vorla_scale.m", "vorla_plot_boxes.m", "vorla_demo.m", ...
+            "vorla_train.m", "vorla_predict.m", "vorla_crossval.m", "vorla_install-tst"}
   [passed, failed] = check (! isempty (regexp (report, [regexptranslate("escape", file{1}) ' \.* pass'], 'once')), ...
                             ["pkg test ran the tests of " file{1}], passed, failed);
 end

@@ -1,0 +1,27 @@
+% vorla: Fuzzy ARTMAP classifier whose category nodes are boxes
+% Version 1.1.0 08-Dec-2026
+%
+% Training and classification (compiled MEX functions)
+%   vorla_fit        - Train: boxes and their labels from labelled patterns.
+%   vorla_eval       - Classify new patterns with the boxes that vorla_fit returned.
+%
+% Helpers
+%   vorla_scale      - Scale feature columns into [0, 1]; new data with the training range.
+%   vorla_plot_boxes - Draw the boxes of a two-feature model over its data.
+%
+% Demonstration
+%   vorla_demo       - Circle in the square and Fisher's iris data, with pictures.
+%
+% Type "help NAME" for the call forms, arguments and examples of each function,
+% "test NAME" to run its self-tests and "demo NAME" for its demonstrations.
+
+%!test
+%! ## The overview lists exactly the vorla functions that sit beside it.
+%! folder = fileparts (which ("vorla"));
+%! listed = regexp (help ("vorla"), '^\s+(vorla_\w+)\s+- ', 'tokens', 'lineanchors');
+%! listed = sort (cellfun (@(t) t{1}, listed, "UniformOutput", false));
+%! files = dir (fullfile (folder, "vorla_*.m"));
+%! assert (listed, sort (strrep ({files.name}, ".m", "")));
+%! for name = listed
+%!   assert (any (exist (name{1}) == [2 3]), true);
+%! endfor
