@@ -18,24 +18,39 @@ function results = vorla_demo (outdir)
 %      the fisheriris.mat that the octave-statistics package ships: 5-fold
 %      cross-validation (every fifth flower in the same fold), features
 %      scaled by vorla_scale on each training part, trained to convergence.
-%   3. Two pictures, written as PNG files into outdir (default: the folder
-%      doc under the current folder):
+%   3. Two pictures:
 %        circle_boxes.png    the boxes of the model trained on 1,000 points
 %                            to convergence, over those points;
 %        circle_regions.png  the label that the 100,000-point model gives to
 %                            every point of a 400 x 400 grid.
+%      vorla_demo (outdir) writes them as PNG files into the folder outdir
+%      (made when missing) and nowhere else. vorla_demo with no folder shows
+%      them in figure windows when there is a display; without a display
+%      it draws nothing, writes nothing and says so.
 %
 %   results is a struct with the fields circle (one element per table row:
 %   points, cap, presentations, nodes, accuracy, seconds), iris (accuracy,
-%   nodes: one entry per fold) and pictures (the files written).
+%   nodes: one entry per fold), pictures (the files written, none when no
+%   folder was given) and figures (the handles of the figures shown).
 %
 %   In Octave without a display the pictures need gnuplot
-%   (apt-get install gnuplot-nox fonts-freefont-otf).
+%   (apt-get install gnuplot-nox fonts-freefont-otf); they are written with
+%   its cairo PNG device, which needs no Ghostscript.
+%
+%   Examples:
+%     vorla_demo ('pictures')   % the tables, and two PNG files in ./pictures
+%     r = vorla_demo ();        % the tables; the pictures on screen, if any
 %
 %   See also: vorla_fit, vorla_eval, vorla_scale, vorla_plot_boxes.
 
-  if nargin < 1 || isempty (outdir)
-    outdir = fullfile (pwd, 'doc');
+  if nargin < 1
+    outdir = '';
+  elseif ~(ischar (outdir) && (isempty (outdir) || isrow (outdir)))
+    error ('vorla:demo:outdir', ...
+           'vorla_demo: outdir must be the name of a folder (a character row), not a %s of size %s', ...
+           class (outdir), mat2str (size (outdir)));
+  elseif exist (outdir, 'file') && ~exist (outdir, 'dir')
+    error ('vorla:demo:outdir', 'vorla_demo: outdir "%s" is a file, not a folder', outdir);
   end
   in_octave = exist ('OCTAVE_VERSION', 'builtin') ~= 0;
 
@@ -81,12 +96,27 @@ function results = vorla_demo (outdir)
   results.iris = iris_scores ();
 
   results.pictures = {};
-  if ~exist (outdir, 'dir')
+  results.figures = [];
+  writing = ~isempty (outdir);
+  if ~writing && ~can_show (in_octave)
+    fprintf ('\nNo output folder given and no figure window can be shown: the pictures are not drawn.\n');
+    fprintf ('Give a folder to write them into: vorla_demo (''pictures'')\n');
+    if nargout == 0
+      clear results;
+    end
+    return;
+  end
+  if writing && ~exist (outdir, 'dir')
     mkdir (outdir);
   end
-  if in_octave
-    warning ('off', 'Octave:gnuplot-graphics');
+  if writing && in_octave
+    % Files are drawn with gnuplot, which needs no display; the caller's toolkit and
+    % warning state come back at the end.
+    warning_state = warning ('off', 'Octave:gnuplot-graphics');
+    restore_warnings = onCleanup (@() warning (warning_state));
     if any (strcmp (available_graphics_toolkits (), 'gnuplot'))
+      previous_toolkit = graphics_toolkit ();
+      restore_toolkit = onCleanup (@() graphics_toolkit (previous_toolkit));
       graphics_toolkit ('gnuplot');
     end
   end
@@ -95,7 +125,7 @@ function results = vorla_demo (outdir)
 
   m = models.p1000_cap1000;
   presentations = table_rows([table_rows.points] == 1000 & [table_rows.cap] == 1000).presentations;
-  [f, ax] = new_picture ();
+  [f, ax] = new_picture (writing);
   h = vorla_plot_boxes (ax, m.T, m.L, m.P, m.c);
   hold (ax, 'on');
   h = [h; line(circle_x, circle_y, 'parent', ax, 'color', 'k', 'linestyle', '--', 'linewidth', 1)];
@@ -103,8 +133,7 @@ function results = vorla_demo (outdir)
   set (h, {'displayname'}, {'boxes of label 1'; 'boxes of label 2'; 'the circle'});
   finish_picture (ax, h, sprintf ('%d boxes from %s points, %d list presentations', ...
                                   numel (m.L), group_digits (size (m.P, 1)), presentations));
-  results.pictures{end+1} = write_png (f, fullfile (outdir, 'circle_boxes.png'), in_octave);
-  close (f);
+  results = keep_picture (results, f, writing, fullfile (outdir, 'circle_boxes.png'), in_octave);
 
   m = models.p100000_cap1;
   [gx, gy] = meshgrid (((1:400) - 0.5) / 400);
@@ -112,7 +141,7 @@ function results = vorla_demo (outdir)
   index = grid_labels;
   index(index == 0) = 3;
   shades = [0.62 0.79 0.92; 0.98 0.80 0.64; 0.6 0.6 0.6];
-  [f, ax] = new_picture ();
+  [f, ax] = new_picture (writing);
   image ([0 1], [0 1], reshape (index, size (gx)), 'parent', ax, 'cdatamapping', 'direct');
   colormap (ax, shades);
   hold (ax, 'on');
@@ -127,11 +156,14 @@ function results = vorla_demo (outdir)
   set (ax, 'ydir', 'normal');
   set (h, {'displayname'}, {'label 1'; 'label 2'; 'the circle'});
   finish_picture (ax, h, sprintf ('Labels given by %d boxes from 100,000 points', numel (m.L)));
-  results.pictures{end+1} = write_png (f, fullfile (outdir, 'circle_regions.png'), in_octave);
-  close (f);
+  results = keep_picture (results, f, writing, fullfile (outdir, 'circle_regions.png'), in_octave);
 
-  fprintf ('\nPictures written:\n');
-  fprintf ('  %s\n', results.pictures{:});
+  if writing
+    fprintf ('\nPictures written:\n');
+    fprintf ('  %s\n', results.pictures{:});
+  else
+    fprintf ('\nPictures shown in figures %s.\n', mat2str (double (results.figures(:)')));
+  end
   if nargout == 0
     clear results;
   end
@@ -178,9 +210,32 @@ function file = find_fisheriris ()
   end
 end
 
-function [f, ax] = new_picture ()
-  f = figure ('visible', 'off', 'position', [100 100 640 720]);
+function [f, ax] = new_picture (writing)
+  if writing
+    f = figure ('visible', 'off', 'position', [100 100 640 720]);
+  else
+    f = figure ('position', [100 100 640 720]);
+  end
   ax = axes ('parent', f);
+end
+
+% Figures can be shown: a window system and a toolkit that draws on it.
+function yes = can_show (in_octave)
+  if in_octave
+    yes = have_window_system () && ~isempty (available_graphics_toolkits ()) ...
+          && ~strcmp (graphics_toolkit (), 'gnuplot');
+  else
+    yes = usejava ('awt');
+  end
+end
+
+function results = keep_picture (results, f, writing, file, in_octave)
+  if writing
+    results.pictures{end+1} = write_png (f, file, in_octave);
+    close (f);
+  else
+    results.figures(end+1) = f;
+  end
 end
 
 % The legend sits in a band above the unit square, where it hides no data.
@@ -194,7 +249,11 @@ function finish_picture (ax, h, heading)
 end
 
 function file = write_png (f, file, in_octave)
-  if in_octave
+  if in_octave && strcmp (get (f, '__graphics_toolkit__'), 'gnuplot')
+    % Octave warns of a missing Ghostscript at its first print whatever the device;
+    % the cairo device does not use it.
+    state = warning ('off', 'print:nogs');
+    restore = onCleanup (@() warning (state));
     print (f, file, '-dpngcairo', '-S640,720');
   else
     print (f, file, '-dpng', '-r100');
@@ -207,3 +266,52 @@ function text = group_digits (value)
     text = [text(1:k), ',', text(k+1:end)];
   end
 end
+
+%!error <vorla_demo: outdir must be the name of a folder \(a character row\), not a double of size \[1 1\]> vorla_demo (3)
+%!error <vorla_demo: outdir ".*vorla_demo.m" is a file, not a folder> vorla_demo (which ('vorla_demo'))
+
+%!test
+%! ## Without a folder and without a display nothing is written, and the demo says so.
+%! if (! have_window_system ())
+%!   here = pwd ();
+%!   folder = tempname ();
+%!   mkdir (folder);
+%!   unwind_protect
+%!     cd (folder);
+%!     [text, r] = evalc ('vorla_demo ()');
+%!     assert (dir (folder)(3:end), struct ("name", {}, "folder", {}, "date", {}, ...
+%!             "bytes", {}, "isdir", {}, "datenum", {}, "statinfo", {})(:));
+%!   unwind_protect_cleanup
+%!     cd (here);
+%!     confirm_recursive_rmdir (false, "local");
+%!     rmdir (folder, "s");
+%!   end_unwind_protect
+%!   assert (! isempty (strfind (text, "the pictures are not drawn")));
+%!   assert ({r.pictures, r.figures}, {{}, []});
+%!   assert ([r.circle.points], [100 100 1000 1000 10000 10000 100000]);
+%!   assert (r.circle(4).accuracy > 90);
+%! endif
+
+%!test
+%! ## With a folder the two pictures land there, and nowhere else.
+%! if (any (strcmp (available_graphics_toolkits (), "gnuplot")))
+%!   here = pwd ();
+%!   folder = tempname ();
+%!   mkdir (folder);
+%!   unwind_protect
+%!     cd (folder);
+%!     [text, r] = evalc ('vorla_demo (fullfile (folder, "out"))');
+%!     assert (sort ({dir(folder)(3:end).name}), {"out"});
+%!     assert (sort ({dir(fullfile (folder, "out"))(3:end).name}), {"circle_boxes.png", "circle_regions.png"});
+%!     assert (r.pictures, {fullfile(folder, "out", "circle_boxes.png"), fullfile(folder, "out", "circle_regions.png")});
+%!   unwind_protect_cleanup
+%!     cd (here);
+%!     confirm_recursive_rmdir (false, "local");
+%!     rmdir (folder, "s");
+%!   end_unwind_protect
+%!   assert (isempty (strfind (text, "warning")));
+%! endif
+
+%!demo
+%! ## The tables; the pictures in figure windows when there is a display.
+%! vorla_demo ();
