@@ -121,14 +121,6 @@ function t = best_time (f, repetitions)
   end
 end
 
-function [T, NL, P] = eval_data (K, M, N)
-  % K random boxes (corners in [0, 1], extents up to 0.3), labels 1 to 7, N random patterns.
-  L = 0.7 * rand (K, M);
-  T = [L, L + 0.3 * rand(K, M)];
-  NL = 1 + mod ((0:K-1)', 7);
-  P = rand (N, M);
-end
-
 function Predictions = classify (T, NL, P, M)
   % D = M: patterns and boxes lie in the unit cube.
   Predictions = vorla_eval (T, NL, M, 0.75, 0.001, 1, P, 0, 0);
@@ -158,17 +150,6 @@ function row = time_eval (T, NL, P, M)
   assert (isequal (mex_result, yardstick_eval (T, NL, M, 0.75, 0.001, 1, P, 0)), ...
           'vorla_eval and yardstick_eval differ at K = %d, M = %d', K, M);
   row = report ('eval', K, M, N, K * N, t_mex, t_oct, t_avx2);
-end
-
-function [P, PL, vigilance] = fit_data (K, M, N)
-  % K centres 1/K apart in the first coordinate, each with its own label, then N - K copies
-  % of the centres moved by far less than 1/K.  The vigilance lies between the two, so the
-  % presentation builds exactly K nodes and every later pattern widens its own centre's.
-  C = [((0:K-1)' + 0.5) / K, rand(K, M - 1)];
-  noise = 0.1 / (K * M);
-  P = [C; C(mod ((0:N-K-1)', K) + 1, :) + noise * (2 * rand (N - K, M) - 1)];
-  PL = [(1:K)'; mod((0:N-K-1)', K) + 1];
-  vigilance = 1 - 0.5 / (K * M);
 end
 
 function [T, NL, LP] = fit (P, PL, vigilance, M)
