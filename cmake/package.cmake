@@ -70,5 +70,15 @@ if(VORLA_OCTAVE_FOUND AND VORLA_TESTS)
         WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
       set_tests_properties(octave_demo PROPERTIES LABELS octave TIMEOUT 300 FAIL_REGULAR_EXPRESSION "warning")
     endif()
+    # With a display and no folder the demo shows its pictures and writes nothing.
+    find_program(XVFB_RUN_EXECUTABLE xvfb-run)
+    if(XVFB_RUN_EXECUTABLE)
+      file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/demo-display)
+      add_test(NAME octave_demo_display
+        COMMAND ${XVFB_RUN_EXECUTABLE} -a ${OCTAVE_CLI_EXECUTABLE} --no-gui --norc --eval
+                "addpath ('${CMAKE_BINARY_DIR}'); before = numel (dir (pwd)); r = vorla_demo (); assert (have_window_system () && numel (r.figures) == 2 && all (strcmp (get (r.figures, 'visible'), 'on')) && isempty (r.pictures) && numel (dir (pwd)) == before);"
+        WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/demo-display)
+      set_tests_properties(octave_demo_display PROPERTIES LABELS octave TIMEOUT 300 FAIL_REGULAR_EXPRESSION "warning")
+    endif()
   endif()
 endif()
