@@ -1,6 +1,11 @@
 % vorla: Fuzzy ARTMAP classifier whose category nodes are boxes
 % Version 1.1.0 08-Dec-2026
 %
+% Models: options by name, labels of any kind, scaling, voting
+%   vorla_train      - Train a model (one network or a voting group) on labelled data.
+%   vorla_predict    - Classify patterns with a model; labels come back in their own kind.
+%   vorla_crossval   - Stratified k-fold cross-validation over a grid of settings.
+%
 % Training and classification (compiled MEX functions)
 %   vorla_fit        - Train: boxes and their labels from labelled patterns.
 %   vorla_eval       - Classify new patterns with the boxes that vorla_fit returned.
