@@ -40,6 +40,15 @@ bool match_path_available(MatchPath path);
 // become the fastest available blocked kernel.
 MatchPath resolve_match_path(MatchPath path = requested_match_path());
 
+// Whether the searches of banks built from now on may skip nodes through a search index
+// (process-wide; tests and benchmarks set it). automatic: where measurements say it pays.
+// never: every node is measured, the reference. always: wherever the results allow it.
+enum class IndexUse { automatic, never, always };
+void set_index_use(IndexUse use);
+IndexUse requested_index_use();
+
+class SearchIndex;
+
 // Doubles on the free store whose first element starts a 64-byte cache line, so that the
 // kernels' aligned vector loads never straddle two lines.
 class LineArray {
@@ -65,13 +74,17 @@ class NodeBank {
   // group: the most patterns that one measure call takes. Measuring several patterns per
   // pass over the boxes reads each block from memory once for all of them. Reads the
   // model-wide feature count; the path is resolved here, once per run.
-  explicit NodeBank(std::int32_t group = 1, MatchPath path = requested_match_path());
+  explicit NodeBank(std::int32_t group = 1, MatchPath path = requested_match_path(),
+                    IndexUse index_use = requested_index_use());
+  ~NodeBank();
   NodeBank(const NodeBank&) = delete;
   NodeBank& operator=(const NodeBank&) = delete;
 
   MatchPath path() const { return path_; }
   std::int32_t group() const { return group_; }
   std::int32_t count() const { return count_; }
+  // Nodes measured by the last measure call (every lane of a block that a kernel measured).
+  std::size_t nodes_measured() const { return nodes_measured_; }
 
   // Room for node_count nodes, so that appending them does not grow the bank.
   void reserve(std::int32_t node_count);
@@ -106,12 +119,28 @@ class NodeBank {
     return passes_[static_cast<std::size_t>(g) * block_capacity() + static_cast<std::size_t>(b)];
   }
   std::int32_t block_count() const { return (count_ + lanes - 1) / lanes; }
+  // The blocks with a node that passed for pattern g in the last measure call, in increasing
+  // order: the only blocks whose passes word is not 0.
+  const std::int32_t* passing_blocks(std::int32_t g = 0) const {
+    return passing_.data() + static_cast<std::size_t>(g) * block_capacity();
+  }
+  std::int32_t passing_block_count(std::int32_t g = 0) const { return passing_counts_[static_cast<std::size_t>(g)]; }
   // The lane of the lowest bit set in a non-zero passes word.
   static std::int32_t first_lane(std::uint32_t passes) { return __builtin_ctz(passes); }
 
   // The training search's flags: 1 while a node is still in the running for the pattern.
   std::int32_t& eligible(std::int32_t j) { return eligible_[static_cast<std::size_t>(j)]; }
-  void clear_eligible() { std::fill(eligible_.begin(), eligible_.end(), 0); }
+  void clear_eligible() {
+    if (eligible_everywhere_) {
+      std::fill(eligible_.begin(), eligible_.end(), 0);
+    } else {
+      for (std::int32_t b : eligible_blocks_)
+        std::fill_n(eligible_.begin() + static_cast<std::ptrdiff_t>(b) * lanes, lanes, 0);
+    }
+    eligible_blocks_.clear();
+    eligible_in_use_ = true;
+    eligible_everywhere_ = false;
+  }
 
  private:
   double numerator(std::int32_t j, std::int32_t g) const { return numerators_.data()[result_index(j, g)]; }
@@ -124,6 +153,13 @@ class NodeBank {
   void copy_box(std::int32_t j);
   // The largest size that passes the vigilance test, kept for the last D, rho and tolerance.
   double limit_for(double D, double rho, double tolerance);
+  // Whether this measure call goes through the index (built or rebuilt here when needed).
+  bool take_index(double limit);
+  // The index's measure call; false when interrupted between patterns.
+  bool measure_indexed(const double* const* patterns, std::int32_t pattern_count, double limit, bool listed_before,
+                       bool (*interrupted)());
+  // Lists the blocks with a passing node from the passes words.
+  void list_passing(std::int32_t pattern_count);
 
   const MatchPath path_;
   const std::int32_t group_;
@@ -138,9 +174,29 @@ class NodeBank {
   LineArray numerators_;
   double D_ = 0.0;  // the D of the last measure call
   std::vector<std::uint32_t> passes_;  // per pattern, one word per block
+  std::vector<std::int32_t> passing_;  // per pattern, the blocks listed by passing_blocks
+  std::vector<std::int32_t> passing_counts_;
+  // Whether the lists describe the passes words as they are (not so after growth).
+  bool passing_listed_ = false;
   std::vector<std::int32_t> eligible_;
+  // The searches set a node's flag only where it passed the vigilance test, so the flags
+  // left by a search lie in the blocks where its measure call found a node passing; each
+  // measure call notes those blocks (once the flags are in use) for clear_eligible.
+  bool eligible_in_use_ = false;
+  bool eligible_everywhere_ = true;
+  std::vector<std::int32_t> eligible_blocks_;
   bool lower_nan_ = false;  // whether any lower corner copied in held NaN
   bool corners_ordered_ = true;  // whether every corner copied in is +0 or more, not NaN
+  const IndexUse index_use_;
+  std::unique_ptr<SearchIndex> index_;
+  bool index_failed_ = false;  // no memory for an index: the bank scans
+  std::size_t nodes_measured_ = 0;
+  // The automatic choice: nodes a pattern costs through the index, as last seen, and the
+  // patterns since the index was last tried.
+  double index_nodes_ = 0.0;
+  std::int64_t scanned_since_try_ = 0;
+  std::int64_t scanned_blocks_ = 0;  // scan work since the bank began, which pays for a build
+  std::int64_t next_judgement_ = 0;  // when the scans will have paid for judging an index again
   bool limit_known_ = false;
   double limit_key_[3] = {};
   double limit_ = 0.0;

@@ -33,8 +33,10 @@ struct Search {
 Search search(const NodeBank& bank, std::int32_t g, bool ct, double Tu) {
   Search s;
   double best_cfv = 0.0;
-  const std::int32_t block_count = bank.block_count();
-  for (std::int32_t b = 0; b < block_count; ++b) {
+  const std::int32_t* passing = bank.passing_blocks(g);
+  const std::int32_t passing_count = bank.passing_block_count(g);
+  for (std::int32_t k = 0; k < passing_count; ++k) {
+    const std::int32_t b = passing[k];
     for (std::uint32_t passes = bank.passes(b, g); passes != 0; passes &= passes - 1) {
       const std::int32_t i = b * NodeBank::lanes + NodeBank::first_lane(passes);
       ++s.vt_passes;

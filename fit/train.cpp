@@ -202,8 +202,10 @@ class Trainer {
     double best_cfv = 0.0;
     std::uint32_t vt_passes = 0;
     bank.clear_eligible();
-    const std::int32_t block_count = bank.block_count();
-    for (std::int32_t b = 0; b < block_count; ++b) {
+    const std::int32_t* passing = bank.passing_blocks();
+    const std::int32_t passing_count = bank.passing_block_count();
+    for (std::int32_t k = 0; k < passing_count; ++k) {
+      const std::int32_t b = passing[k];
       for (std::uint32_t passes = bank.passes(b); passes != 0; passes &= passes - 1) {
         const std::int32_t j = b * NodeBank::lanes + NodeBank::first_lane(passes);
         ++vt_passes;
@@ -223,16 +225,23 @@ class Trainer {
   std::int32_t reselect(double rho, PatternCounts& counts) {
     std::int32_t winner = no_winner;
     double best_cfv = 0.0;
-    const std::int32_t node_count = bank.count();
-    for (std::int32_t j = 0; j < node_count; ++j) {
-      std::int32_t& eligible = bank.eligible(j);
-      if (!eligible) continue;
-      counts.comparisons += 1;
-      if (!(bank.mfv(j) > rho)) {
-        eligible = 0;
-        continue;
+    // Only nodes that passed the vigilance test are eligible, so the blocks without one are
+    // passed over; the nodes still go in creation order.
+    const std::int32_t* passing = bank.passing_blocks();
+    const std::int32_t passing_count = bank.passing_block_count();
+    for (std::int32_t k = 0; k < passing_count; ++k) {
+      const std::int32_t b = passing[k];
+      for (std::uint32_t passes = bank.passes(b); passes != 0; passes &= passes - 1) {
+        const std::int32_t j = b * NodeBank::lanes + NodeBank::first_lane(passes);
+        std::int32_t& eligible = bank.eligible(j);
+        if (!eligible) continue;
+        counts.comparisons += 1;
+        if (!(bank.mfv(j) > rho)) {
+          eligible = 0;
+          continue;
+        }
+        consider(j, bank.cfv(j), winner, best_cfv, counts);
       }
-      consider(j, bank.cfv(j), winner, best_cfv, counts);
     }
     return winner;
   }

@@ -133,6 +133,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                            vorla::MatchPath::scalar,    vorla::MatchPath::sse2,
                                            vorla::MatchPath::avx2,      vorla::MatchPath::avx512};
   vorla::set_match_path(paths[call.match_path]);
+  static const vorla::IndexUse uses[] = {vorla::IndexUse::automatic, vorla::IndexUse::always, vorla::IndexUse::never};
+  vorla::set_index_use(uses[call.index_use]);
   const std::optional<std::string> expected = fuzz::expected_eval_error(call);
   const standin::CallResult result = standin::call(vorla::vorla_eval, call.nlhs, call.arrays());
   if (fuzz::check_outcome(target, call, expected, result)) check_outputs(call, result);

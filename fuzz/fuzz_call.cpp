@@ -262,6 +262,7 @@ void decode_inputs(ByteReader& bytes, int nrhs, const std::vector<Slot>& slots, 
     call.inputs.push_back(bytes.byte() < 192 ? well_formed(s, bytes) : any_array(s, bytes));
   }
   call.match_path = bytes.byte() % 6;
+  call.index_use = bytes.byte() % 3;
 }
 
 Slot scalar(std::vector<double> table) {
@@ -408,7 +409,8 @@ std::vector<const mxArray*> Call::arrays() const {
 }
 
 std::string Call::describe() const {
-  std::string s = format("nlhs %d, nrhs %d, match path %d\n", nlhs, static_cast<int>(inputs.size()), match_path);
+  std::string s = format("nlhs %d, nrhs %d, match path %d, index use %d\n", nlhs, static_cast<int>(inputs.size()),
+                         match_path, index_use);
   for (std::size_t k = 0; k < inputs.size(); ++k) {
     const Input& in = inputs[k];
     s += format("  input %d: %s [", static_cast<int>(k + 1), kind_name(in.kind));

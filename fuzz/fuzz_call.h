@@ -51,6 +51,9 @@ struct Call {
   // How the node bank measures (an index into vorla::MatchPath, 0 automatic); read after
   // the inputs, so that a seed without that byte keeps the automatic choice.
   int match_path = 0;
+  // Whether the searches may use the search index (0 automatic, 1 always, 2 never); read
+  // after the path, so that older seeds keep the automatic choice.
+  int index_use = 0;
   std::vector<Input> inputs;
   std::vector<const mxArray*> arrays() const;
   std::string describe() const;

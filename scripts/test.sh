@@ -19,6 +19,8 @@ if [ -x "$root/scripts/fuzz.sh" ]; then
   "$root/scripts/fuzz.sh" --ci
 fi
 
+"$root/scripts/test_arm.sh"
+
 echo "== build and all tests (GCC, Octave MEX files) =="
 cmake -S "$root" -B "$out/main" -DCMAKE_BUILD_TYPE=Release -DVORLA_WERROR=ON >/dev/null
 cmake --build "$out/main" -j "$jobs"

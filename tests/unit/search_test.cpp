@@ -56,6 +56,18 @@ struct PathScope {
   ~PathScope() { vorla::set_match_path(MatchPath::automatic); }
 };
 
+// Sets the process-wide use of the search index for one scope.
+struct IndexScope {
+  explicit IndexScope(vorla::IndexUse use) { vorla::set_index_use(use); }
+  ~IndexScope() { vorla::set_index_use(vorla::IndexUse::automatic); }
+};
+
+const char* name_of(vorla::IndexUse use) {
+  return use == vorla::IndexUse::never ? " scan" : use == vorla::IndexUse::always ? " index" : " automatic";
+}
+
+constexpr vorla::IndexUse forced_uses[] = {vorla::IndexUse::never, vorla::IndexUse::always};
+
 void set_model(std::int32_t M, double D, double alpha) {
   vorla::model.feature_count = M;
   vorla::model.D = D;
@@ -114,6 +126,13 @@ void expect_as_nodes(NodeBank& bank, std::vector<std::unique_ptr<vorla::Node>>& 
             << what << " pattern " << g << " node " << j << ": " << bank.cfv(at, pattern) << " vs " << cfv;
       }
     }
+    // The blocks listed as passing are those with a passing node, in increasing order.
+    std::vector<std::int32_t> listed(bank.passing_blocks(pattern), bank.passing_blocks(pattern) +
+                                                                     bank.passing_block_count(pattern));
+    std::vector<std::int32_t> expected;
+    for (std::int32_t b = 0; b < bank.block_count(); ++b)
+      if (bank.passes(b, pattern) != 0) expected.push_back(b);
+    ASSERT_EQ(listed, expected) << what << " pattern " << g;
     // Spare lanes of the last block never pass.
     const auto count = static_cast<std::int32_t>(nodes.size());
     if (count % NodeBank::lanes != 0) {
@@ -241,6 +260,7 @@ TEST(NodeBank, VigilanceTestWorkedExample) {
 // (with and without the tolerance), for values of D whose inverse is and is not exact, down
 // to a subnormal D: the test must fall exactly where the node's own arithmetic puts it.
 TEST(NodeBank, VigilanceTestAtItsEdge) {
+  for (vorla::IndexUse use : forced_uses)
   for (MatchPath path : blocked_paths()) {
     for (double D : {1.0, 3.0, 0.1, 7e-5, 1e6, 1e300, 3e-310}) {
       for (double rho : {0.75, 0.5, 0.0, 1.0}) {
@@ -249,7 +269,7 @@ TEST(NodeBank, VigilanceTestAtItsEdge) {
           // A box at c seen from 0 has size c and mfv (D - c) / D.
           const double centre = D * (1 - rho + tolerance);
           std::vector<std::unique_ptr<vorla::Node>> nodes;
-          NodeBank bank(1, path);
+          NodeBank bank(1, path, use);
           double c = centre;
           for (int k = 0; k < 60; ++k) c = std::nextafter(c, -inf);
           for (int k = 0; k < 120; ++k, c = std::nextafter(c, inf)) {
@@ -277,6 +297,7 @@ TEST(NodeBank, BlockedPathsMatchTheNodesBitForBit) {
   Rng rng(20240611);
   const std::vector<double> nans = {nan_value, -nan_value, std::numeric_limits<double>::signaling_NaN()};
   const std::vector<double> specials = {nan_value, inf, -inf, -0.0, 0.0};
+  for (vorla::IndexUse use : forced_uses)
   for (MatchPath path : blocked_paths()) {
     for (std::int32_t M : {0, 1, 2, 3, 7, 8, 9, 17}) {
       for (std::int32_t K : {0, 1, 5, 15, 16, 17, 33, 50}) {
@@ -286,7 +307,7 @@ TEST(NodeBank, BlockedPathsMatchTheNodesBitForBit) {
               set_model(M, D, alpha);
               const bool nan_upper = alpha > 0 && D == 0.75;
               std::vector<std::unique_ptr<vorla::Node>> nodes;
-              NodeBank bank(8, path);
+              NodeBank bank(8, path, use);
               std::vector<double> row(2 * static_cast<std::size_t>(M));
               for (std::int32_t j = 0; j < K; ++j) {
                 for (std::int32_t i = 0; i < M; ++i) {
@@ -337,8 +358,8 @@ TEST(NodeBank, BlockedPathsMatchTheNodesBitForBit) {
                 const double vigilances[] = {-inf, 0.0, 0.5, 0.9};
                 const auto results = rng() % 2 ? NodeBank::Results::passing : NodeBank::Results::every_mfv;
                 expect_as_nodes(bank, nodes, group, vigilances[rng() % 4], rng() % 2 ? 1e-7 : 0.0, results,
-                                std::string(name_of(path)) + " M=" + std::to_string(M) + " K=" + std::to_string(K) +
-                                    (non_negative ? " non-negative" : ""),
+                                std::string(name_of(path)) + name_of(use) + " M=" + std::to_string(M) +
+                                    " K=" + std::to_string(K) + (non_negative ? " non-negative" : ""),
                                 rng() % 2 == 0);
                 if (HasFatalFailure()) return;
               }
@@ -354,12 +375,13 @@ TEST(NodeBank, BlockedPathsMatchTheNodesBitForBit) {
 // patterns; after each refresh the bank measures what the nodes measure.
 TEST(NodeBank, StaysInStepWithGrowingAndLearningNodes) {
   Rng rng(7);
+  for (vorla::IndexUse use : forced_uses)
   for (MatchPath path : blocked_paths()) {
     for (double learning_rate : {1.0, 0.5}) {
       const std::int32_t M = 5;
       set_model(M, 5.0, 0.01);
       std::vector<std::unique_ptr<vorla::Node>> nodes;
-      NodeBank bank(1, path);
+      NodeBank bank(1, path, use);
       std::vector<double> x(M);
       for (int step = 0; step < 300; ++step) {
         for (double& v : x) v = grid_value(rng, 0.0, 1.0);
@@ -376,6 +398,107 @@ TEST(NodeBank, StaysInStepWithGrowingAndLearningNodes) {
         if (HasFatalFailure()) return;
       }
       EXPECT_EQ(bank.count(), 100);
+    }
+  }
+}
+
+// A network like a long training run's: many boxes whose sizes lie just under the largest
+// passing size, so that a pattern passes only near a few of them. The index must give every
+// bit and value of the scan while measuring a small part of the blocks, also as boxes grow
+// and nodes arrive after it was built; duplicate boxes and boxes exactly at the limit
+// included.
+TEST(SearchIndex, SkipsBlocksThatCannotPassAndMeasuresTheRestExactly) {
+  Rng rng(515);
+  for (MatchPath path : blocked_paths()) {
+    const std::int32_t M = 8;
+    const double D = 8.0, rho = 0.6;
+    set_model(M, D, 0.001);
+    std::vector<std::unique_ptr<vorla::Node>> nodes;
+    NodeBank bank(8, path, vorla::IndexUse::always);
+    std::vector<double> row(2 * M);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    const auto add_node = [&]() {
+      // Extents summing to a size just under (or, one box in fifty, exactly at) the limit.
+      const double limit = D * (1 - rho);
+      const double wanted = rng() % 50 == 0 ? limit : limit - 0.1 * unit(rng);
+      std::vector<double> extents(M);
+      double sum = 0.0;
+      for (double& e : extents) sum += e = 0.5 + unit(rng);
+      for (std::int32_t i = 0; i < M; ++i) {
+        const double extent = extents[i] * wanted / sum;
+        row[i] = (1.0 - extent) * unit(rng);
+        row[M + i] = row[i] + extent;
+      }
+      nodes.push_back(std::make_unique<vorla::Node>(row.data(), static_cast<std::int32_t>(nodes.size()), 1));
+      bank.append(*nodes.back());
+      if (rng() % 40 == 0) {  // a duplicate
+        nodes.push_back(std::make_unique<vorla::Node>(row.data(), static_cast<std::int32_t>(nodes.size()), 1));
+        bank.append(*nodes.back());
+      }
+    };
+    for (int j = 0; j < 3000; ++j) add_node();
+    std::vector<double> x(M);
+    std::size_t measured = 0;
+    for (int p = 0; p < 400; ++p) {
+      for (double& v : x) v = unit(rng);
+      if (p % 4 == 0) {  // on a corner, where a node's size is its own
+        const vorla::Node& n = *nodes[rng() % nodes.size()];
+        x.assign(n.upper.get(), n.upper.get() + M);
+      }
+      expect_as_nodes(bank, nodes, {x.data()}, rho, 0.0, NodeBank::Results::passing, name_of(path));
+      if (HasFatalFailure()) return;
+      measured += bank.nodes_measured();
+      // Growth after the build: boxes widen toward patterns and new nodes arrive.
+      if (p % 3 == 0) {
+        const auto j = static_cast<std::int32_t>(rng() % nodes.size());
+        std::uint32_t flops = 0;
+        if (nodes[j]->learn(x.data(), p % 2 ? 1.0 : 0.5, flops)) bank.refresh(j);
+      }
+      if (p % 5 == 0) add_node();
+    }
+    EXPECT_LT(measured, 400u * static_cast<std::size_t>(bank.count()) / 4) << name_of(path);
+  }
+}
+
+// The index's cells at their edge: patterns just inside and just outside a node's reach
+// (its box widened by the slack limit - size in one coordinate), a few ulps either way, with
+// nodes spread over [0, 4] so that every coordinate is gridded. The index must agree with
+// the nodes' own arithmetic on every one.
+TEST(SearchIndex, AgreesAtTheEdgeOfANodesReach) {
+  Rng rng(8080);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  for (MatchPath path : blocked_paths()) {
+    for (double D : {2.0, 3.0, 0.7}) {
+      const std::int32_t M = 2;
+      const double rho = 0.5, limit = D * (1 - rho);
+      set_model(M, D, 0.001);
+      std::vector<std::unique_ptr<vorla::Node>> nodes;
+      NodeBank bank(1, path, vorla::IndexUse::always);
+      for (int j = 0; j < 64; ++j) {
+        const double e0 = limit * (0.2 + 0.5 * unit(rng)), e1 = limit * (0.9 * unit(rng)) * (1 - e0 / limit);
+        const double row[] = {4 * unit(rng), 4 * unit(rng), 0, 0};
+        double r[4] = {row[0], row[1], row[0] + e0, row[1] + e1};
+        nodes.push_back(std::make_unique<vorla::Node>(r, j, 1));
+        bank.append(*nodes.back());
+      }
+      for (int j = 0; j < 64; ++j) {
+        const vorla::Node& n = *nodes[static_cast<std::size_t>(j)];
+        const double size = (n.upper[0] - n.lower[0]) + (n.upper[1] - n.lower[1]);
+        const double slack = limit - size;
+        for (int side = 0; side < 4; ++side) {
+          // Beyond the upper or lower corner of coordinate side / 2 by the slack.
+          const std::size_t i = static_cast<std::size_t>(side / 2);
+          double edge = side % 2 ? n.upper[i] + slack : n.lower[i] - slack;
+          for (int k = 0; k < 3; ++k) edge = std::nextafter(edge, -inf);
+          for (int k = 0; k < 7; ++k, edge = std::nextafter(edge, inf)) {
+            double x[2] = {0.5 * (n.lower[0] + n.upper[0]), 0.5 * (n.lower[1] + n.upper[1])};
+            x[i] = edge;
+            expect_as_nodes(bank, nodes, {x}, rho, 0.0, NodeBank::Results::passing,
+                            std::string(name_of(path)) + " D=" + std::to_string(D) + " node " + std::to_string(j));
+            if (HasFatalFailure()) return;
+          }
+        }
+      }
     }
   }
 }
@@ -476,11 +599,14 @@ TEST(SearchPaths, TrainingCallsAgree) {
       test::expect_sound(reference);
       seen.add(reference.text);
       ++calls;
-      for (MatchPath path : blocked_paths()) {
-        PathScope scope(path);
-        expect_same_call(reference, run(call, M), std::string(name_of(path)) + " M=" + std::to_string(M) +
-                                                      " call " + std::to_string(c));
-        if (HasFatalFailure()) return;
+      for (vorla::IndexUse use : forced_uses) {
+        IndexScope index_scope(use);
+        for (MatchPath path : blocked_paths()) {
+          PathScope scope(path);
+          expect_same_call(reference, run(call, M), std::string(name_of(path)) + name_of(use) +
+                                                        " M=" + std::to_string(M) + " call " + std::to_string(c));
+          if (HasFatalFailure()) return;
+        }
       }
     }
   }
@@ -538,11 +664,15 @@ TEST(SearchPaths, ClassificationCallsAgree) {
         }
         test::expect_sound(reference);
         seen.add(reference.text);
-        for (MatchPath path : blocked_paths()) {
-          PathScope scope(path);
-          expect_same_call(reference, run(call, M), std::string(name_of(path)) + " M=" + std::to_string(M) +
-                                                        " K=" + std::to_string(K) + " call " + std::to_string(c));
-          if (HasFatalFailure()) return;
+        for (vorla::IndexUse use : forced_uses) {
+          IndexScope index_scope(use);
+          for (MatchPath path : blocked_paths()) {
+            PathScope scope(path);
+            expect_same_call(reference, run(call, M), std::string(name_of(path)) + name_of(use) + " M=" +
+                                                          std::to_string(M) + " K=" + std::to_string(K) +
+                                                          " call " + std::to_string(c));
+            if (HasFatalFailure()) return;
+          }
         }
       }
     }

@@ -1,0 +1,100 @@
+// The kernels that measure patterns against blocks of node boxes, one file per instruction
+// set (kernels_scalar.cpp, kernels_sse2.cpp, kernels_avx2.cpp, kernels_avx512.cpp), so that
+// intrinsics never reach the portable code. Used by the node bank and the search index.
+#ifndef VORLA_KERNELS_H
+#define VORLA_KERNELS_H
+
+#include "bank.h"
+
+#include <cstddef>
+#include <cstdint>
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define VORLA_X86_KERNELS 1
+#else
+#define VORLA_X86_KERNELS 0
+#endif
+
+namespace vorla {
+namespace kernels {
+
+constexpr std::size_t lane_count = static_cast<std::size_t>(NodeBank::lanes);
+
+// One measure call as the kernels see it; they take it by value, so that their stores of
+// results cannot be taken to change it.
+struct Batch {
+  const double* boxes;  // block_count blocks of 2 x lanes x feature_count values
+  std::size_t block_count;
+  std::size_t feature_count;
+  const double* const* patterns;
+  std::size_t pattern_count;
+  double D;
+  double rho;
+  double tolerance;
+  // limited: the vigilance test is size <= size_limit, only the lanes of a vector with a
+  // passing lane get their numerators, and a block whose partial sizes all exceed the limit
+  // stops reading its boxes. Otherwise every lane gets its numerator and the test is made
+  // on mfv.
+  bool limited;
+  double size_limit;
+  double* numerators;  // pattern g's start at g x stride
+  std::size_t stride;
+  std::uint32_t* passes;  // pattern g's words start at g x stride / lanes
+
+  const double* block(std::size_t b) const { return boxes + b * 2 * lane_count * feature_count; }
+  std::size_t result(std::size_t g, std::size_t b) const { return g * stride + b * lane_count; }
+  std::uint32_t& passes_of(std::size_t g, std::size_t b) const { return passes[g * (stride / lane_count) + b]; }
+};
+
+// What the measured corners hold, so that the vector kernels may take cheaper forms:
+// lower_nan, some lower corner is NaN; ordered, every corner is +0 or more and not NaN.
+struct Corners {
+  bool lower_nan;
+  bool ordered;
+};
+
+// Measures with the kernel of the path (per_node and automatic are taken as scalar).
+void measure(MatchPath path, Corners corners, const Batch& batch);
+
+// One box as the kernels measure it with a size limit: whether size <= limit, with the
+// match numerator D - size. Corner i is at lower[i x step] and upper[i x step].
+inline bool measure_box(const double* lower, const double* upper, std::size_t step, std::size_t feature_count,
+                        const double* x, double D, double limit, double& numerator) {
+  double size = 0.0;
+  for (std::size_t i = 0; i < feature_count; ++i) {
+    const double high = x[i] < upper[i * step] ? upper[i * step] : x[i];
+    const double low = x[i] <= lower[i * step] ? x[i] : lower[i * step];
+    size = size + (high - low);
+  }
+  numerator = D - size;
+  return size <= limit;
+}
+
+// Every kernel follows Node::compute_match lane by lane: the size starts at 0.0 and takes
+// the coordinates in index order, and high and low are chosen by the same comparisons, so
+// each node's size and match numerator come out bit for bit as the node computes them.
+// Only different nodes share a step; a node's own coordinates are never regrouped. Within
+// a block, the patterns of the batch take turns, so the block is read from memory once.
+// The kernels divide only where the test needs mfv (when not limited): the searches divide
+// the numerators of the few nodes that pass.
+void measure_scalar(Batch k);
+#if VORLA_X86_KERNELS
+// In the vector kernels high is max(upper, x): maxpd(a, b) gives a when a > b and b
+// otherwise (b also when either is NaN, and b for two zeros), which is the choice of
+// x < upper ? upper : x in every case. low keeps the predicate of x <= lower ? x : lower
+// (ordered: false with a NaN operand, as the scalar <= is) and selects bits by it.
+//
+// The AVX2 and AVX-512 kernels take low as minpd(lower, x) instead (one operation for
+// two) while no lower corner holds NaN, as the input checks ensure: that is lower when
+// lower < x and x otherwise, the same choice for numbers and signed zeros. For a NaN x it
+// is x where the predicate gives lower, but then high is that same NaN, and high - low is
+// it in both forms (a subtraction returns the NaN of its first operand).
+void measure_sse2(const Batch& k);
+void measure_avx2(const Batch& k, bool lower_nan);
+void measure_avx512(const Batch& k, Corners corners);
+#endif
+
+}  // namespace kernels
+}  // namespace vorla
+
+#endif

@@ -1,0 +1,47 @@
+#include "kernels.h"
+
+namespace vorla {
+namespace kernels {
+
+void measure_scalar(const Batch k) {
+  for (std::size_t b = 0; b < k.block_count; ++b) {
+    const double* block = k.block(b);
+    for (std::size_t g = 0; g < k.pattern_count; ++g) {
+      const double* x = k.patterns[g];
+      double size[lane_count] = {};
+      for (std::size_t i = 0; i < k.feature_count; ++i) {
+        const double* lower = block + 2 * lane_count * i;
+        const double* upper = lower + lane_count;
+        const double xi = x[i];
+        for (std::size_t l = 0; l < lane_count; ++l) {
+          const double high = xi < upper[l] ? upper[l] : xi;
+          const double low = xi <= lower[l] ? xi : lower[l];
+          size[l] = size[l] + (high - low);
+        }
+      }
+      const std::size_t at = k.result(g, b);
+      std::uint32_t passes = 0;
+      for (std::size_t l = 0; l < lane_count; ++l) {
+        const double match_numerator = k.D - size[l];
+        const bool pass = k.limited ? size[l] <= k.size_limit : match_numerator / k.D + k.tolerance >= k.rho;
+        if (pass || !k.limited) k.numerators[at + l] = match_numerator;
+        if (pass) passes |= 1u << l;
+      }
+      k.passes_of(g, b) = passes;
+    }
+  }
+}
+
+void measure(MatchPath path, [[maybe_unused]] Corners corners, const Batch& batch) {
+  switch (path) {
+#if VORLA_X86_KERNELS
+    case MatchPath::avx512: measure_avx512(batch, corners); break;
+    case MatchPath::avx2: measure_avx2(batch, corners.lower_nan); break;
+    case MatchPath::sse2: measure_sse2(batch); break;
+#endif
+    default: measure_scalar(batch); break;
+  }
+}
+
+}  // namespace kernels
+}  // namespace vorla
