@@ -55,7 +55,9 @@ tmux new-session -d -s "$session" -x 220 -y 50 \
 wait_for 'octave:1> $' 120
 type_line "addpath('$build'); keep = 42; rand('seed', 1); P = rand(3000, 4); L = 1 + (rand(3000, 1) > 0.5); P(2:2:end, :) = P(1:2:end, :); PE = rand(400000, 16);"
 wait_for 'octave:2> $' 60
-type_line "[T, NL, LP] = vorla_fit([0.2 0.3; 0.6 0.7], [1; 2], 2, 0, 0.001, 1, 100, 0, 0, 0); TE = repmat(T, 10000, 1); NE = repmat(NL, 10000, 1); TE(:, 3:4) = TE(:, 3:4) + 0.001 * (1:20000)'; TE = [TE(:, 1:2), zeros(20000, 14), TE(:, 3:4), ones(20000, 14)];"
+# 20000 distinct boxes whose sizes all stay under D, so that every one can pass and no search
+# index shortens the classification that Ctrl-C is to end.
+type_line "[T, NL, LP] = vorla_fit([0.2 0.3; 0.6 0.7], [1; 2], 2, 0, 0.001, 1, 100, 0, 0, 0); TE = repmat(T, 10000, 1); NE = repmat(NL, 10000, 1); TE(:, 3:4) = TE(:, 3:4) + 1e-5 * (1:20000)'; TE = [TE(:, 1:2), zeros(20000, 14), TE(:, 3:4), ones(20000, 14)];"
 wait_for 'octave:3> $' 60
 
 # One Ctrl-C during the call; $1 is the call, $2 the prompt number before it.
