@@ -19,5 +19,8 @@ cmake -S "$root" -B "$out/build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUI
   -DGTest_DIR="$out/gtest/lib/cmake/GTest" -DVORLA_WERROR=ON \
   -DVORLA_OCTAVE=OFF -DVORLA_MATLAB=OFF >/dev/null
 cmake --build "$out/build" -j "$jobs" --target unit_tests
-# One process for all tests: qemu starts once instead of once per test.
-qemu-aarch64 -L /usr/aarch64-linux-gnu "$out/build/tests/unit_tests" --gtest_brief=1
+# One process for all tests: qemu starts once instead of once per test. The counter-wrap
+# test (over 2^32 counted operations of plain integer arithmetic, nothing that depends on
+# the processor) takes nearly two minutes emulated, against seconds for all the others.
+qemu-aarch64 -L /usr/aarch64-linux-gnu "$out/build/tests/unit_tests" --gtest_brief=1 \
+  --gtest_filter=-FitCounters.WrapAsUnsigned32BitTotals
