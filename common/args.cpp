@@ -130,4 +130,14 @@ bool all_truncate_to_int32(const mxArray* array, std::int64_t element_count) {
   return fits;
 }
 
+void end_failed_call(host::Outcome outcome, MessageBuffer& messages) {
+  if (outcome == host::Outcome::interrupted) {
+    messages.fail("%s: Interrupted by the user.");
+    host::end_interrupted_call(messages.text());
+    return;
+  }
+  messages.fail("%s: Not enough memory available; unable to run!");
+  mexErrMsgTxt(messages.text());
+}
+
 }  // namespace vorla

@@ -81,6 +81,10 @@ bool all_finite(const mxArray* array, std::int64_t element_count);
 // True when every real element truncates to a 32-bit integer.
 bool all_truncate_to_int32(const mxArray* array, std::int64_t element_count);
 
+// Ends a call that training or classification could not finish (its outputs already
+// cleared): hands an interrupt back to the host, or raises the out-of-memory message.
+void end_failed_call(host::Outcome outcome, MessageBuffer& messages);
+
 }  // namespace vorla
 
 #endif

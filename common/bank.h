@@ -127,6 +127,17 @@ class NodeBank {
   std::int32_t passing_block_count(std::int32_t g = 0) const { return passing_counts_[static_cast<std::size_t>(g)]; }
   // The lane of the lowest bit set in a non-zero passes word.
   static std::int32_t first_lane(std::uint32_t passes) { return __builtin_ctz(passes); }
+  // Calls visit(j) for every node j that passed for pattern g in the last measure call, in
+  // increasing node order, visiting only the blocks that hold one.
+  template <class Visit>
+  void for_each_passing(std::int32_t g, Visit&& visit) const {
+    const std::int32_t* passing = passing_blocks(g);
+    const std::int32_t passing_count = passing_block_count(g);
+    for (std::int32_t k = 0; k < passing_count; ++k) {
+      const std::int32_t b = passing[k];
+      for (std::uint32_t bits = passes(b, g); bits != 0; bits &= bits - 1) visit(b * lanes + first_lane(bits));
+    }
+  }
 
   // The training search's flags: 1 while a node is still in the running for the pattern.
   std::int32_t& eligible(std::int32_t j) { return eligible_[static_cast<std::size_t>(j)]; }

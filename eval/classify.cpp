@@ -33,21 +33,15 @@ struct Search {
 Search search(const NodeBank& bank, std::int32_t g, bool ct, double Tu) {
   Search s;
   double best_cfv = 0.0;
-  const std::int32_t* passing = bank.passing_blocks(g);
-  const std::int32_t passing_count = bank.passing_block_count(g);
-  for (std::int32_t k = 0; k < passing_count; ++k) {
-    const std::int32_t b = passing[k];
-    for (std::uint32_t passes = bank.passes(b, g); passes != 0; passes &= passes - 1) {
-      const std::int32_t i = b * NodeBank::lanes + NodeBank::first_lane(passes);
-      ++s.vt_passes;
-      const double cfv = bank.cfv(i, g);
-      if (ct && !(cfv >= Tu)) continue;
-      if (s.candidates++ == 0 || best_cfv < cfv) {
-        s.winner = i;
-        best_cfv = cfv;
-      }
+  bank.for_each_passing(g, [&](std::int32_t i) {
+    ++s.vt_passes;
+    const double cfv = bank.cfv(i, g);
+    if (ct && !(cfv >= Tu)) return;
+    if (s.candidates++ == 0 || best_cfv < cfv) {
+      s.winner = i;
+      best_cfv = cfv;
     }
-  }
+  });
   return s;
 }
 

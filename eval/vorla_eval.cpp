@@ -115,13 +115,7 @@ void vorla_eval(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   const host::Outcome outcome = evaluate(plhs, prhs, arguments);
   if (outcome == host::Outcome::done) return;
   plhs[OUT_PREDICTIONS] = nullptr;
-  if (outcome == host::Outcome::interrupted) {
-    messages.fail("%s: Interrupted by the user.");
-    host::end_interrupted_call(messages.text());
-    return;
-  }
-  messages.fail("%s: Not enough memory available; unable to run!");
-  mexErrMsgTxt(messages.text());
+  end_failed_call(outcome, messages);
 }
 
 }  // namespace vorla

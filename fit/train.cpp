@@ -202,19 +202,13 @@ class Trainer {
     double best_cfv = 0.0;
     std::uint32_t vt_passes = 0;
     bank.clear_eligible();
-    const std::int32_t* passing = bank.passing_blocks();
-    const std::int32_t passing_count = bank.passing_block_count();
-    for (std::int32_t k = 0; k < passing_count; ++k) {
-      const std::int32_t b = passing[k];
-      for (std::uint32_t passes = bank.passes(b); passes != 0; passes &= passes - 1) {
-        const std::int32_t j = b * NodeBank::lanes + NodeBank::first_lane(passes);
-        ++vt_passes;
-        const double cfv = bank.cfv(j);
-        if (ct_option_ != 0 && !(cfv + tolerance >= Tu_)) continue;
-        bank.eligible(j) = 1;
-        consider(j, cfv, winner, best_cfv, counts);
-      }
-    }
+    bank.for_each_passing(0, [&](std::int32_t j) {
+      ++vt_passes;
+      const double cfv = bank.cfv(j);
+      if (ct_option_ != 0 && !(cfv + tolerance >= Tu_)) return;
+      bank.eligible(j) = 1;
+      consider(j, cfv, winner, best_cfv, counts);
+    });
     const auto visited = static_cast<std::uint32_t>(bank.count());
     counts.flops += visited * match_flops_ + vt_passes;
     counts.comparisons += visited * match_comparisons_ + (visited - vt_passes) + (ct_option_ != 0 ? vt_passes : 0);
@@ -227,22 +221,16 @@ class Trainer {
     double best_cfv = 0.0;
     // Only nodes that passed the vigilance test are eligible, so the blocks without one are
     // passed over; the nodes still go in creation order.
-    const std::int32_t* passing = bank.passing_blocks();
-    const std::int32_t passing_count = bank.passing_block_count();
-    for (std::int32_t k = 0; k < passing_count; ++k) {
-      const std::int32_t b = passing[k];
-      for (std::uint32_t passes = bank.passes(b); passes != 0; passes &= passes - 1) {
-        const std::int32_t j = b * NodeBank::lanes + NodeBank::first_lane(passes);
-        std::int32_t& eligible = bank.eligible(j);
-        if (!eligible) continue;
-        counts.comparisons += 1;
-        if (!(bank.mfv(j) > rho)) {
-          eligible = 0;
-          continue;
-        }
-        consider(j, bank.cfv(j), winner, best_cfv, counts);
+    bank.for_each_passing(0, [&](std::int32_t j) {
+      std::int32_t& eligible = bank.eligible(j);
+      if (!eligible) return;
+      counts.comparisons += 1;
+      if (!(bank.mfv(j) > rho)) {
+        eligible = 0;
+        return;
       }
-    }
+      consider(j, bank.cfv(j), winner, best_cfv, counts);
+    });
     return winner;
   }
 

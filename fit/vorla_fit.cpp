@@ -131,13 +131,7 @@ void vorla_fit(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   if (outcome == host::Outcome::done) return;
   // A failed call hands back no outputs; the host reclaims what they hold.
   for (int k = 0; k < OUTPUT_COUNT; ++k) plhs[k] = nullptr;
-  if (outcome == host::Outcome::interrupted) {
-    messages.fail("%s: Interrupted by the user.");
-    host::end_interrupted_call(messages.text());
-    return;
-  }
-  messages.fail("%s: Not enough memory available; unable to run!");
-  mexErrMsgTxt(messages.text());
+  end_failed_call(outcome, messages);
 }
 
 }  // namespace vorla
