@@ -57,11 +57,7 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
 
   p = train_parser ('crossval');
   opts = parse_options (p, 'crossval', varargin);
-  X = check_patterns ('crossval', X, 'X');
-  if any (isnan (X(:)))
-    error ('vorla:crossval:X', 'vorla_crossval: X holds %d NaN values; training needs every feature of every pattern', ...
-           sum (isnan (X(:))));
-  end
+  X = check_patterns ('crossval', X, 'X', true);
   [names, index, kind] = label_classes ('crossval', labels);
   N = numel (index);
   check_shape ('crossval', X, N);

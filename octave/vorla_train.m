@@ -89,11 +89,7 @@ function model = vorla_train (X, labels, varargin)
 
   p = train_parser ('train');
   opts = parse_options (p, 'train', varargin);
-  X = check_patterns ('train', X, 'X');
-  if any (isnan (X(:)))
-    error ('vorla:train:X', 'vorla_train: X holds %d NaN values; training needs every feature of every pattern', ...
-           sum (isnan (X(:))));
-  end
+  X = check_patterns ('train', X, 'X', true);
   [names, index, kind] = label_classes ('train', labels);
   check_shape ('train', X, numel (index));
   opts = check_train_options ('train', opts, size (X, 2));

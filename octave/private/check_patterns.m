@@ -1,5 +1,6 @@
-function X = check_patterns (who, X, name)
-% X as double: a real numeric or logical matrix without Inf.
+function X = check_patterns (who, X, name, complete)
+% X as double: a real numeric or logical matrix without Inf; with complete true (training)
+% without NaN either.
   if ~((isnumeric (X) || islogical (X)) && isreal (X) && ndims (X) == 2)
     error (['vorla:' who ':X'], 'vorla_%s: %s must be a real numeric or logical matrix, one row per pattern; %s given', ...
            who, name, describe (X));
@@ -8,5 +9,9 @@ function X = check_patterns (who, X, name)
   if any (isinf (X(:)))
     error (['vorla:' who ':X'], 'vorla_%s: %s holds %d Inf values; features must be finite (NaN marks a missing value)', ...
            who, name, sum (isinf (X(:))));
+  end
+  if nargin > 3 && complete && any (isnan (X(:)))
+    error (['vorla:' who ':X'], 'vorla_%s: %s holds %d NaN values; training needs every feature of every pattern', ...
+           who, name, sum (isnan (X(:))));
   end
 end
