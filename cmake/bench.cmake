@@ -22,9 +22,11 @@ set_target_properties(first_touch PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BI
 if(VORLA_OCTAVE_FOUND)
   # The plain AVX2 kernel that compare.m shows beside vorla_eval.
   vorla_add_octave_mex(yardstick_eval ${CMAKE_CURRENT_SOURCE_DIR}/bench/yardstick_eval.cpp)
+  # What handing N doubles back to Octave costs by itself, beside vorla_eval's cost per pattern.
+  vorla_add_octave_mex(return_only ${CMAKE_CURRENT_SOURCE_DIR}/bench/return_only.cpp)
   add_custom_target(bench_compare
     COMMAND octave-cli --no-gui --norc --no-history --quiet
       --eval "addpath('${CMAKE_BINARY_DIR}'); addpath('${CMAKE_CURRENT_SOURCE_DIR}/bench'); compare()"
-    DEPENDS vorla_fit vorla_eval yardstick_eval
+    DEPENDS vorla_fit vorla_eval yardstick_eval return_only
     USES_TERMINAL)
 endif()

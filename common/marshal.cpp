@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <type_traits>
 
 namespace vorla {
 namespace {
@@ -12,7 +13,27 @@ bool fits_count(std::int64_t n) { return n >= 0 && n <= std::numeric_limits<std:
 // Rows per step of a transposition between column order and row order.
 constexpr std::int64_t transpose_tile = 64;
 
+template <class T>
+void copy_rows_of(const void* data, std::int64_t rows, std::int64_t cols, std::int64_t first, std::int64_t count,
+                  double* to) {
+  const T* const from = static_cast<const T*>(data) + first;
+  for (std::int64_t c = 0; c < cols; ++c)
+    for (std::int64_t r = 0; r < count; ++r) to[r * cols + c] = static_cast<double>(from[c * rows + r]);
+}
+
 }  // namespace
+
+bool ColumnMatrix::open(const mxArray* array) {
+  const host::Shape shape = host::shape_of(array);
+  if (shape.dimension_count != 2) return false;
+  return visit_real_data(array, [&](const auto* data) {
+    using T = std::remove_const_t<std::remove_pointer_t<decltype(data)>>;
+    data_ = data;
+    rows_ = shape.rows;
+    cols_ = shape.cols;
+    copy_ = copy_rows_of<T>;
+  });
+}
 
 double* mxArray1D_to_cArray1D(std::int32_t& length, const mxArray* array) {
   host::Shape shape = host::shape_of(array);
@@ -62,20 +83,15 @@ double** mxArray2D_to_cArray2D(std::int32_t& rows, std::int32_t& cols, const mxA
   }
   rows = static_cast<std::int32_t>(shape.rows);
   cols = static_cast<std::int32_t>(shape.cols);
+  ColumnMatrix from;
+  if (!from.open(array)) return nullptr;
   double** matrix = allocate_row_matrix(rows, cols);
   if (!matrix) return nullptr;
-  double* const to = matrix[0];
-  const std::int64_t n = rows, m = cols;
-  bool readable = visit_real_data(array, [&](const auto* from) {
-    // A tile of rows at a time, so that both the columns read and the rows written stay in
-    // cache while the tile is transposed.
-    for (std::int64_t first = 0; first < n; first += transpose_tile) {
-      const std::int64_t last = std::min(n, first + transpose_tile);
-      for (std::int64_t c = 0; c < m; ++c)
-        for (std::int64_t r = first; r < last; ++r) to[r * m + c] = static_cast<double>(from[c * n + r]);
-    }
-  });
-  return readable ? matrix : nullptr;
+  // A tile of rows at a time, so that both the columns read and the rows written stay in
+  // cache while the tile is transposed.
+  for (std::int64_t first = 0; first < rows; first += transpose_tile)
+    from.copy_rows(first, std::min<std::int64_t>(transpose_tile, rows - first), matrix[first]);
+  return matrix;
 }
 
 mxArray* cArray1D_to_mxArray1D(std::int32_t count, double* block) {

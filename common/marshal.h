@@ -34,6 +34,29 @@ bool visit_real_data(const mxArray* array, Visitor&& visit) {
   }
 }
 
+// A host matrix read where it lies, column by column, a few rows at a time: for an input
+// that is read once in row order, which then needs no copy of its own.
+class ColumnMatrix {
+ public:
+  // Views the host matrix; false, viewing nothing, for a class that vorla does not read or
+  // a shape other than rows x cols.
+  bool open(const mxArray* array);
+  std::int64_t rows() const { return rows_; }
+  std::int64_t cols() const { return cols_; }
+  // Writes rows first .. first + count - 1 to `to` as count rows of cols values, back to back.
+  void copy_rows(std::int64_t first, std::int64_t count, double* to) const {
+    copy_(data_, rows_, cols_, first, count, to);
+  }
+
+ private:
+  using Copy = void (*)(const void* data, std::int64_t rows, std::int64_t cols, std::int64_t first,
+                        std::int64_t count, double* to);
+  const void* data_ = nullptr;
+  std::int64_t rows_ = 0;
+  std::int64_t cols_ = 0;
+  Copy copy_ = nullptr;
+};
+
 // A row matrix of rows x cols with every value 0: the pointer block (at least one entry)
 // and then the data block, whose address entry 0 holds even when there are no rows. Null
 // when either block cannot be had; what was obtained is left to the host.

@@ -46,7 +46,7 @@ Search search(const NodeBank& bank, std::int32_t g, bool ct, double Tu) {
 }
 
 host::Outcome run(std::int32_t template_count, double* const* template_rows, const double* node_labels,
-                  double vigilance, std::int32_t ct_option, std::int32_t pattern_count, double* const* patterns,
+                  double vigilance, std::int32_t ct_option, std::int32_t pattern_count, const ColumnMatrix& patterns,
                   std::int32_t unknown_label, double*& predictions, std::int32_t oflag) {
   const std::int32_t M = model.feature_count;
   const double Tu = model.D / (model.alpha + 2 * model.D);
@@ -65,6 +65,12 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
   std::uint32_t comparison_total = 0;
   const std::uint32_t match_flops = 2 * static_cast<std::uint32_t>(M) + 2;
   const std::uint32_t match_comparisons = 2 * static_cast<std::uint32_t>(M);
+
+  // The rows of the group being measured, copied out of the host's columns.
+  // (At least one value, so that rows of no features still point somewhere.)
+  std::vector<double> group_values(std::max<std::size_t>(1, static_cast<std::size_t>(pattern_group) * M));
+  const double* group_rows[pattern_group];
+  for (std::int32_t g = 0; g < pattern_group; ++g) group_rows[g] = group_values.data() + static_cast<std::ptrdiff_t>(g) * M;
 
   auto* block = static_cast<double*>(host::allocate_for_writing(pattern_count, sizeof(double)));
   if (!block) return host::Outcome::out_of_memory;
@@ -90,11 +96,15 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
     const std::int32_t g = (j - 1) % pattern_group;
     // The vigilance test takes no tolerance here: mfv + 0.0 >= rho is mfv >= rho.
     // Polled once per group, and within the measure call when the bank is large.
-    if (g == 0 && (host::interrupt_requested() ||
-                   !bank.measure(patterns + (j - 1), std::min(pattern_group, pattern_count - (j - 1)), vigilance,
-                                 0.0, oflag >= 3 ? NodeBank::Results::every_mfv : NodeBank::Results::passing,
-                                 host::interrupt_requested)))
-      return stop();
+    if (g == 0) {
+      if (host::interrupt_requested()) return stop();
+      const std::int32_t group_size = std::min(pattern_group, pattern_count - (j - 1));
+      patterns.copy_rows(j - 1, group_size, group_values.data());
+      if (!bank.measure(group_rows, group_size, vigilance, 0.0,
+                        oflag >= 3 ? NodeBank::Results::every_mfv : NodeBank::Results::passing,
+                        host::interrupt_requested))
+        return stop();
+    }
     if (oflag < 3) {
       const Search s = search(bank, g, ct_option == 1, Tu);
       winner = s.winner;
@@ -179,7 +189,7 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
 host::Outcome classify(const std::int32_t& template_count, const std::int32_t& feature_count,
                        double* const* template_rows, const double* node_labels, const double& D,
                        const double& vigilance, const double& alpha, const std::int32_t& ct_option,
-                       const std::int32_t& pattern_count, double* const* patterns, const std::int32_t& unknown_label,
+                       const std::int32_t& pattern_count, const ColumnMatrix& patterns, const std::int32_t& unknown_label,
                        double*& predictions, std::int32_t oflag) {
   model.feature_count = feature_count;
   model.D = D;

@@ -88,17 +88,16 @@ host::Outcome evaluate(mxArray* plhs[], const mxArray* prhs[], EvalArguments& a)
   if (!template_rows) return out_of_memory;
   double* node_labels = mxArray1D_to_cArray1D(a.template_count, prhs[IN_NLABELS]);
   if (!node_labels) return out_of_memory;
-  double** patterns = mxArray2D_to_cArray2D(a.pattern_count, a.feature_count, prhs[IN_PATTERNS]);
-  if (!patterns) return out_of_memory;
+  // The patterns are read once, in order: classification takes them from the host's own
+  // columns, a group at a time, with no copy of the whole matrix.
+  ColumnMatrix patterns;
+  if (!patterns.open(prhs[IN_PATTERNS])) return out_of_memory;
 
   double* predictions = nullptr;
   const host::Outcome classified =
       classify(a.template_count, a.feature_count, template_rows, node_labels, a.D, a.vigilance, a.alpha,
                a.ct_option, a.pattern_count, patterns, a.unknown_label, predictions, a.oflag);
   if (classified != host::Outcome::done) return classified;
-  // The copy of the patterns is done with; released before the output is made, it does not
-  // add to the peak memory of a large call.
-  release_row_matrix(patterns);
   plhs[OUT_PREDICTIONS] = cArray1D_to_mxArray1D(a.pattern_count, predictions);
   return plhs[OUT_PREDICTIONS] ? host::Outcome::done : out_of_memory;
 }

@@ -1,6 +1,7 @@
 #include "free_store.h"
 #include "test_support.h"
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <random>
@@ -161,6 +162,46 @@ TEST(EvalClassification, ChunksGiveTheSameLabelsAsOneCall) {
   EXPECT_EQ(joined, whole);
 }
 
+// Patterns are read from the host's own columns a group at a time: every class gives the
+// labels of its values as doubles, also for a group cut short at the end.
+TEST(EvalClassification, PatternsOfEveryClassAreReadAsTheirValues) {
+  std::mt19937 random(11);
+  std::uniform_int_distribution<int> grid(0, 6);
+  EvalCall c;
+  c.templates.clear();
+  c.labels.clear();
+  for (int k = 0; k < 20; ++k) {
+    std::vector<double> lower, upper;
+    for (int i = 0; i < 3; ++i) {
+      const int a = grid(random), b = grid(random);
+      lower.push_back(std::min(a, b));
+      upper.push_back(std::max(a, b));
+    }
+    lower.insert(lower.end(), upper.begin(), upper.end());
+    c.templates.push_back(lower);
+    c.labels.push_back(k % 4);
+  }
+  c.D = 18;
+  c.vigilance = 0.7;
+  c.patterns.clear();
+  std::vector<double> by_column(19 * 3);
+  for (int p = 0; p < 19; ++p) {
+    c.patterns.push_back({});
+    for (int i = 0; i < 3; ++i) c.patterns.back().push_back(by_column[i * 19 + p] = grid(random));
+  }
+  const auto expected = standin::values_of(c.run().output(0));
+  ASSERT_EQ(expected.size(), 19u);
+  ASSERT_NE(std::count(expected.begin(), expected.end(), 0.0), 19) << "some patterns must be accepted";
+  for (mxClassID id : {mxSINGLE_CLASS, mxINT8_CLASS, mxUINT8_CLASS, mxINT16_CLASS, mxUINT16_CLASS, mxINT32_CLASS,
+                       mxUINT32_CLASS, mxINT64_CLASS, mxUINT64_CLASS}) {
+    Inputs in = c.inputs();
+    in[6] = make_array(id, {19, 3}, by_column);
+    auto r = standin::call(vorla::vorla_eval, 1, in.pointers());
+    test::expect_sound(r);
+    EXPECT_EQ(standin::values_of(r.output(0)), expected) << id;
+  }
+}
+
 TEST(EvalClassification, ClassifiesWhatTrainingLearned) {
   test::FitCall f;
   f.patterns = {{0.1, 0.1}, {0.2, 0.2}, {0.8, 0.9}, {0.9, 0.8}};
@@ -292,9 +333,9 @@ TEST(EvalMemory, EveryFailedAllocationRaisesTheOutOfMemoryMessage) {
   c.oflag = 3;
   const auto whole = c.run();
   const long total = whole.allocations;
-  // Two blocks per matrix, whatever its row count: Templates 2, NLabels 1, Patterns 2, the
-  // predictions and the output.
-  ASSERT_EQ(total, 2 + 1 + 2 + 1 + 1);
+  // Two blocks per matrix, whatever its row count: Templates 2, NLabels 1; the patterns are
+  // read where they lie; the predictions, and the output array that takes them over.
+  ASSERT_EQ(total, 2 + 1 + 1 + 1);
   EXPECT_EQ(whole.blocks_reclaimed, 2 + 1) << "only the converted templates and labels are left to the host";
   for (long k = 1; k <= total; ++k) {
     auto r = c.run({k});
