@@ -24,9 +24,10 @@ IndexUse requested_index = IndexUse::automatic;
 constexpr std::int32_t index_min_nodes = 512;
 // A first index is built once the scans have measured this many times the bank's blocks, so
 // that the build never weighs much on short calls: it writes a few bytes per node and cell
-// row to fresh memory, which costs as much as 500 to 1000 scans on the machine measured
-// (doc/performance.md).
-constexpr std::int64_t build_payback = 1024;
+// row to fresh memory, which cost about 200 scans of the whole bank on the idle machine
+// measured (doc/performance.md); waiting for as much scan work as a build bounds the loss
+// of a build that does not pay.
+constexpr std::int64_t build_payback = 256;
 // The index is kept while a pattern costs it fewer nodes than the scan's, times this: a node
 // reached through the index costs more than a scanned one.
 constexpr double index_node_cost = 2.0;
