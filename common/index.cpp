@@ -253,9 +253,7 @@ std::size_t SearchIndex::measure(const double* x, const double* bank_boxes, std:
     run_count = 0;
   };
   // The intersection, a chunk of words at a time: the fixed inner loop vectorizes, and the
-  // rows are padded to whole chunks with zeros. The words with a node to measure are kept,
-  // and the boxes of those nodes fetched toward the cache meanwhile, so that their loads
-  // overlap instead of waiting one after another.
+  // rows are padded to whole chunks with zeros. The words with a node to measure are kept.
   std::size_t hit_count = 0;
   for (std::size_t w0 = 0; w0 < used_words; w0 += chunk_words) {
     std::uint64_t may_pass[chunk_words];
@@ -270,12 +268,6 @@ std::size_t SearchIndex::measure(const double* x, const double* bank_boxes, std:
     for (std::size_t k = 0; k < chunk_words; ++k) {
       if (may_pass[k] == 0) continue;
       hits_[hit_count++] = Hit{w0 + k, may_pass[k]};
-      for (std::uint64_t bits = may_pass[k]; bits != 0; bits &= bits - 1) {
-        const double* box =
-            boxes_.data() + 2 * M * ((w0 + k) * word_bits + static_cast<std::size_t>(__builtin_ctzll(bits)));
-        __builtin_prefetch(box);
-        if (M > 4) __builtin_prefetch(box + 8);  // the second cache line of a longer box
-      }
     }
   }
   for (std::size_t h = 0; h < hit_count; ++h) {
