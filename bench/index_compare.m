@@ -10,7 +10,7 @@ function results = index_compare (base_dir, which)
   %
   % base_dir: the folder holding the older vorla_fit.mex and vorla_eval.mex; they are copied
   % under the names base_vorla_fit.mex and base_vorla_eval.mex into a temporary folder.
-  % which: 'all' (default), 'targets' or 'series'.  Every time is the fastest of several
+  % which: 'all' (default), 'targets', 'trained' or 'series'.  Every time is the fastest of several
   % runs, the two builds taking turns, since the machine may be shared.
   if (nargin < 2)
     which = 'all';
@@ -46,6 +46,36 @@ function results = index_compare (base_dir, which)
     circle = @(f) f (C, c, 2, 0, 0.001, 1.0, 1, 0, 0, 0);
     [t_index, t_scan, T] = race (@() circle (@vorla_fit), @() circle (@base_vorla_fit), 5, 3);
     results(end+1) = report (sprintf ('circle in the square, N = 100000 (%d nodes)', rows (T)), t_index, t_scan);
+  end
+
+  if (any (strcmp (which, {'all', 'trained'})))
+    % Networks trained on one data distribution (4 uniform features, the label by the circle
+    % in the first two) at rising vigilance, so that K grows as the boxes shrink; each
+    % classifies patterns of the same distribution at its own vigilance. The cost per pattern
+    % is that of the 5000 patterns added from a call on 5000 to one on 10000; what a call costs
+    % besides (converting and building K nodes, the index, the scans before it) is shown apart.
+    printf ('\nclassification cost per added pattern against K trained nodes (M = 4):\n');
+    printf ('%10s %8s %10s %10s %8s %14s %14s\n', 'vigilance', 'K', 'index us', 'scan us', 'ratio', ...
+            'index call ms', 'scan call ms');
+    rand ('state', 3);
+    P = rand (400000, 4);
+    L = 1 + ((P(:,1) - 0.5) .^ 2 + (P(:,2) - 0.5) .^ 2 < 1 / (2 * pi));
+    Q = rand (10000, 4);
+    for vigilance = [0.5 0.75 0.85 0.9 0.95]
+      [T, NL, ~] = vorla_fit (P, L, 4, vigilance, 0.001, 1.0, 1, 0, 1, 0);
+      K = rows (T);
+      t = zeros (2, 2);
+      for half = 1:2
+        R = Q(1:5000 * half, :);
+        classify = @(f) f (T, NL, 4, vigilance, 0.001, 1, R, 0, 0);
+        [t(half, 1), t(half, 2)] = race (@() classify (@vorla_eval), @() classify (@base_vorla_eval), 5, 1);
+      end
+      added = (t(2, :) - t(1, :)) / 5000 * 1e6;
+      fixed = (2 * t(1, :) - t(2, :)) * 1e3;
+      printf ('%10.2f %8d %10.2f %10.2f %8.2f %14.1f %14.1f\n', vigilance, K, added, added(2) / added(1), fixed);
+      fflush (stdout);
+      results(end+1) = struct ('what', sprintf ('trained K = %d', K), 'index_s', t(2, 1), 'scan_s', t(2, 2));
+    end
   end
 
   if (any (strcmp (which, {'all', 'series'})))
