@@ -16,9 +16,10 @@ constexpr std::int64_t transpose_tile = 64;
 template <class T>
 void copy_rows_of(const void* data, std::int64_t rows, std::int64_t cols, std::int64_t first, std::int64_t count,
                   double* to) {
-  const T* const from = static_cast<const T*>(data) + first;
+  // An empty host matrix may have no data at all: no address is formed from it then.
+  const T* const from = static_cast<const T*>(data);
   for (std::int64_t c = 0; c < cols; ++c)
-    for (std::int64_t r = 0; r < count; ++r) to[r * cols + c] = static_cast<double>(from[c * rows + r]);
+    for (std::int64_t r = 0; r < count; ++r) to[r * cols + c] = static_cast<double>(from[c * rows + first + r]);
 }
 
 }  // namespace

@@ -70,7 +70,8 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
   // (At least one value, so that rows of no features still point somewhere.)
   std::vector<double> group_values(std::max<std::size_t>(1, static_cast<std::size_t>(pattern_group) * M));
   const double* group_rows[pattern_group];
-  for (std::int32_t g = 0; g < pattern_group; ++g) group_rows[g] = group_values.data() + static_cast<std::ptrdiff_t>(g) * M;
+  for (std::int32_t g = 0; g < pattern_group; ++g)
+    group_rows[g] = group_values.data() + static_cast<std::ptrdiff_t>(g) * M;
 
   auto* block = static_cast<double*>(host::allocate_for_writing(pattern_count, sizeof(double)));
   if (!block) return host::Outcome::out_of_memory;
@@ -189,8 +190,8 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
 host::Outcome classify(const std::int32_t& template_count, const std::int32_t& feature_count,
                        double* const* template_rows, const double* node_labels, const double& D,
                        const double& vigilance, const double& alpha, const std::int32_t& ct_option,
-                       const std::int32_t& pattern_count, const ColumnMatrix& patterns, const std::int32_t& unknown_label,
-                       double*& predictions, std::int32_t oflag) {
+                       const std::int32_t& pattern_count, const ColumnMatrix& patterns,
+                       const std::int32_t& unknown_label, double*& predictions, std::int32_t oflag) {
   model.feature_count = feature_count;
   model.D = D;
   model.alpha = alpha;

@@ -11,8 +11,9 @@
 namespace vorla {
 
 // Classifies the pattern_count rows of feature_count values of the host matrix `patterns`
-// (read where it lies, a group of rows at a time) against template_count template rows ([lower upper], at least 2 x feature_count values each) and their labels. On success
-// hands back a host block of pattern_count predicted labels and returns done; returns
+// (read where it lies, a group of rows at a time) against template_count template rows
+// ([lower upper], at least 2 x feature_count values each) and their labels. On success hands
+// back a host block of pattern_count predicted labels and returns done; returns
 // out_of_memory when memory ran out, interrupted when the user asked to stop (polled between
 // groups of patterns), in both cases with every node released.
 host::Outcome classify(const std::int32_t& template_count, const std::int32_t& feature_count,
