@@ -227,6 +227,39 @@ double NodeBank::limit_for(double D, double rho, double tolerance) {
   return limit_;
 }
 
+double NodeBank::D_model() { return model.D; }
+
+double NodeBank::index_share(double limit) const {
+  if (path_ == MatchPath::per_node || count_ == 0 || feature_count_ == 0 ||
+      !(limit < std::numeric_limits<double>::infinity()))
+    return 1.0;
+  return SearchIndex::estimated_share(boxes_.data(), count_, feature_count_, limit);
+}
+
+NodeBank::Reach NodeBank::measure_within(const double* const* patterns, std::int32_t pattern_count, double limit,
+                                         bool (*interrupted)()) {
+  pattern_count = std::min(pattern_count, group_);
+  D_ = model.D;
+  const bool was_listed = passing_listed_;
+  passing_listed_ = false;
+  // The flags of a training search are not kept in step here.
+  eligible_everywhere_ = true;
+  if (path_ == MatchPath::per_node || count_ == 0 || feature_count_ == 0) return Reach::no_index;
+  if (!reach_index_ || reach_index_->limit() != limit) {
+    reach_index_.reset();
+    try {
+      reach_index_ = std::make_unique<SearchIndex>(boxes_.data(), count_, count_, feature_count_, limit);
+    } catch (const std::bad_alloc&) {
+      return Reach::no_index;
+    }
+  }
+  if (!measure_indexed(*reach_index_, patterns, pattern_count, limit, was_listed, interrupted, reach_nodes_))
+    return Reach::interrupted;
+  drop_spare_lanes(pattern_count, true);
+  passing_listed_ = true;
+  return Reach::measured;
+}
+
 bool NodeBank::measure(const double* const* patterns, std::int32_t pattern_count, double rho, double tolerance,
                        Results results, bool (*interrupted)()) {
   pattern_count = std::min(pattern_count, group_);
@@ -272,7 +305,7 @@ bool NodeBank::measure(const double* const* patterns, std::int32_t pattern_count
   bool listed = false;
   if (limited && limit < std::numeric_limits<double>::infinity() &&
       (count_ >= index_min_nodes || index_use_ == IndexUse::always) && take_index(limit)) {
-    if (!measure_indexed(patterns, pattern_count, limit, was_listed, interrupted)) return false;
+    if (!measure_indexed(*index_, patterns, pattern_count, limit, was_listed, interrupted, index_nodes_)) return false;
     listed = true;
   } else {
     const kernels::Batch whole{boxes_.data(),
@@ -304,14 +337,18 @@ bool NodeBank::measure(const double* const* patterns, std::int32_t pattern_count
     scanned_blocks_ += static_cast<std::int64_t>(block_count()) * pattern_count;
     scanned_since_try_ += pattern_count;
   }
-  // The spare lanes of the last block are no nodes.
-  if (count_ % lanes != 0)
-    for (std::int32_t g = 0; g < pattern_count; ++g)
-      passes_[static_cast<std::size_t>(g) * block_capacity() + static_cast<std::size_t>(count_ / lanes)] &=
-          (1u << (count_ % lanes)) - 1;
-  if (!listed) {
-    list_passing(pattern_count);
-  } else if (count_ % lanes != 0) {
+  drop_spare_lanes(pattern_count, listed);
+  if (!listed) list_passing(pattern_count);
+  passing_listed_ = true;
+  return true;
+}
+
+void NodeBank::drop_spare_lanes(std::int32_t pattern_count, bool listed) {
+  if (count_ % lanes == 0) return;
+  for (std::int32_t g = 0; g < pattern_count; ++g)
+    passes_[static_cast<std::size_t>(g) * block_capacity() + static_cast<std::size_t>(count_ / lanes)] &=
+        (1u << (count_ % lanes)) - 1;
+  if (listed) {
     // The index's kernels measured the spare lanes too: a last block left without a passing
     // node leaves the list.
     const std::int32_t last = count_ / lanes;
@@ -320,8 +357,6 @@ bool NodeBank::measure(const double* const* patterns, std::int32_t pattern_count
       if (n > 0 && passing_blocks(g)[n - 1] == last && passes(last, g) == 0) --n;
     }
   }
-  passing_listed_ = true;
-  return true;
 }
 
 void NodeBank::list_passing(std::int32_t pattern_count) {
@@ -371,8 +406,8 @@ bool NodeBank::take_index(double limit) {
   return true;
 }
 
-bool NodeBank::measure_indexed(const double* const* patterns, std::int32_t pattern_count, double limit,
-                               bool listed_before, bool (*interrupted)()) {
+bool NodeBank::measure_indexed(SearchIndex& index, const double* const* patterns, std::int32_t pattern_count,
+                               double limit, bool listed_before, bool (*interrupted)(), double& running_nodes) {
   const auto blocks = static_cast<std::size_t>(block_count());
   const kernels::Corners corners{lower_nan_, corners_ordered_};
   nodes_measured_ = 0;
@@ -393,7 +428,7 @@ bool NodeBank::measure_indexed(const double* const* patterns, std::int32_t patte
     for (std::size_t i = 0; i < feature_count_; ++i) finite = finite && std::isfinite(x[i]);
     std::size_t measured = static_cast<std::size_t>(count_);
     if (finite) {
-      measured = index_->measure(x, boxes_.data(), blocks, path_, corners, D_, passes, numerators, listed, listed_count);
+      measured = index.measure(x, boxes_.data(), blocks, path_, corners, D_, passes, numerators, listed, listed_count);
     } else {
       // The index takes patterns with finite coordinates; this one is scanned.
       const kernels::Batch scan{boxes_.data(), blocks, feature_count_, patterns + g, 1, D_, 0.0, 0.0, true, limit,
@@ -405,7 +440,7 @@ bool NodeBank::measure_indexed(const double* const* patterns, std::int32_t patte
         if (passes[b] != 0) listed[listed_count++] = static_cast<std::int32_t>(b);
     }
     nodes_measured_ += measured;
-    index_nodes_ += (static_cast<double>(measured) - index_nodes_) / 8;
+    running_nodes += (static_cast<double>(measured) - running_nodes) / 8;
   }
   return true;
 }

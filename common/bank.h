@@ -94,6 +94,22 @@ class NodeBank {
   // Copies node j's box and choice denominator again, after learning changed them.
   void refresh(std::int32_t j);
 
+  // The vigilance test of measure as a size limit, for the model-wide D when it is finite and
+  // above 0: a node passes exactly when its size is <= the limit (-1 when no size passes).
+  double vigilance_limit(double rho, double tolerance) { return limit_for(D_model(), rho, tolerance); }
+  // About what share of the nodes a search index would measure per pattern for the test
+  // size <= limit; 1 where it cannot tell or would not be used.
+  double index_share(double limit) const;
+
+  // Measures the patterns for the test size <= limit (below +Inf, under a finite D above 0),
+  // whatever the vigilance, through a search index of its own kept for that limit (built
+  // again when the limit changes): the passes words, numerators and lists come out as measure
+  // gives them for a vigilance test with that limit. A classification search bounds the
+  // choice value with it. no_index: no memory for the index, nothing measured.
+  enum class Reach { measured, no_index, interrupted };
+  Reach measure_within(const double* const* patterns, std::int32_t pattern_count, double limit,
+                       bool (*interrupted)() = nullptr);
+
   // Which nodes a measure call leaves a match numerator for besides the vigilance test:
   // every node (for a trace that prints every mfv), or the nodes that pass.
   enum class Results { every_mfv, passing };
@@ -154,6 +170,7 @@ class NodeBank {
   }
 
  private:
+  static double D_model();
   double numerator(std::int32_t j, std::int32_t g) const { return numerators_.data()[result_index(j, g)]; }
   std::size_t result_index(std::int32_t j, std::int32_t g) const {
     return static_cast<std::size_t>(g) * static_cast<std::size_t>(capacity_) + static_cast<std::size_t>(j);
@@ -166,9 +183,13 @@ class NodeBank {
   double limit_for(double D, double rho, double tolerance);
   // Whether this measure call goes through the index (built or rebuilt here when needed).
   bool take_index(double limit);
-  // The index's measure call; false when interrupted between patterns.
-  bool measure_indexed(const double* const* patterns, std::int32_t pattern_count, double limit, bool listed_before,
-                       bool (*interrupted)());
+  // The measure call of an index; false when interrupted between patterns. running_nodes
+  // follows the nodes a pattern costs.
+  bool measure_indexed(SearchIndex& index, const double* const* patterns, std::int32_t pattern_count, double limit,
+                       bool listed_before, bool (*interrupted)(), double& running_nodes);
+  // Leaves the spare lanes of the last block out of the passes words (and out of the lists,
+  // when an index listed the blocks).
+  void drop_spare_lanes(std::int32_t pattern_count, bool listed);
   // Lists the blocks with a passing node from the passes words.
   void list_passing(std::int32_t pattern_count);
 
@@ -201,6 +222,8 @@ class NodeBank {
   const IndexUse index_use_;
   std::unique_ptr<SearchIndex> index_;
   bool index_failed_ = false;  // no memory for an index: the bank scans
+  std::unique_ptr<SearchIndex> reach_index_;  // measure_within's
+  double reach_nodes_ = 0.0;
   std::size_t nodes_measured_ = 0;
   // The automatic choice: nodes a pattern costs through the index, as last seen, and the
   // patterns since the index was last tried.

@@ -84,10 +84,22 @@ inline void* allocate_for_writing(std::int64_t count, std::size_t element_size) 
   return block;
 }
 
+// Whether the host keeps a floating-point operation counter: where it does not, a call's
+// counts show only in its printed summary.
+inline bool has_flop_counter() {
+#if defined(VORLA_HOST_STANDIN)
+  return standinFlopCounterPresent();
+#elif defined(VORLA_HOST_HAS_ADD_FLOPS)
+  return true;
+#else
+  return false;
+#endif
+}
+
 // Feeds the host's floating-point operation counter where the host keeps one.
 inline void add_flops(std::uint32_t count) {
 #if defined(VORLA_HOST_HAS_ADD_FLOPS)
-  mexAddFlops(static_cast<int>(count));
+  if (has_flop_counter()) mexAddFlops(static_cast<int>(count));
 #else
   (void)count;
 #endif

@@ -1,12 +1,15 @@
 #include "classify.h"
 
 #include "bank.h"
+#include "choice_reach.h"
 #include "host.h"
 #include "node.h"
 
 #include <algorithm>
+#include <limits>
 #include <memory>
 #include <new>
+#include <optional>
 #include <vector>
 
 namespace vorla {
@@ -17,12 +20,20 @@ constexpr std::int32_t no_winner = -1;
 // Patterns measured per pass over the node boxes.
 constexpr std::int32_t pattern_group = NodeBank::full_group;
 
+// The bound on the choice value (ChoiceReach) is tried with this many nodes or more, once
+// this many patterns have been scanned, and kept while an index for its limit would have a
+// pattern measure fewer than the nodes' share 1 / index_node_cost (doc/performance.md).
+constexpr std::int32_t reach_min_nodes = 512;
+constexpr std::int32_t reach_payback = 256;
+constexpr double index_node_cost = 2.0;
+
 // Trace lines printed between two interrupt polls of a traced search.
 constexpr std::int32_t traced_nodes_per_poll = 1024;
 
 // What the search of one measured pattern found.
 struct Search {
   std::int32_t winner = no_winner;
+  double best_cfv = 0.0;  // the winner's
   std::uint32_t vt_passes = 0;
   std::uint32_t candidates = 0;
 };
@@ -42,6 +53,7 @@ Search search(const NodeBank& bank, std::int32_t g, bool ct, double Tu) {
       best_cfv = cfv;
     }
   });
+  s.best_cfv = best_cfv;
   return s;
 }
 
@@ -60,6 +72,30 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
     nodes[i]->active = 0;
     bank.append(*nodes[i]);
   }
+
+  // The bound on the choice value where nothing shows the counts (see ChoiceReach).
+  const bool ct = ct_option == 1;
+  const IndexUse use = requested_index_use();
+  const bool counts_unseen = oflag == 0 && !host::has_flop_counter();
+  const bool limited = model.D > 0 && model.D <= std::numeric_limits<double>::max();
+  const double vigilance_limit = limited ? bank.vigilance_limit(vigilance, 0.0) : 0.0;
+  std::optional<ChoiceReach> reach;
+  // Like the index, it waits for as much scan work as building one costs (doc/performance.md).
+  std::int32_t reach_from = 0;
+  if (counts_unseen && limited && use != IndexUse::never &&
+      (use == IndexUse::always ||
+       (template_count >= reach_min_nodes && bank.index_share(vigilance_limit) * index_node_cost >= 1))) {
+    reach.emplace(nodes, vigilance_limit, ct, Tu);
+    if (use != IndexUse::always) {
+      reach_from = reach_payback;
+      if (reach->usable() && bank.index_share(reach->limit()) * index_node_cost >= 1) reach->give_up();
+    }
+  }
+  const auto reach_pays = [&](double limit) {
+    return use == IndexUse::always || bank.index_share(limit) * index_node_cost < 1;
+  };
+  Search found[pattern_group];
+  bool group_reached = false;
 
   std::uint32_t flop_total = 2 * static_cast<std::uint32_t>(M) + 5;
   std::uint32_t comparison_total = 0;
@@ -101,13 +137,40 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
       if (host::interrupt_requested()) return stop();
       const std::int32_t group_size = std::min(pattern_group, pattern_count - (j - 1));
       patterns.copy_rows(j - 1, group_size, group_values.data());
-      if (!bank.measure(group_rows, group_size, vigilance, 0.0,
-                        oflag >= 3 ? NodeBank::Results::every_mfv : NodeBank::Results::passing,
-                        host::interrupt_requested))
+      group_reached = false;
+      if (reach && reach->usable() && j - 1 >= reach_from) {
+        const NodeBank::Reach r = bank.measure_within(group_rows, group_size, reach->limit(), host::interrupt_requested);
+        if (r == NodeBank::Reach::interrupted) return stop();
+        if (r == NodeBank::Reach::no_index) {
+          reach->give_up();
+        } else {
+          group_reached = true;
+          // The patterns that the nodes within the limit do not settle are scanned.
+          const double* again[pattern_group];
+          std::int32_t again_of[pattern_group];
+          std::int32_t again_count = 0;
+          for (std::int32_t k = 0; k < group_size; ++k) {
+            found[k] = search(bank, k, ct, Tu);
+            if (!reach->settles(found[k].winner != no_winner, found[k].best_cfv)) {
+              again_of[again_count] = k;
+              again[again_count++] = group_rows[k];
+            }
+          }
+          reach->note(group_size, again_count, reach_pays);
+          if (again_count > 0) {
+            if (!bank.measure(again, again_count, vigilance, 0.0, NodeBank::Results::passing, host::interrupt_requested))
+              return stop();
+            for (std::int32_t k = 0; k < again_count; ++k) found[again_of[k]] = search(bank, k, ct, Tu);
+          }
+        }
+      }
+      if (!group_reached && !bank.measure(group_rows, group_size, vigilance, 0.0,
+                                          oflag >= 3 ? NodeBank::Results::every_mfv : NodeBank::Results::passing,
+                                          host::interrupt_requested))
         return stop();
     }
     if (oflag < 3) {
-      const Search s = search(bank, g, ct_option == 1, Tu);
+      const Search s = group_reached ? found[g] : search(bank, g, ct, Tu);
       winner = s.winner;
       pattern_flops = static_cast<std::uint32_t>(template_count) * match_flops + s.vt_passes;
       pattern_comparisons = static_cast<std::uint32_t>(template_count) * match_comparisons + s.vt_passes +

@@ -262,7 +262,9 @@ void decode_inputs(ByteReader& bytes, int nrhs, const std::vector<Slot>& slots, 
     call.inputs.push_back(bytes.byte() < 192 ? well_formed(s, bytes) : any_array(s, bytes));
   }
   call.match_path = bytes.byte() % 6;
-  call.index_use = bytes.byte() % 3;
+  const std::uint8_t use = bytes.byte();
+  call.index_use = use % 3;
+  call.flop_counter = use / 3 % 2 == 0;
 }
 
 Slot scalar(std::vector<double> table) {
@@ -409,8 +411,8 @@ std::vector<const mxArray*> Call::arrays() const {
 }
 
 std::string Call::describe() const {
-  std::string s = format("nlhs %d, nrhs %d, match path %d, index use %d\n", nlhs, static_cast<int>(inputs.size()),
-                         match_path, index_use);
+  std::string s = format("nlhs %d, nrhs %d, match path %d, index use %d, flop counter %d\n", nlhs,
+                         static_cast<int>(inputs.size()), match_path, index_use, flop_counter ? 1 : 0);
   for (std::size_t k = 0; k < inputs.size(); ++k) {
     const Input& in = inputs[k];
     s += format("  input %d: %s [", static_cast<int>(k + 1), kind_name(in.kind));

@@ -54,6 +54,9 @@ struct Call {
   // Whether the searches may use the search index (0 automatic, 1 always, 2 never); read
   // after the path, so that older seeds keep the automatic choice.
   int index_use = 0;
+  // Whether the host keeps an operation counter; from the same byte as index_use, so that
+  // older seeds keep the counter.
+  bool flop_counter = true;
   std::vector<Input> inputs;
   std::vector<const mxArray*> arrays() const;
   std::string describe() const;

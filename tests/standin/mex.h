@@ -57,6 +57,9 @@ void mexErrMsgTxt(const char* message);
 void mexWarnMsgTxt(const char* message);
 int mexPrintf(const char* format, ...);
 void mexAddFlops(int count);
+// Whether this call's host keeps the operation counter (standin::CallOptions::flop_counter):
+// the stand-in plays a host without one, as GNU Octave is, when a test asks it to.
+bool standinFlopCounterPresent(void);
 // The stand-in's Ctrl-C: a switch that tests set (standin::CallOptions::interrupt_at_poll).
 // Each call of standinInterruptPending is one poll.
 bool standinInterruptPending(void);

@@ -462,8 +462,11 @@ int mexPrintf(const char* format, ...) {
 
 void mexAddFlops(int count) {
   InHost in_host;
+  if (current && !current->options.flop_counter) fault("mexAddFlops called on a host without an operation counter");
   if (current) current->result->flops.push_back(count);
 }
+
+bool standinFlopCounterPresent(void) { return !current || current->options.flop_counter; }
 
 bool standinInterruptPending(void) {
   if (!current) return false;

@@ -53,6 +53,9 @@ struct CallOptions {
   // When positive, the user presses Ctrl-C just before the n-th interrupt poll of the call
   // (counted from 1): that poll and every later one see the interrupt pending.
   long interrupt_at_poll = 0;
+  // Whether the host keeps an operation counter; without one mexAddFlops is never called,
+  // and nothing but the printed summary shows a call's counts.
+  bool flop_counter = true;
 };
 
 struct CallResult {

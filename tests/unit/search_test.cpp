@@ -2,6 +2,7 @@
 // value must come out bit for bit as Node::compute_match gives it, and whole calls must not
 // be told apart by anything they return, print or count.
 #include "bank.h"
+#include "choice_reach.h"
 #include "node.h"
 #include "test_support.h"
 
@@ -559,11 +560,11 @@ standin::CallResult run(const test::FitCall& call, std::int32_t M) {
   return standin::call(vorla::vorla_fit, 3, in.pointers());
 }
 
-standin::CallResult run(const test::EvalCall& call, std::int32_t M) {
+standin::CallResult run(const test::EvalCall& call, std::int32_t M, standin::CallOptions options = {}) {
   test::Inputs in = call.inputs();
   in[0] = matrix(call.templates, 2 * static_cast<std::size_t>(M));
   in[6] = matrix(call.patterns, static_cast<std::size_t>(M));
-  return standin::call(vorla::vorla_eval, 1, in.pointers());
+  return standin::call(vorla::vorla_eval, 1, in.pointers(), options);
 }
 
 TEST(SearchPaths, TrainingCallsAgree) {
@@ -791,6 +792,202 @@ TEST(SearchPaths, FailedAllocationsEndInTheMemoryMessage) {
         EXPECT_TRUE(r.faults.empty()) << name_of(path) << " allocation " << k;
       }
     }
+  }
+}
+
+// A node whose size for the pattern lies beyond the bound's limit never has a cfv above its
+// cut. One feature, the pattern at 0 and boxes [-v, w - v]: the size is v exactly, and the
+// box size w - v (rounded) sets the choice denominator. Sizes walk the doubles around the
+// limit, with box sizes at the largest one and below it, for D below and above the limit.
+TEST(ChoiceReach, NoNodeBeyondTheLimitChoosesAboveTheCut) {
+  const double zero = 0.0;
+  for (double D : {1.0, 3.0, 0.1, 0.7}) {
+    for (double alpha : {0.0, 0.001, 2.5}) {
+      for (double largest : {0.5, 0.9, 1.0}) {
+        if (!((D - largest) + alpha > 0)) continue;  // a choice denominator of 0 or less
+        set_model(1, D, alpha);
+        std::vector<std::unique_ptr<vorla::Node>> nodes;
+        const auto add = [&](double v, double w) {
+          const double row[2] = {-v, w - v};
+          nodes.push_back(std::make_unique<vorla::Node>(row, 1, 1));
+        };
+        add(largest, largest);
+        add(0.25 * largest, 0.25 * largest);
+        const double first_limit = vorla::ChoiceReach(nodes, inf, false, 0.0).limit();
+        double v = first_limit;
+        for (int k = 0; k < 40; ++k) v = std::nextafter(v, -inf);
+        for (int k = 0; k < 80; ++k, v = std::nextafter(v, inf)) {
+          add(v, largest);
+          add(v, 0.5 * largest);
+        }
+        for (bool ct : {false, true}) {
+          const double Tu = D / (alpha + 2 * D);
+          const vorla::ChoiceReach reach(nodes, inf, ct, Tu);
+          const std::string what = "D=" + std::to_string(D) + " alpha=" + std::to_string(alpha) +
+                                   " largest=" + std::to_string(largest);
+          ASSERT_TRUE(reach.usable()) << what;
+          int beyond = 0;
+          for (const auto& n : nodes) {
+            n->compute_match(&zero);
+            const double size = D - n->match_numerator;
+            if (!(size > reach.limit())) continue;
+            ++beyond;
+            EXPECT_LE(n->match_numerator / n->choice_denominator, reach.cut()) << what << " size " << size;
+          }
+          EXPECT_GT(beyond, 30) << what;
+          // A winner settles the search only when it is above the cut; a tie does not.
+          if (!(ct && reach.cut() < Tu)) {
+            EXPECT_FALSE(reach.settles(true, reach.cut())) << what;
+            EXPECT_FALSE(reach.settles(false, 0.0)) << what;
+          }
+          EXPECT_TRUE(reach.settles(true, std::nextafter(reach.cut(), inf))) << what;
+        }
+        // With the vigilance test's limit below the bound's, the nodes beyond it fail that
+        // test: whatever was found settles the search.
+        const vorla::ChoiceReach within(nodes, 0.5 * largest, false, 0.0);
+        EXPECT_EQ(within.limit(), 0.5 * largest);
+        EXPECT_TRUE(within.settles(false, 0.0));
+      }
+    }
+  }
+  // What the bound needs of the nodes: D finite and above 0, choice denominators above 0.
+  set_model(1, 1.0, 0.0);
+  std::vector<std::unique_ptr<vorla::Node>> nodes;
+  const double unit_box[2] = {0.0, 1.0};
+  nodes.push_back(std::make_unique<vorla::Node>(unit_box, 1, 1));
+  EXPECT_FALSE(vorla::ChoiceReach(nodes, inf, false, 0.0).usable());  // denominator 0
+  set_model(1, 1.0, 0.5);
+  nodes.clear();
+  nodes.push_back(std::make_unique<vorla::Node>(unit_box, 1, 1));
+  EXPECT_TRUE(vorla::ChoiceReach(nodes, inf, false, 0.0).usable());
+  set_model(1, 0.0, 0.5);
+  EXPECT_FALSE(vorla::ChoiceReach(nodes, inf, false, 0.0).usable());
+  set_model(1, inf, 0.5);
+  EXPECT_FALSE(vorla::ChoiceReach(nodes, inf, false, 0.0).usable());
+}
+
+// Calls whose counts nothing shows (oflag 0 on a host without an operation counter) may find
+// the winner through the bound on the choice value. Whatever they take, they give the scan's
+// predictions: random boxes, many of them nested or repeated, among inverted ones in some
+// calls; patterns inside, on faces, far outside (so that the
+// bound's margin must widen) and not finite.
+TEST(SearchPaths, WinnersWithoutCountsAgree) {
+  Rng rng(777);
+  const std::vector<double> specials = {nan_value, inf, -inf, -0.0};
+  int bounded = 0;
+  int calls = 0;
+  for (std::int32_t M : {1, 2, 3, 8}) {
+    for (std::int32_t K : {1, 17, 40, 300, 700}) {
+      for (int c = 0; c < 5; ++c) {
+        test::EvalCall call;
+        call.templates.assign(K, std::vector<double>(2 * static_cast<std::size_t>(M)));
+        call.labels.resize(K);
+        for (std::int32_t j = 0; j < K; ++j) {
+          if (j > 0 && rng() % 8 == 0) {
+            call.templates[j] = call.templates[rng() % j];  // a repeated box: ties
+          } else {
+            for (std::int32_t i = 0; i < M; ++i) {
+              const double from = grid_value(rng, 0.0, 1.0);
+              call.templates[j][i] = from;
+              call.templates[j][M + i] = std::min(1.0, from + grid_value(rng, 0.0, 0.5));
+            }
+          }
+          if (c == 4 && rng() % 50 == 0) {
+            const auto i = static_cast<std::size_t>(rng() % M);
+            std::swap(call.templates[j][i], call.templates[j][M + i]);  // inverted
+            call.templates[j][i] += 0.25;
+          }
+          call.labels[j] = static_cast<double>(j % 7);
+        }
+        const int N = 1 + static_cast<int>(rng() % 600);
+        call.patterns.assign(N, std::vector<double>(M));
+        const bool far_run = rng() % 3 == 0;
+        for (int p = 0; p < N; ++p)
+          for (std::int32_t i = 0; i < M; ++i) {
+            const unsigned kind = rng() % 40;
+            double& x = call.patterns[p][i];
+            if (kind == 0)
+              x = specials[rng() % specials.size()];
+            else if (kind < 8)
+              x = call.templates[rng() % K][i + (rng() % 2) * M];  // on a face
+            else if (far_run && p > N / 3)
+              x = grid_value(rng, 2.0, 4.0);
+            else
+              x = grid_value(rng, -0.2, 1.2);
+          }
+        const double vigilances[] = {0.0, 0.0, 0.0, 0.5, 0.9};
+        call.vigilance = vigilances[rng() % 5];
+        call.D = c == 3 ? M / 3.0 : M;
+        call.alpha = c == 1 ? 0.0 : (rng() % 2 ? 0.001 : 3.0);
+        call.ct_option = static_cast<double>(rng() % 2);
+        call.unknown_label = -1;
+        call.oflag = 0;
+        standin::CallOptions quiet;
+        quiet.flop_counter = false;
+
+        standin::CallResult reference;
+        {
+          PathScope scope(MatchPath::per_node);
+          IndexScope index_scope(vorla::IndexUse::never);
+          reference = run(call, M, quiet);
+        }
+        test::expect_sound(reference);
+        EXPECT_TRUE(reference.flops.empty());
+        ++calls;
+        for (vorla::IndexUse use : {vorla::IndexUse::always, vorla::IndexUse::automatic}) {
+          IndexScope index_scope(use);
+          for (MatchPath path : blocked_paths()) {
+            PathScope scope(path);
+            const standin::CallResult r = run(call, M, quiet);
+            // The bound's index is the one thing such a call allocates beyond the scan's.
+            if (use == vorla::IndexUse::always && r.free_store_allocations > reference.free_store_allocations + 2)
+              ++bounded;
+            expect_same_call(reference, r, std::string(name_of(path)) + name_of(use) + " M=" + std::to_string(M) +
+                                               " K=" + std::to_string(K) + " call " + std::to_string(c));
+            if (HasFatalFailure()) return;
+          }
+        }
+      }
+    }
+  }
+  EXPECT_EQ(calls, 4 * 5 * 5);
+  EXPECT_GT(bounded, 100);
+}
+
+// Two equal boxes with different labels, the pattern inside both and in no smaller box: the
+// lower-numbered node classifies it on every path, whichever of the two is nearer the start.
+TEST(SearchPaths, EqualChoicesGoToTheLowerNodeThroughTheBound) {
+  Rng rng(31);
+  const std::int32_t M = 4;
+  test::EvalCall call;
+  call.templates.clear();
+  for (int j = 0; j < 900; ++j) {
+    std::vector<double> row(2 * M);
+    for (std::int32_t i = 0; i < M; ++i) {
+      row[i] = grid_value(rng, 0.0, 0.5);
+      row[M + i] = row[i] + 0.5;
+    }
+    call.templates.push_back(row);
+  }
+  const std::vector<double> small = {0.6, 0.6, 0.6, 0.6, 0.65, 0.65, 0.65, 0.65};
+  call.templates[800] = small;
+  call.templates[17] = small;
+  call.labels.assign(900, 1);
+  call.labels[17] = 5;
+  call.labels[800] = 9;
+  call.patterns.assign(300, {0.62, 0.63, 0.64, 0.65});
+  call.D = M;
+  call.vigilance = 0;
+  call.alpha = 0.001;
+  call.oflag = 0;
+  standin::CallOptions quiet;
+  quiet.flop_counter = false;
+  for (vorla::IndexUse use : {vorla::IndexUse::never, vorla::IndexUse::always, vorla::IndexUse::automatic}) {
+    IndexScope index_scope(use);
+    const standin::CallResult r = run(call, M, quiet);
+    test::expect_sound(r);
+    ASSERT_EQ(r.outputs.size(), 1u);
+    EXPECT_EQ(standin::values_of(r.output(0)), std::vector<double>(300, 5.0)) << name_of(use);
   }
 }
 
