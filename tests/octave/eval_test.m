@@ -46,6 +46,19 @@ function eval_test ()
   r(end+1) = check_case ("chunks classify as the whole", isequal (whole, parts));
   r(end+1) = check_case ("training patterns classify as their labels", isequal (vorla_eval (Tf, NLf, 2, 0, 0.001, 0, X, 0, 0), Y));
 
+  % Many nodes of about one size at vigilance 0: without a summary only the winner is
+  % sought, through the bound on the choice value; with one, every node is counted. Both
+  % give the same labels, also to the patterns far outside every box.
+  rand ("state", 4);
+  E = 0.5 + rand (3000, 4); E = E .* ((1.6 - 0.02 * rand (3000, 1)) ./ sum (E, 2));
+  lower = (1 - E) .* rand (3000, 4); B = [lower, lower + E]; NB = mod ((1:3000)', 5);
+  Xb = [rand(3000, 4); 3 + rand(300, 4)];
+  for ct = 0:1
+    quiet = vorla_eval (B, NB, 4, 0, 0.001, ct, Xb, -1, 0);
+    evalc ("counted = vorla_eval (B, NB, 4, 0, 0.001, ct, Xb, -1, 1);");
+    r(end+1) = check_case (sprintf ("winners alone as with counts, ct_option %d", ct), isequal (quiet, counted));
+  end
+
   errors = {
     {1}, "VORLA_EVAL: 9 input arguments required."
     {ones(2,4,2), args{2:end}}, "VORLA_EVAL: 1st input argument (Templates) must be  a two dimensional array (matrix)."
