@@ -229,15 +229,15 @@ double NodeBank::limit_for(double D, double rho, double tolerance) {
 
 double NodeBank::D_model() { return model.D; }
 
-double NodeBank::index_share(double limit) const {
+double NodeBank::index_share(double limit, const double* node_limits) const {
   if (path_ == MatchPath::per_node || count_ == 0 || feature_count_ == 0 ||
       !(limit < std::numeric_limits<double>::infinity()))
     return 1.0;
-  return SearchIndex::estimated_share(boxes_.data(), count_, feature_count_, limit);
+  return SearchIndex::estimated_share(boxes_.data(), count_, feature_count_, limit, node_limits);
 }
 
 NodeBank::Reach NodeBank::measure_within(const double* const* patterns, std::int32_t pattern_count, double limit,
-                                         bool (*interrupted)()) {
+                                         const double* node_limits, double key, bool (*interrupted)()) {
   pattern_count = std::min(pattern_count, group_);
   D_ = model.D;
   const bool was_listed = passing_listed_;
@@ -245,10 +245,11 @@ NodeBank::Reach NodeBank::measure_within(const double* const* patterns, std::int
   // The flags of a training search are not kept in step here.
   eligible_everywhere_ = true;
   if (path_ == MatchPath::per_node || count_ == 0 || feature_count_ == 0) return Reach::no_index;
-  if (!reach_index_ || reach_index_->limit() != limit) {
+  if (!reach_index_ || reach_index_->limit() != limit || !(reach_key_ == key)) {
     reach_index_.reset();
+    reach_key_ = key;
     try {
-      reach_index_ = std::make_unique<SearchIndex>(boxes_.data(), count_, count_, feature_count_, limit);
+      reach_index_ = std::make_unique<SearchIndex>(boxes_.data(), count_, count_, feature_count_, limit, node_limits);
     } catch (const std::bad_alloc&) {
       return Reach::no_index;
     }

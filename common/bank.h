@@ -98,17 +98,21 @@ class NodeBank {
   // above 0: a node passes exactly when its size is <= the limit (-1 when no size passes).
   double vigilance_limit(double rho, double tolerance) { return limit_for(D_model(), rho, tolerance); }
   // About what share of the nodes a search index would measure per pattern for the test
-  // size <= limit; 1 where it cannot tell or would not be used.
-  double index_share(double limit) const;
+  // size <= limit, or with node_limits (one per node) for sizes up to each node's own limit;
+  // 1 where it cannot tell or would not be used.
+  double index_share(double limit, const double* node_limits = nullptr) const;
 
-  // Measures the patterns for the test size <= limit (below +Inf, under a finite D above 0),
-  // whatever the vigilance, through a search index of its own kept for that limit (built
-  // again when the limit changes): the passes words, numerators and lists come out as measure
-  // gives them for a vigilance test with that limit. A classification search bounds the
-  // choice value with it. no_index: no memory for the index, nothing measured.
+  // Measures the patterns through a search index of its own, apart from the vigilance test's:
+  // every node whose size for a pattern may be at most node_limits[j] is measured, with
+  // the test size <= limit (below +Inf, under a finite D above 0), and its passes bit and
+  // numerator come out as measure gives them for a vigilance test with that limit; a node
+  // not measured has a size above its own limit and no passes bit. The index is built again
+  // when limit or key (what the caller's node limits derive from) changes. A classification
+  // search bounds the choice value with it. no_index: no memory for the index, nothing
+  // measured.
   enum class Reach { measured, no_index, interrupted };
   Reach measure_within(const double* const* patterns, std::int32_t pattern_count, double limit,
-                       bool (*interrupted)() = nullptr);
+                       const double* node_limits, double key, bool (*interrupted)() = nullptr);
 
   // Which nodes a measure call leaves a match numerator for besides the vigilance test:
   // every node (for a trace that prints every mfv), or the nodes that pass.
@@ -223,6 +227,7 @@ class NodeBank {
   std::unique_ptr<SearchIndex> index_;
   bool index_failed_ = false;  // no memory for an index: the bank scans
   std::unique_ptr<SearchIndex> reach_index_;  // measure_within's
+  double reach_key_ = 0.0;
   double reach_nodes_ = 0.0;
   std::size_t nodes_measured_ = 0;
   // The automatic choice: nodes a pattern costs through the index, as last seen, and the

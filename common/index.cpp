@@ -45,11 +45,16 @@ constexpr std::size_t max_gridded = 12;
 // kind of box (unordered, infinite or NaN corners) are set in every cell, and patterns with
 // a coordinate that is not finite are not searched here.
 //
+// Where each node has a limit of its own (node_limits), all of this holds node by node with
+// that limit in place of limit: a node left out of a pattern's cells has a size above its
+// own limit (a NaN limit sets the node in every cell). The kernels' test, for the nodes
+// measured, stays size <= limit.
+//
 // A box that learning changes is entered again from its new corners alone, since whether it
 // can pass depends on nothing else.
 
 SearchIndex::SearchIndex(const double* bank_boxes, std::int32_t node_count, std::int32_t capacity,
-                         std::size_t feature_count, double limit)
+                         std::size_t feature_count, double limit, const double* node_limits)
     : feature_count_(feature_count),
       limit_(limit),
       capacity_(capacity),
@@ -99,7 +104,9 @@ SearchIndex::SearchIndex(const double* bank_boxes, std::int32_t node_count, std:
     const double* lower = bank_boxes + j / lane_count * block_values + j % lane_count;
     const auto node = static_cast<std::int32_t>(j);
     count_ = node + 1;
-    if (!cell_ranges(node, lower, lower + lane_count, 2 * lane_count, first, last)) continue;
+    if (!cell_ranges(node, lower, lower + lane_count, 2 * lane_count, node_limits ? node_limits[j] : limit, first,
+                     last))
+      continue;
     const std::uint64_t bit = std::uint64_t{1} << (j % word_bits);
     for (std::size_t s = 0; s < slots_.size(); ++s) {
       row(s, first[s])[j / word_bits] ^= bit;
@@ -115,8 +122,8 @@ SearchIndex::SearchIndex(const double* bank_boxes, std::int32_t node_count, std:
 }
 
 double SearchIndex::estimated_share(const double* bank_boxes, std::int32_t node_count, std::size_t feature_count,
-                                    double limit) {
-  if (node_count <= 0 || feature_count == 0 || !(limit >= 0)) return 1.0;
+                                    double limit, const double* node_limits) {
+  if (node_count <= 0 || feature_count == 0 || !(node_limits || limit >= 0)) return 1.0;
   const std::size_t block_values = 2 * lane_count * feature_count;
   const auto n = static_cast<std::size_t>(node_count);
   const std::size_t sample = std::min<std::size_t>(n, 256);
@@ -137,7 +144,7 @@ double SearchIndex::estimated_share(const double* bank_boxes, std::int32_t node_
     const std::size_t j = k * n / sample;
     double size = 0.0;
     for (std::size_t i = 0; i < feature_count; ++i) size += corner(j, i, 1) - corner(j, i, 0);
-    const double slack = limit - size;
+    const double slack = (node_limits ? node_limits[j] : limit) - size;
     if (!(slack >= 0)) {
       if (!(slack < 0)) share += 1.0;  // not a number: measured always
       continue;
@@ -163,7 +170,7 @@ std::size_t SearchIndex::cell_of(std::size_t i, double v) const {
 }
 
 bool SearchIndex::cell_ranges(std::int32_t j, const double* lower, const double* upper, std::size_t step,
-                              std::size_t* first, std::size_t* last) {
+                              double limit, std::size_t* first, std::size_t* last) {
   const std::size_t M = feature_count_;
   if (boxes_.size() < 2 * M * (static_cast<std::size_t>(j) + 1)) boxes_.resize(2 * M * (static_cast<std::size_t>(j) + 1));
   double* box = boxes_.data() + 2 * M * static_cast<std::size_t>(j);
@@ -179,11 +186,11 @@ bool SearchIndex::cell_ranges(std::int32_t j, const double* lower, const double*
     if (!(std::isfinite(l) && std::isfinite(u) && l <= u)) ordinary = false;
     size = size + (u - l);
   }
-  if (!std::isfinite(size)) ordinary = false;
+  if (!std::isfinite(size) || std::isnan(limit)) ordinary = false;
   double slack = inf;
   if (ordinary) {
-    if (limit_ < 0) return false;  // no size passes
-    slack = (limit_ - size) + (limit_ + size) * widen_;
+    if (limit < 0) return false;  // no size passes
+    slack = (limit - size) + (limit + size) * widen_;
     if (slack < 0) return false;  // passes for no pattern: in no cell
   }
   for (std::size_t s = 0; s < slots_.size(); ++s) {
@@ -212,7 +219,7 @@ void SearchIndex::add(std::int32_t j, const double* lower, const double* upper, 
   count_ = std::max(count_, j + 1);
   std::size_t first[max_gridded];
   std::size_t last[max_gridded];
-  if (!cell_ranges(j, lower, upper, step, first, last)) return;
+  if (!cell_ranges(j, lower, upper, step, limit_, first, last)) return;
   for (std::size_t s = 0; s < slots_.size(); ++s)
     for (std::size_t c = first[s]; c <= last[s]; ++c) row(s, c)[word] |= bit;
 }

@@ -21,16 +21,19 @@ class SearchIndex {
   static constexpr std::size_t cells = 64;  // per coordinate
 
   // An index for the vigilance test size <= limit (limit finite) with room for capacity
-  // nodes, holding nodes 0 .. node_count - 1 of the bank whose blocks are given.
+  // nodes, holding nodes 0 .. node_count - 1 of the bank whose blocks are given. With
+  // node_limits (one per node held), node j is left out of a cell only where its size
+  // exceeds node_limits[j] rather than limit: a node that is not measured then has a size
+  // above its own limit, and one that is measured gets the test against limit.
   SearchIndex(const double* bank_boxes, std::int32_t node_count, std::int32_t capacity, std::size_t feature_count,
-              double limit);
+              double limit, const double* node_limits = nullptr);
   SearchIndex(const SearchIndex&) = delete;
   SearchIndex& operator=(const SearchIndex&) = delete;
 
   // About what share of the nodes an index would have a pattern measure, from a sample of
   // them (for the automatic choice; 1 where it cannot tell).
   static double estimated_share(const double* bank_boxes, std::int32_t node_count, std::size_t feature_count,
-                                double limit);
+                                double limit, const double* node_limits = nullptr);
 
   double limit() const { return limit_; }
   std::int32_t capacity() const { return capacity_; }
@@ -52,7 +55,8 @@ class SearchIndex {
   std::size_t cell_of(std::size_t i, double v) const;
   // Copies node j's corners and gives, per gridded coordinate, the first and last cell that
   // hold it; false when it is in no cell.
-  bool cell_ranges(std::int32_t j, const double* lower, const double* upper, std::size_t step, std::size_t* first,
+  bool cell_ranges(std::int32_t j, const double* lower, const double* upper, std::size_t step, double limit,
+                   std::size_t* first,
                    std::size_t* last);
   // The bits of a cell of the s-th gridded coordinate.
   std::uint64_t* row(std::size_t s, std::size_t cell) { return bits_.data() + (s * cells + cell) * words_; }

@@ -17,16 +17,18 @@ namespace vorla {
 // Where nearly every node passes the vigilance test (at vigilance 0, say) the search index
 // for that test skips nothing, but an index can still find the winner.
 //
-// For any size limit L, a node whose size for the pattern is S^ > L has
-//   cfv = fl(fl(D - S^) / d) <= cut = fl(fl(D - L) / d_least), or fl(fl(D - L) / d_most)
-// when D - L < 0, since each rounded step is monotone and its choice denominator d lies in
-// [d_least, d_most] with d_least > 0 (a NaN size fails the vigilance test and is no
-// candidate). So when the nodes of size <= L (found through an index for that limit, and
-// measured exactly as the scan measures them) hold a candidate whose cfv is above the cut, it
-// beats every other node, and the winner among them is the scan's. Nothing else is assumed
-// of the boxes. L is the largest box size plus a margin, at most the vigilance test's limit;
-// the margin is widened when too many patterns find nothing above the cut (those are
-// scanned).
+// Take a cut: a cfv that the winner will most likely exceed. For each node, with its choice
+// denominator d > 0, there is a size limit L such that every size S^ > L gives
+//   cfv = fl(fl(D - S^) / d) <= cut,
+// since each rounded step is monotone in S^: it is enough that the size next above L gives
+// at most the cut, which is checked for each node's L (first D - cut x d). An index that
+// leaves a node out only where its size is above its own limit (NodeBank::measure_within)
+// measures, exactly as the scan does, every node that could beat the cut; so when those hold
+// a candidate whose cfv is above the cut, it beats every other node, and the winner among them
+// (greatest cfv, ties to the lowest node number) is the scan's. Nothing else is assumed of
+// the boxes. The cut is that of the largest box with a margin added to its size; the margin
+// is widened when the patterns that find nothing above the cut (those are scanned) cost more
+// than the index.
 class ChoiceReach {
  public:
   // Patterns per judgement of the margin.
@@ -34,9 +36,9 @@ class ChoiceReach {
 
   // For the nodes under the model-wide values, the size limit of the vigilance test and the
   // CT (when ct) against Tu; usable only where D is finite and above 0, every choice
-  // denominator finite and above 0, and some box size finite.
+  // denominator finite and above 0, and some box size finite. Keeps a reference to nodes.
   ChoiceReach(const std::vector<std::unique_ptr<Node>>& nodes, double vigilance_limit, bool ct, double Tu)
-      : vigilance_limit_(vigilance_limit), ct_(ct), Tu_(Tu) {
+      : nodes_(nodes), vigilance_limit_(vigilance_limit), ct_(ct), Tu_(Tu) {
     const double D = model.D;
     if (!(D > 0 && D <= std::numeric_limits<double>::max()) || nodes.empty()) return;
     double largest_size = -std::numeric_limits<double>::infinity();
@@ -52,49 +54,76 @@ class ChoiceReach {
     if (!std::isfinite(largest_size)) return;
     largest_size_ = largest_size;
     margin_ = D / 256;
-    usable_ = set_limit();
+    node_limits_.resize(nodes.size());
+    usable_ = set_cut();
   }
 
   bool usable() const { return usable_; }
-  double limit() const { return limit_; }
   void give_up() { usable_ = false; }
-
-  // The largest cfv that a node beyond the limit can have.
+  // The vigilance test's size limit, and each node's: a node whose size is above its own
+  // limit has a cfv of at most the cut, or fails the vigilance test.
+  double limit() const { return vigilance_limit_; }
+  const double* node_limits() const { return node_limits_.data(); }
   double cut() const { return cut_; }
 
-  // Whether the search of the nodes within the limit found what the scan would: found, a
+  // Whether the search of the nodes within their limits found what the scan would: found, a
   // winner, whose cfv is best_cfv.
   bool settles(bool found, double best_cfv) const {
-    // Nodes beyond the limit then fail the vigilance test, or the CT.
-    if (limit_ >= vigilance_limit_ || (ct_ && cut_ < Tu_)) return true;
+    // The nodes beyond their limits then fail the vigilance test, or the CT.
+    if (beyond_fail_ || (ct_ && cut_ < Tu_)) return true;
     return found && best_cfv > cut_;
   }
 
-  // Notes the patterns searched and how many had to be scanned; widens the margin when too
-  // many were, so far as an index for it may still pay. pays: judges the share of nodes an
-  // index for a limit would measure.
+  // Notes the patterns searched, how many of them had to be scanned and the nodes that the
+  // index measured for them, and widens the margin when the scans cost more than the index
+  // (a node measured through it costing index_node_cost scanned ones, and each pattern's
+  // intersection of bit rows about one per 32 nodes held), so far as an index for the wider
+  // margin may still pay; it gives up when more than half were scanned and it cannot widen.
+  // pays: judges the share of nodes an index would measure for the node limits.
   template <class Pays>
-  void note(std::int32_t searched, std::int32_t scanned, Pays&& pays) {
+  void note(std::int32_t searched, std::int32_t scanned, double measured, double index_node_cost, Pays&& pays) {
     searched_ += searched;
     scanned_ += scanned;
+    measured_ += measured;
     if (searched_ < window) return;
-    if (scanned_ * 16 > searched_) {
-      margin_ *= 4;
-      usable_ = set_limit() && pays(limit_);
+    const double nodes = static_cast<double>(nodes_.size());
+    if (scanned_ * nodes > measured_ * index_node_cost + searched_ * nodes / 32) {
+      margin_ *= 2;
+      if (!(set_cut() && pays(node_limits()))) {
+        margin_ /= 2;
+        usable_ = set_cut() && scanned_ * 2 <= searched_;
+      }
     }
     searched_ = scanned_ = 0;
+    measured_ = 0.0;
   }
 
  private:
-  bool set_limit() {
+  bool set_cut() {
     const double D = model.D;
-    limit_ = std::min(largest_size_ + margin_, vigilance_limit_);
-    if (!(limit_ < std::numeric_limits<double>::infinity()) || !(limit_ >= 0)) return false;
-    const double numerator = D - limit_;
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    const double numerator = D - (largest_size_ + margin_);
     cut_ = numerator / (numerator >= 0 ? denominator_least_ : denominator_most_);
+    if (!std::isfinite(cut_)) return false;
+    beyond_fail_ = true;
+    for (std::size_t j = 0; j < nodes_.size(); ++j) {
+      const double d = nodes_[j]->choice_denominator;
+      double limit = D - cut_ * d;
+      // A few steps up where rounding left the next size above the cut; none fails to end
+      // within 64 but for sizes where the rounding is coarse, which are measured always.
+      int steps = 0;
+      while (!((D - std::nextafter(limit, inf)) / d <= cut_)) {
+        limit = ++steps < 64 ? std::nextafter(limit, inf) : inf;
+        if (limit == inf) break;
+      }
+      if (std::isnan(limit)) limit = inf;
+      if (limit < vigilance_limit_) beyond_fail_ = false;
+      node_limits_[j] = std::min(limit, vigilance_limit_);
+    }
     return true;
   }
 
+  const std::vector<std::unique_ptr<Node>>& nodes_;
   const double vigilance_limit_;
   const bool ct_;
   const double Tu_;
@@ -103,10 +132,12 @@ class ChoiceReach {
   double denominator_least_ = 0.0;
   double denominator_most_ = 0.0;
   double margin_ = 0.0;
-  double limit_ = 0.0;
   double cut_ = 0.0;
+  bool beyond_fail_ = false;  // every node limit is the vigilance test's
+  std::vector<double> node_limits_;
   std::int32_t searched_ = 0;
   std::int32_t scanned_ = 0;
+  double measured_ = 0.0;
 };
 
 }  // namespace vorla

@@ -9,7 +9,6 @@
 #include <limits>
 #include <memory>
 #include <new>
-#include <optional>
 #include <vector>
 
 namespace vorla {
@@ -79,20 +78,25 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
   const bool counts_unseen = oflag == 0 && !host::has_flop_counter();
   const bool limited = model.D > 0 && model.D <= std::numeric_limits<double>::max();
   const double vigilance_limit = limited ? bank.vigilance_limit(vigilance, 0.0) : 0.0;
-  std::optional<ChoiceReach> reach;
+  std::unique_ptr<ChoiceReach> reach;
   // Like the index, it waits for as much scan work as building one costs (doc/performance.md).
   std::int32_t reach_from = 0;
   if (counts_unseen && limited && use != IndexUse::never &&
       (use == IndexUse::always ||
        (template_count >= reach_min_nodes && bank.index_share(vigilance_limit) * index_node_cost >= 1))) {
-    reach.emplace(nodes, vigilance_limit, ct, Tu);
-    if (use != IndexUse::always) {
+    try {
+      reach = std::make_unique<ChoiceReach>(nodes, vigilance_limit, ct, Tu);
+    } catch (const std::bad_alloc&) {
+      reach.reset();  // it only saves time: without memory for it, the bank scans
+    }
+    if (reach && use != IndexUse::always) {
       reach_from = reach_payback;
-      if (reach->usable() && bank.index_share(reach->limit()) * index_node_cost >= 1) reach->give_up();
+      if (reach->usable() && bank.index_share(vigilance_limit, reach->node_limits()) * index_node_cost >= 1)
+        reach->give_up();
     }
   }
-  const auto reach_pays = [&](double limit) {
-    return use == IndexUse::always || bank.index_share(limit) * index_node_cost < 1;
+  const auto reach_pays = [&](const double* node_limits) {
+    return use == IndexUse::always || bank.index_share(vigilance_limit, node_limits) * index_node_cost < 1;
   };
   Search found[pattern_group];
   bool group_reached = false;
@@ -139,7 +143,8 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
       patterns.copy_rows(j - 1, group_size, group_values.data());
       group_reached = false;
       if (reach && reach->usable() && j - 1 >= reach_from) {
-        const NodeBank::Reach r = bank.measure_within(group_rows, group_size, reach->limit(), host::interrupt_requested);
+        const NodeBank::Reach r = bank.measure_within(group_rows, group_size, reach->limit(), reach->node_limits(),
+                                                      reach->cut(), host::interrupt_requested);
         if (r == NodeBank::Reach::interrupted) return stop();
         if (r == NodeBank::Reach::no_index) {
           reach->give_up();
@@ -156,7 +161,7 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
               again[again_count++] = group_rows[k];
             }
           }
-          reach->note(group_size, again_count, reach_pays);
+          reach->note(group_size, again_count, static_cast<double>(bank.nodes_measured()), index_node_cost, reach_pays);
           if (again_count > 0) {
             if (!bank.measure(again, again_count, vigilance, 0.0, NodeBank::Results::passing, host::interrupt_requested))
               return stop();

@@ -795,11 +795,13 @@ TEST(SearchPaths, FailedAllocationsEndInTheMemoryMessage) {
   }
 }
 
-// A node whose size for the pattern lies beyond the bound's limit never has a cfv above its
-// cut. One feature, the pattern at 0 and boxes [-v, w - v]: the size is v exactly, and the
-// box size w - v (rounded) sets the choice denominator. Sizes walk the doubles around the
-// limit, with box sizes at the largest one and below it, for D below and above the limit.
-TEST(ChoiceReach, NoNodeBeyondTheLimitChoosesAboveTheCut) {
+// A node whose size for the pattern lies beyond its limit never has a cfv above the cut.
+// One feature, the pattern at 0 and boxes [-v, w - v]: the size is v exactly, and the box size
+// w sets the choice denominator. The largest box ([-largest, 0]) and a point box set the
+// cut (the largest and the smallest denominator); the sizes of boxes of 0 to 31/32 of that
+// size walk the doubles around the limit (first D - cut x d) that their denominator d gives,
+// for D below and above the sizes.
+TEST(ChoiceReach, NoNodeBeyondItsLimitChoosesAboveTheCut) {
   const double zero = 0.0;
   for (double D : {1.0, 3.0, 0.1, 0.7}) {
     for (double alpha : {0.0, 0.001, 2.5}) {
@@ -812,13 +814,13 @@ TEST(ChoiceReach, NoNodeBeyondTheLimitChoosesAboveTheCut) {
           nodes.push_back(std::make_unique<vorla::Node>(row, 1, 1));
         };
         add(largest, largest);
-        add(0.25 * largest, 0.25 * largest);
-        const double first_limit = vorla::ChoiceReach(nodes, inf, false, 0.0).limit();
-        double v = first_limit;
-        for (int k = 0; k < 40; ++k) v = std::nextafter(v, -inf);
-        for (int k = 0; k < 80; ++k, v = std::nextafter(v, inf)) {
-          add(v, largest);
-          add(v, 0.5 * largest);
+        add(2 * D, 0.0);  // the greatest denominator too, for a cut below 0
+        const double cut = vorla::ChoiceReach(nodes, inf, false, 0.0).cut();
+        for (int part = 0; part < 32; ++part) {
+          const double w = largest * part / 32;
+          double v = D - cut * ((D - w) + alpha);
+          for (int k = 0; k < 8; ++k) v = std::nextafter(v, -inf);
+          for (int k = 0; k < 16; ++k, v = std::nextafter(v, inf)) add(v, w);
         }
         for (bool ct : {false, true}) {
           const double Tu = D / (alpha + 2 * D);
@@ -826,27 +828,31 @@ TEST(ChoiceReach, NoNodeBeyondTheLimitChoosesAboveTheCut) {
           const std::string what = "D=" + std::to_string(D) + " alpha=" + std::to_string(alpha) +
                                    " largest=" + std::to_string(largest);
           ASSERT_TRUE(reach.usable()) << what;
-          int beyond = 0;
-          for (const auto& n : nodes) {
-            n->compute_match(&zero);
-            const double size = D - n->match_numerator;
-            if (!(size > reach.limit())) continue;
+          ASSERT_EQ(reach.cut(), cut) << what;
+          int beyond = 0, within = 0;
+          for (std::size_t j = 0; j < nodes.size(); ++j) {
+            vorla::Node& n = *nodes[j];
+            n.compute_match(&zero);
+            // The size as the node sums it, from its one term.
+            const double size = 0.0 + ((0.0 < n.upper[0] ? n.upper[0] : 0.0) - (0.0 <= n.lower[0] ? 0.0 : n.lower[0]));
+            const double cfv = n.match_numerator / n.choice_denominator;
+            if (!(size > reach.node_limits()[j])) {
+              within += cfv > cut ? 1 : 0;
+              continue;
+            }
             ++beyond;
-            EXPECT_LE(n->match_numerator / n->choice_denominator, reach.cut()) << what << " size " << size;
+            EXPECT_LE(cfv, cut) << what << " node " << j << " size " << size;
           }
-          EXPECT_GT(beyond, 30) << what;
+          // Both sides of the limits are reached, and most nodes within them can beat the cut.
+          EXPECT_GT(beyond, 150) << what;
+          EXPECT_GT(within, 60) << what;
           // A winner settles the search only when it is above the cut; a tie does not.
-          if (!(ct && reach.cut() < Tu)) {
-            EXPECT_FALSE(reach.settles(true, reach.cut())) << what;
+          if (!(ct && cut < Tu)) {
+            EXPECT_FALSE(reach.settles(true, cut)) << what;
             EXPECT_FALSE(reach.settles(false, 0.0)) << what;
           }
-          EXPECT_TRUE(reach.settles(true, std::nextafter(reach.cut(), inf))) << what;
+          EXPECT_TRUE(reach.settles(true, std::nextafter(cut, inf))) << what;
         }
-        // With the vigilance test's limit below the bound's, the nodes beyond it fail that
-        // test: whatever was found settles the search.
-        const vorla::ChoiceReach within(nodes, 0.5 * largest, false, 0.0);
-        EXPECT_EQ(within.limit(), 0.5 * largest);
-        EXPECT_TRUE(within.settles(false, 0.0));
       }
     }
   }
@@ -864,6 +870,68 @@ TEST(ChoiceReach, NoNodeBeyondTheLimitChoosesAboveTheCut) {
   EXPECT_FALSE(vorla::ChoiceReach(nodes, inf, false, 0.0).usable());
   set_model(1, inf, 0.5);
   EXPECT_FALSE(vorla::ChoiceReach(nodes, inf, false, 0.0).usable());
+}
+
+// An index with a limit per node measures every node whose size is within its own limit:
+// such a node, when its size also passes the test's limit, is marked passing with the
+// node's own numerator, and no other node is. Limits below 0, NaN and infinite, boxes
+// inverted, patterns on faces and not finite.
+TEST(NodeBank, MeasuresEveryNodeWithinItsOwnLimit) {
+  Rng rng(2718);
+  const std::vector<double> odd_limits = {-0.5, nan_value, inf, 0.0};
+  for (MatchPath path : blocked_paths()) {
+    for (std::int32_t M : {1, 3, 8}) {
+      set_model(M, M, 0.01);
+      std::vector<std::unique_ptr<vorla::Node>> nodes;
+      NodeBank bank(NodeBank::full_group, path);
+      std::vector<double> node_limits;
+      for (int j = 0; j < 203; ++j) {
+        std::vector<double> row(2 * static_cast<std::size_t>(M));
+        for (std::int32_t i = 0; i < M; ++i) {
+          row[i] = grid_value(rng, 0.0, 1.0);
+          row[M + i] = rng() % 10 == 0 ? row[i] - 0.25 : std::min(1.0, row[i] + grid_value(rng, 0.0, 0.5));
+        }
+        nodes.push_back(std::make_unique<vorla::Node>(row.data(), 1, 1));
+        bank.append(*nodes.back());
+        const double size = vorla::box_size(nodes.back()->lower.get(), nodes.back()->upper.get());
+        node_limits.push_back(rng() % 8 == 0 ? odd_limits[rng() % odd_limits.size()] : size + grid_value(rng, -0.1, 0.5));
+      }
+      const double limit = 0.5 * M;
+      for (int round = 0; round < 6; ++round) {
+        std::vector<std::vector<double>> values(NodeBank::full_group, std::vector<double>(M));
+        std::vector<const double*> patterns;
+        for (auto& x : values) {
+          for (std::int32_t i = 0; i < M; ++i) {
+            const unsigned kind = rng() % 20;
+            x[i] = kind == 0 ? inf : kind < 5 ? nodes[rng() % nodes.size()]->upper[i] : grid_value(rng, -0.2, 1.2);
+          }
+          patterns.push_back(x.data());
+        }
+        ASSERT_EQ(bank.measure_within(patterns.data(), NodeBank::full_group, limit, node_limits.data(), round / 3),
+                  NodeBank::Reach::measured);
+        for (std::int32_t g = 0; g < NodeBank::full_group; ++g) {
+          for (std::size_t j = 0; j < nodes.size(); ++j) {
+            vorla::Node& n = *nodes[j];
+            n.compute_match(patterns[g]);
+            double size = 0.0;  // as the node sums it
+            for (std::int32_t i = 0; i < M; ++i) {
+              const double x = patterns[g][i];
+              size = size + ((x < n.upper[i] ? n.upper[i] : x) - (x <= n.lower[i] ? x : n.lower[i]));
+            }
+            const auto at = static_cast<std::int32_t>(j);
+            const std::string what = std::string(name_of(path)) + " M=" + std::to_string(M) + " node " +
+                                     std::to_string(j) + " pattern " + std::to_string(g);
+            if (passed(bank, at, g)) {
+              ASSERT_TRUE(size <= limit) << what;
+              ASSERT_EQ(bits(bank.mfv(at, g)), bits(n.mfv)) << what;
+            } else if (size <= node_limits[j] || std::isnan(node_limits[j])) {
+              ASSERT_FALSE(size <= limit) << what << " size " << size << " limit " << node_limits[j];
+            }
+          }
+        }
+      }
+    }
+  }
 }
 
 // Calls whose counts nothing shows (oflag 0 on a host without an operation counter) may find
@@ -989,6 +1057,46 @@ TEST(SearchPaths, EqualChoicesGoToTheLowerNodeThroughTheBound) {
     ASSERT_EQ(r.outputs.size(), 1u);
     EXPECT_EQ(standin::values_of(r.output(0)), std::vector<double>(300, 5.0)) << name_of(use);
   }
+}
+
+// The bound on the choice value only saves time: when its own memory fails, the call scans
+// and gives the same predictions; any other failed allocation ends the call in the memory
+// message. Either way nothing is left behind.
+TEST(SearchPaths, FailedAllocationsOfTheBoundFallBackToTheScan) {
+  Rng rng(5);
+  test::EvalCall call;
+  call.templates.clear();
+  for (int j = 0; j < 40; ++j) {
+    const double a = grid_value(rng, 0.0, 0.5), b = grid_value(rng, 0.0, 0.5);
+    call.templates.push_back({a, b, a + 0.5, b + 0.5});
+  }
+  call.labels.assign(40, 1);
+  for (std::size_t j = 0; j < 40; j += 3) call.labels[j] = 2;
+  call.patterns.clear();
+  for (int p = 0; p < 20; ++p) call.patterns.push_back({grid_value(rng, 0.0, 1.0), grid_value(rng, 0.0, 1.0)});
+  call.vigilance = 0;
+  call.oflag = 0;
+  IndexScope index_scope(vorla::IndexUse::always);
+  standin::CallOptions quiet;
+  quiet.flop_counter = false;
+  const standin::CallResult whole = call.run(quiet);
+  test::expect_sound(whole);
+  int scanned_instead = 0;
+  for (long k = 1; k <= whole.free_store_allocations; ++k) {
+    standin::CallOptions options = quiet;
+    options.fail_free_store_allocation = k;
+    const standin::CallResult r = call.run(options);
+    EXPECT_EQ(r.free_store_live, 0) << "allocation " << k;
+    EXPECT_TRUE(r.faults.empty()) << "allocation " << k;
+    if (r.error) {
+      EXPECT_EQ(*r.error, "VORLA_EVAL: Not enough memory available; unable to run!") << "allocation " << k;
+      continue;
+    }
+    ++scanned_instead;
+    ASSERT_EQ(r.outputs.size(), 1u);
+    EXPECT_EQ(standin::values_of(r.output(0)), standin::values_of(whole.output(0))) << "allocation " << k;
+  }
+  EXPECT_GT(scanned_instead, 2);
 }
 
 }  // namespace
