@@ -227,7 +227,7 @@ double NodeBank::limit_for(double D, double rho, double tolerance) {
   return limit_;
 }
 
-double NodeBank::D_model() { return model.D; }
+double NodeBank::vigilance_limit(double rho, double tolerance) { return limit_for(model.D, rho, tolerance); }
 
 double NodeBank::index_share(double limit, const double* node_limits) const {
   if (path_ == MatchPath::per_node || count_ == 0 || feature_count_ == 0 ||
@@ -254,7 +254,7 @@ NodeBank::Reach NodeBank::measure_within(const double* const* patterns, std::int
       return Reach::no_index;
     }
   }
-  if (!measure_indexed(*reach_index_, patterns, pattern_count, limit, was_listed, interrupted, reach_nodes_))
+  if (!measure_indexed(*reach_index_, patterns, pattern_count, limit, was_listed, interrupted, nullptr))
     return Reach::interrupted;
   drop_spare_lanes(pattern_count, true);
   passing_listed_ = true;
@@ -306,7 +306,7 @@ bool NodeBank::measure(const double* const* patterns, std::int32_t pattern_count
   bool listed = false;
   if (limited && limit < std::numeric_limits<double>::infinity() &&
       (count_ >= index_min_nodes || index_use_ == IndexUse::always) && take_index(limit)) {
-    if (!measure_indexed(*index_, patterns, pattern_count, limit, was_listed, interrupted, index_nodes_)) return false;
+    if (!measure_indexed(*index_, patterns, pattern_count, limit, was_listed, interrupted, &index_nodes_)) return false;
     listed = true;
   } else {
     const kernels::Batch whole{boxes_.data(),
@@ -408,7 +408,7 @@ bool NodeBank::take_index(double limit) {
 }
 
 bool NodeBank::measure_indexed(SearchIndex& index, const double* const* patterns, std::int32_t pattern_count,
-                               double limit, bool listed_before, bool (*interrupted)(), double& running_nodes) {
+                               double limit, bool listed_before, bool (*interrupted)(), double* running_nodes) {
   const auto blocks = static_cast<std::size_t>(block_count());
   const kernels::Corners corners{lower_nan_, corners_ordered_};
   nodes_measured_ = 0;
@@ -441,7 +441,7 @@ bool NodeBank::measure_indexed(SearchIndex& index, const double* const* patterns
         if (passes[b] != 0) listed[listed_count++] = static_cast<std::int32_t>(b);
     }
     nodes_measured_ += measured;
-    running_nodes += (static_cast<double>(measured) - running_nodes) / 8;
+    if (running_nodes) *running_nodes += (static_cast<double>(measured) - *running_nodes) / 8;
   }
   return true;
 }

@@ -96,7 +96,7 @@ class NodeBank {
 
   // The vigilance test of measure as a size limit, for the model-wide D when it is finite and
   // above 0: a node passes exactly when its size is <= the limit (-1 when no size passes).
-  double vigilance_limit(double rho, double tolerance) { return limit_for(D_model(), rho, tolerance); }
+  double vigilance_limit(double rho, double tolerance);
   // About what share of the nodes a search index would measure per pattern for the test
   // size <= limit, or with node_limits (one per node) for sizes up to each node's own limit;
   // 1 where it cannot tell or would not be used.
@@ -174,7 +174,6 @@ class NodeBank {
   }
 
  private:
-  static double D_model();
   double numerator(std::int32_t j, std::int32_t g) const { return numerators_.data()[result_index(j, g)]; }
   std::size_t result_index(std::int32_t j, std::int32_t g) const {
     return static_cast<std::size_t>(g) * static_cast<std::size_t>(capacity_) + static_cast<std::size_t>(j);
@@ -187,10 +186,10 @@ class NodeBank {
   double limit_for(double D, double rho, double tolerance);
   // Whether this measure call goes through the index (built or rebuilt here when needed).
   bool take_index(double limit);
-  // The measure call of an index; false when interrupted between patterns. running_nodes
-  // follows the nodes a pattern costs.
+  // The measure call of an index; false when interrupted between patterns. running_nodes,
+  // when given, follows the nodes a pattern costs.
   bool measure_indexed(SearchIndex& index, const double* const* patterns, std::int32_t pattern_count, double limit,
-                       bool listed_before, bool (*interrupted)(), double& running_nodes);
+                       bool listed_before, bool (*interrupted)(), double* running_nodes);
   // Leaves the spare lanes of the last block out of the passes words (and out of the lists,
   // when an index listed the blocks).
   void drop_spare_lanes(std::int32_t pattern_count, bool listed);
@@ -228,7 +227,6 @@ class NodeBank {
   bool index_failed_ = false;  // no memory for an index: the bank scans
   std::unique_ptr<SearchIndex> reach_index_;  // measure_within's
   double reach_key_ = 0.0;
-  double reach_nodes_ = 0.0;
   std::size_t nodes_measured_ = 0;
   // The automatic choice: nodes a pattern costs through the index, as last seen, and the
   // patterns since the index was last tried.

@@ -54,10 +54,9 @@ class SearchIndex {
  private:
   std::size_t cell_of(std::size_t i, double v) const;
   // Copies node j's corners and gives, per gridded coordinate, the first and last cell that
-  // hold it; false when it is in no cell.
+  // hold it for sizes up to limit; false when it is in no cell.
   bool cell_ranges(std::int32_t j, const double* lower, const double* upper, std::size_t step, double limit,
-                   std::size_t* first,
-                   std::size_t* last);
+                   std::size_t* first, std::size_t* last);
   // The bits of a cell of the s-th gridded coordinate.
   std::uint64_t* row(std::size_t s, std::size_t cell) { return bits_.data() + (s * cells + cell) * words_; }
 

@@ -175,6 +175,7 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
         return stop();
     }
     if (oflag < 3) {
+      // A search through the bound counts only the nodes it measured; nothing shows its counts.
       const Search s = group_reached ? found[g] : search(bank, g, ct, Tu);
       winner = s.winner;
       pattern_flops = static_cast<std::uint32_t>(template_count) * match_flops + s.vt_passes;
