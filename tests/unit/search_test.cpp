@@ -1019,7 +1019,8 @@ TEST(SearchPaths, WinnersWithoutCountsAgree) {
     }
   }
   EXPECT_EQ(calls, 4 * 5 * 5);
-  EXPECT_GT(bounded, 100);
+  // Nearly every call under always builds the bound's index, on every path.
+  EXPECT_GT(bounded, 80 * static_cast<int>(blocked_paths().size()));
 }
 
 // Two equal boxes with different labels, the pattern inside both and in no smaller box: the
