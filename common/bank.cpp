@@ -236,6 +236,23 @@ double NodeBank::index_share(double limit, const double* node_limits) const {
   return SearchIndex::estimated_share(boxes_.data(), count_, feature_count_, limit, node_limits);
 }
 
+// Inline: every measure call of a training search takes it.
+inline void NodeBank::drop_spare_lanes(std::int32_t pattern_count, bool listed) {
+  if (count_ % lanes == 0) return;
+  for (std::int32_t g = 0; g < pattern_count; ++g)
+    passes_[static_cast<std::size_t>(g) * block_capacity() + static_cast<std::size_t>(count_ / lanes)] &=
+        (1u << (count_ % lanes)) - 1;
+  if (listed) {
+    // The index's kernels measured the spare lanes too: a last block left without a passing
+    // node leaves the list.
+    const std::int32_t last = count_ / lanes;
+    for (std::int32_t g = 0; g < pattern_count; ++g) {
+      std::int32_t& n = passing_counts_[static_cast<std::size_t>(g)];
+      if (n > 0 && passing_blocks(g)[n - 1] == last && passes(last, g) == 0) --n;
+    }
+  }
+}
+
 NodeBank::Reach NodeBank::measure_within(const double* const* patterns, std::int32_t pattern_count, double limit,
                                          const double* node_limits, double key, bool (*interrupted)()) {
   pattern_count = std::min(pattern_count, group_);
@@ -342,22 +359,6 @@ bool NodeBank::measure(const double* const* patterns, std::int32_t pattern_count
   if (!listed) list_passing(pattern_count);
   passing_listed_ = true;
   return true;
-}
-
-void NodeBank::drop_spare_lanes(std::int32_t pattern_count, bool listed) {
-  if (count_ % lanes == 0) return;
-  for (std::int32_t g = 0; g < pattern_count; ++g)
-    passes_[static_cast<std::size_t>(g) * block_capacity() + static_cast<std::size_t>(count_ / lanes)] &=
-        (1u << (count_ % lanes)) - 1;
-  if (listed) {
-    // The index's kernels measured the spare lanes too: a last block left without a passing
-    // node leaves the list.
-    const std::int32_t last = count_ / lanes;
-    for (std::int32_t g = 0; g < pattern_count; ++g) {
-      std::int32_t& n = passing_counts_[static_cast<std::size_t>(g)];
-      if (n > 0 && passing_blocks(g)[n - 1] == last && passes(last, g) == 0) --n;
-    }
-  }
 }
 
 void NodeBank::list_passing(std::int32_t pattern_count) {

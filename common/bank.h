@@ -225,8 +225,6 @@ class NodeBank {
   const IndexUse index_use_;
   std::unique_ptr<SearchIndex> index_;
   bool index_failed_ = false;  // no memory for an index: the bank scans
-  std::unique_ptr<SearchIndex> reach_index_;  // measure_within's
-  double reach_key_ = 0.0;
   std::size_t nodes_measured_ = 0;
   // The automatic choice: nodes a pattern costs through the index, as last seen, and the
   // patterns since the index was last tried.
@@ -237,6 +235,8 @@ class NodeBank {
   bool limit_known_ = false;
   double limit_key_[3] = {};
   double limit_ = 0.0;
+  std::unique_ptr<SearchIndex> reach_index_;  // measure_within's
+  double reach_key_ = 0.0;
 };
 
 }  // namespace vorla
