@@ -41,8 +41,6 @@ class ColumnMatrix {
   // Views the host matrix; false, viewing nothing, for a class that vorla does not read or
   // a shape other than rows x cols.
   bool open(const mxArray* array);
-  std::int64_t rows() const { return rows_; }
-  std::int64_t cols() const { return cols_; }
   // Writes rows first .. first + count - 1 to `to` as count rows of cols values, back to back.
   void copy_rows(std::int64_t first, std::int64_t count, double* to) const {
     copy_(data_, rows_, cols_, first, count, to);

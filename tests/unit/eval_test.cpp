@@ -19,6 +19,25 @@ const char* const worked_summary =
     "1 inactive node detected (50.000000%)\n"
     "22 FLOPs and 10 comparisons in N seconds\n\n";
 
+// Gives c count random boxes of M coordinates with corners on the grid 0, step, ...,
+// cells x step, labelled 0 .. label_count - 1 in turn.
+void use_grid_boxes(EvalCall& c, std::mt19937& random, int count, int M, int cells, double step, int label_count) {
+  std::uniform_int_distribution<int> grid(0, cells);
+  c.templates.clear();
+  c.labels.clear();
+  for (int k = 0; k < count; ++k) {
+    std::vector<double> lower, upper;
+    for (int i = 0; i < M; ++i) {
+      const double a = grid(random) * step, b = grid(random) * step;
+      lower.push_back(std::min(a, b));
+      upper.push_back(std::max(a, b));
+    }
+    lower.insert(lower.end(), upper.begin(), upper.end());
+    c.templates.push_back(lower);
+    c.labels.push_back(k % label_count);
+  }
+}
+
 TEST(EvalWorkedExample, ClassifiesThePatternByTheBoxHoldingIt) {
   EvalCall c;
   c.oflag = 1;
@@ -141,13 +160,7 @@ TEST(EvalClassification, ChunksGiveTheSameLabelsAsOneCall) {
   std::mt19937 random(7);
   std::uniform_int_distribution<int> grid(0, 8);
   EvalCall c;
-  c.templates.clear();
-  c.labels.clear();
-  for (int k = 0; k < 12; ++k) {
-    double a = grid(random) / 8.0, b = grid(random) / 8.0, d = grid(random) / 8.0, e = grid(random) / 8.0;
-    c.templates.push_back({std::min(a, b), std::min(d, e), std::max(a, b), std::max(d, e)});
-    c.labels.push_back(k % 3);
-  }
+  use_grid_boxes(c, random, 12, 2, 8, 1.0 / 8, 3);
   c.vigilance = 0.6;
   c.patterns.clear();
   for (int p = 0; p < 40; ++p) c.patterns.push_back({grid(random) / 8.0, grid(random) / 8.0});
@@ -168,19 +181,7 @@ TEST(EvalClassification, PatternsOfEveryClassAreReadAsTheirValues) {
   std::mt19937 random(11);
   std::uniform_int_distribution<int> grid(0, 6);
   EvalCall c;
-  c.templates.clear();
-  c.labels.clear();
-  for (int k = 0; k < 20; ++k) {
-    std::vector<double> lower, upper;
-    for (int i = 0; i < 3; ++i) {
-      const int a = grid(random), b = grid(random);
-      lower.push_back(std::min(a, b));
-      upper.push_back(std::max(a, b));
-    }
-    lower.insert(lower.end(), upper.begin(), upper.end());
-    c.templates.push_back(lower);
-    c.labels.push_back(k % 4);
-  }
+  use_grid_boxes(c, random, 20, 3, 6, 1.0, 4);
   c.D = 18;
   c.vigilance = 0.7;
   c.patterns.clear();
