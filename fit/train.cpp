@@ -4,7 +4,7 @@
 #include "host.h"
 #include "marshal.h"
 #include "node.h"
-#include "training_reach.h"
+#include "staged_reach.h"
 
 #include <cmath>
 #include <limits>
@@ -87,13 +87,13 @@ class Trainer {
         match_flops_(2 * static_cast<std::uint32_t>(model.feature_count) + 2),
         match_comparisons_(2 * static_cast<std::uint32_t>(model.feature_count)),
         learn_comparisons_(4 * static_cast<std::uint32_t>(model.feature_count)) {
-    // The bound on the choice value where nothing shows the counts (see TrainingReach).
+    // The bound on the choice value where nothing shows the counts (see StagedReach).
     const IndexUse use = requested_index_use();
     if (oflag_ == 0 && !host::has_flop_counter() && use != IndexUse::never && model.D > 0 &&
         model.D <= std::numeric_limits<double>::max()) {
       const double limit = bank.vigilance_limit(vigilance_, tolerance);
       if (limit >= 0 && limit < std::numeric_limits<double>::infinity())
-        reach_ = std::make_unique<TrainingReach>(limit, tolerance, ct_option_ != 0, Tu_, use == IndexUse::always);
+        reach_ = std::make_unique<StagedReach>(limit, tolerance, ct_option_ != 0, Tu_, use == IndexUse::always);
     }
   }
 
@@ -265,7 +265,7 @@ class Trainer {
 
   // Chooses again after a wrong winner, at the raised rho. Where the search went through the
   // bound and its choice is not settled, the pattern is measured whole and its flags built
-  // again from every test of its searches (see TrainingReach): each rho of a pattern's
+  // again from every test of its searches (see StagedReach): each rho of a pattern's
   // re-selections is the match of a node that passed against the one before, so the last
   // one's test implies the earlier ones'.
   std::int32_t reselect(const double* x, double rho, PatternCounts& counts) {
@@ -390,7 +390,7 @@ class Trainer {
   const bool tolerant_mt_ = false;
   // The bound on the choice value, where nothing shows the counts; stage_: the stage of the
   // bound whose nodes the pattern's last measure call measured, or whole_stage.
-  std::unique_ptr<TrainingReach> reach_;
+  std::unique_ptr<StagedReach> reach_;
   std::int32_t stage_ = whole_stage;
   // The pattern's wrong winners (under the tolerant rule) and its winners' least cfv.
   std::vector<std::int32_t> left_;

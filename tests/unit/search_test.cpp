@@ -1255,6 +1255,43 @@ TEST(SearchPaths, LongNoisyTrainingWithoutCountsAgrees) {
       expect_same_call(reference, r, std::string(name_of(use)) + (ct ? " CT" : ""));
     }
   }
+
+  // The network classifies new patterns of the problem (and a few far away or on a node's
+  // face) as the scan does, through either bound, at vigilance 0 and above.
+  test::EvalCall eval;
+  const std::vector<double> templates = standin::values_of(reference.output(0));
+  const std::size_t K = standin::dims_of(reference.output(0))[0];
+  eval.templates.assign(K, std::vector<double>(2 * M));
+  for (std::size_t j = 0; j < K; ++j)
+    for (std::size_t c = 0; c < 2 * static_cast<std::size_t>(M); ++c) eval.templates[j][c] = templates[c * K + j];
+  eval.labels = standin::values_of(reference.output(1));
+  eval.patterns.assign(3000, std::vector<double>(M));
+  for (int p = 0; p < 3000; ++p) {
+    const unsigned k = rng() % 8;
+    for (std::int32_t i = 0; i < M; ++i) {
+      const unsigned kind = rng() % 50;
+      eval.patterns[p][i] = kind == 0 ? 3.0 : (kind == 1 ? eval.templates[rng() % K][i] : centres[k][i] + normal(rng.engine));
+    }
+  }
+  eval.D = M;
+  eval.alpha = 0.001;
+  eval.oflag = 0;
+  for (const double vigilance : {0.0, 0.4}) {
+    for (const double ct : {0.0, 1.0}) {
+      eval.vigilance = vigilance;
+      eval.ct_option = ct;
+      standin::CallResult expected;
+      {
+        IndexScope index_scope(vorla::IndexUse::never);
+        expected = run(eval, M, quiet);
+      }
+      test::expect_sound(expected);
+      for (vorla::IndexUse use : {vorla::IndexUse::automatic, vorla::IndexUse::always}) {
+        IndexScope index_scope(use);
+        expect_same_call(expected, run(eval, M, quiet), std::string("classification") + name_of(use));
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -1,8 +1,12 @@
-// The bound on the choice value for training whose counts nothing shows (no summary, no
-// trace and no operation counter): only the winners of a pattern's searches and the course
-// of match tracking must come out as the scan gives them.
-#ifndef VORLA_TRAINING_REACH_H
-#define VORLA_TRAINING_REACH_H
+// The bound on the choice value in stages, with cuts chosen from the winners seen, for
+// searches whose counts nothing shows (no summary, no trace and no operation counter): only
+// the winners of a pattern's searches (and in training the course of match tracking) must
+// come out as the scan gives them. Where the cfvs of the winners spread widely (noisy,
+// overlapping classes), a cut from the largest box (ChoiceReach) leaves nearly every node
+// within reach; a cut that most winners exceed, with a lower one behind it for the rest,
+// leaves few.
+#ifndef VORLA_STAGED_REACH_H
+#define VORLA_STAGED_REACH_H
 
 #include "node.h"
 #include "reach.h"
@@ -16,6 +20,8 @@
 namespace vorla {
 
 // Why a search that measures only the nodes within their limits chooses as the scan does.
+// (Classification's search is the first search below, with no tolerance and no match
+// tracking.)
 //
 // Take a cut, and give node j the limit L_j = min(choice_size_limit(D, cut, d_j), V), V the
 // vigilance test's size limit: a node whose size S^ for the pattern is above L_j fails the
@@ -42,10 +48,11 @@ namespace vorla {
 // none of this holds, the pattern is measured whole and its eligibility built again from
 // every test of its searches so far; the measure calls give every node the scan's bits.
 //
-// Limits only ever stand for the cut they were computed for: a node whose box learning
-// changed, or a new node, enters the index with the limit of its new choice denominator,
-// and a new cut builds the index again.
-class TrainingReach {
+// Any cut will do for exactness; the cuts only decide the cost. Limits only ever stand for
+// the cut they were computed for: a node whose box learning changed, or a new node, enters
+// the index with the limit of its new choice denominator, and a new cut builds the index
+// again.
+class StagedReach {
  public:
   // The bound measures a pattern in up to two stages, each through an index of its own with
   // its own cut (the first higher), before it measures the pattern whole.
@@ -53,7 +60,7 @@ class TrainingReach {
 
   // vigilance_limit: the size limit of the first search (finite, >= 0); forced: used from
   // the first pattern whatever it costs (the tests' choice), with short windows.
-  TrainingReach(double vigilance_limit, double tolerance, bool ct, double Tu, bool forced)
+  StagedReach(double vigilance_limit, double tolerance, bool ct, double Tu, bool forced)
       : vigilance_limit_(vigilance_limit), tolerance_(tolerance), ct_(ct), Tu_(Tu), forced_(forced),
         window_(forced ? 16 : 256) {
     cfvs_.reserve(static_cast<std::size_t>(window_));
