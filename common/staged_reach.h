@@ -106,16 +106,21 @@ class StagedReach {
   // one or two whose indexes (share(limits): the share of the nodes an index would have a
   // pattern measure, each costing index_node_cost scanned ones, and each use about a 32nd
   // of the nodes) and whole measurements (the patterns at or below the last cut) cost least,
-  // if below a scan of every node. d(j): node j's choice denominator.
-  template <class Denominator, class Share>
-  void note(double least_cfv, std::int32_t node_count, double index_node_cost, Denominator&& d, Share&& share) {
+  // if below a scan of every node. d(j): node j's choice denominator; allowed(): whether the
+  // bound may be taken at all (asked only when a window is judged).
+  template <class Denominator, class Share, class Allowed>
+  void note(double least_cfv, std::int32_t node_count, double index_node_cost, Denominator&& d, Share&& share,
+            Allowed&& allowed) {
     cfvs_.push_back(std::isnan(least_cfv) ? -std::numeric_limits<double>::infinity() : least_cfv);
     if (static_cast<std::int32_t>(cfvs_.size()) < window_ && !(forced_ && !started_)) return;
     // Judged every window at first, and less often while judgements change nothing.
     if (++windows_ >= judge_every_ || forced_) {
       const std::int64_t before = generation_;
       const bool was_active = active_;
-      choose(node_count, index_node_cost, d, share);
+      if (forced_ || allowed())
+        choose(node_count, index_node_cost, d, share);
+      else
+        active_ = false;
       judge_every_ = generation_ == before && was_active == active_ ? std::min(judge_every_ * 2, 16) : 1;
       windows_ = 0;
     }

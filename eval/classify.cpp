@@ -266,7 +266,7 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
       winner = s.winner;
       if (staged)
         staged->note(s.winner != no_winner ? s.best_cfv : std::numeric_limits<double>::quiet_NaN(), template_count,
-                     index_node_cost, denominator, staged_share);
+                     index_node_cost, denominator, staged_share, [] { return true; });
       pattern_flops = static_cast<std::uint32_t>(template_count) * match_flops + s.vt_passes;
       pattern_comparisons = static_cast<std::uint32_t>(template_count) * match_comparisons + s.vt_passes +
                             (ct_option == 1 ? s.candidates : 0) + (s.candidates > 0 ? s.candidates - 1 : 0);

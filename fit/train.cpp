@@ -168,14 +168,12 @@ class Trainer {
     }
     if (reach_) {
       const auto denominator = [this](std::int32_t j) { return nodes[j].choice_denominator; };
+      const auto share = [this](const double* node_limits) { return bank.index_share(reach_->limit(), node_limits); };
       // The bound pays only where the vigilance test's own index would not.
-      const auto share = [this](const double* node_limits) {
-        const double limit = reach_->limit();
-        return bank.count() >= reach_min_nodes && bank.index_share(limit) * index_node_cost >= 1
-                   ? bank.index_share(limit, node_limits)
-                   : 1.0;
+      const auto allowed = [this] {
+        return bank.count() >= reach_min_nodes && bank.index_share(reach_->limit()) * index_node_cost >= 1;
       };
-      reach_->note(least_cfv_, nodes.count(), index_node_cost, denominator, share);
+      reach_->note(least_cfv_, nodes.count(), index_node_cost, denominator, share, allowed);
     }
 
     host::add_flops(counts.comparisons + counts.flops);
