@@ -130,6 +130,8 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
   std::int32_t windows_since_switch = 0;
   double reach_cost = -1.0;
   double staged_cost = -1.0;
+  // The stages are judged (their cuts chosen) only where they may be taken.
+  const auto staged_allowed = [&] { return !(reach && reach->usable()) || reach_cost > nodes_held / 16; };
 
   std::uint32_t flop_total = 2 * static_cast<std::uint32_t>(M) + 5;
   std::uint32_t comparison_total = 0;
@@ -266,7 +268,7 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
       winner = s.winner;
       if (staged)
         staged->note(s.winner != no_winner ? s.best_cfv : std::numeric_limits<double>::quiet_NaN(), template_count,
-                     index_node_cost, denominator, staged_share, [] { return true; });
+                     index_node_cost, denominator, staged_share, staged_allowed);
       pattern_flops = static_cast<std::uint32_t>(template_count) * match_flops + s.vt_passes;
       pattern_comparisons = static_cast<std::uint32_t>(template_count) * match_comparisons + s.vt_passes +
                             (ct_option == 1 ? s.candidates : 0) + (s.candidates > 0 ? s.candidates - 1 : 0);
