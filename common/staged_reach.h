@@ -100,25 +100,34 @@ class StagedReach {
     return settles(stage, found, best_cfv) || least_[stage] >= match_size_limit(model.D, rho, strict);
   }
 
-  // After each pattern: the least cfv of its winners (NaN when a search of it found none).
+  // After each pattern x: the least cfv of its winners (NaN when a search of it found none).
   // Every window of patterns the cuts are chosen again where that costs less than keeping
   // them: among cuts just below the least cfvs of 1/64 .. 3/4 of the window's patterns, the
-  // one or two whose indexes (share(limits): the share of the nodes an index would have a
-  // pattern measure, each costing index_node_cost scanned ones, and each use about a 32nd
-  // of the nodes) and whole measurements (the patterns at or below the last cut) cost least,
-  // if below a scan of every node. d(j): node j's choice denominator; allowed(): whether the
-  // bound may be taken at all (asked only when a window is judged).
-  template <class Denominator, class Share, class Allowed>
-  void note(double least_cfv, std::int32_t node_count, double index_node_cost, Denominator&& d, Share&& share,
+  // one or two whose indexes (the nodes an index would have a pattern measure, each costing
+  // index_node_cost scanned ones, and each use about a 32nd of the nodes) and whole
+  // measurements (the patterns at or below the last cut) cost least, if below a scan of
+  // every node. The nodes an index measures are estimated from a sample of the nodes against
+  // a few of the window's patterns, with the index's own test (each coordinate within the
+  // slack of the node's interval, give or take the cells). node(j): node j; allowed(): whether
+  // the bound may be taken at all (asked only when a window is judged).
+  template <class NodeAt, class Allowed>
+  void note(const double* x, double least_cfv, std::int32_t node_count, double index_node_cost, NodeAt&& node,
             Allowed&& allowed) {
     cfvs_.push_back(std::isnan(least_cfv) ? -std::numeric_limits<double>::infinity() : least_cfv);
+    if (cfvs_.size() % kept_every == 0) {
+      const std::size_t M = static_cast<std::size_t>(model.feature_count);
+      kept_.resize(kept_patterns * M);
+      std::copy(x, x + M, kept_.begin() + static_cast<std::ptrdiff_t>(kept_next_ * M));
+      kept_next_ = (kept_next_ + 1) % kept_patterns;
+      kept_count_ = std::min(kept_count_ + 1, kept_patterns);
+    }
     if (static_cast<std::int32_t>(cfvs_.size()) < window_ && !(forced_ && !started_)) return;
     // Judged every window at first, and less often while judgements change nothing.
     if (++windows_ >= judge_every_ || forced_) {
       const std::int64_t before = generation_;
       const bool was_active = active_;
       if (forced_ || allowed())
-        choose(node_count, index_node_cost, d, share);
+        choose(node_count, index_node_cost, node);
       else
         active_ = false;
       judge_every_ = generation_ == before && was_active == active_ ? std::min(judge_every_ * 2, 16) : 1;
@@ -131,22 +140,52 @@ class StagedReach {
  private:
   static constexpr std::size_t sample_size = 256;
   static constexpr int candidates = 7;
+  static constexpr std::size_t kept_patterns = 32;
+  static constexpr std::size_t kept_every = 8;
 
-  // The limits of a sample of the nodes (those that the share's estimate reads) for a cut.
-  template <class Denominator>
-  const double* sample_limits(double cut, std::int32_t node_count, Denominator&& d) {
+  // The share of the sampled nodes that an index for the cut would measure for the kept
+  // patterns: where every coordinate lies within the node's slack (its limit less its size)
+  // of its interval, widened by two cells of the range of the sampled corners.
+  template <class NodeAt>
+  double measured_share(double cut, std::int32_t node_count, NodeAt&& node) {
+    const std::size_t M = static_cast<std::size_t>(model.feature_count);
     const auto n = static_cast<std::size_t>(node_count);
-    sample_.resize(n);
     const std::size_t taken = std::min<std::size_t>(n, sample_size);
+    if (taken == 0 || kept_count_ == 0) return 1.0;
+    std::vector<double>& widen = widen_;
+    widen.assign(M, 0.0);
+    std::vector<double>& low = low_;
+    low.assign(M, std::numeric_limits<double>::infinity());
     for (std::size_t k = 0; k < taken; ++k) {
-      const std::size_t j = k * n / taken;
-      sample_[j] = std::min(choice_size_limit(model.D, cut, d(static_cast<std::int32_t>(j))), vigilance_limit_);
+      const Node& v = node(static_cast<std::int32_t>(k * n / taken));
+      for (std::size_t i = 0; i < M; ++i) {
+        low[i] = std::min(low[i], v.lower[i]);
+        widen[i] = std::max(widen[i], v.upper[i]);
+      }
     }
-    return sample_.data();
+    for (std::size_t i = 0; i < M; ++i) widen[i] = 2 * (widen[i] - low[i]) / 64;
+    double hits = 0.0;
+    for (std::size_t k = 0; k < taken; ++k) {
+      const Node& v = node(static_cast<std::int32_t>(k * n / taken));
+      const double limit = std::min(choice_size_limit(model.D, cut, v.choice_denominator), vigilance_limit_);
+      const double slack = limit - box_size(v.lower.get(), v.upper.get());
+      if (!(slack >= 0)) {
+        if (!(slack < 0)) hits += static_cast<double>(kept_count_);
+        continue;
+      }
+      for (std::size_t p = 0; p < kept_count_; ++p) {
+        const double* x = kept_.data() + p * M;
+        bool within = true;
+        for (std::size_t i = 0; i < M && within; ++i)
+          within = x[i] >= v.lower[i] - slack - widen[i] && x[i] <= v.upper[i] + slack + widen[i];
+        if (within) hits += 1.0;
+      }
+    }
+    return hits / static_cast<double>(taken * kept_count_);
   }
 
-  template <class Denominator, class Share>
-  void choose(std::int32_t node_count, double index_node_cost, Denominator&& d, Share&& share) {
+  template <class NodeAt>
+  void choose(std::int32_t node_count, double index_node_cost, NodeAt&& node) {
     constexpr double inf = std::numeric_limits<double>::infinity();
     std::sort(cfvs_.begin(), cfvs_.end());
     const double patterns = static_cast<double>(cfvs_.size());
@@ -156,7 +195,7 @@ class StagedReach {
     };
     // Per pattern, in scanned nodes' worth: the index of a cut, and the whole measurement.
     const auto index_cost = [&](double cut) {
-      return share(sample_limits(cut, node_count, d)) * index_node_cost * nodes + nodes / 32;
+      return measured_share(cut, node_count, node) * index_node_cost * nodes + nodes / 32;
     };
     const auto cost_of = [&](double high, double high_cost, double low, double low_cost, bool two) {
       return two ? high_cost + below(high) * low_cost + below(low) * nodes : high_cost + below(high) * nodes;
@@ -210,7 +249,7 @@ class StagedReach {
       least_[k] = vigilance_limit_;
       limits_[k].assign(static_cast<std::size_t>(node_count), 0.0);
     }
-    for (std::int32_t j = 0; j < node_count; ++j) enter(j, d(j));
+    for (std::int32_t j = 0; j < node_count; ++j) enter(j, node(j).choice_denominator);
     ++generation_;
   }
 
@@ -231,7 +270,11 @@ class StagedReach {
   std::int32_t judge_every_ = 1;
   std::vector<double> limits_[stages];
   std::vector<double> cfvs_;
-  std::vector<double> sample_;
+  std::vector<double> kept_;  // a few patterns of the window, every kept_every-th
+  std::size_t kept_next_ = 0;
+  std::size_t kept_count_ = 0;
+  std::vector<double> widen_;
+  std::vector<double> low_;
 };
 
 }  // namespace vorla

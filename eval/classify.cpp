@@ -110,8 +110,7 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
       staged.reset();
     }
   }
-  const auto denominator = [&](std::int32_t i) { return nodes[static_cast<std::size_t>(i)]->choice_denominator; };
-  const auto staged_share = [&](const double* node_limits) { return bank.index_share(vigilance_limit, node_limits); };
+  const auto node_at = [&](std::int32_t i) -> const Node& { return *nodes[static_cast<std::size_t>(i)]; };
   const auto reach_pays = [&](const double* node_limits) {
     return use == IndexUse::always || bank.index_share(vigilance_limit, node_limits) * index_node_cost < 1;
   };
@@ -267,8 +266,8 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
       const Search s = group_reached ? found[g] : search(bank, g, ct, Tu);
       winner = s.winner;
       if (staged)
-        staged->note(s.winner != no_winner ? s.best_cfv : std::numeric_limits<double>::quiet_NaN(), template_count,
-                     index_node_cost, denominator, staged_share, staged_allowed);
+        staged->note(group_rows[g], s.winner != no_winner ? s.best_cfv : std::numeric_limits<double>::quiet_NaN(),
+                     template_count, index_node_cost, node_at, staged_allowed);
       pattern_flops = static_cast<std::uint32_t>(template_count) * match_flops + s.vt_passes;
       pattern_comparisons = static_cast<std::uint32_t>(template_count) * match_comparisons + s.vt_passes +
                             (ct_option == 1 ? s.candidates : 0) + (s.candidates > 0 ? s.candidates - 1 : 0);

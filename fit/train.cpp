@@ -167,13 +167,12 @@ class Trainer {
       if (interrupted) return false;
     }
     if (reach_) {
-      const auto denominator = [this](std::int32_t j) { return nodes[j].choice_denominator; };
-      const auto share = [this](const double* node_limits) { return bank.index_share(reach_->limit(), node_limits); };
+      const auto node = [this](std::int32_t j) -> const Node& { return nodes[j]; };
       // The bound pays only where the vigilance test's own index would not.
       const auto allowed = [this] {
         return bank.count() >= reach_min_nodes && bank.index_share(reach_->limit()) * index_node_cost >= 1;
       };
-      reach_->note(least_cfv_, nodes.count(), index_node_cost, denominator, share, allowed);
+      reach_->note(x, least_cfv_, nodes.count(), index_node_cost, node, allowed);
     }
 
     host::add_flops(counts.comparisons + counts.flops);
