@@ -117,7 +117,7 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
   Search found[pattern_group];
   bool group_reached = false;
   // Which bound a group goes through where both can: the bound from the largest box first;
-  // the one in stages is tried for a window where the first costs more than a 16th of a
+  // the one in stages is tried for a window where the first costs more than an 8th of a
   // scan per pattern, and the cheaper of the two as last measured (nodes measured through an
   // index at index_node_cost, scanned patterns, an intersection of bit rows at a 32nd of the
   // nodes per index use) is kept, the other tried again every 16 windows. Forced on, they
@@ -130,7 +130,7 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
   double reach_cost = -1.0;
   double staged_cost = -1.0;
   // The stages are judged (their cuts chosen) only where they may be taken.
-  const auto staged_allowed = [&] { return !(reach && reach->usable()) || reach_cost > nodes_held / 16; };
+  const auto staged_allowed = [&] { return !(reach && reach->usable()) || reach_cost > nodes_held / 8; };
 
   std::uint32_t flop_total = 2 * static_cast<std::uint32_t>(M) + 5;
   std::uint32_t comparison_total = 0;
@@ -249,7 +249,7 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
         if (use == IndexUse::always) {
           use_staged = !use_staged;  // both bounds, a window each, wherever they are valid
         } else if (!use_staged) {
-          use_staged = staged->active() && reach_cost > nodes_held / 16 &&
+          use_staged = staged->active() && reach_cost > nodes_held / 8 &&
                        (staged_cost < 0 || staged_cost < reach_cost || windows_since_switch >= 16);
         } else {
           use_staged = !(reach->usable() && (windows_since_switch >= 16 || (reach_cost >= 0 && staged_cost > reach_cost)));
