@@ -21,16 +21,20 @@ function [labels, scores] = vorla_predict (model, X, varargin)
 %               network 1 for the chosen class, 0 elsewhere); a row of zeros
 %               where no voter classifies the pattern.
 %     'choice'  a continuous score that ranks patterns, e.g. for a ROC curve:
-%               per network, the greatest choice value among the nodes of
-%               the class that accept the pattern (vorla_score, with the
-%               Vigilance here and the ChoiceTest of training), 0 where none
-%               does; with Voters > 1 the mean over the networks. With
-%               features in [0, 1] and the default D a score is in [0, 1]:
-%               1 - Alpha/(Alpha + D - size) inside a box of the class, less
-%               the farther the pattern lies outside. For one network the
-%               class of the greatest score is the label (but where two
-%               classes tie); for voters the labels stay those of the vote.
-%
+%               the choice margin. Per network, with b(c) the greatest
+%               choice value among the nodes of class c that accept the
+%               pattern (vorla_score, with the Vigilance here and the
+%               ChoiceTest of training; 0 where none does), the score of c is
+%                 (1 + b(c) - max of b over the other classes) / 2
+%               (the other classes' max is 0 for a model of one class); with
+%               Voters > 1 the mean over the networks. It lies in [0, 1] for
+%               features in [0, 1] and the default D, and for one network it
+%               is above 1/2 exactly for the class of the label (1/2 for
+%               classes that tie, 0 to 1/2 for the others). For voters the
+%               labels stay those of the vote. The margin ranks patterns
+%               better than b alone, which is high near any box of the class
+%               even where a box of another class is nearer.
+
 %   Options (names are case-insensitive):
 %     'Vigilance'     0   vigilance of the performance phase, in [0, 1]. The
 %                         training vigilance bounds the size of the boxes
@@ -292,22 +296,30 @@ end
 %! assert (vorla_predict (m, Q(tied,:)), ones (sum (tied), 1));
 
 %!test
-%! ## choice scores: vorla_score of each network, the mean over voters
+%! ## choice scores: the margins of vorla_score's values, the mean over voters
 %! Q = [1.5 12; 5.5 38; 3 27; 4.2 22; NaN 20];
 %! Qs = vorla_scale (Q, model.Range);
 %! [labels, scores] = vorla_predict (model, Q, "Scores", "choice", "Vigilance", 0.3);
-%! assert (scores, vorla_score (model.Templates, model.NLabels, 2.5, 0.3, 0.01, 1, Qs, 2));
+%! b = vorla_score (model.Templates, model.NLabels, 2.5, 0.3, 0.01, 1, Qs, 2);
+%! assert (scores, (1 + [b(:,1) - b(:,2), b(:,2) - b(:,1)]) / 2, eps);
 %! assert (labels, vorla_predict (model, Q, "Vigilance", 0.3));
-%! [~, best] = max (scores(1:4,:), [], 2);
-%! assert (best, labels(1:4));
-%! m = vorla_train (X, {"p"; "q"; "p"; "q"; "p"; "q"}, "Voters", 3, "Seed", 1);
+%! assert (scores(5,:), [0.5 0.5]);
+%! assert ((scores(1:4,2) > 0.5) + 1, labels(1:4));
+%! m = vorla_train ([X; 7 7], {"p"; "q"; "p"; "q"; "p"; "q"; "r"}, "Voters", 3, "Seed", 1);
 %! [labels, scores] = vorla_predict (m, Q, "scores", "CHOICE");
 %! Qs = vorla_scale (Q, m.Range);
-%! each = cellfun (@(T, L) vorla_score (T, L, 2, 0, 0.001, 0, Qs, 2), m.Templates, m.NLabels, ...
-%!                 "UniformOutput", false);
-%! assert (scores, (each{1} + each{2} + each{3}) / 3, eps);
+%! expect = zeros (5, 3);
+%! for v = 1:3
+%!   b = vorla_score (m.Templates{v}, m.NLabels{v}, 2, 0, 0.001, 0, Qs, 3);
+%!   for c = 1:3
+%!     expect(:,c) += (1 + b(:,c) - max (b(:, [1:c-1, c+1:3]), [], 2)) / 6;
+%!   endfor
+%! endfor
+%! assert (scores, expect, 4 * eps);
 %! assert (labels, vorla_predict (m, Q));
-%! if (exist ("parcellfun") || ! isempty (pkg ("list", "parallel")))
+%! [~, one] = vorla_predict (vorla_train (X, ones (6, 1), "Vigilance", 0.6), [1 10; 6 40], "Scores", "choice");
+%! assert (one > 0.5);
+%! if (! isempty (pkg ("list", "parallel")))
 %!   warning ("off", "vorla:predict:serial", "local");
 %!   [~, again] = vorla_predict (m, Q, "scores", "choice", "Parallel", true);
 %!   assert (again, scores);

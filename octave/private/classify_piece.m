@@ -1,15 +1,26 @@
 function chosen = classify_piece (task)
 % The class number that each network of vorla_predict gives each pattern of a
 % piece of X (0: not classified), one column per network; with task.classes
-% C > 0, then C columns more: the networks' choice scores (vorla_score) summed.
+% C > 0, then C columns more: the networks' choice margins summed, each
+% (1 + the class's best choice value - the best of the other classes) / 2.
   N = size (task.Xs, 1);
   V = numel (task.templates);
-  chosen = zeros (N, V + task.classes);
+  C = task.classes;
+  chosen = zeros (N, V + C);
   for v = 1:V
     chosen(:,v) = vorla_eval (task.templates{v}, task.nlabels{v}, task.args{:}, task.Xs, 0, task.trace);
-    if task.classes > 0
-      chosen(:,V+1:end) = chosen(:,V+1:end) + vorla_score (task.templates{v}, task.nlabels{v}, task.args{:}, ...
-                                                           task.Xs, task.classes);
+    if C > 0
+      best = vorla_score (task.templates{v}, task.nlabels{v}, task.args{:}, task.Xs, C);
+      [top, at] = max (best, [], 2);
+      others = repmat (top, 1, C);
+      if C > 1
+        runner_up = best;
+        runner_up(sub2ind ([N, C], (1:N)', at)) = -Inf;
+        others(sub2ind ([N, C], (1:N)', at)) = max (runner_up, [], 2);
+      else
+        others(:) = 0;
+      end
+      chosen(:,V+1:end) = chosen(:,V+1:end) + (1 + best - others) / 2;
     end
   end
 end
