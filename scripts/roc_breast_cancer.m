@@ -55,6 +55,10 @@ fpr = [0; cumsum(!positive)(last) / sum(!positive)];
 auc = trapz (fpr, tpr);
 printf ('area under the ROC curve: %.4f\n', auc);
 
+if (isempty (file_in_path (getenv ('PATH'), 'gnuplot')))
+  printf ('no picture: headless plotting needs gnuplot (apt-get install gnuplot-nox fonts-freefont-otf)\n');
+  return;
+end
 graphics_toolkit ('gnuplot');
 f = figure ('visible', 'off');
 % The labels themselves (scores above 1/2) are one point of the curve.
