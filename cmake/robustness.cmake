@@ -11,6 +11,7 @@ option(VORLA_SLOW_TESTS "Register the slow tests of tests/slow" OFF)
 
 set(vorla_root ${CMAKE_CURRENT_SOURCE_DIR})
 set(vorla_fuzz_targets fit eval)
+list(APPEND vorla_fuzz_targets score)
 
 if(VORLA_FUZZ)
   if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")

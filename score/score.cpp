@@ -47,6 +47,7 @@ struct ClassSearch {
   std::unique_ptr<ChoiceReach> reach;
   std::int32_t reach_from = 0;
   double vigilance_limit = 0.0;
+  std::int32_t reserved = 0;  // nodes of the class
 };
 
 void prepare_reach(ClassSearch& s, double vigilance, bool ct, double Tu) {
@@ -73,10 +74,6 @@ void prepare_reach(ClassSearch& s, double vigilance, bool ct, double Tu) {
 // Finds the best candidate of the class for each pattern of the group; false when interrupted.
 bool search_group(ClassSearch& s, const double* const* rows, std::int32_t group_size, std::int32_t first_pattern,
                   double vigilance, bool ct, double Tu, Best* found) {
-  if (s.bank.count() == 0) {
-    std::fill(found, found + group_size, Best());
-    return true;
-  }
   ChoiceReach* reach = s.reach.get();
   if (reach && reach->usable() && first_pattern >= s.reach_from) {
     const NodeBank::Reach r = s.bank.measure_within(rows, group_size, reach->limit(), reach->node_limits(),
@@ -121,18 +118,26 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
   const double Tu = model.D / (model.alpha + 2 * model.D);
   const bool ct = ct_option == 1;
 
-  std::vector<std::unique_ptr<ClassSearch>> classes(static_cast<std::size_t>(class_count));
+  // A search for each class that has nodes, in class order; the other columns stay 0. Nothing
+  // here grows with class_count but the scores themselves.
+  std::vector<std::int32_t> node_classes(static_cast<std::size_t>(template_count));
+  for (std::int32_t i = 0; i < template_count; ++i) node_classes[i] = static_cast<std::int32_t>(node_labels[i]) - 1;
+  std::vector<std::int32_t> present(node_classes);
+  std::sort(present.begin(), present.end());
+  present.erase(std::unique(present.begin(), present.end()), present.end());
+  std::vector<std::unique_ptr<ClassSearch>> classes(present.size());
   for (auto& c : classes) c = std::make_unique<ClassSearch>();
-  std::vector<std::int32_t> class_sizes(static_cast<std::size_t>(class_count), 0);
-  for (std::int32_t i = 0; i < template_count; ++i) ++class_sizes[static_cast<std::size_t>(node_labels[i]) - 1];
-  for (std::int32_t c = 0; c < class_count; ++c) {
-    classes[c]->nodes.reserve(static_cast<std::size_t>(class_sizes[c]));
-    classes[c]->bank.reserve(class_sizes[c]);
+  const auto search_of = [&](std::int32_t c) -> ClassSearch& {
+    return *classes[static_cast<std::size_t>(std::lower_bound(present.begin(), present.end(), c) - present.begin())];
+  };
+  for (std::int32_t i = 0; i < template_count; ++i) ++search_of(node_classes[i]).reserved;
+  for (auto& c : classes) {
+    c->nodes.reserve(static_cast<std::size_t>(c->reserved));
+    c->bank.reserve(c->reserved);
   }
   for (std::int32_t i = 0; i < template_count; ++i) {
-    const std::int32_t label = static_cast<std::int32_t>(node_labels[i]);
-    ClassSearch& s = *classes[static_cast<std::size_t>(label) - 1];
-    s.nodes.push_back(std::make_unique<Node>(template_rows[i], label, 1));
+    ClassSearch& s = search_of(node_classes[i]);
+    s.nodes.push_back(std::make_unique<Node>(template_rows[i], node_classes[i] + 1, 1));
     s.bank.append(*s.nodes.back());
   }
   for (auto& c : classes) prepare_reach(*c, vigilance, ct, Tu);
@@ -143,18 +148,19 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
     group_rows[g] = group_values.data() + static_cast<std::ptrdiff_t>(g) * M;
   Best found[pattern_group];
   const std::size_t N = static_cast<std::size_t>(pattern_count);
+  std::fill(scores, scores + N * static_cast<std::size_t>(class_count), 0.0);
 
   for (std::int32_t first = 0; first < pattern_count; first += pattern_group) {
     if (host::interrupt_requested()) return host::Outcome::interrupted;
     const std::int32_t group_size = std::min(pattern_group, pattern_count - first);
     patterns.copy_rows(first, group_size, group_values.data());
-    for (std::int32_t c = 0; c < class_count; ++c) {
-      if (!search_group(*classes[c], group_rows, group_size, first, vigilance, ct, Tu, found))
+    for (std::size_t k = 0; k < classes.size(); ++k) {
+      if (!search_group(*classes[k], group_rows, group_size, first, vigilance, ct, Tu, found))
         return host::Outcome::interrupted;
-      double* column = scores + static_cast<std::size_t>(c) * N + static_cast<std::size_t>(first);
+      double* column = scores + static_cast<std::size_t>(present[k]) * N + static_cast<std::size_t>(first);
       // Every accepting node has mfv >= vigilance >= 0, so its cfv is at least 0 where its
       // choice denominator is above 0; the floor keeps other boxes' scores at 0 too.
-      for (std::int32_t k = 0; k < group_size; ++k) column[k] = found[k].found && found[k].cfv > 0 ? found[k].cfv : 0.0;
+      for (std::int32_t g = 0; g < group_size; ++g) column[g] = found[g].found && found[g].cfv > 0 ? found[g].cfv : 0.0;
     }
   }
   return host::Outcome::done;
