@@ -477,7 +477,7 @@ Call decode_eval(ByteReader& bytes) {
 Call decode_score(ByteReader& bytes) {
   Call call;
   const int nrhs = count_from(bytes.byte(), 8, 11);
-  call.nlhs = count_from(bytes.byte(), 1, 3);
+  call.nlhs = count_from(bytes.byte(), 2, 3);
   const std::uint64_t N = bytes.byte() % 25, M = bytes.byte() % 7;
   const std::uint8_t shape = bytes.byte();
   const std::uint64_t K = (shape & 0x7f) % 17, C = 2 * M + (shape & 0x80 ? 1 : 0);
@@ -591,7 +591,7 @@ std::optional<std::string> expected_score_error(const Call& call) {
                            static_cast<int>(classes), static_cast<unsigned long long>(k + 1))),
              e.message;
   }
-  if (call.nlhs > 1) e.fail(format("%d output argument allowed.", 1));
+  if (call.nlhs > 2) e.fail(format("at most %d output arguments allowed.", 2));
   return e.message;
 }
 

@@ -1,6 +1,6 @@
 // Fuzz target: one vorla_score call on the stand-in host per input. A successful call is
-// compared, bit for bit, with the scores read plainly off their definition; it prints nothing
-// and feeds no counter.
+// compared, bit for bit, with the scores read plainly off their definition and with the
+// classes of a plain classification; it prints nothing and feeds no counter.
 #include "bank.h"
 #include "fuzz_call.h"
 #include "vorla_score.h"
@@ -12,7 +12,12 @@ namespace {
 
 const char target[] = "vorla_score";
 
-std::vector<double> score_plainly(const fuzz::Call& call) {
+struct Expected {
+  std::vector<double> scores;
+  std::vector<double> classes;
+};
+
+Expected score_plainly(const fuzz::Call& call) {
   const std::vector<fuzz::Input>& in = call.inputs;
   const std::vector<double>& T = in[0].values;
   const std::uint64_t K = in[0].dims[0], M = in[0].dims[1] / 2, N = in[6].dims[0];
@@ -23,14 +28,19 @@ std::vector<double> score_plainly(const fuzz::Call& call) {
   const double Tu = D / (alpha + 2 * D);
   auto lower = [&](std::uint64_t r, std::uint64_t i) { return T[i * K + r]; };
   auto upper = [&](std::uint64_t r, std::uint64_t i) { return T[(M + i) * K + r]; };
-
-  std::vector<double> scores(N * C, 0.0);
+  Expected e;
+  e.scores.assign(N * C, 0.0);
+  std::vector<double> denominator(K);
   for (std::uint64_t r = 0; r < K; ++r) {
     double size = 0.0;
     for (std::uint64_t i = 0; i < M; ++i) size = size + (upper(r, i) - lower(r, i));
-    const double denominator = (D - size) + alpha;
-    const std::uint64_t c = static_cast<std::uint64_t>(static_cast<std::int32_t>(in[1].values[r])) - 1;
-    for (std::uint64_t j = 0; j < N; ++j) {
+    denominator[r] = (D - size) + alpha;
+  }
+  for (std::uint64_t j = 0; j < N; ++j) {
+    bool found = false;
+    double winner_cfv = 0.0;
+    double winner_class = 0;
+    for (std::uint64_t r = 0; r < K; ++r) {
       double grown = 0.0;
       for (std::uint64_t i = 0; i < M; ++i) {
         const double x = P[i * N + j];
@@ -39,13 +49,21 @@ std::vector<double> score_plainly(const fuzz::Call& call) {
         grown = grown + (high - low);
       }
       if (!((D - grown) / D >= vigilance)) continue;
-      const double cfv = (D - grown) / denominator;
-      if ((ct && !(cfv >= Tu)) || std::isnan(cfv)) continue;
-      double& best = scores[c * N + j];
+      const double cfv = (D - grown) / denominator[r];
+      if (ct && !(cfv >= Tu)) continue;
+      const std::int32_t label = static_cast<std::int32_t>(in[1].values[r]);
+      if (!found || winner_cfv < cfv) {
+        winner_cfv = cfv;
+        winner_class = label;
+      }
+      found = true;
+      if (std::isnan(cfv)) continue;
+      double& best = e.scores[static_cast<std::uint64_t>(label - 1) * N + j];
       if (cfv > best) best = cfv;
     }
+    e.classes.push_back(winner_class);
   }
-  return scores;
+  return e;
 }
 
 void check_outputs(const fuzz::Call& call, const standin::CallResult& r) {
@@ -55,7 +73,7 @@ void check_outputs(const fuzz::Call& call, const standin::CallResult& r) {
   if (!r.text.empty()) fail("printed something");
   if (!r.flops.empty()) fail("fed the flop counter");
   if (r.outputs.empty() && call.nlhs == 0) return;
-  if (r.outputs.size() != 1 || !r.output(0)) fail("Scores missing");
+  if (r.outputs.empty() || !r.output(0)) fail("Scores missing");
   if (standin::dims_of(r.output(0)) != std::vector<mwSize>{N, C}) fail("Scores is not N x class_count");
   std::vector<double> scores;
   try {
@@ -63,11 +81,15 @@ void check_outputs(const fuzz::Call& call, const standin::CallResult& r) {
   } catch (const std::invalid_argument&) {
     fail("Scores is not a double array");
   }
-  const std::vector<double> expected = score_plainly(call);
-  for (std::size_t k = 0; k < expected.size(); ++k)
-    if (!(scores[k] == expected[k]) || std::signbit(scores[k]) != std::signbit(expected[k]))
+  const Expected expected = score_plainly(call);
+  for (std::size_t k = 0; k < expected.scores.size(); ++k)
+    if (!(scores[k] == expected.scores[k]) || std::signbit(scores[k]) != std::signbit(expected.scores[k]))
       fail("score " + std::to_string(k + 1) + " is " + std::to_string(scores[k]) + ", expected " +
-           std::to_string(expected[k]));
+           std::to_string(expected.scores[k]));
+  if (call.nlhs < 2) return;
+  if (r.outputs.size() != 2 || !r.output(1)) fail("Classes missing");
+  if (standin::dims_of(r.output(1)) != std::vector<mwSize>{N, 1}) fail("Classes is not N x 1");
+  if (standin::values_of(r.output(1)) != expected.classes) fail("Classes differ from classification's");
 }
 
 }  // namespace

@@ -2,12 +2,13 @@
 %
 %   Scores = vorla_score (Templates, NLabels, D, vigilance, alpha,
 %       ct_option, Patterns, class_count)
+%   [Scores, Classes] = vorla_score (...)
 %
 %   For each pattern (row of Patterns) and each class c = 1..class_count,
 %   the greatest choice value (CFV) among the nodes labelled c that accept
 %   the pattern, or 0 when none of them does. The scores rank patterns by
-%   class, e.g. for a ROC curve; the class of a pattern's greatest score is
-%   the class that vorla_eval gives it (but where two classes tie).
+%   class; vorla_predict turns them into choice margins ('Scores',
+%   'choice').
 %
 %   With size(B) the sum over the features of (upper - lower) of a box B,
 %   and B+x the smallest box holding B and the pattern x:
@@ -17,8 +18,13 @@
 %   1, its CFV is at least D/(alpha + 2*D), exactly as in vorla_eval. An
 %   accepting node has a CFV in [0, 1]: 1 - alpha/(alpha + D - size(B)) for a
 %   pattern inside its box, falling as the pattern lies farther outside. A
-%   CFV that is not a number (a box of size D with alpha 0) counts as none.
-%   A class with no node scores 0 everywhere.
+%   CFV that is not a number (0/0: a box of size D with alpha 0) gives no
+%   score. A class with no node scores 0 everywhere.
+%
+%   Classes (N x 1) holds the class that vorla_eval gives each pattern (the
+%   label of the accepting node with the greatest CFV, of tied nodes the
+%   first), 0 where no node accepts it: the same search gives both, so the
+%   labels cost nothing more.
 %
 %   Inputs
 %     Templates, NLabels, D, vigilance, alpha, ct_option, Patterns
@@ -26,9 +32,6 @@
 %                  numbers 1 to class_count.
 %     class_count  the number of classes, a whole number >= 0: the columns
 %                  of Scores.
-%
-%   Output
-%     Scores       N x class_count doubles.
 %
 %   Nothing is printed. Ctrl-C stops a long call. Errors begin with
 %   VORLA_SCORE and name the argument at fault.
@@ -78,11 +81,13 @@
 %!   expect(:,c) = max (0, max (cfv(:, C == c), [], 2));
 %! endfor
 %! assert (s, expect, 1e-14);
-%! [~, best] = max (s, [], 2);
-%! assert (best, vorla_eval (B, C, 3, 0, 0.001, 0, P, 0, 0));
+%! [s2, classes] = vorla_score (B, C, 3, 0.85, 0.001, 1, P, 4);
+%! assert (classes, vorla_eval (B, C, 3, 0.85, 0.001, 1, P, 0, 0));
+%! assert (any (classes == 0) && any (classes > 0));
+%! assert (any (s2, 2), classes > 0);
 
 %!error <VORLA_SCORE: 8 input arguments required> vorla_score (T, L, 2, 0, 0.01, 0, [0.2 0.3])
 %!error <VORLA_SCORE: 2nd input argument \(NLabels\) must hold class numbers 1 to class_count \(1\); entry 2 is not one> vorla_score (T, L, 2, 0, 0.01, 0, [0.2 0.3], 1)
 %!error <VORLA_SCORE: 8th input argument \(class_count\) must be a whole number> vorla_score (T, L, 2, 0, 0.01, 0, [0.2 0.3], 2.5)
 %!error <VORLA_SCORE: 7th input argument \(Patterns\) must be of type  1x2> vorla_score (T, L, 2, 0, 0.01, 0, [0.2 0.3 0], 2)
-%!error <VORLA_SCORE: 1 output argument allowed> [a, b] = vorla_score (T, L, 2, 0, 0.01, 0, [0.2 0.3], 2)
+%!error <VORLA_SCORE: at most 2 output arguments allowed> [a, b, c] = vorla_score (T, L, 2, 0, 0.01, 0, [0.2 0.3], 2)

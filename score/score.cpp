@@ -21,19 +21,32 @@ constexpr std::int32_t reach_min_nodes = 512;
 constexpr std::int32_t reach_payback = 256;
 constexpr double index_node_cost = 2.0;
 
-// The best candidate of one class for pattern g of the bank's last measure call.
+// The candidates of one class for pattern g of the bank's last measure call: the greatest cfv
+// that is a number (the score) with the lowest node holding it, and the first candidate,
+// which classification keeps when its cfv is not a number (a box of size D with alpha 0
+// holding the pattern: 0/0). Nodes are numbered within the class's bank.
 struct Best {
   bool found = false;
   double cfv = 0.0;
+  std::int32_t node = -1;
+  std::int32_t first = -1;
+  bool first_nan = false;
 };
 
 inline Best best_choice(const NodeBank& bank, std::int32_t g, bool ct, double Tu) {
   Best b;
   bank.for_each_passing(g, [&](std::int32_t i) {
     const double cfv = bank.cfv(i, g);
-    // NaN (a box of size D with alpha 0 holding the pattern) fails the CT and gives no value.
-    if ((ct && !(cfv >= Tu)) || cfv != cfv) return;
-    if (!b.found || b.cfv < cfv) b.cfv = cfv;
+    if (ct && !(cfv >= Tu)) return;
+    if (b.first < 0) {
+      b.first = i;
+      b.first_nan = cfv != cfv;
+    }
+    if (cfv != cfv) return;
+    if (!b.found || b.cfv < cfv) {
+      b.cfv = cfv;
+      b.node = i;
+    }
     b.found = true;
   });
   return b;
@@ -48,6 +61,7 @@ struct ClassSearch {
   std::int32_t reach_from = 0;
   double vigilance_limit = 0.0;
   std::int32_t reserved = 0;  // nodes of the class
+  std::vector<std::int32_t> numbers;  // each node's row in Templates
 };
 
 void prepare_reach(ClassSearch& s, double vigilance, bool ct, double Tu) {
@@ -113,7 +127,7 @@ bool search_group(ClassSearch& s, const double* const* rows, std::int32_t group_
 
 host::Outcome run(std::int32_t template_count, double* const* template_rows, const double* node_labels,
                   double vigilance, std::int32_t ct_option, std::int32_t pattern_count, const ColumnMatrix& patterns,
-                  std::int32_t class_count, double* scores) {
+                  std::int32_t class_count, double* scores, double* classes_out) {
   const std::int32_t M = model.feature_count;
   const double Tu = model.D / (model.alpha + 2 * model.D);
   const bool ct = ct_option == 1;
@@ -133,20 +147,38 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
   for (std::int32_t i = 0; i < template_count; ++i) ++search_of(node_classes[i]).reserved;
   for (auto& c : classes) {
     c->nodes.reserve(static_cast<std::size_t>(c->reserved));
+    c->numbers.reserve(static_cast<std::size_t>(c->reserved));
     c->bank.reserve(c->reserved);
   }
   for (std::int32_t i = 0; i < template_count; ++i) {
     ClassSearch& s = search_of(node_classes[i]);
     s.nodes.push_back(std::make_unique<Node>(template_rows[i], node_classes[i] + 1, 1));
+    s.numbers.push_back(i);
     s.bank.append(*s.nodes.back());
   }
-  for (auto& c : classes) prepare_reach(*c, vigilance, ct, Tu);
+  // The bound leaves unmeasured some candidates of its class, among them maybe the first of
+  // all; that matters only where a cfv can be 0/0, so the bound waits for no such box.
+  bool choice_nan_possible = false;
+  for (const auto& c : classes)
+    for (const auto& node : c->nodes) choice_nan_possible = choice_nan_possible || !(node->choice_denominator > 0);
+  if (!choice_nan_possible)
+    for (auto& c : classes) prepare_reach(*c, vigilance, ct, Tu);
 
   std::vector<double> group_values(std::max<std::size_t>(1, static_cast<std::size_t>(pattern_group) * M));
   const double* group_rows[pattern_group];
   for (std::int32_t g = 0; g < pattern_group; ++g)
     group_rows[g] = group_values.data() + static_cast<std::ptrdiff_t>(g) * M;
   Best found[pattern_group];
+  std::int32_t selected_class[pattern_group] = {};
+  // Per pattern of the group, what classification would select so far: the node and its
+  // cfv, and the first candidate, whichever class they lie in.
+  struct Selection {
+    std::int32_t node;
+    double cfv;
+    std::int32_t first;
+    std::int32_t first_class;
+    bool first_nan;
+  } selected[pattern_group];
   const std::size_t N = static_cast<std::size_t>(pattern_count);
   std::fill(scores, scores + N * static_cast<std::size_t>(class_count), 0.0);
 
@@ -154,13 +186,38 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
     if (host::interrupt_requested()) return host::Outcome::interrupted;
     const std::int32_t group_size = std::min(pattern_group, pattern_count - first);
     patterns.copy_rows(first, group_size, group_values.data());
+    std::fill(selected, selected + group_size, Selection{-1, 0.0, -1, -1, false});
     for (std::size_t k = 0; k < classes.size(); ++k) {
-      if (!search_group(*classes[k], group_rows, group_size, first, vigilance, ct, Tu, found))
+      ClassSearch& s = *classes[k];
+      if (!search_group(s, group_rows, group_size, first, vigilance, ct, Tu, found))
         return host::Outcome::interrupted;
       double* column = scores + static_cast<std::size_t>(present[k]) * N + static_cast<std::size_t>(first);
-      // Every accepting node has mfv >= vigilance >= 0, so its cfv is at least 0 where its
-      // choice denominator is above 0; the floor keeps other boxes' scores at 0 too.
-      for (std::int32_t g = 0; g < group_size; ++g) column[g] = found[g].found && found[g].cfv > 0 ? found[g].cfv : 0.0;
+      for (std::int32_t g = 0; g < group_size; ++g) {
+        const Best& b = found[g];
+        // Every accepting node has mfv >= vigilance >= 0, so its cfv is at least 0 where its
+        // choice denominator is above 0; the floor keeps other boxes' scores at 0 too.
+        column[g] = b.found && b.cfv > 0 ? b.cfv : 0.0;
+        Selection& e = selected[g];
+        if (b.first >= 0 && (e.first < 0 || s.numbers[b.first] < e.first)) {
+          e.first = s.numbers[b.first];
+          e.first_class = present[k];
+          e.first_nan = b.first_nan;
+        }
+        // Classification takes the greatest cfv, ties to the lowest node number.
+        if (b.found && (e.node < 0 || e.cfv < b.cfv || (e.cfv == b.cfv && s.numbers[b.node] < e.node))) {
+          e.node = s.numbers[b.node];
+          e.cfv = b.cfv;
+          selected_class[g] = present[k];
+        }
+      }
+    }
+    if (classes_out) {
+      for (std::int32_t g = 0; g < group_size; ++g) {
+        const Selection& e = selected[g];
+        // A first candidate whose cfv is not a number is never displaced.
+        const std::int32_t c = e.first >= 0 && e.first_nan ? e.first_class : e.node >= 0 ? selected_class[g] : -1;
+        classes_out[first + g] = c + 1;
+      }
     }
   }
   return host::Outcome::done;
@@ -171,13 +228,13 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
 host::Outcome score(std::int32_t template_count, std::int32_t feature_count, double* const* template_rows,
                     const double* node_labels, double D, double vigilance, double alpha, std::int32_t ct_option,
                     std::int32_t pattern_count, const ColumnMatrix& patterns, std::int32_t class_count,
-                    double* scores) {
+                    double* scores, double* classes) {
   model.feature_count = feature_count;
   model.D = D;
   model.alpha = alpha;
   try {
     return run(template_count, template_rows, node_labels, vigilance, ct_option, pattern_count, patterns,
-               class_count, scores);
+               class_count, scores, classes);
   } catch (const std::bad_alloc&) {
     return host::Outcome::out_of_memory;
   }

@@ -11,7 +11,7 @@ namespace vorla {
 namespace {
 
 enum Input { IN_TEMPLATES, IN_NLABELS, IN_D, IN_VIGILANCE, IN_ALPHA, IN_CT_OPTION, IN_PATTERNS, IN_CLASS_COUNT, INPUT_COUNT };
-enum Output { OUT_SCORES, OUTPUT_COUNT };
+enum Output { OUT_SCORES, OUT_CLASSES, OUTPUT_COUNT };
 
 struct ScoreArguments {
   std::int32_t template_count = 0;
@@ -77,11 +77,11 @@ bool check_arguments(int nlhs, int nrhs, const mxArray* prhs[], ScoreArguments& 
     return m.fail("%s: 2nd input argument (NLabels) must hold class numbers 1 to class_count (%d); entry %lld is not one.",
                   a.class_count, static_cast<long long>(outside));
 
-  if (nlhs > OUTPUT_COUNT) return m.fail("%s: %d output argument allowed.", static_cast<int>(OUTPUT_COUNT));
+  if (nlhs > OUTPUT_COUNT) return m.fail("%s: at most %d output arguments allowed.", static_cast<int>(OUTPUT_COUNT));
   return false;
 }
 
-host::Outcome evaluate(mxArray* plhs[], const mxArray* prhs[], ScoreArguments& a) {
+host::Outcome evaluate(int nlhs, mxArray* plhs[], const mxArray* prhs[], ScoreArguments& a) {
   constexpr host::Outcome out_of_memory = host::Outcome::out_of_memory;
   double** template_rows = mxArray2D_to_cArray2D(a.template_count, a.template_column_count, prhs[IN_TEMPLATES]);
   if (!template_rows) return out_of_memory;
@@ -90,15 +90,24 @@ host::Outcome evaluate(mxArray* plhs[], const mxArray* prhs[], ScoreArguments& a
   ColumnMatrix patterns;
   if (!patterns.open(prhs[IN_PATTERNS])) return out_of_memory;
 
+  // Both outputs are made before scoring, so that a failure leaves neither half-made.
   mxArray* scores = host::create_double_matrix(a.pattern_count, a.class_count);
   if (!scores) return out_of_memory;
-  const host::Outcome scored = score(a.template_count, a.feature_count, template_rows, node_labels, a.D, a.vigilance,
-                                     a.alpha, a.ct_option, a.pattern_count, patterns, a.class_count, mxGetPr(scores));
+  mxArray* classes = nlhs > OUT_CLASSES ? host::create_double_matrix(a.pattern_count, 1) : nullptr;
+  if (nlhs > OUT_CLASSES && !classes) {
+    mxDestroyArray(scores);
+    return out_of_memory;
+  }
+  const host::Outcome scored =
+      score(a.template_count, a.feature_count, template_rows, node_labels, a.D, a.vigilance, a.alpha, a.ct_option,
+            a.pattern_count, patterns, a.class_count, mxGetPr(scores), classes ? mxGetPr(classes) : nullptr);
   if (scored != host::Outcome::done) {
     mxDestroyArray(scores);
+    if (classes) mxDestroyArray(classes);
     return scored;
   }
   plhs[OUT_SCORES] = scores;
+  if (classes) plhs[OUT_CLASSES] = classes;
   return host::Outcome::done;
 }
 
@@ -111,7 +120,7 @@ void vorla_score(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
     mexErrMsgTxt(messages.text());
     return;
   }
-  const host::Outcome outcome = evaluate(plhs, prhs, arguments);
+  const host::Outcome outcome = evaluate(nlhs, plhs, prhs, arguments);
   if (outcome == host::Outcome::done) return;
   plhs[OUT_SCORES] = nullptr;
   end_failed_call(outcome, messages);

@@ -5,8 +5,8 @@
 
 namespace vorla {
 
-// The score call: Scores = vorla_score(Templates, NLabels, D, vigilance, alpha, ct_option,
-// Patterns, class_count).
+// The score call: [Scores, Classes] = vorla_score(Templates, NLabels, D, vigilance, alpha,
+// ct_option, Patterns, class_count).
 void vorla_score(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]);
 
 }  // namespace vorla

@@ -8,9 +8,16 @@ function chosen = classify_piece (task)
   C = task.classes;
   chosen = zeros (N, V + C);
   for v = 1:V
-    chosen(:,v) = vorla_eval (task.templates{v}, task.nlabels{v}, task.args{:}, task.Xs, 0, task.trace);
+    if C > 0 && task.trace == 0
+      % One search gives both the classes and the scores.
+      [best, chosen(:,v)] = vorla_score (task.templates{v}, task.nlabels{v}, task.args{:}, task.Xs, C);
+    else
+      chosen(:,v) = vorla_eval (task.templates{v}, task.nlabels{v}, task.args{:}, task.Xs, 0, task.trace);
+    end
     if C > 0
-      best = vorla_score (task.templates{v}, task.nlabels{v}, task.args{:}, task.Xs, C);
+      if task.trace ~= 0
+        best = vorla_score (task.templates{v}, task.nlabels{v}, task.args{:}, task.Xs, C);
+      end
       [top, at] = max (best, [], 2);
       others = repmat (top, 1, C);
       if C > 1

@@ -326,11 +326,12 @@ TEST(EvalSweepCalls, ClassifyAndRefuseSomePatterns) {
   EXPECT_NE(r.text.find("could not be classified"), std::string::npos);
 }
 
-// Scores of the same boxes, one node bank per class.
+// Scores and classes of the same boxes, one node bank per class.
 Case score_case(const EvalSetting& s) {
   Case c = eval_case(s);
   c.name = "score " + name_of(s);
   c.entry = vorla::vorla_score;
+  c.nlhs = 2;
   c.out_of_memory = score_oom;
   c.inputs.resize(7);
   c.inputs.push_back(make_scalar(3));
