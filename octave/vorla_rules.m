@@ -150,6 +150,8 @@ function name = class_name (model, index)
   names = model.ClassNames;
   if iscell (names)
     name = names{index};
+  elseif isa (names, 'string')
+    name = char (names(index));
   elseif ischar (names)
     name = deblank (names(index,:));
   else
