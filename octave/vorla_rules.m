@@ -15,8 +15,8 @@ function rules = vorla_rules (model, varargin)
 %   condition reads "always versicolor".
 %
 %   A rule says what the box holds, not the whole decision: where boxes of
-%   two classes overlap the smaller box wins (for small Alpha), and a
-%   pattern outside every box goes to the box that chooses it best.
+%   two classes overlap the smaller box wins, and a pattern outside every
+%   box goes to the box that chooses it best.
 %
 %   With no output the rules are printed, one line each, after a header per
 %   network. Otherwise rules is a K x 1 struct array (all networks of a
