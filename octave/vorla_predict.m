@@ -34,7 +34,7 @@ function [labels, scores] = vorla_predict (model, X, varargin)
 %               labels stay those of the vote. The margin ranks patterns
 %               better than b alone, which is high near any box of the class
 %               even where a box of another class is nearer.
-
+%
 %   Options (names are case-insensitive):
 %     'Vigilance'     0   vigilance of the performance phase, in [0, 1]. The
 %                         training vigilance bounds the size of the boxes
