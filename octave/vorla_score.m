@@ -91,3 +91,15 @@
 %!error <VORLA_SCORE: 8th input argument \(class_count\) must be a whole number> vorla_score (T, L, 2, 0, 0.01, 0, [0.2 0.3], 2.5)
 %!error <VORLA_SCORE: 7th input argument \(Patterns\) must be of type  1x2> vorla_score (T, L, 2, 0, 0.01, 0, [0.2 0.3 0], 2)
 %!error <VORLA_SCORE: at most 2 output arguments allowed> [a, b, c] = vorla_score (T, L, 2, 0, 0.01, 0, [0.2 0.3], 2)
+
+%!demo
+%! ## the best choice value of class 2 over the square, for a model of a circle
+%! rand ("state", 3);
+%! P = rand (400, 2);
+%! c = 1 + (sum ((P - 0.5) .^ 2, 2) < 0.1);
+%! [T, L, ~] = vorla_fit (P, c, 2, 0, 0.001, 1, 100, 0, 0, 0);
+%! [gx, gy] = meshgrid (linspace (0, 1, 120));
+%! [s, classes] = vorla_score (T, L, 2, 0, 0.001, 0, [gx(:), gy(:)], 2);
+%! imagesc ([0 1], [0 1], reshape (s(:,2), size (gx)));
+%! axis xy equal tight;  colorbar;
+%! title (sprintf ("Best choice value of class 2 (%d boxes)", rows (T)));
