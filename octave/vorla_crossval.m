@@ -66,24 +66,35 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
   if K > N
     error ('vorla:crossval:KFold', 'vorla_crossval: KFold must be at most the number of patterns, %d; %d given', N, K);
   end
-  one_value = {'Seed', 'Trace', 'Parallel'};
+  one_value = {'Seed', 'Trace', 'Parallel', 'Display'};
   for i = 1:numel (one_value)
     opts.(one_value{i}) = check_option ('crossval', one_value{i}, opts.(one_value{i}), M);
   end
   [settings, varied] = setting_grid (opts, M);
 
-  [patterns, groups] = label_conflicts (X, index);
-  if patterns > 0
-    warning ('vorla:crossval:conflict', ...
-             ['vorla_crossval: %d patterns in %d groups of identical patterns carry different labels; ' ...
-              'no box can separate them, so training cannot converge on them'], patterns, groups);
+  rules = cellfun (@(setting) setting.MatchTracking, settings, 'UniformOutput', false);
+  rule = 'tolerant';
+  if any (strcmp (rules, 'strict'))
+    rule = 'strict';
+  end
+  conflict_warning ('crossval', X, index, rule);
+  unscaled = find (cellfun (@(setting) strcmp (setting.Scale, 'none'), settings));
+  if ~isempty (unscaled)
+    check_unscaled ('crossval', X, min (cellfun (@(setting) setting.D, settings(unscaled))), 'X');
   end
 
   folds = stratified_folds (index, K, opts.Seed);
-  [s, k] = ndgrid (1:numel (settings), 1:K);
+  % Each setting's folds in a row, so that its line can be printed as soon as they are done.
+  [k, s] = ndgrid (1:K, 1:numel (settings));
   tasks = arrayfun (@(i) struct ('X', X, 'index', index, 'folds', folds, 'setting', settings{s(i)}, ...
-                                 'k', k(i), 'trace', opts.Trace), 1:numel (s), 'UniformOutput', false);
-  outcome = run_tasks ('fold_task', tasks, opts.Parallel, 'crossval');
+                                 'k', k(i), 'trace', opts.Trace, 'display', opts.Display, ...
+                                 'heading', fold_heading (settings{s(i)}, s(i), numel (settings), varied, k(i), K)), ...
+                    1:numel (s), 'UniformOutput', false);
+  done = [];
+  if strcmp (opts.Display, 'final')
+    done = @(i, outcome) setting_line (i, outcome, s, index, folds, settings, varied);
+  end
+  outcome = run_tasks ('fold_task', tasks, opts.Parallel, 'crossval', done);
 
   C = size (names, 1);
   [missing, missing_kind] = missing_label (kind);
@@ -115,13 +126,15 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
     end
     r.ClassNames = names;
     result(end+1) = r;
-    stopped = stopped + sum ([mine.Stopped]);
+    if isinf (settings{i}.MaxPresentations)
+      stopped = stopped + sum ([mine.Stopped]);
+    end
     runs = runs + K * settings{i}.Voters;
   end
   if stopped > 0
-    warning ('vorla:crossval:cap', ...
-             'vorla_crossval: %d of %d networks stopped at their cap of list presentations without converging', ...
-             stopped, runs);
+    notify ('vorla:crossval:cap', ...
+             ['vorla_crossval: %d of %d networks stopped at the safety cap of %d list presentations without ' ...
+              'converging; give MaxPresentations to choose the cap (then no warning)'], stopped, runs, safety_cap ());
   end
 
   if nargout == 0
@@ -133,7 +146,7 @@ end
 function [settings, varied] = setting_grid (opts, M)
 % One struct of vorla_train options per combination of the values given.
   names = {'Vigilance', 'Alpha', 'LearningRate', 'MaxPresentations', 'Trim', 'ChoiceTest', ...
-           'Scale', 'D', 'Voters'};
+           'Scale', 'D', 'Voters', 'MatchTracking'};
   values = cell (size (names));
   for i = 1:numel (names)
     given = opts.(names{i});
@@ -163,6 +176,39 @@ function [settings, varied] = setting_grid (opts, M)
     setting.Seed = opts.Seed;
     settings{j} = setting;
   end
+end
+
+function text = setting_text_list (setting, varied)
+  cells = cellfun (@(name) sprintf ('%s %s', name, setting_text (setting.(name))), varied, 'UniformOutput', false);
+  text = strjoin (cells, ', ');
+end
+
+function heading = fold_heading (setting, s, S, varied, k, K)
+  heading = sprintf ('vorla_crossval: fold %d of %d', k, K);
+  if S > 1
+    heading = sprintf ('vorla_crossval: setting %d of %d (%s), fold %d of %d', s, S, ...
+                       setting_text_list (setting, varied), k, K);
+  end
+end
+
+function setting_line (i, outcome, s, index, folds, settings, varied)
+% Display 'final': one line per setting, once its last fold is in.
+  mine = find (s(:) == s(i));
+  if any (cellfun ('isempty', outcome(mine)))
+    return;
+  end
+  results = [outcome{mine}];
+  predicted = zeros (size (index));
+  for j = 1:numel (mine)
+    predicted(folds == j) = results(j).Predicted;
+  end
+  accuracy = accumarray (folds, predicted == index, [numel(mine) 1], @mean);
+  text = '';
+  if numel (settings) > 1
+    text = sprintf (' %d of %d (%s)', s(i), numel (settings), setting_text_list (settings{s(i)}, varied));
+  end
+  show ('vorla_crossval: setting%s: accuracy %.2f%%, %.1f nodes, %.1f presentations, %.2f s\n', text, ...
+        100 * mean (accuracy), mean ([results.Nodes]), mean ([results.Presentations]), sum ([results.Time]));
 end
 
 function folds = stratified_folds (index, K, seed)

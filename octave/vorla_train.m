@@ -95,24 +95,33 @@ function model = vorla_train (X, labels, varargin)
   opts = check_train_options ('train', opts, size (X, 2));
 
   [Xs, range, scale] = apply_scale (X, opts.Scale);
-  [patterns, groups] = label_conflicts (Xs, index);
-  if patterns > 0
-    warning ('vorla:train:conflict', ...
-             ['vorla_train: %d patterns in %d groups of identical patterns carry different labels; ' ...
-              'no box can separate them, so training cannot converge on them'], patterns, groups);
+  if strcmp (scale, 'none')
+    check_unscaled ('train', Xs, opts.D, 'X');
   end
+  conflict_warning ('train', Xs, index, opts.MatchTracking);
 
   cap = opts.MaxPresentations;
   if isinf (cap)
     cap = safety_cap ();
   end
   N = size (Xs, 1);
+  V = opts.Voters;
   % [] stands for the given order, which the first network learns without a copy.
-  orders = [{[]}, seeded_permutations(opts.Seed, repmat (N, 1, opts.Voters - 1))];
+  orders = [{[]}, seeded_permutations(opts.Seed, repmat (N, 1, V - 1))];
   args = {opts.D, opts.Vigilance, opts.Alpha, opts.LearningRate, cap, ...
           double(opts.Trim), double(opts.ChoiceTest), opts.Trace};
-  tasks = cellfun (@(order) struct ('Xs', Xs, 'index', index, 'order', order, 'args', {args}), ...
-                   orders, 'UniformOutput', false);
+  net_names = repmat ({''}, 1, V);
+  headings = net_names;
+  if V > 1
+    net_names = arrayfun (@(v) sprintf ('network %d of %d ', v, V), 1:V, 'UniformOutput', false);
+    if strcmp (opts.Display, 'iter')
+      headings = strcat ({'vorla_train: '}, strtrim (net_names));
+    end
+  end
+  tasks = cellfun (@(order, name, heading) struct ('Xs', Xs, 'index', index, 'order', order, 'args', {args}, ...
+                                                   'tolerant', strcmp (opts.MatchTracking, 'tolerant'), ...
+                                                   'display', opts.Display, 'name', name, 'heading', heading), ...
+                   orders, net_names, headings, 'UniformOutput', false);
   nets = run_tasks ('fit_network', tasks, opts.Parallel, 'train');
 
   model = struct ();
@@ -142,11 +151,14 @@ function model = vorla_train (X, labels, varargin)
   model.Scale = scale;
   model.Voters = opts.Voters;
   model.Seed = opts.Seed;
+  model.MatchTracking = opts.MatchTracking;
 
+  % A cap the caller chose is no surprise: model.Converged tells.
   stopped = sum (~model.Converged);
-  if stopped > 0
-    warning ('vorla:train:cap', ...
-             'vorla_train: %d of %d networks stopped at the cap of %d list presentations without converging', ...
+  if stopped > 0 && isinf (opts.MaxPresentations)
+    notify ('vorla:train:cap', ...
+             ['vorla_train: %d of %d networks stopped at the safety cap of %d list presentations without ' ...
+              'converging; give MaxPresentations to choose the cap (then model.Converged tells, with no warning)'], ...
              stopped, opts.Voters, cap);
   end
 end
