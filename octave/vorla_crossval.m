@@ -285,10 +285,11 @@ end
 %! assert (r.ClassNames, [1; 2; 3]);
 %! assert (r.Setting, struct ("Vigilance", 0, "Alpha", 0.001, "LearningRate", 1, ...
 %!                            "MaxPresentations", Inf, "Trim", false, "ChoiceTest", false, ...
-%!                            "Scale", "auto", "D", 2, "Voters", 1, "Seed", 2));
+%!                            "Scale", "auto", "D", 2, "Voters", 1, "MatchTracking", "tolerant", "Seed", 2));
 
 %!test
 %! ## a grid over every combination, the first option changing fastest
+%! warning ("off", "vorla:crossval:unscaled", "local");
 %! r = vorla_crossval (X, y, "KFold", 4, "Vigilance", [0 0.6], "Voters", [1 3], "Scale", {"auto", "none"});
 %! assert (size (r), [1 8]);
 %! s = [r.Setting];
@@ -308,6 +309,36 @@ end
 %! text = evalc ("vorla_crossval (X, y, 'KFold', 3, 'Alpha', [0.001 0.1])");
 %! assert (! isempty (strfind (text, "3-fold cross-validation, 2 setting(s)")));
 %! assert (numel (strsplit (strtrim (text), "\n")), 4);
+
+%!test
+%! ## progress: a line per fold and presentation, or one per setting as it ends
+%! text = evalc ("r = vorla_crossval (X, y, 'KFold', 3, 'Vigilance', [0 0.5], 'Display', 'final');");
+%! lines = strsplit (strtrim (text), "\n");
+%! assert (numel (lines), 2);
+%! assert (regexp (lines{2}, ["^vorla_crossval: setting 2 of 2 \\(Vigilance 0.5\\): accuracy ", ...
+%!                           "[\\d.]+%, [\\d.]+ nodes, [\\d.]+ presentations, [\\d.]+ s$"]));
+%! assert (strfind (lines{2}, sprintf ("accuracy %.2f%%", 100 * r(2).MeanAccuracy)) > 0);
+%! text = evalc ("vorla_crossval (X, y, 'KFold', 3, 'Display', 'iter');");
+%! folds = regexp (text, "vorla_crossval: fold (\\d) of 3\n", "tokens");
+%! assert ([folds{:}], {"1", "2", "3"});
+%! assert (numel (strfind (text, "vorla_learn: presentation")) >= 6);
+
+%!test
+%! ## the rule of match tracking as a grid; conflicts and the cap warn once
+%! twins = [X; X(1:4,:)];
+%! labels = [y; 4 - y(1:4)];
+%! lastwarn ("");
+%! evalc ("r = vorla_crossval (twins, labels, 'KFold', 3, 'MatchTracking', {'strict', 'tolerant'}, 'MaxPresentations', 20);");
+%! [msg, id] = lastwarn ();
+%! assert (id, "vorla:crossval:conflict");
+%! assert (strfind (msg, "(rows 1, 2, 3, 4, 101, 102, ...); strict match tracking") > 0);
+%! s = [r.Setting];
+%! assert ({s.MatchTracking}, {"strict", "tolerant"});
+%! assert (all (r(1).Presentations == 20) && all (r(2).Presentations < 20));
+%! warning ("off", "vorla:crossval:conflict", "local");
+%! lastwarn ("");
+%! evalc ("vorla_crossval (twins, labels, 'KFold', 3, 'MatchTracking', 'strict');");
+%! assert (strfind (lastwarn (), "vorla_crossval: 3 of 3 networks stopped at the safety cap of 1000"), 1);
 
 %!error <KFold must be at most the number of patterns, 100; 101 given> vorla_crossval (X, y, "KFold", 101)
 %!error <KFold must be a whole number .* 1 given> vorla_crossval (X, y, "KFold", 1)

@@ -274,13 +274,43 @@ end
 %! assert (vorla_predict (m, Q(tied,:)), ones (sum (tied), 1));
 
 %!test
-%! ## values outside the training range are clipped, with a warning
+%! ## values outside the training range are clipped; a warning only where a
+%! ## feature lies beyond it by more than its width in over a tenth of the patterns
+%! inside = [1 10; 6 40; 3 20];
+%! cases = {
+%!   [0 10; 7 50; 3 20],         ""
+%!   [0 10; 7 69; 3 20],         ""
+%!   [12 10],                    "1 of the 1 values of feature 1 of X lie beyond the training range [1, 6] by more than its width"
+%!   [10 * X; inside],           "6 of the 9 values of feature 2 of X lie beyond the training range [10, 40] by more than its width"
+%!   [repmat(inside, 6, 1); 0 71; 7 72],   ""
+%!   [repmat(inside, 6, 1); 0 71; 7 72; 3 90],  "3 of the 21 values of feature 2"
+%! };
+%! for i = 1:rows (cases)
+%!   Q = cases{i,1};
+%!   lastwarn ("");
+%!   evalc ("labels = vorla_predict (model, Q);");
+%!   [msg, id] = lastwarn ();
+%!   if isempty (cases{i,2})
+%!     assert (msg, "");
+%!   else
+%!     assert (id, "vorla:predict:clipped");
+%!     assert (strfind (msg, ["vorla_predict: " cases{i,2}]), 1);
+%!   endif
+%!   clipped = min (max (Q, model.Range(1,:)), model.Range(2,:));
+%!   assert (labels, vorla_predict (model, clipped));
+%! endfor
+%! assert (msg, ["vorla_predict: 3 of the 21 values of feature 2 of X lie beyond the training range [10, 40] ", ...
+%!               "by more than its width: are they in other units than the training data? 5 values in 3 patterns ", ...
+%!               "were clipped to the range"]);
+
+%!test
+%! ## a model trained with Scale 'none' warns of patterns outside [0, 1]
+%! m = vorla_train (X / 50, y, "Scale", "none");
 %! lastwarn ("");
-%! evalc ("labels = vorla_predict (model, [0 10; 7 50; 3 20]);");
-%! [msg, id] = lastwarn ();
-%! assert (id, "vorla:predict:clipped");
-%! assert (msg, "vorla_predict: 3 values in 2 patterns of X lie outside the training range and were clipped to it");
-%! assert (labels, vorla_predict (model, [1 10; 6 40; 3 20]));
+%! evalc ("vorla_predict (m, X);");
+%! assert (lastwarn (), ["vorla_predict: with Scale 'none', 11 values in 6 patterns of X lie outside [0, 1] ", ...
+%!                       "and the data span 46 against D = 2, so their boxes fail the vigilance test; use 'Scale', ", ...
+%!                       "'auto' (the training range), scale the features into [0, 1], or give a D of at least 46"]);
 
 %!error <model has 2 features but X has 3 columns> vorla_predict (model, ones (2, 3))
 %!error <model must be the struct that vorla_train returns> vorla_predict ({model}, X)
