@@ -20,7 +20,7 @@ if(VORLA_FUZZ)
   set(vorla_fuzz_flags -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
     -fno-omit-frame-pointer -g)
   # The production sources and the stand-in host, all instrumented for coverage and sanitizers.
-  add_library(vorla_fuzz_core STATIC ${VORLA_COMMON_SOURCES} ${VORLA_FIT_SOURCES} ${VORLA_EVAL_SOURCES}
+  add_library(vorla_fuzz_core STATIC ${VORLA_COMMON_SOURCES} ${VORLA_FIT_SOURCES} ${VORLA_EVAL_SOURCES} ${VORLA_LEARN_SOURCES}
     ${vorla_root}/tests/standin/standin.cpp ${vorla_root}/fuzz/fuzz_call.cpp)
   target_include_directories(vorla_fuzz_core PUBLIC ${VORLA_INCLUDES} ${vorla_root}/tests/standin ${vorla_root}/fuzz)
   target_compile_definitions(vorla_fuzz_core PUBLIC VORLA_HOST_STANDIN)
@@ -43,7 +43,7 @@ if(VORLA_FUZZ)
   # The same targets with source coverage instead of sanitizers, run over a corpus by
   # scripts/fuzz.sh to report which lines of the production code the fuzzing reached.
   set(vorla_cover_flags -fprofile-instr-generate -fcoverage-mapping)
-  add_library(vorla_cover_core STATIC ${VORLA_COMMON_SOURCES} ${VORLA_FIT_SOURCES} ${VORLA_EVAL_SOURCES}
+  add_library(vorla_cover_core STATIC ${VORLA_COMMON_SOURCES} ${VORLA_FIT_SOURCES} ${VORLA_EVAL_SOURCES} ${VORLA_LEARN_SOURCES}
     ${vorla_root}/tests/standin/standin.cpp ${vorla_root}/fuzz/fuzz_call.cpp)
   target_include_directories(vorla_cover_core PUBLIC ${VORLA_INCLUDES} ${vorla_root}/tests/standin ${vorla_root}/fuzz)
   target_compile_definitions(vorla_cover_core PUBLIC VORLA_HOST_STANDIN)
