@@ -12,12 +12,19 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
 %   classifies the patterns of the fold with vorla_predict.
 %
 %   Options: every option of vorla_train, and
-%     'KFold'  10  the number of folds, 2 to N.
-%     'Seed'   0   also deals the folds: the same seed gives the same folds.
+%     'KFold'    10     the number of folds, 2 to N.
+%     'Seed'     0      also deals the folds: the same seed gives the same
+%                       folds.
+%     'Display'  'off'  'iter': a line "fold k of K" (with the setting when
+%                       there are several) before each fold's training, and
+%                       vorla_train's line per list presentation; 'final': a
+%                       line per setting as its last fold ends, with its
+%                       accuracy, nodes, presentations and seconds.
 %   An option given several values makes a grid of all their combinations,
 %   e.g. 'Vigilance', [0 0.5 0.9], 'Voters', [1 5] gives six settings:
-%   numeric and logical options as a vector, Scale as a cell ({'auto',
-%   'none'}). Seed, Trace and Parallel take one value. Settings run through
+%   numeric and logical options as a vector, Scale and MatchTracking as a
+%   cell ({'auto', 'none'}). Seed, Trace, Display and Parallel take one
+%   value. Settings run through
 %   the combinations with the first option of vorla_train's table changing
 %   fastest.
 %
@@ -44,8 +51,14 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
 %   processes (see vorla_train); the results are the same, bit for bit,
 %   except for Time.
 %
+%   The best row of a grid, chosen on these folds, overstates what it will
+%   score on new data: choose on the folds of a training part and score on
+%   a held-out part (see "Choosing the parameters" in the README).
+%
 %   Warnings (once per call): vorla:crossval:conflict (identical patterns
-%   carry different labels), vorla:crossval:cap (runs stopped at their cap).
+%   carry different labels), vorla:crossval:cap (runs stopped at the safety
+%   cap, which a given MaxPresentations replaces), vorla:crossval:unscaled
+%   (Scale 'none' with values outside [0, 1]).
 %   Errors carry identifiers vorla:crossval:X, vorla:crossval:labels,
 %   vorla:crossval:shape, vorla:crossval:options, vorla:crossval:<Option>.
 %

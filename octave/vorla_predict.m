@@ -6,7 +6,14 @@ function [labels, scores] = vorla_predict (model, X, varargin)
 %
 %   X holds one pattern per row with the model's M features, in the units of
 %   the training data. They are scaled with the model's range; values outside
-%   it are clipped to it (a warning, vorla:predict:clipped, says how many).
+%   it are clipped to it. An ordinary held-out set has a few such values, and
+%   they are clipped silently; the warning vorla:predict:clipped comes when
+%   a feature lies beyond the range by more than the range's width in more
+%   than a tenth of the patterns (in every pattern, for one pattern), as
+%   when that feature is in other units than the training data. A model
+%   trained with Scale 'none' warns instead (vorla:predict:unscaled) of
+%   values outside [0, 1] that its D does not hold. warning ('off', ID)
+%   silences either.
 %   NaN marks a missing feature: such a pattern is not classified.
 %
 %   labels (N x 1) come back in the kind the training labels had: numeric of
@@ -34,8 +41,9 @@ function [labels, scores] = vorla_predict (model, X, varargin)
 %                         vorla:predict:missing). A given value must be of
 %                         the labels' kind and must not be a class.
 %     'Trace'         0   oflag of the vorla_eval calls (0 to 3).
-%     'Parallel'      false  classify pieces of X in worker processes, as
-%                         vorla_train does; the labels are the same.
+%     'Parallel'      false  classify pieces of X in worker processes where
+%                         that pays, as vorla_train does; the labels are the
+%                         same.
 %
 %   Each network gives the class numbers of
 %     vorla_eval (Templates, NLabels, D, Vigilance, Alpha, ChoiceTest,

@@ -12,9 +12,9 @@ function model = vorla_train (X, labels, varargin)
 %   order for vorla_fit and named again by vorla_predict.
 %
 %   By default the features are scaled into [0, 1] by the training range
-%   (vorla_scale), one network is trained with fast learning until a list
-%   presentation changes nothing, and the range goes into the model so that
-%   vorla_predict scales new data the same way.
+%   (vorla_scale), one network is trained with fast learning and tolerant
+%   match tracking until a list presentation changes nothing, and the range
+%   goes into the model so that vorla_predict scales new data the same way.
 %
 %   Options (names are case-insensitive):
 %     'Vigilance'         0      baseline vigilance in [0, 1]; boxes may grow
@@ -24,16 +24,18 @@ function model = vorla_train (X, labels, varargin)
 %     'MaxPresentations'  Inf    the most list presentations. Inf trains until
 %                                convergence, with a safety cap of 1000
 %                                presentations; a warning says when a run
-%                                stops at its cap without converging.
+%                                stops at that cap. A cap given here stops
+%                                runs silently: model.Converged tells.
 %     'Trim'              false  leave out the inactive nodes of a converged
 %                                run.
 %     'ChoiceTest'        false  the CT: a node must be chosen at least as
 %                                strongly as an uncommitted node.
 %     'Scale'             'auto' 'auto': the range of X (vorla_scale), kept in
 %                                the model and applied to new data; 'none':
-%                                X is used as given (scale it yourself and
-%                                choose D); or a 2 x M range [smallest;
-%                                largest] to scale with.
+%                                X is used as given (scale it into [0, 1]
+%                                yourself, or choose a D that holds it: a
+%                                warning says when neither is so); or a 2 x M
+%                                range [smallest; largest] to scale with.
 %     'D'                 M      size of the input space, > 0.
 %     'Voters'            1      number of networks. Network 1 learns the
 %                                patterns in the given order, the others in
@@ -41,18 +43,42 @@ function model = vorla_train (X, labels, varargin)
 %     'Seed'              0      seed of the random orders of the voters, a
 %                                whole number: the same seed gives the same
 %                                model. The caller's random state is kept.
+%     'MatchTracking'     'tolerant'  the rule when the node that wins a
+%                                pattern carries another label. 'strict': the
+%                                rule of vorla_fit (and of the 1992 paper);
+%                                identical patterns with different labels
+%                                then make new nodes in every presentation
+%                                and the run never converges. 'tolerant'
+%                                (MT-): the winner alone leaves the search, so
+%                                each label of such patterns keeps a node and
+%                                the run converges; on data without such
+%                                twins the two rules differ only where nodes
+%                                tie in their match. See vorla_learn.
+%     'Display'           'off'  progress: 'iter' prints a line per list
+%                                presentation as it ends (its number, the
+%                                nodes, those created and changed in it, the
+%                                seconds so far), 'final' a line per network.
 %     'Trace'             0      oflag of the vorla_fit calls (0 to 4).
-%     'Parallel'          false  train the voters in worker processes
-%                                (Octave: the parallel package; MATLAB: the
-%                                Parallel Computing Toolbox). The model is the
-%                                same as a serial run's, bit for bit. Without
-%                                either, the run is serial with a warning
-%                                (vorla:train:serial).
+%     'Parallel'          false  train the voters in worker processes where
+%                                that pays: the first network is trained here
+%                                and timed, and the others go to workers only
+%                                when sharing them would save more than the
+%                                workers cost to start (about 0.3 s each) and
+%                                the machine has idle cores. Octave starts
+%                                octave-cli processes of its own, which end
+%                                with the call, also when Ctrl-C, SIGTERM or
+%                                SIGHUP ends it; MATLAB uses parfor of the
+%                                Parallel Computing Toolbox (without it the
+%                                run is serial, warning vorla:train:serial).
+%                                The model is the same as a serial run's, bit
+%                                for bit.
 %
 %   Each network is one call
 %     vorla_fit (Xs(order,:), index(order), D, Vigilance, Alpha,
 %                LearningRate, cap, Trim, ChoiceTest, Trace)
-%   with Xs the scaled X and index the class numbers of the labels.
+%   with Xs the scaled X and index the class numbers of the labels; with
+%   tolerant match tracking, or Display 'iter', the call is vorla_learn with
+%   the same ten inputs and match_tracking and display after them.
 %
 %   The model is a plain struct (save and load keep it):
 %     Format            'vorla model 1'
@@ -68,13 +94,17 @@ function model = vorla_train (X, labels, varargin)
 %     Presentations     1 x V list presentations of each network
 %     Converged         1 x V, true where the run ended before its cap
 %     D, Vigilance, Alpha, LearningRate, MaxPresentations (the cap used),
-%     Trim, ChoiceTest, Scale ('auto', 'none' or 'range'), Voters, Seed
-%                       the settings of the training
+%     Trim, ChoiceTest, Scale ('auto', 'none' or 'range'), Voters, Seed,
+%     MatchTracking     the settings of the training
 %
-%   Warnings (once per call):
-%     vorla:train:conflict  identical patterns carry different labels; no box
-%                           can separate them, so the run cannot converge.
-%     vorla:train:cap       a network stopped at its cap without converging.
+%   Warnings (once per call; warning ('off', ID) silences one):
+%     vorla:train:conflict  identical patterns carry different labels: their
+%                           number, the first rows, and what the rule in
+%                           force does with them.
+%     vorla:train:cap       a network stopped at the safety cap without
+%                           converging (not when MaxPresentations is given).
+%     vorla:train:unscaled  with Scale 'none', values outside [0, 1] and a D
+%                           smaller than the data's extent.
 %   Errors carry identifiers vorla:train:X, vorla:train:labels,
 %   vorla:train:shape, vorla:train:options and vorla:train:<Option>.
 %
