@@ -7,8 +7,7 @@ function out = run_tasks (name, tasks, parallel, who, done)
 % With parallel true the first task runs here and is timed; the rest go to
 % worker processes (Octave: processes of its own, below; MATLAB: parfor of the
 % Parallel Computing Toolbox) only when, at that pace, sharing them would save
-% more than starting the workers costs. On two cores a worker pays from about
-% half a second of remaining work.
+% more than starting the workers costs, and only on idle cores.
   if nargin < 5
     done = [];
   end
@@ -58,10 +57,10 @@ function report (done, i, out)
 end
 
 function seconds = worker_cost (workers)
-% Starting a worker process and handing it its first task, measured on an
-% idle two-core machine at about 0.15 s; twice that leaves a margin for
-% loaded machines and larger tasks. The tests set VORLA_WORKER_COST to 0 to
-% send small tasks to workers.
+% Starting a worker process and handing it its first task: an octave-cli
+% start takes about 0.1 s, loading the layer's functions and the task more;
+% 0.3 s leaves a margin for larger tasks. The tests set VORLA_WORKER_COST to
+% 0 to send small tasks to workers.
   each = str2double (getenv ('VORLA_WORKER_COST'));
   if isnan (each)
     each = 0.3;
@@ -89,8 +88,8 @@ function out = worker_processes (name, tasks, out, workers, done)
     binary = 'octave-cli';
   end
   for w = 1:workers - 1
-    command = sprintf ('cd (''%s''); addpath (''%s''); task_worker (''%s'', %d);', ...
-                       here, fileparts (here), folder, w);
+    quoted = strrep ({here, fileparts(here), folder}, '''', '''''');
+    command = sprintf ('cd (''%s''); addpath (''%s''); task_worker (''%s'', %d);', quoted{:}, w);
     live(w) = system (sprintf ('exec "%s" --no-gui --norc --no-history --quiet --no-window-system --eval "%s" 2> "%s"', ...
                                binary, command, fullfile (folder, sprintf ('worker%d.log', w))), false, 'async');
   end
