@@ -2,7 +2,8 @@
 # A signal that ends Octave ends a parallel call of the model layer and every worker process
 # it started: SIGTERM from timeout (sent to the whole process group, workers included), SIGHUP
 # to Octave alone, and SIGINT to the group as a terminal's Ctrl-C sends it. Octave must be gone
-# within 7 s of the signal, and no worker process (running or defunct) nor task folder is left.
+# within 7 s of the signal, and no worker process (running or defunct) nor task folder is left;
+# and timeout -s TERM 5 around a never-ending vorla_train with 'Parallel' ends it within 7 s.
 # A SIGCHLD, which every worker that ends sends, must not end the call: the finished run
 # checks that too.
 #
@@ -89,11 +90,25 @@ signal_ms=$(now_ms)
 kill -INT -- "-$main"
 check_end "SIGINT to the group" "$signal_ms" "$main"
 
+# As a batch job would: timeout -s TERM 5 around a never-ending vorla_train with voters in
+# parallel (its first voter runs in Octave, timed, before any worker starts).
+started=$(now_ms)
+timeout -s TERM 5 octave-cli --no-gui --norc --no-history --quiet --eval "addpath('$build'); rand('seed', 1);
+  P = rand(4000, 3); P(2:2:end,:) = P(1:2:end,:); L = 1 + mod((1:4000)', 2);
+  vorla_train(P, L, 'MatchTracking', 'strict', 'MaxPresentations', 1e6, 'Voters', 3, 'Parallel', true);" \
+  > train.log 2>&1 || true
+elapsed=$(( $(now_ms) - started ))
+if [ "$elapsed" -gt 7000 ] || [ -n "$(workers_left)" ] || [ -n "$(ls -A "$TMPDIR")" ]; then
+  echo "FAIL timeout -s TERM 5 around vorla_train: $elapsed ms, left: $(workers_left) $(ls "$TMPDIR")"; failed=1
+else
+  echo "ok timeout -s TERM 5 around vorla_train: ended after $elapsed ms, nothing left"
+fi
+
 # A parallel call whose workers end one by one (each a SIGCHLD) runs to its end.
 octave-cli --no-gui --norc --no-history --quiet --eval "addpath('$build'); rand('seed', 1); P = rand(600, 3); L = 1 + (sum(P, 2) > 1.5);
   a = vorla_crossval(P, L, 'Vigilance', [0 0.5 0.8], 'Parallel', true); b = vorla_crossval(P, L, 'Vigilance', [0 0.5 0.8]);
   [a.Time] = b.Time; exit(! isequal(a, b));" > chld.log 2>&1 && echo "ok SIGCHLD of ending workers" \
   || { echo "FAIL SIGCHLD of ending workers"; cat chld.log; failed=1; }
 
-[ "$failed" = 0 ] && echo "4 passed, 0 failed" || echo "failed"
+[ "$failed" = 0 ] && echo "5 passed, 0 failed" || echo "failed"
 exit "$failed"
