@@ -24,9 +24,8 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
 %   e.g. 'Vigilance', [0 0.5 0.9], 'Voters', [1 5] gives six settings:
 %   numeric and logical options as a vector, Scale and MatchTracking as a
 %   cell ({'auto', 'none'}). Seed, Trace, Display and Parallel take one
-%   value. Settings run through
-%   the combinations with the first option of vorla_train's table changing
-%   fastest.
+%   value. Settings run through the combinations with the first option of
+%   vorla_train's table changing fastest.
 %
 %   result is a struct array with one element per setting:
 %     Setting        struct of the vorla_train options of the setting
@@ -117,12 +116,7 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
   runs = 0;
   for i = 1:numel (settings)
     mine = [outcome{s(:) == i}];
-    predicted = zeros (N, 1);
-    for j = 1:K
-      predicted(folds == j) = mine(j).Predicted;
-    end
-    right = (predicted == index);
-    accuracy = accumarray (folds, right, [K 1], @mean)';
+    [predicted, accuracy] = out_of_fold (mine, folds, index);
     known = predicted > 0;
     r.Setting = settings{i};
     r.Accuracy = accuracy;
@@ -211,17 +205,23 @@ function setting_line (i, outcome, s, index, folds, settings, varied)
     return;
   end
   results = [outcome{mine}];
-  predicted = zeros (size (index));
-  for j = 1:numel (mine)
-    predicted(folds == j) = results(j).Predicted;
-  end
-  accuracy = accumarray (folds, predicted == index, [numel(mine) 1], @mean);
+  [~, accuracy] = out_of_fold (results, folds, index);
   text = '';
   if numel (settings) > 1
     text = sprintf (' %d of %d (%s)', s(i), numel (settings), setting_text_list (settings{s(i)}, varied));
   end
   show ('vorla_crossval: setting%s: accuracy %.2f%%, %.1f nodes, %.1f presentations, %.2f s\n', text, ...
         100 * mean (accuracy), mean ([results.Nodes]), mean ([results.Presentations]), sum ([results.Time]));
+end
+
+function [predicted, accuracy] = out_of_fold (results, folds, index)
+% The class number given to each pattern by the model of its fold, and the
+% share right in each fold.
+  predicted = zeros (size (index));
+  for j = 1:numel (results)
+    predicted(folds == j) = results(j).Predicted;
+  end
+  accuracy = accumarray (folds, predicted == index, [numel(results) 1], @mean)';
 end
 
 function folds = stratified_folds (index, K, seed)
@@ -245,12 +245,14 @@ function print_table (result, varied, K)
     varied = {'Vigilance'};
   end
   fprintf ('%d-fold cross-validation, %d setting(s)\n', K, numel (result));
-  head = sprintf ('%14s', varied{:});
-  fprintf ('%s  %9s  %8s  %8s  %13s  %8s\n', head, 'accuracy', 'std', 'nodes', 'presentations', 'time (s)');
+  widths = max (14, cellfun ('length', varied) + 2);
+  columns = @(cells) cell2mat (arrayfun (@(j) sprintf ('%*s', widths(j), cells{j}), 1:numel (cells), ...
+                                         'UniformOutput', false));
+  fprintf ('%s  %9s  %8s  %8s  %13s  %8s\n', columns (varied), 'accuracy', 'std', 'nodes', 'presentations', 'time (s)');
   for i = 1:numel (result)
     r = result(i);
     cells = cellfun (@(name) setting_text (r.Setting.(name)), varied, 'UniformOutput', false);
-    fprintf ('%s  %8.2f%%  %7.2f%%  %8.1f  %13.1f  %8.2f\n', sprintf ('%14s', cells{:}), ...
+    fprintf ('%s  %8.2f%%  %7.2f%%  %8.1f  %13.1f  %8.2f\n', columns (cells), ...
              100 * r.MeanAccuracy, 100 * r.StdAccuracy, mean (r.Nodes), mean (r.Presentations), sum (r.Time));
   end
 end
