@@ -1212,6 +1212,60 @@ TEST(SearchPaths, TrainingWinnersWithoutCountsAgree) {
   EXPECT_GT(reached, 1000);  // the bound's indexes and limits were built
 }
 
+// Training from given nodes under either match-tracking rule goes through the bound as
+// vorla_fit does: the same nodes, labels and presentations as the scan, the given boxes
+// (grown, repeated or inverted) included.
+TEST(SearchPaths, LearningWithoutCountsAgreesUnderBothRules) {
+  Rng rng(404);
+  int calls = 0;
+  for (std::int32_t M : {2, 5}) {
+    for (int c = 0; c < 10; ++c) {
+      test::LearnCall call;
+      const int N = 200 + static_cast<int>(rng() % 300);
+      call.fit.patterns.assign(N, std::vector<double>(M));
+      call.fit.labels.resize(N);
+      for (int p = 0; p < N; ++p) {
+        for (double& v : call.fit.patterns[p]) v = c % 2 ? grid_value(rng, 0.0, 1.0) : (rng() % 1000) / 1e3;
+        call.fit.labels[p] = 1 + static_cast<double>(rng() % 3);
+      }
+      const int given = static_cast<int>(rng() % 40);
+      for (int j = 0; j < given; ++j) {
+        std::vector<double> row(2 * M);
+        for (std::int32_t i = 0; i < M; ++i) {
+          row[i] = grid_value(rng, 0.0, 0.8);
+          row[M + i] = row[i] + (j % 9 == 8 ? -0.1 : grid_value(rng, 0.0, 0.2));  // now and then inverted
+        }
+        call.templates0.push_back(row);
+        call.labels0.push_back(1 + static_cast<double>(rng() % 3));
+      }
+      call.match_tracking = c % 2;
+      call.fit.D = M;
+      call.fit.vigilance = c % 3 == 2 ? 0.5 : 0.0;
+      call.fit.alpha = c % 4 == 3 ? 0.0 : 0.001;
+      call.fit.learning_rate = c % 5 == 4 ? 0.5 : 1.0;
+      call.fit.ct_option = static_cast<double>(c % 6 == 5);
+      call.fit.max_list_presentations = 1 + static_cast<double>(rng() % 6);
+      call.fit.oflag = 0;
+      standin::CallOptions quiet;
+      quiet.flop_counter = false;
+      standin::CallResult reference;
+      {
+        IndexScope index_scope(vorla::IndexUse::never);
+        reference = call.run(quiet, 3);  // the fourth output holds times
+      }
+      test::expect_sound(reference);
+      ++calls;
+      for (vorla::IndexUse use : {vorla::IndexUse::always, vorla::IndexUse::automatic}) {
+        IndexScope index_scope(use);
+        expect_same_call(reference, call.run(quiet, 3),
+                         std::string(name_of(use)) + " M=" + std::to_string(M) + " call " + std::to_string(c));
+        if (HasFatalFailure()) return;
+      }
+    }
+  }
+  EXPECT_EQ(calls, 20);
+}
+
 // A run large enough for the automatic choice to take the bound after its first windows,
 // through overlapping classes with noisy labels: the scan's nodes, labels and presentations.
 TEST(SearchPaths, LongNoisyTrainingWithoutCountsAgrees) {
