@@ -10,8 +10,7 @@ option(VORLA_FUZZ "Build the libFuzzer targets fuzz_fit, fuzz_learn, fuzz_eval a
 option(VORLA_SLOW_TESTS "Register the slow tests of tests/slow" OFF)
 
 set(vorla_root ${CMAKE_CURRENT_SOURCE_DIR})
-set(vorla_fuzz_targets fit learn eval)
-list(APPEND vorla_fuzz_targets score)
+set(vorla_fuzz_targets fit learn eval score)
 
 if(VORLA_FUZZ)
   if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")

@@ -11,8 +11,8 @@
 #include "standin.h"
 #include "vorla_eval.h"
 #include "vorla_fit.h"
-#include "vorla_learn.h"
 #include "vorla_score.h"
+#include "vorla_learn.h"
 
 #include <gtest/gtest.h>
 
@@ -31,8 +31,8 @@ using standin::make_scalar;
 
 const char fit_oom[] = "VORLA_FIT: Not enough memory available; unable to run!";
 const char eval_oom[] = "VORLA_EVAL: Not enough memory available; unable to run!";
-const char learn_oom[] = "VORLA_LEARN: Not enough memory available; unable to run!";
 const char score_oom[] = "VORLA_SCORE: Not enough memory available; unable to run!";
+const char learn_oom[] = "VORLA_LEARN: Not enough memory available; unable to run!";
 
 struct Case {
   std::string name;
