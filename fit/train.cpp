@@ -177,7 +177,8 @@ class Trainer {
         mexPrintf(tolerant_ ? "      Node #%d (label %d) misclassifies pattern #%d - Engage MT- (set rho=%f)\n"
                             : "      Node #%d (label %d) misclassifies pattern #%d - Engage MT (set rho=%f)\n",
                   winner + 1, w.label, p + 1, rho);
-      // The tolerant rule takes the winner alone out; nodes that match as well stay in.
+      // The tolerant rule takes the winner alone out, before re-selection compares it, so
+      // it costs no comparison; nodes that match as well as it stay in.
       if (tolerant_) {
         bank.eligible(winner) = 0;
         if (reach_) left_.push_back(winner);
