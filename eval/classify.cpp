@@ -60,7 +60,7 @@ struct Search {
 
 host::Outcome run(std::int32_t template_count, double* const* template_rows, const double* node_labels,
                   double vigilance, std::int32_t ct_option, std::int32_t pattern_count, const ColumnMatrix& patterns,
-                  std::int32_t unknown_label, double*& predictions, std::int32_t oflag) {
+                  std::int32_t unknown_label, double* block, std::int32_t oflag) {
   const std::int32_t M = model.feature_count;
   const double Tu = model.D / (model.alpha + 2 * model.D);
 
@@ -144,13 +144,8 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
   for (std::int32_t g = 0; g < pattern_group; ++g)
     group_rows[g] = group_values.data() + static_cast<std::ptrdiff_t>(g) * M;
 
-  auto* block = static_cast<double*>(host::allocate_for_writing(pattern_count, sizeof(double)));
-  if (!block) return host::Outcome::out_of_memory;
   // An interrupted run hands back nothing; its nodes go with the vectors that own them.
-  const auto stop = [block] {
-    mxFree(block);
-    return host::Outcome::interrupted;
-  };
+  const auto stop = [] { return host::Outcome::interrupted; };
   const std::int32_t start_seconds = host::run_clock_seconds();
   std::int32_t activated_count = 0;
   std::int32_t unclassified_count = 0;
@@ -340,7 +335,6 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
     mexPrintf("%lu FLOPs and %lu comparisons in %d seconds\n\n", static_cast<unsigned long>(flop_total),
               static_cast<unsigned long>(comparison_total), elapsed_seconds);
   }
-  predictions = block;
   return host::Outcome::done;
 }
 
@@ -350,7 +344,7 @@ host::Outcome classify(const std::int32_t& template_count, const std::int32_t& f
                        double* const* template_rows, const double* node_labels, const double& D,
                        const double& vigilance, const double& alpha, const std::int32_t& ct_option,
                        const std::int32_t& pattern_count, const ColumnMatrix& patterns,
-                       const std::int32_t& unknown_label, double*& predictions, std::int32_t oflag) {
+                       const std::int32_t& unknown_label, double* predictions, std::int32_t oflag) {
   model.feature_count = feature_count;
   model.D = D;
   model.alpha = alpha;

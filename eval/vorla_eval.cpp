@@ -93,13 +93,19 @@ host::Outcome evaluate(mxArray* plhs[], const mxArray* prhs[], EvalArguments& a)
   ColumnMatrix patterns;
   if (!patterns.open(prhs[IN_PATTERNS])) return out_of_memory;
 
-  double* predictions = nullptr;
+  // The predictions go straight into the output array: a second block of that size, copied
+  // over at the end, cost a fresh block's first touch on every large call.
+  mxArray* output = host::create_double_matrix(a.pattern_count, 1);
+  if (!output) return out_of_memory;
   const host::Outcome classified =
       classify(a.template_count, a.feature_count, template_rows, node_labels, a.D, a.vigilance, a.alpha,
-               a.ct_option, a.pattern_count, patterns, a.unknown_label, predictions, a.oflag);
-  if (classified != host::Outcome::done) return classified;
-  plhs[OUT_PREDICTIONS] = cArray1D_to_mxArray1D(a.pattern_count, predictions);
-  return plhs[OUT_PREDICTIONS] ? host::Outcome::done : out_of_memory;
+               a.ct_option, a.pattern_count, patterns, a.unknown_label, mxGetPr(output), a.oflag);
+  if (classified != host::Outcome::done) {
+    mxDestroyArray(output);
+    return classified;
+  }
+  plhs[OUT_PREDICTIONS] = output;
+  return host::Outcome::done;
 }
 
 }  // namespace
