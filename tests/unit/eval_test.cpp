@@ -353,6 +353,8 @@ TEST(EvalMemory, EveryFailedAllocationRaisesTheOutOfMemoryMessage) {
     auto r = c.run();
     EXPECT_EQ(free_store::disarm(), 0) << k;
     EXPECT_EQ(r.error.value_or("none"), "VORLA_EVAL: Not enough memory available; unable to run!") << k;
+    // The output array, made before the nodes, goes with the failed call.
+    EXPECT_EQ(r.arrays_reclaimed, 0) << k;
   }
 }
 
