@@ -87,6 +87,14 @@ function model = vorla_train (X, labels, varargin)
 %   See also: vorla_predict, vorla_crossval, vorla_fit, vorla_scale,
 %   vorla_plot_boxes.
 
+  if isstruct (X)
+    if nargin < 3
+      error ('vorla:train:labels', ...
+             'vorla_train: continuing a model needs the new patterns and their labels: vorla_train (model, X, labels, ...)');
+    end
+    model = continue_model (X, labels, varargin{1}, varargin(2:end));
+    return;
+  end
   p = train_parser ('train');
   opts = parse_options (p, 'train', varargin);
   X = check_patterns ('train', X, 'X', true);
@@ -95,32 +103,146 @@ function model = vorla_train (X, labels, varargin)
   opts = check_train_options ('train', opts, size (X, 2));
 
   [Xs, range, scale] = apply_scale (X, opts.Scale);
+  warn_conflicts (Xs, index);
+  cap = presentation_cap (opts);
+  N = size (Xs, 1);
+  % [] stands for the given order, which the first network learns without a copy.
+  orders = [{[]}, seeded_permutations(opts.Seed, repmat (N, 1, opts.Voters - 1))];
+  args = network_args (opts, cap);
+  tasks = cellfun (@(order) struct ('Xs', Xs, 'index', index, 'order', order, 'args', {args}), ...
+                   orders, 'UniformOutput', false);
+  nets = run_tasks ('fit_network', tasks, opts.Parallel, 'train');
+
+  model = struct ('Format', 'vorla model 1', 'ClassNames', {names}, 'LabelKind', kind, ...
+                  'Features', size (X, 2), 'Range', range, 'Templates', [], 'NLabels', [], ...
+                  'Presentations', [], 'Converged', [], 'D', opts.D, 'Vigilance', [], 'Alpha', [], ...
+                  'LearningRate', [], 'MaxPresentations', [], 'Trim', [], 'ChoiceTest', [], ...
+                  'Scale', scale, 'Voters', opts.Voters, 'Seed', opts.Seed, 'History', struct ([]));
+  model = record_call (model, nets, opts, cap, N, opts.Seed);
+end
+
+function model = continue_model (model, X, labels, options)
+% Training that goes on from the nodes of a model, on new patterns only.
+  check_model ('train', model);
+  [opts, given] = parse_options (train_parser ('train'), 'train', options);
+  opts = check_train_options ('train', opts, model.Features);
+  opts = model_settings (model, opts, given);
+  X = check_patterns ('train', X, 'X', true);
+  if isempty (X) && isempty (labels)
+    return;
+  end
+  if size (X, 2) ~= model.Features
+    error ('vorla:train:features', 'vorla_train: model has %d features but X has %d columns', ...
+           model.Features, size (X, 2));
+  end
+  [names, index] = continue_classes ('train', model.ClassNames, model.LabelKind, labels);
+  check_shape ('train', X, numel (index));
+  N = size (X, 1);
+
+  if strcmp (model.Scale, 'none')
+    Xs = X;
+  else
+    outside = bsxfun (@lt, X, model.Range(1,:)) | bsxfun (@gt, X, model.Range(2,:));
+    if any (outside(:))
+      warning ('vorla:train:clipped', ...
+               'vorla_train: %d values in %d patterns of X lie outside the model''s range and were clipped to it', ...
+               sum (outside(:)), sum (any (outside, 2)));
+    end
+    Xs = vorla_scale (X, model.Range);
+  end
+  warn_conflicts (Xs, index);
+  cap = presentation_cap (opts);
+  calls = 1;
+  if isfield (model, 'History')
+    calls = numel (model.History);
+  end
+  % Each call draws the voters' orders from a seed of its own, so that a
+  % network never learns its chunks in orders that repeat from call to call.
+  seed = mod (opts.Seed + calls * 2654435769, 2^32);
+  orders = [{[]}, seeded_permutations(seed, repmat (N, 1, opts.Voters - 1))];
+  [templates, nlabels] = network_list (model);
+  args = network_args (opts, cap);
+  learn = {match_tracking (opts), 0};
+  tasks = cell (1, opts.Voters);
+  for v = 1:opts.Voters
+    tasks{v} = struct ('Xs', Xs, 'index', index, 'order', orders{v}, 'args', {args}, 'learn', {learn}, ...
+                       'templates0', templates{v}, 'nlabels0', nlabels{v});
+  end
+  nets = run_tasks ('fit_network', tasks, opts.Parallel, 'train');
+  model.ClassNames = names;
+  if ~isfield (model, 'History')
+    model.History = struct ([]);
+  end
+  model = record_call (model, nets, opts, cap, N, seed);
+end
+
+function opts = model_settings (model, opts, given)
+% The settings of a continued call: the model's, except those given. Scaling,
+% D, the number of voters and the seed belong to the model and cannot change.
+  fixed = {'Scale', 'D', 'Voters', 'Seed'};
+  for i = 1:numel (fixed)
+    name = fixed{i};
+    if any (strcmp (name, given)) && ~same_setting (model, name, opts.(name))
+      error (['vorla:train:' name], 'vorla_train: a continued model keeps its %s (%s); %s given', ...
+             name, describe (model_value (model, name)), describe (opts.(name)));
+    end
+    opts.(name) = model_value (model, name);
+  end
+  kept = {'Vigilance', 'Alpha', 'LearningRate', 'MaxPresentations', 'Trim', 'ChoiceTest', 'MatchTracking'};
+  for i = 1:numel (kept)
+    name = kept{i};
+    if ~any (strcmp (name, given)) && isfield (model, name) && isfield (opts, name)
+      opts.(name) = model.(name);
+    end
+  end
+end
+
+function value = model_value (model, name)
+  if strcmp (name, 'Scale') && strcmp (model.Scale, 'range')
+    value = model.Range;
+  else
+    value = model.(name);
+  end
+end
+
+function ok = same_setting (model, name, value)
+  if strcmp (name, 'Scale') && ischar (value)
+    ok = strcmp (model.Scale, value);
+  elseif strcmp (name, 'Scale')
+    ok = ~strcmp (model.Scale, 'none') && isequal (model.Range, value);
+  else
+    ok = isequal (model_value (model, name), value);
+  end
+end
+
+function warn_conflicts (Xs, index)
   [patterns, groups] = label_conflicts (Xs, index);
   if patterns > 0
     warning ('vorla:train:conflict', ...
              ['vorla_train: %d patterns in %d groups of identical patterns carry different labels; ' ...
               'no box can separate them, so training cannot converge on them'], patterns, groups);
   end
+end
 
+function cap = presentation_cap (opts)
   cap = opts.MaxPresentations;
   if isinf (cap)
     cap = safety_cap ();
   end
-  N = size (Xs, 1);
-  % [] stands for the given order, which the first network learns without a copy.
-  orders = [{[]}, seeded_permutations(opts.Seed, repmat (N, 1, opts.Voters - 1))];
+end
+
+function args = network_args (opts, cap)
+% Arguments 3 to 10 of vorla_fit and vorla_learn.
   args = {opts.D, opts.Vigilance, opts.Alpha, opts.LearningRate, cap, ...
           double(opts.Trim), double(opts.ChoiceTest), opts.Trace};
-  tasks = cellfun (@(order) struct ('Xs', Xs, 'index', index, 'order', order, 'args', {args}), ...
-                   orders, 'UniformOutput', false);
-  nets = run_tasks ('fit_network', tasks, opts.Parallel, 'train');
+end
 
-  model = struct ();
-  model.Format = 'vorla model 1';
-  model.ClassNames = names;
-  model.LabelKind = kind;
-  model.Features = size (X, 2);
-  model.Range = range;
+function flag = match_tracking (opts)
+  flag = double (isfield (opts, 'MatchTracking') && strcmp (opts.MatchTracking, 'tolerant'));
+end
+
+function model = record_call (model, nets, opts, cap, N, seed)
+% The networks and settings of a call, and one more entry in the history.
   if opts.Voters == 1
     model.Templates = nets{1}.Templates;
     model.NLabels = nets{1}.NLabels;
@@ -132,16 +254,23 @@ function model = vorla_train (X, labels, varargin)
   % A stopped run counts every presentation up to its cap; a converged run
   % does not count its last one, which changed nothing.
   model.Converged = model.Presentations < cap;
-  model.D = opts.D;
   model.Vigilance = opts.Vigilance;
   model.Alpha = opts.Alpha;
   model.LearningRate = opts.LearningRate;
   model.MaxPresentations = cap;
   model.Trim = opts.Trim;
   model.ChoiceTest = opts.ChoiceTest;
-  model.Scale = scale;
-  model.Voters = opts.Voters;
-  model.Seed = opts.Seed;
+
+  call = struct ('Patterns', N, 'Classes', size (model.ClassNames, 1), ...
+                 'Nodes', cellfun (@(net) numel (net.NLabels), nets), ...
+                 'Presentations', model.Presentations, 'Converged', model.Converged, 'Seed', seed, ...
+                 'Vigilance', opts.Vigilance, 'Alpha', opts.Alpha, 'LearningRate', opts.LearningRate, ...
+                 'MaxPresentations', cap, 'Trim', opts.Trim, 'ChoiceTest', opts.ChoiceTest);
+  if isempty (model.History)
+    model.History = call;
+  else
+    model.History(end+1) = call;
+  end
 
   stopped = sum (~model.Converged);
   if stopped > 0
