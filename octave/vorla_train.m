@@ -1,5 +1,5 @@
 function model = vorla_train (X, labels, varargin)
-% VORLA_TRAIN  Train a box classifier (one network or a voting group) on labelled data.
+% VORLA_TRAIN  Train a box classifier (one network or a voting group) on labelled data, or continue one.
 %
 %   model = vorla_train (X, labels)
 %   model = vorla_train (X, labels, Name, Value, ...)
