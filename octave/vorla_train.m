@@ -513,6 +513,7 @@ end
 %!   assert (all (more.Templates{v}(1:K0,1:2)(:) <= model.Templates{v}(:,1:2)(:)));
 %!   assert (all (more.Templates{v}(1:K0,3:4)(:) >= model.Templates{v}(:,3:4)(:)));
 %! endfor
+%! warning ("off", "vorla:predict:clipped", "local");
 %! assert (vorla_predict (more, [1 1]), {"aa"});
 %! ## Trim: a few patterns near one corner select few of the model's nodes; none is lost
 %! warning ("off", "vorla:train:clipped", "local");
