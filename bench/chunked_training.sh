@@ -1,7 +1,8 @@
 #!/bin/bash
 # Training on a file of 10^7 records in chunks of 10^6 (the example of help vorla_train)
 # against reading the whole file into one call: wall time and peak memory of each
-# (GNU time's maximum resident set size), and the two models asserted equal.
+# (GNU time's maximum resident set size; CPU time, steadier than wall time on a shared machine),
+# and the two models asserted equal.
 #
 #   bash bench/chunked_training.sh BUILD_DIR [ROWS]
 #
@@ -24,7 +25,8 @@ measure () {
   /usr/bin/time -v "$@" 2> "$work/$name.time"
   awk -v name="$name" -F': ' '/Maximum resident set size/ {kb = $2}
        /Elapsed \(wall clock\)/ {wall = $2}
-       END {printf "%-8s peak memory %7.1f MB, wall time %s\n", name, kb / 1024, wall}' "$work/$name.time"
+       /User time|System time/ {cpu += $2}
+       END {printf "%-8s peak memory %7.1f MB, CPU time %6.2f s, wall time %s\n", name, kb / 1024, cpu, wall}' "$work/$name.time"
 }
 measure octave "${octave[@]}" --eval "$path vorla_train ([0 0; 1 1], [1; 2]);"
 measure chunks "${octave[@]}" --eval "$path chunked_training ('$work/records.bin', 'chunks', '$work/chunks.bin')"
