@@ -157,8 +157,9 @@ function model = vorla_train (X, labels, varargin)
 
   if isstruct (X)
     if nargin < 3
-      error ('vorla:train:labels', ...
-             'vorla_train: continuing a model needs the new patterns and their labels: vorla_train (model, X, labels, ...)');
+      error ('vorla:train:X', ['vorla_train: X must be a real numeric or logical matrix, one row per pattern; %s given ' ...
+                               '(a model is continued with new patterns and their labels: vorla_train (model, X, labels, ...))'], ...
+             describe (X));
     end
     model = continue_model (X, labels, varargin{1}, varargin(2:end));
     return;
@@ -454,7 +455,7 @@ end
 %!error <a continued model keeps its Scale \('auto'\); 'none' given> vorla_train (vorla_train (X, y), X, y, "Scale", "none")
 %!error <a continued model keeps its D \(2\); 3 given> vorla_train (vorla_train (X, y), X, y, "D", 3)
 %!error <model has 2 features but X has 3 columns> vorla_train (vorla_train (X, y), [X, X(:,1)], y)
-%!error <continuing a model needs the new patterns and their labels> vorla_train (vorla_train (X, y), X)
+%!error <X must be a real numeric .* a 1 x 1 struct given \(a model is continued with> vorla_train (vorla_train (X, y), X)
 %!error <model lacks the fields> vorla_train (struct ("Format", "vorla model 1"), X, y)
 
 %!shared P, c, names
