@@ -568,6 +568,9 @@ end
 %! more = vorla_train (model, P(41:46,:), int8 ([1; 4; 9; 2; 1; 9]));
 %! assert (more.ClassNames, [2; 4; 1; 9]);
 %! assert (more.NLabels(1:numel (model.NLabels)), model.NLabels);
+%! ## vorla_predict names the classes of such a model
+%! k = vorla_eval (more.Templates, more.NLabels, 2, 0, 0.001, 0, vorla_scale (P(41:46,:), more.Range), 0, 0);
+%! assert (vorla_predict (more, P(41:46,:)), more.ClassNames(k));
 %! model = vorla_train (P(1:4,:), ["bb"; "cc"; "bb"; "cc"]);
 %! more = vorla_train (model, P(5:7,:), ["a"; "cc"; "a"]);
 %! assert (cellstr (more.ClassNames), {"bb"; "cc"; "a"});
