@@ -71,7 +71,6 @@ function model = vorla_train (X, labels, varargin)
 %     D, Vigilance, Alpha, LearningRate, MaxPresentations (the cap used),
 %     Trim, ChoiceTest, Scale ('auto', 'none' or 'range'), Voters, Seed
 %                       the settings of the training
-%
 %     History           one entry per call that trained the model, with the
 %                       fields Patterns, Classes and Nodes (counts after the
 %                       call), Presentations, Converged, Seed (of the voters'
@@ -126,7 +125,9 @@ function model = vorla_train (X, labels, varargin)
 %   three doubles each (two features, then the class), written row by row.
 %   A first pass over it finds the range, so that every chunk is scaled
 %   alike; the second trains on 10^6 records at a time, each call going on
-%   from the model of the one before. Memory holds one chunk and the model.
+%   from the model of the one before. Memory holds one chunk at a time (with
+%   the few copies that a call makes of it) and the model, however long the
+%   file.
 %   One presentation per chunk gives the model of one presentation of the
 %   whole file; leave MaxPresentations out to train each chunk to
 %   convergence instead.
