@@ -13,7 +13,8 @@ function [names, index, added] = continue_classes (who, names0, kind0, labels)
     % Char rows compare without their padding, as the names they stand for.
     [known, where] = ismember (cellstr (found), cellstr (names0));
   else
-    same = cast (found, class (names0));
+    % The class function converts, as cast does, for logical too.
+    same = feval (class (names0), found);
     lost = double (same) ~= double (found);
     if any (lost)
       error (id, 'vorla_%s: the model''s labels are %s, which cannot hold the label %s', ...
@@ -36,6 +37,6 @@ function [names, index, added] = continue_classes (who, names0, kind0, labels)
   elseif iscell (names0)
     names = [names0(:); cellstr(fresh)];
   else
-    names = [names0(:); cast(fresh(:), class (names0))];
+    names = [names0(:); feval(class (names0), fresh(:))];
   end
 end
