@@ -13,7 +13,7 @@ function [names, index, added] = continue_classes (who, names0, kind0, labels)
     % Char rows compare without their padding, as the names they stand for.
     [known, where] = ismember (cellstr (found), cellstr (names0));
   else
-    % The class function converts, as cast does, for logical too.
+    % The class function (double, int8, logical, ...) converts in every host.
     same = feval (class (names0), found);
     lost = double (same) ~= double (found);
     if any (lost)
