@@ -1,5 +1,5 @@
 function make (outdir)
-% MAKE  Build vorla_fit, vorla_eval and vorla_learn as MEX files with the host's own tools.
+% MAKE  Build vorla_fit, vorla_eval, vorla_learn and vorla_score as MEX files with the host's own tools.
 %
 %   make            builds into the folder "mex" beside this file
 %   make (outdir)   builds into outdir
@@ -27,7 +27,7 @@ function make (outdir)
   if ~exist (outdir, 'dir')
     mkdir (outdir);
   end
-  parts = {'common', 'fit', 'eval', 'learn'};
+  parts = {'common', 'fit', 'eval', 'learn', 'score'};
   sources = struct ();
   for i = 1:numel (parts)
     listing = dir (fullfile (root, parts{i}, '*.cpp'));
@@ -39,7 +39,7 @@ function make (outdir)
   training = fullfile (root, 'fit', {'train.cpp', 'training_call.cpp'});
   files_of = struct ('fit', {sources.fit}, 'eval', {sources.eval}, 'learn', {[training, sources.learn]});
 
-  for target = {'fit', 'eval', 'learn'}
+  for target = {'fit', 'eval', 'learn', 'score'}
     name = ['vorla_' target{1}];
     files = [files_of.(target{1}), sources.common];
     if exist ('OCTAVE_VERSION', 'builtin')

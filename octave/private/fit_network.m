@@ -1,8 +1,9 @@
 function net = fit_network (task)
-% One network of vorla_train: vorla_fit on the patterns in the task's order
-% ([] for the given order, learned without a copy). A task that carries the
-% nodes of a model (templates0, nlabels0) continues them through vorla_learn,
-% with its match-tracking rule and display in task.learn.
+% One network of vorla_train on the patterns in the task's order ([] for the
+% given order, learned without a copy). The strict rule without progress and
+% without nodes to start from is exactly vorla_fit; the rest needs
+% vorla_learn. A task that continues a model carries its nodes in
+% templates0 and nlabels0.
   if isempty (task.order)
     Xs = task.Xs;
     index = task.index;
@@ -10,10 +11,30 @@ function net = fit_network (task)
     Xs = task.Xs(task.order,:);
     index = task.index(task.order);
   end
+  templates0 = zeros (0, 0);
+  nlabels0 = zeros (0, 1);
   if isfield (task, 'templates0')
-    [net.Templates, net.NLabels, net.Presentations] = vorla_learn (Xs, index, task.args{:}, task.learn{:}, ...
-                                                                  task.templates0, task.nlabels0);
-  else
+    templates0 = task.templates0;
+    nlabels0 = task.nlabels0;
+  end
+  if ~isempty (task.heading)
+    show ('%s\n', task.heading);
+  end
+  started = tic ();
+  if ~task.tolerant && ~strcmp (task.display, 'iter') && isempty (templates0)
     [net.Templates, net.NLabels, net.Presentations] = vorla_fit (Xs, index, task.args{:});
+  else
+    [net.Templates, net.NLabels, net.Presentations] = ...
+        vorla_learn (Xs, index, task.args{:}, double (task.tolerant), double (strcmp (task.display, 'iter')), ...
+                     templates0, nlabels0);
+  end
+  if strcmp (task.display, 'final')
+    if net.Presentations < task.args{5}
+      how = 'converged after';
+    else
+      how = 'stopped at its cap of';
+    end
+    show ('vorla_train: %s%s %d list presentations, %d nodes, %.2f s\n', task.name, how, ...
+             net.Presentations, numel (net.NLabels), toc (started));
   end
 end
