@@ -19,7 +19,6 @@ function chunked_training (file, how, out)
     records = fread (fid, [3, Inf], 'double')';
     fclose (fid);
     range = [min(records(:,1:2)); max(records(:,1:2))];
-    warning ('off', 'vorla:train:cap');
     model = vorla_train (records(:,1:2), records(:,3), 'Scale', range, 'MaxPresentations', 1);
   end
   seconds = toc (started);

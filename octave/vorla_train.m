@@ -174,7 +174,6 @@ function model = vorla_train (X, labels, varargin)
 %       chunk = fread (fid, [3, 1e6], 'double')';
 %     end
 %     frewind (fid);
-%     warning ('off', 'vorla:train:cap');  % one presentation cannot converge
 %     model = [];
 %     chunk = fread (fid, [3, 1e6], 'double')';
 %     while ~isempty (chunk)
@@ -638,6 +637,18 @@ end
 %! assert ({given.Templates, given.NLabels, given.Presentations}, {T, L, n});
 %! assert ({given.Vigilance, given.LearningRate, given.Alpha, given.History(2).MaxPresentations}, {0.8, 0.5, 0.01, 2});
 %! assert ({given.History(1).Vigilance, given.History(1).MaxPresentations}, {0.6, 1000});
+%! ## the match-tracking rule too; a chosen cap does not warn, the safety cap does
+%! strict = vorla_train (P(1:40,:), c(1:40), "MatchTracking", "strict", "MaxPresentations", 1);
+%! lastwarn ("");
+%! more = vorla_train (strict, P(41:end,:), c(41:end));
+%! assert ({more.MatchTracking, lastwarn()}, {"strict", ""});
+%! more = vorla_train (strict, P(41:end,:), c(41:end), "MatchTracking", "tolerant");
+%! assert ({more.MatchTracking, [more.History.MatchTracking]}, {"tolerant", "stricttolerant"});
+%! twins = repmat (P(1,:), 2, 1);
+%! warning ("on", "vorla:train:cap", "local");
+%! evalc ("vorla_train (vorla_train (P, c, 'MatchTracking', 'strict'), twins, [1; 2]);");
+%! [~, id] = lastwarn ();
+%! assert (id, "vorla:train:cap");
 
 %!test
 %! ## voters: each network goes on in an order of its own, drawn from the seed of the call
