@@ -228,10 +228,10 @@ function model = continue_model (model, X, labels, options)
   [opts, given] = parse_options (train_parser ('train'), 'train', options);
   opts = check_train_options ('train', opts, model.Features);
   opts = model_settings (model, opts, given);
-  X = check_patterns ('train', X, 'X', true);
-  if isempty (X) && isempty (labels)
+  if (isnumeric (X) || islogical (X)) && isempty (X) && isempty (labels)
     return;
   end
+  X = check_patterns ('train', X, 'X', true);
   if size (X, 2) ~= model.Features
     error ('vorla:train:features', 'vorla_train: model has %d features but X has %d columns', ...
            model.Features, size (X, 2));
