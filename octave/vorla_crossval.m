@@ -258,7 +258,13 @@ end
 %! names = {"ant"; "bee"; "cat"};
 %! r = vorla_crossval (X, names(y), "KFold", 3);
 %! assert (r.ClassNames, names);
-%! assert (r.Predictions, names(vorla_crossval (X, y, "KFold", 3).Predictions));
+%! p = vorla_crossval (X, y, "KFold", 3).Predictions;
+%! assert (r.Predictions, names(p));
+%! ## logical and one-character char labels keep their kind
+%! r = vorla_crossval (X, y == 2, "KFold", 3);
+%! assert ({class(r.Predictions), r.ClassNames}, {"logical", [false; true]});
+%! r = vorla_crossval (X, ["a"; "b"; "c"](y), "KFold", 3);
+%! assert ({r.ClassNames, r.Predictions}, {{"a"; "b"; "c"}, ["a"; "b"; "c"](p)});
 %! text = evalc ("vorla_crossval (X, y, 'KFold', 3, 'Alpha', [0.001 0.1])");
 %! assert (! isempty (strfind (text, "3-fold cross-validation, 2 setting(s)")));
 %! assert (numel (strsplit (strtrim (text), "\n")), 4);

@@ -141,7 +141,7 @@ end
 % and their names for the legend.
 function [args, label_text] = model_arguments (args)
   model = args{1};
-  check_model ('plot_boxes', model);
+  model = check_model ('plot_boxes', model);
   if model.Features ~= 2
     error ('vorla:plot_boxes:features', 'vorla_plot_boxes: the model must have 2 features; it has %d', model.Features);
   end
@@ -156,9 +156,7 @@ function [args, label_text] = model_arguments (args)
     T = [lo + T(:,1:2) .* width, lo + T(:,3:4) .* width];
   end
   names = model.ClassNames;
-  if ischar (names)
-    names = cellstr (names);
-  elseif ~iscell (names)
+  if ~iscell (names)
     names = arrayfun (@(v) num2str (v), names, 'UniformOutput', false);
   end
   label_text = @(i) ['label ' names{i}];
@@ -171,8 +169,8 @@ end
 
 function index = class_numbers (model, labels)
   names = model.ClassNames;
-  if ischar (names)
-    [~, index] = ismember (cellstr (labels), cellstr (names));
+  if iscell (names)
+    [~, index] = ismember (deblank (cellstr (labels)), deblank (names));
   else
     [~, index] = ismember (labels(:), names);
   end

@@ -53,7 +53,7 @@ function [labels, scores] = vorla_predict (model, X, varargin)
 %   See also: vorla_train, vorla_crossval, vorla_eval.
 
   opts = parse_options (train_parser ('predict'), 'predict', varargin);
-  check_model ('predict', model);
+  model = check_model ('predict', model);
   X = check_patterns ('predict', X, 'X');
   if size (X, 2) ~= model.Features
     error ('vorla:predict:features', 'vorla_predict: model has %d features but X has %d columns', ...
@@ -141,7 +141,7 @@ function [unknown, kind] = unknown_label (model, given)
       end
       ok = ischar (given) && isrow (given);
       if ok && strcmp (kind, 'char')
-        taken = any (strcmp (cellstr (names), deblank (given)));
+        taken = any (strcmp (deblank (names), deblank (given)));
       elseif ok
         taken = any (strcmp (names, given));
       end

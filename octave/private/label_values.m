@@ -4,6 +4,9 @@ function values = label_values (names, kind, index, unknown)
   n = numel (index);
   switch kind
     case 'char'
+      if iscell (names)
+        names = char (names);
+      end
       width = max (size (names, 2), size (unknown, 2));
       names = [names, repmat(' ', size (names, 1), width - size (names, 2))];
       values = repmat ([unknown, repmat(' ', 1, width - size (unknown, 2))], n, 1);
@@ -19,7 +22,11 @@ function values = label_values (names, kind, index, unknown)
         values = repmat (unknown, n, 1);
       else
         values = names(max (index, 1));
-        values(~known) = unknown;
+        % Logical and integer classes hold no NaN: only a pattern left
+        % unclassified may ask for the missing value.
+        if any (~known)
+          values(~known) = unknown;
+        end
       end
   end
 end
