@@ -44,9 +44,10 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
 %   processes (see vorla_train); the results are the same, bit for bit,
 %   except for Time.
 %
-%   Warnings (once per call): vorla:crossval:conflict (identical patterns
+%   Warnings (once per call): vorla:crossval:oneclass (every pattern
+%   carries the same class), vorla:crossval:conflict (identical patterns
 %   carry different labels), vorla:crossval:cap (runs stopped at their cap).
-%   Errors carry identifiers vorla:crossval:X, vorla:crossval:labels,
+%   Errors carry identifiers vorla:crossval:arguments, vorla:crossval:X, vorla:crossval:labels,
 %   vorla:crossval:shape, vorla:crossval:options, vorla:crossval:<Option>.
 %
 %   Example:
@@ -55,6 +56,9 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
 %
 %   See also: vorla_train, vorla_predict.
 
+  if nargin < 2
+    error ('vorla:crossval:arguments', 'vorla_crossval: expected (X, labels, Name, Value, ...); %d arguments given', nargin);
+  end
   p = train_parser ('crossval');
   opts = parse_options (p, 'crossval', varargin);
   X = check_patterns ('crossval', X, 'X', true);
@@ -71,6 +75,7 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
     opts.(one_value{i}) = check_option ('crossval', one_value{i}, opts.(one_value{i}), M);
   end
   [settings, varied] = setting_grid (opts, M);
+  one_class ('crossval', names);
 
   [patterns, groups] = label_conflicts (X, index);
   if patterns > 0
@@ -147,6 +152,10 @@ function [settings, varied] = setting_grid (opts, M)
       list = num2cell (given(:)');
     else
       list = {given};
+    end
+    if isempty (list)
+      error (['vorla:crossval:' names{i}], 'vorla_crossval: %s must be given at least one value; %s given', ...
+             names{i}, describe (given));
     end
     values{i} = cellfun (@(v) check_option ('crossval', names{i}, v, M), list, 'UniformOutput', false);
   end

@@ -42,7 +42,7 @@ function [labels, scores] = vorla_predict (model, X, varargin)
 %                 Xs, 0, Trace)
 %   with the D, Alpha and ChoiceTest of training and Xs the scaled X.
 %
-%   Errors carry identifiers vorla:predict:model, vorla:predict:features,
+%   Errors carry identifiers vorla:predict:arguments, vorla:predict:model, vorla:predict:features,
 %   vorla:predict:X, vorla:predict:options, vorla:predict:UnknownLabel and
 %   vorla:predict:<Option>.
 %
@@ -52,6 +52,9 @@ function [labels, scores] = vorla_predict (model, X, varargin)
 %
 %   See also: vorla_train, vorla_crossval, vorla_eval.
 
+  if nargin < 2
+    error ('vorla:predict:arguments', 'vorla_predict: expected (model, X, Name, Value, ...); %d arguments given', nargin);
+  end
   opts = parse_options (train_parser ('predict'), 'predict', varargin);
   model = check_model ('predict', model);
   X = check_patterns ('predict', X, 'X');
@@ -62,7 +65,7 @@ function [labels, scores] = vorla_predict (model, X, varargin)
   vigilance = check_option ('predict', 'Vigilance', opts.Vigilance, model.Features);
   parallel = check_option ('predict', 'Parallel', opts.Parallel, model.Features);
   trace = opts.Trace;
-  if ~((isnumeric (trace) || islogical (trace)) && isscalar (trace) && any (trace == 0:3))
+  if ~((isnumeric (trace) || islogical (trace)) && isscalar (trace) && ~issparse (trace) && any (trace == 0:3))
     error ('vorla:predict:Trace', 'vorla_predict: Trace must be one of 0, 1, 2, 3; %s given', describe (trace));
   end
   [unknown, kind] = unknown_label (model, opts.UnknownLabel);
@@ -148,8 +151,10 @@ function [unknown, kind] = unknown_label (model, given)
       expected = 'a text';
       unknown = given;
     otherwise
-      ok = (isnumeric (given) || islogical (given)) && isreal (given) && isscalar (given) ...
-           && isequal (double (cast (given, kind)), double (given));
+      % NaN is a value of double and single only; logical refuses the cast.
+      ok = (isnumeric (given) || islogical (given)) && isreal (given) && isscalar (given) && ~issparse (given) ...
+           && (~isnan (given) || any (strcmp (kind, {'double', 'single'}))) ...
+           && isequaln (double (cast (given, kind)), double (given));
       if ok
         unknown = cast (given, kind);
         taken = any (names == unknown);

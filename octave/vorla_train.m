@@ -21,7 +21,8 @@ function model = vorla_train (X, labels, varargin)
 %                                up to (1 - Vigilance) * D.
 %     'Alpha'             0.001  choice parameter, >= 0.
 %     'LearningRate'      1      in (0, 1]; 1 is fast learning.
-%     'MaxPresentations'  Inf    the most list presentations. Inf trains until
+%     'MaxPresentations'  Inf    the most list presentations (at most
+%                                2^31 - 1). Inf trains until
 %                                convergence, with a safety cap of 1000
 %                                presentations; a warning says when a run
 %                                stops at its cap without converging.
@@ -35,7 +36,7 @@ function model = vorla_train (X, labels, varargin)
 %                                choose D); or a 2 x M range [smallest;
 %                                largest] to scale with.
 %     'D'                 M      size of the input space, > 0.
-%     'Voters'            1      number of networks. Network 1 learns the
+%     'Voters'            1      number of networks (at most 10000). Network 1 learns the
 %                                patterns in the given order, the others in
 %                                random orders; vorla_predict lets them vote.
 %     'Seed'              0      seed of the random orders of the voters, a
@@ -76,10 +77,11 @@ function model = vorla_train (X, labels, varargin)
 %                       the settings of the training
 %
 %   Warnings (once per call):
+%     vorla:train:oneclass  every pattern carries the same class.
 %     vorla:train:conflict  identical patterns carry different labels; no box
 %                           can separate them, so the run cannot converge.
 %     vorla:train:cap       a network stopped at its cap without converging.
-%   Errors carry identifiers vorla:train:X, vorla:train:labels,
+%   Errors carry identifiers vorla:train:arguments, vorla:train:X, vorla:train:labels,
 %   vorla:train:shape, vorla:train:options and vorla:train:<Option>.
 %
 %   Example:
@@ -91,12 +93,17 @@ function model = vorla_train (X, labels, varargin)
 %   See also: vorla_predict, vorla_crossval, vorla_fit, vorla_scale,
 %   vorla_plot_boxes.
 
+  if nargin < 2
+    error ('vorla:train:arguments', 'vorla_train: expected (X, labels, Name, Value, ...); %d arguments given', nargin);
+  end
   p = train_parser ('train');
   opts = parse_options (p, 'train', varargin);
   X = check_patterns ('train', X, 'X', true);
   [names, index, kind] = label_classes ('train', labels);
   check_shape ('train', X, numel (index));
   opts = check_train_options ('train', opts, size (X, 2));
+
+  one_class ('train', names);
 
   [Xs, range, scale] = apply_scale (X, opts.Scale);
   [patterns, groups] = label_conflicts (Xs, index);

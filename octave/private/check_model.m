@@ -80,10 +80,11 @@ function model = check_model (who, model)
     reversed = sum (any (T(:,1:M) > T(:,M+1:end), 2));
     need (['Templates' suffix], reversed == 0, 'boxes with lower <= upper in every feature', ...
           sprintf ('%d reversed boxes', reversed));
-    ok = isa (L, 'double') && isreal (L) && ~issparse (L) && iscolumn (L) && numel (L) == size (T, 1) ...
-         && all (L >= 1 & L <= C & L == fix (L));
-    need (['NLabels' suffix], ok, sprintf ('a %d x 1 double column of class numbers 1 to %d', size (T, 1), C), ...
-          describe (L));
+    shape = sprintf ('a %d x 1 double column of class numbers 1 to %d', size (T, 1), C);
+    need (['NLabels' suffix], isa (L, 'double') && isreal (L) && ~issparse (L) && iscolumn (L) ...
+          && numel (L) == size (T, 1), shape, describe (L));
+    stray = sum (~(L >= 1 & L <= C & L == fix (L)));
+    need (['NLabels' suffix], stray == 0, shape, sprintf ('%d values that are no class number', stray));
   end
 
   function need (field, ok, expected, value)
@@ -97,7 +98,8 @@ function model = check_model (who, model)
 end
 
 function ok = is_number (value)
-  ok = (isnumeric (value) || islogical (value)) && isreal (value) && isscalar (value) && ~isnan (value);
+  ok = (isnumeric (value) || islogical (value)) && isreal (value) && isscalar (value) && ~issparse (value) ...
+       && ~isnan (value);
 end
 
 function ok = is_count (value, least)

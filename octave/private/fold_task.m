@@ -2,6 +2,7 @@ function out = fold_task (task)
 % Trains on the other folds and labels fold k. Warnings are gathered by the
 % caller, once for all folds.
   saved = [warning('off', 'vorla:train:conflict'), warning('off', 'vorla:train:cap'), ...
+           warning('off', 'vorla:train:oneclass'), ...
            warning('off', 'vorla:predict:clipped')];
   restore = onCleanup (@() warning (saved));
   started = tic ();

@@ -14,7 +14,7 @@ function [names, index, kind] = label_classes (who, labels)
     end
     rows = cellfun ('size', labels, 1) ~= 1 | cellfun ('ndims', labels) ~= 2;
     if any (rows)
-      error (id, 'vorla_%s: cellstr labels must hold one row of text each; label %d is a %s', ...
+      error (id, 'vorla_%s: cellstr labels must hold one row of text each; label %d is %s', ...
              who, find (rows, 1), describe (labels{find (rows, 1)}));
     end
     [names, ~, index] = unique (labels);

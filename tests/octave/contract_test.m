@@ -1,0 +1,109 @@
+function contract_test ()
+  % Every argument and option of the model layer replaced by each of a set of odd
+  % values, and models with each field removed or replaced: every call must end in
+  % a result or in an error whose identifier begins with vorla:, raise no warning
+  % without one, and leave the random and warning states as they were.
+  rand ("state", 5);
+  X = [rand(12, 2); rand(12, 2) + 0.6];
+  y = [ones(12, 1); 2 * ones(12, 1)];
+  one = vorla_train (X, y);
+  five = vorla_train (X, {"a"; "b"}(y), "Voters", 3);
+  odd = {[], zeros(0, 3), NaN, Inf, -Inf, 1+2i, -1, 0, 1e300, 0.5, 2, "text", "", ["ab"; "cd"], {1}, {}, ...
+         {"auto"}, struct("a", 1), struct(), @sin, true, int8(-3), uint8(2), int16(3), uint16(1), int32(0), ...
+         uint32(4), int64(5), intmax("uint64"), single(0.5), ones(2, 2, 2), sparse(1), sparse([0 1]), ...
+         X, X', y, y', [1 2], {"a"; "b"}(y), ["a"; "b"](y)};
+
+  calls = {};
+  for v = 1:numel (odd)
+    calls(end+1:end+9,1) = {
+      @() vorla_train (odd{v}, y)
+      @() vorla_train (X, odd{v})
+      @() vorla_predict (one, odd{v})
+      @() vorla_predict (odd{v}, X)
+      @() vorla_crossval (odd{v}, y, "KFold", 3)
+      @() vorla_crossval (X, odd{v}, "KFold", 3)
+      @() vorla_scale (odd{v})
+      @() vorla_scale (X, odd{v})
+      @() vorla_train (X, y, odd{v}, 1)};
+  end
+  options = {"Vigilance", "Alpha", "LearningRate", "MaxPresentations", "Trim", "ChoiceTest", "Scale", "D", ...
+             "Voters", "Seed", "Trace", "Parallel"};
+  for i = 1:numel (options)
+    for v = 1:numel (odd)
+      calls{end+1,1} = @() vorla_train (X, y, options{i}, odd{v}, "MaxPresentations", 20);
+      calls{end+1,1} = @() vorla_crossval (X, y, "KFold", 3, options{i}, odd{v}, "MaxPresentations", 20);
+    end
+  end
+  for i = 1:4
+    name = {"Vigilance", "UnknownLabel", "Trace", "Parallel"}{i};
+    for v = 1:numel (odd)
+      calls{end+1,1} = @() vorla_predict (one, [X; NaN 1], name, odd{v});
+      calls{end+1,1} = @() vorla_predict (five, [X; NaN 1], name, odd{v});
+    end
+    calls{end+1,1} = @() vorla_crossval (X, y, "KFold", odd{v});
+  end
+  % Models with a field removed, or replaced by an odd value, a value of the other
+  % model, or an edited copy of its own.
+  for m = {one, five}
+    model = m{1};
+    fields = fieldnames (model);
+    for f = 1:numel (fields)
+      calls{end+1,1} = @() vorla_predict (rmfield (model, fields{f}), X);
+      for v = [odd, {one.(fields{f}), five.(fields{f}), edits(model.(fields{f}))}]
+        calls{end+1,1} = @() vorla_predict (setfield (model, fields{f}, v{1}), X);
+      end
+    end
+  end
+  calls(end+1:end+6,1) = {@() vorla_train(); @() vorla_train(X); @() vorla_predict(); @() vorla_predict(one);
+                          @() vorla_crossval(); @() vorla_crossval(X)};
+
+  failures = {};
+  warning ("off", "Octave:gnuplot-graphics");
+  for i = 1:numel (calls)
+    randstate = {rand("state"), randn("state"), rand("twister")};
+    warnstate = warning ();
+    lastwarn ("", "");
+    try
+      evalc ("calls{i} ();");
+      problem = "";
+    catch err
+      problem = "";
+      if ! strncmp (err.identifier, "vorla:", 6) || ! strncmp (err.message, "vorla_", 6)
+        problem = sprintf ("error [%s] %s", err.identifier, err.message);
+      end
+    end
+    [msg, id] = lastwarn ();
+    if ! isempty (msg) && ! strncmp (id, "vorla:", 6)
+      problem = sprintf ("%s warning [%s] %s", problem, id, msg);
+    end
+    if ! isequal (randstate, {rand("state"), randn("state"), rand("twister")})
+      problem = [problem " random state changed"];
+    end
+    if ! isequal (warnstate, warning ())
+      problem = [problem " warning state changed"];
+    end
+    if ! isempty (problem)
+      failures{end+1} = sprintf ("call %d %s: %s", i, func2str (calls{i}), problem);
+    end
+  end
+  printf ("%d calls, %d outside the contract\n", numel (calls), numel (failures));
+  if ! isempty (failures)
+    printf ("  %s\n", failures{1:min (end, 40)});
+  end
+  if ! isempty (failures)
+    error ("contract_test: %d calls outside the contract", numel (failures));
+  end
+end
+
+function list = edits (value)
+  % A field changed the ways a hand edit or a truncated file changes it.
+  list = {};
+  if iscell (value)
+    rows = cellfun (@(t) t(1:end-1,:), value, "UniformOutput", false);
+    columns = cellfun (@(t) t(:,1:end-1), value, "UniformOutput", false);
+    negated = cellfun (@(t) -t, value, "UniformOutput", false);
+    list = {value(1:end-1), value', [value, value], rows, columns, negated};
+  elseif isnumeric (value) || islogical (value) || ischar (value)
+    list = {value(1:end-1,:), value(:,1:end-1), value', [value; value], -double(value), single(value), num2cell(value)};
+  end
+end
