@@ -54,11 +54,25 @@ function contract_test ()
       end
     end
   end
+  % vorla_plot_boxes draws into an invisible figure.
+  warning ("off", "Octave:gnuplot-graphics");
+  f = figure ("visible", "off");
+  closing = onCleanup (@() close (f));
+  two = vorla_train (X, y, "Voters", 2);
+  for v = 1:numel (odd)
+    calls(end+1:end+7,1) = {
+      @() vorla_plot_boxes (odd{v})
+      @() vorla_plot_boxes (one, odd{v})
+      @() vorla_plot_boxes (one, X, odd{v})
+      @() vorla_plot_boxes (two, "Network", odd{v})
+      @() vorla_plot_boxes (odd{v}, [1 2])
+      @() vorla_plot_boxes ([0 0 1 1; 0 0 2 2], [1 2], odd{v}, y)
+      @() vorla_plot_boxes ([0 0 1 1; 0 0 2 2], [1 2], X, odd{v})};
+  end
   calls(end+1:end+6,1) = {@() vorla_train(); @() vorla_train(X); @() vorla_predict(); @() vorla_predict(one);
                           @() vorla_crossval(); @() vorla_crossval(X)};
 
   failures = {};
-  warning ("off", "Octave:gnuplot-graphics");
   for i = 1:numel (calls)
     randstate = {rand("state"), randn("state"), rand("twister")};
     warnstate = warning ();
