@@ -51,7 +51,10 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
 %   vorla:crossval:shape, vorla:crossval:options, vorla:crossval:<Option>.
 %
 %   Example:
-%     load fisheriris
+%     % MATLAB (Statistics Toolbox): load fisheriris
+%     % Octave (statistics package):
+%     stats = pkg ('list', 'statistics');
+%     load (fullfile (stats{1}.dir, 'datasets', 'fisheriris.mat'))
 %     vorla_crossval (meas, species, 'Vigilance', [0 0.5 0.8])
 %
 %   See also: vorla_train, vorla_predict.

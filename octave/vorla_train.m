@@ -85,7 +85,11 @@ function model = vorla_train (X, labels, varargin)
 %   vorla:train:shape, vorla:train:options and vorla:train:<Option>.
 %
 %   Example:
-%     load fisheriris                      % meas 150 x 4, species cellstr
+%     % MATLAB (Statistics Toolbox): load fisheriris
+%     % Octave (statistics package):
+%     stats = pkg ('list', 'statistics');
+%     load (fullfile (stats{1}.dir, 'datasets', 'fisheriris.mat'))
+%     % meas 150 x 4, species 150 x 1 cellstr
 %     model = vorla_train (meas, species);
 %     predicted = vorla_predict (model, meas);
 %     mean (strcmp (predicted, species))
