@@ -24,8 +24,8 @@ struct PlainRun {
   bool converged = false;
   std::int64_t inactive = 0;
   std::vector<int> flops;
-  std::uint32_t flop_total = 3;
-  std::uint32_t comparison_total = 0;
+  std::uint64_t flop_total = 3;
+  std::uint64_t comparison_total = 0;
 };
 
 PlainRun train_plainly(const fuzz::Call& call) {
@@ -283,8 +283,8 @@ void check_outputs(const fuzz::Call& call, const standin::CallResult& r) {
   if (plain.flops != r.flops) fail("flop-counter calls differ from a plain run");
   if (oflag > 0) {
     char line[200];
-    std::snprintf(line, sizeof line, "\n%lu FLOPs and %lu comparisons in ", static_cast<unsigned long>(plain.flop_total),
-                  static_cast<unsigned long>(plain.comparison_total));
+    std::snprintf(line, sizeof line, "\n%llu FLOPs and %llu comparisons in ", static_cast<unsigned long long>(plain.flop_total),
+                  static_cast<unsigned long long>(plain.comparison_total));
     if (r.text.find(line) == std::string::npos) fail(std::string("report lacks: ") + (line + 1));
     if (converged) {
       const long n = static_cast<long>(plain.inactive);

@@ -23,4 +23,8 @@ cmake --build "$out/build" -j "$jobs" --target unit_tests
 # test (over 2^32 counted operations of plain integer arithmetic, nothing that depends on
 # the processor) takes nearly two minutes emulated, against seconds for all the others.
 qemu-aarch64 -L /usr/aarch64-linux-gnu "$out/build/tests/unit_tests" --gtest_brief=1 \
-  --gtest_filter=-FitCounters.WrapAsUnsigned32BitTotals
+  --gtest_filter=-FitCounters.TotalsPast32Bits
+if [ -n "${VORLA_SKIP_LOG:-}" ]; then
+  echo "FitCounters.TotalsPast32Bits on aarch64: two minutes under qemu; it runs natively in the other builds" \
+    >> "$VORLA_SKIP_LOG"
+fi
