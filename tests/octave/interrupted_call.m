@@ -1,9 +1,10 @@
-function interrupted_call (build, which)
+function interrupted_call (build, which, delay)
   % INTERRUPTED_CALL  A long vorla_fit or vorla_eval call that a SIGINT sent to this Octave
   % process stops: for the valgrind run, which then looks for leaks and bad accesses in the
   % unwinding. Octave started with --eval leaves with status 1 after the interrupt; a
   % call that returns instead makes the script exit with status 3. The trace (oflag 2)
-  % shows that the interrupt came while the call was running.
+  % shows that the interrupt came while the call was running. delay: seconds before the
+  % interrupt (10 by default, for a call slowed by valgrind).
   addpath (build);
   rand ('seed', 7);
   if strcmp (which, 'fit')
@@ -22,7 +23,10 @@ function interrupted_call (build, which)
     fcn = @vorla_eval;
     nout = 1;
   end
-  system (sprintf ('(sleep %d; kill -INT %d) &', 10, getpid ()));
+  if nargin < 3
+    delay = 10;
+  end
+  system (sprintf ('(sleep %g; kill -INT %d) &', delay, getpid ()));
   out = cell (1, nout);
   [out{:}] = fcn (args{:});
   disp ('the call returned: it was not interrupted');

@@ -39,7 +39,7 @@ log=$build/valgrind-memcheck.log
 status=0
 "${vg[@]}" --suppressions="$here/octave.supp" --log-file="$log" "${octave[@]}" \
   --eval "addpath('$root/tests/octave'); adversarial('$build')" || status=$?
-grep -E 'ERROR SUMMARY|definitely lost:|indirectly lost:|possibly lost:' "$log" | sed 's/^==[0-9]*== //'
+grep -E 'ERROR SUMMARY|definitely lost:|indirectly lost:|possibly lost:' "$log" | sed 's/^==[0-9]*== //' || true
 if [ $status -ne 0 ] && grep -q 'valgrind: Unrecognised instruction' "$log" &&
    ! grep -A2 'valgrind: Unrecognised instruction' "$log" | grep -qE 'vorla|\.mex'; then
   # Some processors run instructions that this valgrind cannot decode in Octave's own
@@ -51,14 +51,14 @@ if [ $status -ne 0 ] && grep -q 'valgrind: Unrecognised instruction' "$log" &&
   plain=0
   "${octave[@]}" --eval "addpath('$root/tests/octave'); adversarial('$build')" > "$build/adversarial-plain.log" 2>&1 ||
     { plain=1; tail -20 "$build/adversarial-plain.log" >&2; }
-  for which in fit eval; do
-    istatus=0
-    out=$("${octave[@]}" --eval "addpath('$root/tests/octave'); interrupted_call('$build', '$which')" 2>&1) || istatus=$?
-    if [ $istatus -ne 1 ] || ! grep -q 'List presentation' <<< "$out"; then plain=1; fi
-  done
+  # Training without a cap runs until interrupted; the classification call is over in a
+  # second without valgrind, so its script is only parsed (octave_parse).
+  istatus=0
+  out=$("${octave[@]}" --eval "addpath('$root/tests/octave'); interrupted_call('$build', 'fit', 3)" 2>&1) || istatus=$?
+  if [ $istatus -ne 1 ] || ! grep -q 'List presentation' <<< "$out"; then plain=1; fi
   [ $plain -eq 0 ] || { echo "the adversarial or interrupted-call script failed without valgrind" >&2; exit 1; }
   vorla_skip valgrind_octave "Octave itself cannot start under valgrind on this processor;" \
-    "the adversarial and interrupted-call scripts passed without memcheck"
+    "the adversarial script and an interrupted vorla_fit call passed without memcheck"
 fi
 if [ $status -ne 0 ]; then
   echo "the adversarial script failed under valgrind (exit $status)" >&2
