@@ -77,8 +77,9 @@ function contract_test ()
     randstate = {rand("state"), randn("state"), rand("twister")};
     warnstate = warning ();
     lastwarn ("", "");
+    text = "";
     try
-      evalc ("calls{i} ();");
+      text = evalc ("calls{i} ();");
       problem = "";
     catch err
       problem = "";
@@ -89,6 +90,11 @@ function contract_test ()
     [msg, id] = lastwarn ();
     if ! isempty (msg) && ! strncmp (id, "vorla:", 6)
       problem = sprintf ("%s warning [%s] %s", problem, id, msg);
+    end
+    % Earlier warnings of the call show in its output.
+    foreign = regexp (text, "^warning: (?!vorla_|called from).*$", "match", "lineanchors", "dotexceptnewline", "once");
+    if ! isempty (foreign)
+      problem = sprintf ("%s %s", problem, foreign);
     end
     if ! isequal (randstate, {rand("state"), randn("state"), rand("twister")})
       problem = [problem " random state changed"];
