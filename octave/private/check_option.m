@@ -14,7 +14,7 @@ function value = check_option (who, name, value, features)
       need (is_real_scalar (value) && value > 0 && value <= 1, 'a number in (0, 1]');
       value = double (value);
     case 'MaxPresentations'
-      need (is_real_scalar (value) && value >= 1 && ((value == fix (value) && value <= intmax ('int32')) || isinf (value)), ...
+      need (is_real_scalar (value) && value >= 1 && ((value == fix (value) && double (value) <= 2^31 - 1) || isinf (value)), ...
             'a whole number in [1, 2^31 - 1], or Inf for "until convergence"');
       value = double (value);
     case {'Trim', 'ChoiceTest', 'Parallel'}
