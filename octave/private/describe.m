@@ -1,6 +1,6 @@
 function text = describe (value)
 % A short account of a value for error messages: what came.
-  if ischar (value) && (isrow (value) || isempty (value))
+  if ischar (value) && (isrow (value) || isequal (size (value), [0 0]))
     text = ['''' value ''''];
   elseif (isnumeric (value) || islogical (value)) && isscalar (value) && ~issparse (value)
     text = num2str (value);

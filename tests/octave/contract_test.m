@@ -8,12 +8,14 @@ function contract_test ()
   y = [ones(12, 1); 2 * ones(12, 1)];
   one = vorla_train (X, y);
   five = vorla_train (X, {"a"; "b"}(y), "Voters", 3);
-  odd = {[], zeros(0, 3), NaN, Inf, -Inf, 1+2i, -1, 0, 1e300, 0.5, 2, "text", "", ["ab"; "cd"], {1}, {}, ...
+  odd = {[], zeros(0, 3), repmat("a", 0, 3), NaN, Inf, -Inf, 1+2i, -1, 0, 1e300, 0.5, 2, "text", "", ["ab"; "cd"], {1}, {}, ...
          {"auto"}, struct("a", 1), struct(), @sin, true, int8(-3), uint8(2), int16(3), uint16(1), int32(0), ...
          uint32(4), int64(5), intmax("uint64"), single(0.5), ones(2, 2, 2), sparse(1), sparse([0 1]), ...
          X, X', y, y', [1 2], {"a"; "b"}(y), ["a"; "b"](y)};
 
+  % what{i} says which value call i replaces, for the report of a failure.
   calls = {};
+  what = {};
   for v = 1:numel (odd)
     calls(end+1:end+9,1) = {
       @() vorla_train (odd{v}, y)
@@ -25,6 +27,7 @@ function contract_test ()
       @() vorla_scale (odd{v})
       @() vorla_scale (X, odd{v})
       @() vorla_train (X, y, odd{v}, 1)};
+    what(end+1:numel (calls),1) = {sprintf("argument: %s", shown (odd{v}))};
   end
   options = {"Vigilance", "Alpha", "LearningRate", "MaxPresentations", "Trim", "ChoiceTest", "Scale", "D", ...
              "Voters", "Seed", "Trace", "Parallel"};
@@ -32,6 +35,7 @@ function contract_test ()
     for v = 1:numel (odd)
       calls{end+1,1} = @() vorla_train (X, y, options{i}, odd{v}, "MaxPresentations", 20);
       calls{end+1,1} = @() vorla_crossval (X, y, "KFold", 3, options{i}, odd{v}, "MaxPresentations", 20);
+      what(end+1:numel (calls),1) = {sprintf("%s: %s", options{i}, shown (odd{v}))};
     end
   end
   for i = 1:4
@@ -39,8 +43,12 @@ function contract_test ()
     for v = 1:numel (odd)
       calls{end+1,1} = @() vorla_predict (one, [X; NaN 1], name, odd{v});
       calls{end+1,1} = @() vorla_predict (five, [X; NaN 1], name, odd{v});
+      what(end+1:numel (calls),1) = {sprintf("%s: %s", name, shown (odd{v}))};
     end
+  end
+  for v = 1:numel (odd)
     calls{end+1,1} = @() vorla_crossval (X, y, "KFold", odd{v});
+    what(end+1:numel (calls),1) = {sprintf("KFold: %s", shown (odd{v}))};
   end
   % Models with a field removed, or replaced by an odd value, a value of the other
   % model, or an edited copy of its own.
@@ -49,8 +57,10 @@ function contract_test ()
     fields = fieldnames (model);
     for f = 1:numel (fields)
       calls{end+1,1} = @() vorla_predict (rmfield (model, fields{f}), X);
-      for v = [odd, {one.(fields{f}), five.(fields{f}), edits(model.(fields{f}))}]
+      what(end+1:numel (calls),1) = {sprintf("model without %s", fields{f})};
+      for v = [odd, {one.(fields{f}), five.(fields{f})}, edits(model.(fields{f}))]
         calls{end+1,1} = @() vorla_predict (setfield (model, fields{f}, v{1}), X);
+        what(end+1:numel (calls),1) = {sprintf("model.%s: %s", fields{f}, shown (v{1}))};
       end
     end
   end
@@ -68,9 +78,11 @@ function contract_test ()
       @() vorla_plot_boxes (odd{v}, [1 2])
       @() vorla_plot_boxes ([0 0 1 1; 0 0 2 2], [1 2], odd{v}, y)
       @() vorla_plot_boxes ([0 0 1 1; 0 0 2 2], [1 2], X, odd{v})};
+    what(end+1:numel (calls),1) = {sprintf("plot argument: %s", shown (odd{v}))};
   end
   calls(end+1:end+6,1) = {@() vorla_train(); @() vorla_train(X); @() vorla_predict(); @() vorla_predict(one);
                           @() vorla_crossval(); @() vorla_crossval(X)};
+  what(end+1:numel (calls),1) = {"too few arguments"};
 
   failures = {};
   for i = 1:numel (calls)
@@ -103,15 +115,24 @@ function contract_test ()
       problem = [problem " warning state changed"];
     end
     if ! isempty (problem)
-      failures{end+1} = sprintf ("call %d %s: %s", i, func2str (calls{i}), problem);
+      failures{end+1} = sprintf ("%s [%s]: %s", func2str (calls{i}), what{i}, problem);
     end
   end
   printf ("%d calls, %d outside the contract\n", numel (calls), numel (failures));
   if ! isempty (failures)
     printf ("  %s\n", failures{1:min (end, 40)});
-  end
-  if ! isempty (failures)
     error ("contract_test: %d calls outside the contract", numel (failures));
+  end
+end
+
+function text = shown (value)
+  if ischar (value) && rows (value) == 1
+    text = ["'" value "'"];
+  elseif (isnumeric (value) || islogical (value)) && numel (value) < 5 && ! isempty (value) ...
+         && ndims (value) == 2 && ! issparse (value)
+    text = sprintf ("%s %s", class (value), mat2str (value));
+  else
+    text = sprintf ("%s %s", class (value), mat2str (size (value)));
   end
 end
 
