@@ -24,6 +24,9 @@ function [Xs, range] = vorla_scale (X, range, varargin)
 %   X and Y may be of any real numeric class or logical; Xs and Ys are
 %   double.
 %
+%   Errors carry identifiers vorla:scale:arguments, vorla:scale:X and
+%   vorla:scale:range.
+%
 %   Example:
 %     X = [1 10; 2 30; 3 20];
 %     [Xs, range] = vorla_scale (X)       % Xs = [0 0; 0.5 1; 1 0.5]
