@@ -35,6 +35,9 @@ function [hbox, hpoint] = vorla_plot_boxes (varargin)
 %   order, each with the DisplayName "label <value>", so that legend (hbox)
 %   names them; hpoint holds the line objects of the dots.
 %
+%   Errors carry identifiers vorla:plot_boxes:arguments, :Templates,
+%   :NLabels, :Patterns, :PLabels, :model, :features, :labels and :Network.
+%
 %   Example:
 %     rand ('state', 1);
 %     P = rand (300, 2);  c = 1 + (P(:,2) > 0.5 + 0.2 * sin (6 * P(:,1)));
