@@ -104,6 +104,7 @@ function model_test ()
     "vorla:train:labels",       @() vorla_train ([1; 2], {"a"; ""}),    "labels hold 1 empty texts"
     "vorla:train:options",      @() vorla_train (X, y, "Vigilance"),    "options must come in Name, Value pairs"
     "vorla:train:options",      @() vorla_train (X, y, "Speed", 2),     "is not a valid parameter"
+    "vorla:train:options",      @() vorla_train (X, y, "Alpha", 0.1, 3, 2), "option names must be text; option 2 is named by 3"
     "vorla:train:Vigilance",    @() vorla_train (X, y, "Vigilance", -1), "Vigilance must be a number in [0, 1]; -1 given"
     "vorla:train:Alpha",        @() vorla_train (X, y, "Alpha", Inf),    "Alpha must be a finite number >= 0; Inf given"
     "vorla:train:LearningRate", @() vorla_train (X, y, "LearningRate", 0), "LearningRate must be a number in (0, 1]; 0 given"
