@@ -1,5 +1,5 @@
 function make (outdir)
-% MAKE  Build vorla_fit and vorla_eval as MEX files with the host's own tools.
+% MAKE  Build vorla_fit, vorla_eval and vorla_score as MEX files with the host's own tools.
 %
 %   make            builds into the folder "mex" beside this file
 %   make (outdir)   builds into outdir
@@ -28,6 +28,7 @@ function make (outdir)
     mkdir (outdir);
   end
   parts = {'common', 'fit', 'eval'};
+  parts{end+1} = 'score';
   sources = struct ();
   for i = 1:numel (parts)
     listing = dir (fullfile (root, parts{i}, '*.cpp'));
@@ -36,7 +37,9 @@ function make (outdir)
   end
   includes = cellfun (@(part) ['-I' fullfile(root, part)], parts, 'UniformOutput', false);
 
-  for target = {'fit', 'eval'}
+  targets = {'fit', 'eval'};
+  targets{end+1} = 'score';
+  for target = targets
     name = ['vorla_' target{1}];
     files = [sources.(target{1}), sources.common];
     if exist ('OCTAVE_VERSION', 'builtin')

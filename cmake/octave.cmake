@@ -46,3 +46,4 @@ endfunction()
 
 vorla_add_octave_mex(vorla_fit ${VORLA_FIT_SOURCES} fit/mex_function.cpp)
 vorla_add_octave_mex(vorla_eval ${VORLA_EVAL_SOURCES} eval/mex_function.cpp)
+vorla_add_octave_mex(vorla_score ${VORLA_SCORE_SOURCES} score/mex_function.cpp)

@@ -11,6 +11,7 @@ option(VORLA_SLOW_TESTS "Register the slow tests of tests/slow" OFF)
 
 set(vorla_root ${CMAKE_CURRENT_SOURCE_DIR})
 set(vorla_fuzz_targets fit eval)
+list(APPEND vorla_fuzz_targets score)
 
 if(VORLA_FUZZ)
   if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
@@ -21,6 +22,7 @@ if(VORLA_FUZZ)
     -fno-omit-frame-pointer -g)
   # The production sources and the stand-in host, all instrumented for coverage and sanitizers.
   add_library(vorla_fuzz_core STATIC ${VORLA_COMMON_SOURCES} ${VORLA_FIT_SOURCES} ${VORLA_EVAL_SOURCES}
+    ${VORLA_SCORE_SOURCES}
     ${vorla_root}/tests/standin/standin.cpp ${vorla_root}/fuzz/fuzz_call.cpp)
   target_include_directories(vorla_fuzz_core PUBLIC ${VORLA_INCLUDES} ${vorla_root}/tests/standin ${vorla_root}/fuzz)
   target_compile_definitions(vorla_fuzz_core PUBLIC VORLA_HOST_STANDIN)
@@ -44,6 +46,7 @@ if(VORLA_FUZZ)
   # scripts/fuzz.sh to report which lines of the production code the fuzzing reached.
   set(vorla_cover_flags -fprofile-instr-generate -fcoverage-mapping)
   add_library(vorla_cover_core STATIC ${VORLA_COMMON_SOURCES} ${VORLA_FIT_SOURCES} ${VORLA_EVAL_SOURCES}
+    ${VORLA_SCORE_SOURCES}
     ${vorla_root}/tests/standin/standin.cpp ${vorla_root}/fuzz/fuzz_call.cpp)
   target_include_directories(vorla_cover_core PUBLIC ${VORLA_INCLUDES} ${vorla_root}/tests/standin ${vorla_root}/fuzz)
   target_compile_definitions(vorla_cover_core PUBLIC VORLA_HOST_STANDIN)

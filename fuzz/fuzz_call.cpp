@@ -474,6 +474,35 @@ Call decode_eval(ByteReader& bytes) {
   return call;
 }
 
+Call decode_score(ByteReader& bytes) {
+  Call call;
+  const int nrhs = count_from(bytes.byte(), 8, 11);
+  call.nlhs = count_from(bytes.byte(), 2, 3);
+  const std::uint64_t N = bytes.byte() % 25, M = bytes.byte() % 7;
+  const std::uint8_t shape = bytes.byte();
+  const std::uint64_t K = (shape & 0x7f) % 17, C = 2 * M + (shape & 0x80 ? 1 : 0);
+  Slot templates = matrix(Slot::TEMPLATES, K, C);
+  templates.features = M;
+  Slot patterns = matrix(Slot::MATRIX, N, M);
+  patterns.rows_must_stay_small = true;
+  std::vector<Slot> slots = {
+      templates,
+      matrix(Slot::LABELS, K, 1),
+      scalar({static_cast<double>(M), 1, 2, 0.5, static_cast<double>(M) + 1, 0, 3, 1e-300}),
+      scalar({0, 0.5, 0.75, 0.9, 1, 0.7, 0.25, 0.95}),
+      scalar({0.001, 0, 0.01, 1, 1e-6, 0.1}),
+      scalar({0, 1}),
+      patterns,
+      // Labels are mostly 1 to 3.
+      scalar({3, 4, 2, 1, 0, 2.5, -1}),
+  };
+  // Scores of N x class_count: a count in the billions would ask the host for more memory
+  // than the machine may have, which would make the outcome depend on the machine.
+  slots[7].first_value_limit = 64;
+  decode_inputs(bytes, nrhs, slots, call);
+  return call;
+}
+
 std::optional<std::string> expected_fit_error(const Call& call) {
   Expectation e("VORLA_FIT");
   const std::vector<Input>& in = call.inputs;
@@ -526,6 +555,43 @@ std::optional<std::string> expected_eval_error(const Call& call) {
   if (e.scalar(in[8], 9, "oflag", v, true)) return e.message;
   if (e.option(v, 0, 3, "9th input argument (oflag) must be 0,1,2 or 3.", option)) return e.message;
   if (call.nlhs != 1) e.fail(format("%d output argument required.", 1));
+  return e.message;
+}
+
+std::optional<std::string> expected_score_error(const Call& call) {
+  Expectation e("VORLA_SCORE");
+  const std::vector<Input>& in = call.inputs;
+  if (in.size() != 8) return e.fail(format("%d input arguments required.", 8)), e.message;
+  const Input& T = in[0];
+  const bool two_d = T.dims.size() == 2;
+  const std::uint64_t M = two_d ? T.dims[1] / 2 : 0;
+  if (e.matrix(T, 1, "Templates", 2147483647u, 2147483647u, true, two_d ? T.dims[0] * 2 * M : 0)) return e.message;
+  const std::uint64_t K = T.dims[0];
+  if (e.labels(in[1], 2, "NLabels", K)) return e.message;
+  double v = 0;
+  std::int32_t option = 0;
+  if (e.network(in)) return e.message;
+  if (e.scalar(in[5], 6, "ct_option", v)) return e.message;
+  if (e.option(v, 0, 1, "6th input argument (ct_option) must be either 0 or 1.", option)) return e.message;
+  const Input& P = in[6];
+  if (e.matrix(P, 7, "Patterns", 2147483647u, 1073741823u, false, 0)) return e.message;
+  if (P.dims[1] != M)
+    return e.fail(format("7th input argument (Patterns) must be of type  %dx%d.", static_cast<int>(P.dims[0]),
+                         static_cast<int>(M))),
+           e.message;
+  if (e.scalar(in[7], 8, "class_count", v)) return e.message;
+  if (!(fits_int32(v) && std::trunc(v) >= 0 && v == std::trunc(v)))
+    return e.fail("8th input argument (class_count) must be a whole number from 0 to 2147483647."), e.message;
+  const double classes = std::trunc(v);
+  for (std::uint64_t k = 0; k < K; ++k) {
+    const double label = std::trunc(in[1].values[k]);
+    if (label < 1 || label > classes)
+      return e.fail(format("2nd input argument (NLabels) must hold class numbers 1 to class_count (%d); entry %llu is "
+                           "not one.",
+                           static_cast<int>(classes), static_cast<unsigned long long>(k + 1))),
+             e.message;
+  }
+  if (call.nlhs > 2) e.fail(format("at most %d output arguments allowed.", 2));
   return e.message;
 }
 

@@ -64,10 +64,13 @@ struct Call {
 
 Call decode_fit(ByteReader& bytes);
 Call decode_eval(ByteReader& bytes);
+// A vorla_score call: the first seven inputs as vorla_eval's, then class_count.
+Call decode_score(ByteReader& bytes);
 
 // The error the call must raise, or nothing when it must succeed.
 std::optional<std::string> expected_fit_error(const Call& call);
 std::optional<std::string> expected_eval_error(const Call& call);
+std::optional<std::string> expected_score_error(const Call& call);
 
 // Checks what every call owes: no misuse of the host, no warning, no free-store block left
 // behind, and exactly the expected error or none. True when the call succeeded, as it had to.

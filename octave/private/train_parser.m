@@ -36,6 +36,7 @@ function p = train_parser (who)
       p.addParameter ('UnknownLabel', []);
       p.addParameter ('Trace', 0);
       p.addParameter ('Parallel', false);
+      p.addParameter ('Scores', 'votes');
   end
   parsers.(who) = p;
 end

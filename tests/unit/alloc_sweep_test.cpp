@@ -11,6 +11,7 @@
 #include "standin.h"
 #include "vorla_eval.h"
 #include "vorla_fit.h"
+#include "vorla_score.h"
 
 #include <gtest/gtest.h>
 
@@ -28,6 +29,7 @@ using standin::make_scalar;
 
 const char fit_oom[] = "VORLA_FIT: Not enough memory available; unable to run!";
 const char eval_oom[] = "VORLA_EVAL: Not enough memory available; unable to run!";
+const char score_oom[] = "VORLA_SCORE: Not enough memory available; unable to run!";
 
 struct Case {
   std::string name;
@@ -323,6 +325,37 @@ TEST(EvalSweepCalls, ClassifyAndRefuseSomePatterns) {
   EXPECT_NE(r.text.find("classified as"), std::string::npos);
   EXPECT_NE(r.text.find("could not be classified"), std::string::npos);
 }
+
+// Scores and classes of the same boxes, one node bank per class.
+Case score_case(const EvalSetting& s) {
+  Case c = eval_case(s);
+  c.name = "score " + name_of(s);
+  c.entry = vorla::vorla_score;
+  c.nlhs = 2;
+  c.out_of_memory = score_oom;
+  c.inputs.resize(7);
+  c.inputs.push_back(make_scalar(3));
+  return c;
+}
+
+class ScoreSweep : public ::testing::TestWithParam<EvalSetting> {};
+
+TEST_P(ScoreSweep, EveryAllocationFailureEndsCleanly) { sweep(score_case(GetParam())); }
+
+TEST_P(ScoreSweep, EveryInterruptPollEndsTheCall) {
+  sweep_interrupts(score_case(GetParam()), vorla::interrupt_poll_visits());
+  sweep_interrupts(score_case(GetParam()), 1);
+}
+
+std::vector<EvalSetting> score_settings() {
+  std::vector<EvalSetting> all;
+  for (int medium = 0; medium <= 1; ++medium)
+    for (int ct = 0; ct <= 1; ++ct) all.push_back({medium ? 40 : 2, medium ? 30 : 3, ct, 0});
+  return all;
+}
+
+INSTANTIATE_TEST_SUITE_P(Scores, ScoreSweep, ::testing::ValuesIn(score_settings()),
+                         [](const ::testing::TestParamInfo<EvalSetting>& p) { return name_of(p.param); });
 
 // Calls with nothing to train on or classify against still allocate: zero-length blocks are
 // asked for as one element, and every one of those requests may fail too.
