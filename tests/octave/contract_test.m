@@ -17,7 +17,7 @@ function contract_test ()
   calls = {};
   what = {};
   for v = 1:numel (odd)
-    calls(end+1:end+9,1) = {
+    calls(end+1:end+13,1) = {
       @() vorla_train (odd{v}, y)
       @() vorla_train (X, odd{v})
       @() vorla_predict (one, odd{v})
@@ -26,7 +26,11 @@ function contract_test ()
       @() vorla_crossval (X, odd{v}, "KFold", 3)
       @() vorla_scale (odd{v})
       @() vorla_scale (X, odd{v})
-      @() vorla_train (X, y, odd{v}, 1)};
+      @() vorla_train (X, y, odd{v}, 1)
+      @() vorla_rules (odd{v})
+      @() vorla_rules (five, "FeatureNames", odd{v})
+      @() vorla_rules (one, "X", odd{v})
+      @() vorla_rules (one, "Digits", odd{v})};
     what(end+1:numel (calls),1) = {sprintf("argument: %s", shown (odd{v}))};
   end
   options = {"Vigilance", "Alpha", "LearningRate", "MaxPresentations", "Trim", "ChoiceTest", "Scale", "D", ...
@@ -38,8 +42,8 @@ function contract_test ()
       what(end+1:numel (calls),1) = {sprintf("%s: %s", options{i}, shown (odd{v}))};
     end
   end
-  for i = 1:4
-    name = {"Vigilance", "UnknownLabel", "Trace", "Parallel"}{i};
+  for i = 1:5
+    name = {"Vigilance", "UnknownLabel", "Trace", "Parallel", "Scores"}{i};
     for v = 1:numel (odd)
       calls{end+1,1} = @() vorla_predict (one, [X; NaN 1], name, odd{v});
       calls{end+1,1} = @() vorla_predict (five, [X; NaN 1], name, odd{v});
@@ -80,7 +84,7 @@ function contract_test ()
       @() vorla_plot_boxes ([0 0 1 1; 0 0 2 2], [1 2], X, odd{v})};
     what(end+1:numel (calls),1) = {sprintf("plot argument: %s", shown (odd{v}))};
   end
-  calls(end+1:end+6,1) = {@() vorla_train(); @() vorla_train(X); @() vorla_predict(); @() vorla_predict(one);
+  calls(end+1:end+7,1) = {@() vorla_rules(); @() vorla_train(); @() vorla_train(X); @() vorla_predict(); @() vorla_predict(one);
                           @() vorla_crossval(); @() vorla_crossval(X)};
   what(end+1:numel (calls),1) = {"too few arguments"};
 
