@@ -303,7 +303,8 @@ const char* refused_name(Kind k) {
 }
 
 const char* ordinal(int position) {
-  static const char* const names[] = {"", "1st", "2nd", "3rd", "4th", "5th", "6th", "7th", "8th", "9th", "10th"};
+  static const char* const names[] = {"",    "1st",  "2nd",  "3rd",  "4th",  "5th",  "6th", "7th",
+                                      "8th", "9th",  "10th", "11th", "12th", "13th", "14th"};
   return names[position];
 }
 
@@ -448,6 +449,35 @@ Call decode_fit(ByteReader& bytes) {
   return call;
 }
 
+Call decode_learn(ByteReader& bytes) {
+  Call call;
+  const int nrhs = count_from(bytes.byte(), 14, 16);
+  call.nlhs = count_from(bytes.byte(), 4, 5);
+  const std::uint64_t N = bytes.byte() % 25, M = bytes.byte() % 7, K0 = bytes.byte() % 9;
+  Slot given = matrix(Slot::TEMPLATES, K0, 2 * M);
+  given.features = M;
+  std::vector<Slot> slots = {
+      matrix(Slot::MATRIX, N, M),
+      matrix(Slot::LABELS, N, 1),
+      scalar({static_cast<double>(M), 1, 2, 0.5, static_cast<double>(M) + 1, 0, 3, 1e-300}),
+      scalar({0, 0.5, 0.75, 0.9, 1, 0.7, 0.25, 0.95}),
+      scalar({0.001, 0, 0.01, 1, 1e-6, 0.1}),
+      scalar({1, 1, 0.5, 0.25, 0.9, 1}),
+      scalar({8, 1, 2, 3, 4, 5, 6, 7}),
+      scalar({0, 1}),
+      scalar({0, 1}),
+      scalar({0, 1, 2, 3, 4}),
+      scalar({1, 0}),
+      scalar({0, 1}),
+      given,
+      matrix(Slot::LABELS, K0, 1),
+  };
+  // Training that never settles runs to its cap: keep the cap small whenever training can start.
+  if (call.nlhs == 3 || call.nlhs == 4) slots[6].first_value_limit = 8;
+  decode_inputs(bytes, nrhs, slots, call);
+  return call;
+}
+
 Call decode_eval(ByteReader& bytes) {
   Call call;
   const int nrhs = count_from(bytes.byte(), 9, 12);
@@ -503,28 +533,72 @@ Call decode_score(ByteReader& bytes) {
   return call;
 }
 
+namespace {
+
+// The ten inputs of both training entry points; true at the first fault.
+bool training_inputs(Expectation& e, const std::vector<Input>& in) {
+  if (e.matrix(in[0], 1, "Patterns", 2147483647u, 1073741823u, true, in[0].values.size())) return true;
+  const std::uint64_t N = in[0].dims[0];
+  if (e.labels(in[1], 2, "PLabels", N)) return true;
+  double v = 0;
+  std::int32_t option = 0;
+  if (e.network(in)) return true;
+  if (e.scalar(in[5], 6, "learning_rate", v)) return true;
+  if (!(v > 0) || v > 1) return e.fail("6th input argument (learning_rate) must be in (0.0, 1.0].");
+  if (e.scalar(in[6], 7, "max_list_presentations", v)) return true;
+  if (!(v >= 2147483648.0) && !(fits_int32(v) && std::trunc(v) >= 1))
+    return e.fail("7th input argument (max_list_presentations) must  be greater than 0.");
+  if (e.scalar(in[7], 8, "trim_option", v)) return true;
+  if (e.option(v, 0, 1, "8th input argument (trim_option) must be either 0 or 1.", option)) return true;
+  if (e.scalar(in[8], 9, "ct_option", v)) return true;
+  if (e.option(v, 0, 1, "9th input argument (ct_option) must be either 0 or 1.", option)) return true;
+  if (e.scalar(in[9], 10, "oflag", v, true)) return true;
+  return e.option(v, 0, 4, "10th input argument (oflag) must be 0,1,2,3 or 4.", option);
+}
+
+}  // namespace
+
 std::optional<std::string> expected_fit_error(const Call& call) {
   Expectation e("VORLA_FIT");
   const std::vector<Input>& in = call.inputs;
   if (in.size() != 10) return e.fail(format("%d input arguments required.", 10)), e.message;
-  if (e.matrix(in[0], 1, "Patterns", 2147483647u, 1073741823u, true, in[0].values.size())) return e.message;
-  const std::uint64_t N = in[0].dims[0];
-  if (e.labels(in[1], 2, "PLabels", N)) return e.message;
-  double v = 0;
-  std::int32_t option = 0;
-  if (e.network(in)) return e.message;
-  if (e.scalar(in[5], 6, "learning_rate", v)) return e.message;
-  if (!(v > 0) || v > 1) return e.fail("6th input argument (learning_rate) must be in (0.0, 1.0]."), e.message;
-  if (e.scalar(in[6], 7, "max_list_presentations", v)) return e.message;
-  if (!(v >= 2147483648.0) && !(fits_int32(v) && std::trunc(v) >= 1))
-    return e.fail("7th input argument (max_list_presentations) must  be greater than 0."), e.message;
-  if (e.scalar(in[7], 8, "trim_option", v)) return e.message;
-  if (e.option(v, 0, 1, "8th input argument (trim_option) must be either 0 or 1.", option)) return e.message;
-  if (e.scalar(in[8], 9, "ct_option", v)) return e.message;
-  if (e.option(v, 0, 1, "9th input argument (ct_option) must be either 0 or 1.", option)) return e.message;
-  if (e.scalar(in[9], 10, "oflag", v, true)) return e.message;
-  if (e.option(v, 0, 4, "10th input argument (oflag) must be 0,1,2,3 or 4.", option)) return e.message;
+  if (training_inputs(e, in)) return e.message;
   if (call.nlhs != 3) e.fail(format("%d output arguments required.", 3));
+  return e.message;
+}
+
+std::optional<std::string> expected_learn_error(const Call& call) {
+  Expectation e("VORLA_LEARN");
+  const std::vector<Input>& in = call.inputs;
+  if (in.size() != 10 && in.size() != 14) return e.fail("10 or 14 input arguments required."), e.message;
+  if (training_inputs(e, in)) return e.message;
+  if (in.size() == 14) {
+    double v = 0;
+    std::int32_t option = 0;
+    if (e.scalar(in[10], 11, "match_tracking", v)) return e.message;
+    if (e.option(v, 0, 1, "11th input argument (match_tracking) must be either 0 or 1.", option)) return e.message;
+    if (e.scalar(in[11], 12, "display", v)) return e.message;
+    if (e.option(v, 0, 1, "12th input argument (display) must be either 0 or 1.", option)) return e.message;
+    const Input& T = in[12];
+    if (e.matrix(T, 13, "Templates0", 2147483647u, 2147483647u, false, 0)) return e.message;
+    const std::uint64_t M = in[0].dims[1], K0 = T.dims[0];
+    if (!(T.dims[0] == 0 && T.dims[1] == 0) && T.dims[1] != 2 * M)
+      return e.fail(format("13th input argument (Templates0) must have %d columns, each row [lower upper] of a "
+                           "node, or be empty (0x0).",
+                           static_cast<int>(2 * M))),
+             e.message;
+    for (double t : T.values)
+      if (!std::isfinite(t)) return e.fail("13th input argument (Templates0) must not contain NaN or Inf values."), e.message;
+    const Input& L = in[13];
+    const bool no_labels = K0 == 0 && !e.refused(L, 14, "NLabels0") && L.dims.size() == 2 && L.dims[0] * L.dims[1] == 0;
+    if (e.failed()) return e.message;
+    if (!no_labels) {
+      if (e.labels(L, 14, "NLabels0", K0)) return e.message;
+      for (double l : L.values)
+        if (std::trunc(l) != l) return e.fail("14th input argument (NLabels0) must hold whole-number labels."), e.message;
+    }
+  }
+  if (call.nlhs != 3 && call.nlhs != 4) e.fail("3 or 4 output arguments required.");
   return e.message;
 }
 

@@ -10,6 +10,7 @@
 % Training and classification (compiled MEX functions)
 %   vorla_fit        - Train: boxes and their labels from labelled patterns.
 %   vorla_eval       - Classify new patterns with the boxes that vorla_fit returned.
+%   vorla_learn      - Train as vorla_fit, with tolerant match tracking, progress and given nodes.
 %   vorla_score      - Per class, the best choice value of its boxes for each pattern.
 %
 % Helpers

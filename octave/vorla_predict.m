@@ -6,7 +6,14 @@ function [labels, scores] = vorla_predict (model, X, varargin)
 %
 %   X holds one pattern per row with the model's M features, in the units of
 %   the training data. They are scaled with the model's range; values outside
-%   it are clipped to it (a warning, vorla:predict:clipped, says how many).
+%   it are clipped to it. An ordinary held-out set has a few such values, and
+%   they are clipped silently; the warning vorla:predict:clipped comes when
+%   a feature lies beyond the range by more than the range's width in more
+%   than a tenth of the patterns (in every pattern, for one pattern), as
+%   when that feature is in other units than the training data. A model
+%   trained with Scale 'none' warns instead (vorla:predict:unscaled) of
+%   values outside [0, 1] that its D does not hold. warning ('off', ID)
+%   silences either.
 %   NaN marks a missing feature: such a pattern is not classified.
 %
 %   labels (N x 1) come back in the kind the training labels had: numeric of
@@ -52,8 +59,9 @@ function [labels, scores] = vorla_predict (model, X, varargin)
 %                         vorla:predict:missing). A given value must be of
 %                         the labels' kind and must not be a class.
 %     'Trace'         0   oflag of the vorla_eval calls (0 to 3).
-%     'Parallel'      false  classify pieces of X in worker processes, as
-%                         vorla_train does; the labels are the same.
+%     'Parallel'      false  classify pieces of X in worker processes where
+%                         that pays, as vorla_train does; the labels are the
+%                         same.
 %     'Scores'        'votes'  what scores holds: 'votes' or 'choice'
 %                         (see above).
 %
@@ -95,13 +103,10 @@ function [labels, scores] = vorla_predict (model, X, varargin)
   choice_scores = score_kind (opts.Scores) && nargout > 1;
 
   Xs = X;
-  if ~strcmp (model.Scale, 'none')
-    outside = bsxfun (@lt, X, model.Range(1,:)) | bsxfun (@gt, X, model.Range(2,:));
-    if any (outside(:))
-      warning ('vorla:predict:clipped', ...
-               'vorla_predict: %d values in %d patterns of X lie outside the training range and were clipped to it', ...
-               sum (outside(:)), sum (any (outside, 2)));
-    end
+  if strcmp (model.Scale, 'none')
+    check_unscaled ('predict', X, model.D, 'X');
+  else
+    clip_warning (X, model.Range);
     Xs = vorla_scale (X, model.Range);
   end
 
@@ -146,7 +151,7 @@ function [labels, scores] = vorla_predict (model, X, varargin)
 
   if isempty (opts.UnknownLabel) && ~strcmp (kind, model.LabelKind)
     if any (index == 0)
-      warning ('vorla:predict:missing', ...
+      notify ('vorla:predict:missing', ...
                ['vorla_predict: %d patterns were not classified and %s labels have no missing value; ' ...
                 'labels come back as double with NaN for them (give UnknownLabel to keep %s)'], ...
                sum (index == 0), model.LabelKind, model.LabelKind);
@@ -167,6 +172,29 @@ function choice = score_kind (given)
     error ('vorla:predict:Scores', 'vorla_predict: Scores must be ''votes'' or ''choice''; %s given', describe (given));
   end
   choice = strcmpi (given, 'choice');
+end
+
+function clip_warning (X, range)
+% Values a little beyond the training range are what an ordinary held-out set
+% brings, and clipping them is harmless. A feature whose values lie beyond it
+% by more than its width, in more than a tenth of the patterns, is another
+% matter: most likely other units than the training data's.
+  lo = range(1,:);
+  width = range(2,:) - lo;
+  beyond = max (bsxfun (@minus, lo, X), bsxfun (@minus, X, range(2,:)));
+  far = bsxfun (@gt, beyond, width);
+  share = sum (far, 1) / max (size (X, 1), 1);
+  [most, feature] = max (share);
+  if isempty (most) || most <= 0.1
+    return;
+  end
+  outside = beyond > 0;
+  notify ('vorla:predict:clipped', ...
+          ['vorla_predict: %d of the %d values of feature %d of X lie beyond the training range [%.6g, %.6g] ' ...
+           'by more than its width: are they in other units than the training data? %d values in %d patterns ' ...
+           'were clipped to the range'], ...
+          sum (far(:,feature)), size (X, 1), feature, range(1,feature), range(2,feature), ...
+          sum (outside(:)), sum (any (outside, 2)));
 end
 
 function [unknown, kind] = unknown_label (model, given)
@@ -332,13 +360,43 @@ end
 %! endif
 
 %!test
-%! ## values outside the training range are clipped, with a warning
+%! ## values outside the training range are clipped; a warning only where a
+%! ## feature lies beyond it by more than its width in over a tenth of the patterns
+%! inside = [1 10; 6 40; 3 20];
+%! cases = {
+%!   [0 10; 7 50; 3 20],         ""
+%!   [0 10; 7 69; 3 20],         ""
+%!   [12 10],                    "1 of the 1 values of feature 1 of X lie beyond the training range [1, 6] by more than its width"
+%!   [10 * X; inside],           "6 of the 9 values of feature 2 of X lie beyond the training range [10, 40] by more than its width"
+%!   [repmat(inside, 6, 1); 0 71; 7 72],   ""
+%!   [repmat(inside, 6, 1); 0 71; 7 72; 3 90],  "3 of the 21 values of feature 2"
+%! };
+%! for i = 1:rows (cases)
+%!   Q = cases{i,1};
+%!   lastwarn ("");
+%!   evalc ("labels = vorla_predict (model, Q);");
+%!   [msg, id] = lastwarn ();
+%!   if isempty (cases{i,2})
+%!     assert (msg, "");
+%!   else
+%!     assert (id, "vorla:predict:clipped");
+%!     assert (strfind (msg, ["vorla_predict: " cases{i,2}]), 1);
+%!   endif
+%!   clipped = min (max (Q, model.Range(1,:)), model.Range(2,:));
+%!   assert (labels, vorla_predict (model, clipped));
+%! endfor
+%! assert (msg, ["vorla_predict: 3 of the 21 values of feature 2 of X lie beyond the training range [10, 40] ", ...
+%!               "by more than its width: are they in other units than the training data? 5 values in 3 patterns ", ...
+%!               "were clipped to the range"]);
+
+%!test
+%! ## a model trained with Scale 'none' warns of patterns outside [0, 1]
+%! m = vorla_train (X / 50, y, "Scale", "none");
 %! lastwarn ("");
-%! evalc ("labels = vorla_predict (model, [0 10; 7 50; 3 20]);");
-%! [msg, id] = lastwarn ();
-%! assert (id, "vorla:predict:clipped");
-%! assert (msg, "vorla_predict: 3 values in 2 patterns of X lie outside the training range and were clipped to it");
-%! assert (labels, vorla_predict (model, [1 10; 6 40; 3 20]));
+%! evalc ("vorla_predict (m, X);");
+%! assert (lastwarn (), ["vorla_predict: with Scale 'none', 11 values in 6 patterns of X lie outside [0, 1] ", ...
+%!                       "and the data span 46 against D = 2, so their boxes fail the vigilance test; use 'Scale', ", ...
+%!                       "'auto' (the training range), scale the features into [0, 1], or give a D of at least 46"]);
 
 %!error <model has 2 features but X has 3 columns> vorla_predict (model, ones (2, 3))
 %!error <model must be the struct that vorla_train returns> vorla_predict ({model}, X)

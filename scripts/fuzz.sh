@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Fuzzes vorla_fit, vorla_eval and vorla_score on the stand-in host with libFuzzer,
+# Fuzzes vorla_fit, vorla_learn, vorla_eval and vorla_score on the stand-in host with libFuzzer,
 # AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer; the targets run side by side.
 #
 #   scripts/fuzz.sh --ci          about 60 seconds per target (the CI run)
 #   scripts/fuzz.sh [CALLS]       CALLS calls per target (default 1000000), then a source
-#                                 coverage report of common/, fit/, eval/ and score/ over the corpus
+#                                 coverage report of common/, fit/, learn/, eval/ and score/ over the corpus
 #
 # BUILD_DIR (default <repo>/build-fuzz) holds the build, the growing corpus (fuzz-corpus/),
 # crash inputs (fuzz-artifacts/) and the logs (fuzz-logs/). The seeds in fuzz/corpus are only read.
@@ -29,7 +29,7 @@ fi
 
 cmake -S "$root" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DVORLA_FUZZ=ON -DVORLA_OCTAVE=OFF -DVORLA_MATLAB=OFF \
   -DVORLA_TESTS=OFF -DVORLA_WERROR=ON > /dev/null
-targets=(fit eval score)
+targets=(fit learn eval score)
 cmake --build "$build" -j "$(nproc)" --target "${targets[@]/#/fuzz_}" "${targets[@]/#/fuzz_cover_}"
 
 logs=$build/fuzz-logs
@@ -73,7 +73,7 @@ for t in "${targets[@]}"; do
 done
 llvm-profdata merge -o "$logs/cover.profdata" "${profdata[@]}"
 llvm-cov report "$build/fuzz_cover_fit" "${objects[@]}" -instr-profile="$logs/cover.profdata" \
-  "$root/common" "$root/fit" "$root/eval" "$root/score" | tee "$logs/coverage.txt"
+  "$root/common" "$root/fit" "$root/learn" "$root/eval" "$root/score" | tee "$logs/coverage.txt"
 # How the corpus calls end: every message it reaches, and successes.
 for t in "${targets[@]}"; do
   LLVM_PROFILE_FILE="$logs/outcomes-$t.profraw" VORLA_FUZZ_OUTCOMES=1 "$build/fuzz_cover_$t" "$build/fuzz-corpus/$t" "$root/fuzz/corpus/$t" 2>&1 >/dev/null |

@@ -26,6 +26,8 @@ function p = train_parser (who)
   p.addParameter ('Seed', 0);
   p.addParameter ('Trace', 0);
   p.addParameter ('Parallel', false);
+  p.addParameter ('MatchTracking', 'tolerant');
+  p.addParameter ('Display', 'off');
   switch who
     case 'crossval'
       p.addParameter ('KFold', 10);

@@ -34,7 +34,7 @@ function contract_test ()
     what(end+1:numel (calls),1) = {sprintf("argument: %s", shown (odd{v}))};
   end
   options = {"Vigilance", "Alpha", "LearningRate", "MaxPresentations", "Trim", "ChoiceTest", "Scale", "D", ...
-             "Voters", "Seed", "Trace", "Parallel"};
+             "Voters", "Seed", "Trace", "Parallel", "MatchTracking", "Display"};
   for i = 1:numel (options)
     for v = 1:numel (odd)
       calls{end+1,1} = @() vorla_train (X, y, options{i}, odd{v}, "MaxPresentations", 20);
