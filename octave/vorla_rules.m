@@ -152,8 +152,7 @@ end
 function name = class_name (model, index)
   names = model.ClassNames;
   if iscell (names)
-    % char labels keep their rows' padding in the model
-    name = deblank (names{index});
+    name = names{index};
   elseif isa (names, 'string')
     name = char (names(index));
   elseif ischar (names)

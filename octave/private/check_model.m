@@ -33,6 +33,33 @@ function model = check_model (who, model)
           sprintf ('a 2 x %d matrix [smallest; largest] of finite values', M));
   end
 
+  if strcmp (who, 'train')
+    % Continued training goes on with the model's own seed, and with its
+    % settings and history where it has them.
+    optional = @(field, ok) ~isfield (model, field) || ok ();
+    need ('LearningRate', optional ('LearningRate', @() is_number (model.LearningRate) && model.LearningRate > 0 ...
+                                                      && model.LearningRate <= 1), 'a number in (0, 1]');
+    need ('MaxPresentations', optional ('MaxPresentations', @() is_number (model.MaxPresentations) ...
+          && model.MaxPresentations >= 1 && ((model.MaxPresentations == fix (model.MaxPresentations) ...
+          && double (model.MaxPresentations) <= 2^31 - 1) || isinf (model.MaxPresentations))), ...
+          'a whole number in [1, 2^31 - 1] or Inf');
+    need ('Trim', optional ('Trim', @() is_number (model.Trim) && any (model.Trim == [0 1])), 'true or false');
+    need ('Seed', isfield (model, 'Seed') && is_number (model.Seed) && model.Seed >= 0 && model.Seed < 2^32 ...
+          && model.Seed == fix (model.Seed), 'a whole number in [0, 2^32)');
+    if isfield (model, 'MatchTracking')
+      need ('MatchTracking', ischar (model.MatchTracking) && any (strcmp (model.MatchTracking, {'strict', 'tolerant'})), ...
+            '''strict'' or ''tolerant''');
+    end
+    if isfield (model, 'History')
+      record = {'Patterns', 'Classes', 'Nodes', 'Presentations', 'Converged', 'Seed', 'Vigilance', 'Alpha', ...
+                'LearningRate', 'MaxPresentations', 'Trim', 'ChoiceTest', 'MatchTracking'};
+      history = model.History;
+      need ('History', isempty (history) || (isstruct (history) && isvector (history) ...
+            && isempty (setxor (fieldnames (history), record))), ...
+            ['a struct array of the calls that trained the model, with the fields' sprintf(' %s', record{:})]);
+    end
+  end
+
   kinds = {'double', 'single', 'int8', 'uint8', 'int16', 'uint16', 'int32', 'uint32', 'int64', 'uint64', ...
            'logical', 'cellstr', 'char', 'string'};
   need ('LabelKind', ischar (model.LabelKind) && any (strcmp (model.LabelKind, kinds)), ...
@@ -40,7 +67,7 @@ function model = check_model (who, model)
   kind = model.LabelKind;
   names = model.ClassNames;
   if strcmp (kind, 'char') && ischar (names) && ndims (names) == 2
-    names = num2cell (names, 2);
+    names = deblank (num2cell (names, 2));
   end
   if any (strcmp (kind, {'cellstr', 'char', 'string'}))
     ok = iscellstr (names) && iscolumn (names) && numel (names) >= 1 && all (cellfun ('size', names, 1) == 1) ...
@@ -48,9 +75,9 @@ function model = check_model (who, model)
     need ('ClassNames', ok, 'a C x 1 cellstr of distinct texts, one row each, for text labels');
   else
     ok = isa (names, kind) && isreal (names) && ~issparse (names) && iscolumn (names) ...
-         && numel (names) >= 1 && ~any (isnan (names)) && issorted (names) && numel (unique (names)) == numel (names);
-    need ('ClassNames', ok, sprintf ('a C x 1 %s column of distinct classes in increasing order, like its %s labels', ...
-                                     kind, kind));
+         && numel (names) >= 1 && ~any (isnan (names)) && numel (unique (names)) == numel (names);
+    % Continued training appends new classes, so the order is not sorted.
+    need ('ClassNames', ok, sprintf ('a C x 1 %s column of distinct classes, like its %s labels', kind, kind));
   end
   model.ClassNames = names;
   C = numel (names);
@@ -89,7 +116,9 @@ function model = check_model (who, model)
 
   function need (field, ok, expected, value)
     if ~ok
-      if nargin < 4
+      if nargin < 4 && ~isfield (model, field)
+        value = 'none';
+      elseif nargin < 4
         value = describe (model.(field));
       end
       error (id, '%s: model.%s must be %s; %s given', fn, field, expected, value);
@@ -103,5 +132,5 @@ function ok = is_number (value)
 end
 
 function ok = is_count (value, least)
-  ok = is_number (value) && value >= least && value == fix (value) && isfinite (value);
+  ok = isnumeric (value) && is_number (value) && value >= least && value == fix (value) && isfinite (value);
 end

@@ -1,9 +1,9 @@
 function [names, index, kind] = label_classes (who, labels)
 % Maps labels of any usual kind to class indices 1..C: names(index) gives the
 % labels back. kind is the class of the labels, 'cellstr' or 'char'. Text
-% classes are a C x 1 cellstr whatever the kind (char rows keep their
-% padding), since every save format keeps a cellstr; a struct field holding
-% a char matrix of several rows does not survive save -v7 in Octave 7.
+% classes are a C x 1 cellstr whatever the kind (char rows without their
+% trailing blanks), since every save format keeps a cellstr; a struct field
+% holding a char matrix of several rows does not survive save -v7 in Octave 7.
   id = ['vorla:' who ':labels'];
   if iscellstr (labels)
     kind = 'cellstr';
@@ -27,11 +27,11 @@ function [names, index, kind] = label_classes (who, labels)
     if any (blank)
       error (id, 'vorla_%s: labels hold %d blank rows; every pattern needs a class', who, sum (blank));
     end
+    % A row's padding is no part of its name: rows that differ only in
+    % trailing blanks are one class.
     [rows, ~, index] = unique (labels, 'rows');
-    names = cell (size (rows, 1), 1);
-    for c = 1:numel (names)
-      names{c} = rows(c,:);
-    end
+    [names, ~, merged] = unique (deblank (num2cell (rows, 2)));
+    index = merged(index);
   elseif isa (labels, 'string')
     kind = 'string';
     text = cellstr (labels(:));

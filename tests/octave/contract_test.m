@@ -17,7 +17,7 @@ function contract_test ()
   calls = {};
   what = {};
   for v = 1:numel (odd)
-    calls(end+1:end+13,1) = {
+    calls(end+1:end+16,1) = {
       @() vorla_train (odd{v}, y)
       @() vorla_train (X, odd{v})
       @() vorla_predict (one, odd{v})
@@ -30,7 +30,10 @@ function contract_test ()
       @() vorla_rules (odd{v})
       @() vorla_rules (five, "FeatureNames", odd{v})
       @() vorla_rules (one, "X", odd{v})
-      @() vorla_rules (one, "Digits", odd{v})};
+      @() vorla_rules (one, "Digits", odd{v})
+      @() vorla_train (five, odd{v}, y)
+      @() vorla_train (one, X, odd{v})
+      @() vorla_train (one, X, y, "Vigilance", odd{v})};
     what(end+1:numel (calls),1) = {sprintf("argument: %s", shown (odd{v}))};
   end
   options = {"Vigilance", "Alpha", "LearningRate", "MaxPresentations", "Trim", "ChoiceTest", "Scale", "D", ...
@@ -61,9 +64,11 @@ function contract_test ()
     fields = fieldnames (model);
     for f = 1:numel (fields)
       calls{end+1,1} = @() vorla_predict (rmfield (model, fields{f}), X);
+      calls{end+1,1} = @() vorla_train (rmfield (model, fields{f}), X, y);
       what(end+1:numel (calls),1) = {sprintf("model without %s", fields{f})};
       for v = [odd, {one.(fields{f}), five.(fields{f})}, edits(model.(fields{f}))]
         calls{end+1,1} = @() vorla_predict (setfield (model, fields{f}, v{1}), X);
+        calls{end+1,1} = @() vorla_train (setfield (model, fields{f}, v{1}), X, y);
         what(end+1:numel (calls),1) = {sprintf("model.%s: %s", fields{f}, shown (v{1}))};
       end
     end

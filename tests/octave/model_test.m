@@ -17,6 +17,10 @@ function model_test ()
   warning ("off", "vorla:train:cap", "local");
   serial = vorla_train (X, y, "Voters", 5, "Seed", 4, "LearningRate", 0.7, "MaxPresentations", 30);
   parallel = vorla_train (X, y, "Voters", 5, "Seed", 4, "LearningRate", 0.7, "MaxPresentations", 30, "Parallel", true);
+  warning ("off", "vorla:train:clipped", "local");
+  r(end+1) = check_case ("continued voters in worker processes", ...
+                         isequal (vorla_train (serial, Q(1:400,:), y(1:400)), ...
+                                  vorla_train (parallel, Q(1:400,:), y(1:400), "Parallel", true)));
   warning ("on", "vorla:train:cap", "local");
   r(end+1) = check_case ("voters in worker processes", isequal (serial, parallel));
   [a, sa] = vorla_predict (serial, Q, "Vigilance", 0.3);
@@ -50,12 +54,15 @@ function model_test ()
   r(end+1) = check_case ("no worker process left after the calls", isempty (left), strjoin (left, "; "));
 
   % Every label kind survives save and load, in MATLAB's and Octave's own formats and
-  % the default one; char labels of one character and of several rows included.
+  % the default one (char labels of one character and of several rows included), in a
+  % continued model (with its history of calls) that goes on the same after loading.
   kinds = {y, single(y) / 4, int8(y), y == 2, {"ant"; "bee"}(y), ["ant "; "bees"](y,:), ["a"; "b"](y), ...
            {"a"; "b"}(y), uint64(y)+uint64(intmax("uint32"))};
   formats = {"-v7", "-text", "-binary", "-v6", ""};
   for i = 1:numel (kinds)
-    model = vorla_train (X, kinds{i}, "Voters", 1 + mod (i, 2) * 2);
+    model = vorla_train (X(1:500,:), kinds{i}(1:500,:), "Voters", 1 + mod (i, 2) * 2);
+    model = vorla_train (model, X(501:end,:), kinds{i}(501:end,:));
+    further = vorla_train (model, X(1:50,:), kinds{i}(1:50,:));
     expected = vorla_predict (model, Q, "UnknownLabel", unknown_for (kinds{i}));
     % Logical labels have no missing value: the unclassified row makes them double.
     same_kind = strcmp (class (expected), class (kinds{i})) || islogical (kinds{i});
@@ -69,7 +76,8 @@ function model_test ()
       try
         loaded = load (file);
         got = vorla_predict (loaded.model, Q, "UnknownLabel", unknown_for (kinds{i}));
-        ok = isequal (loaded.model, model) && isequaln (got, expected) && same_kind;
+        ok = isequal (loaded.model, model) && isequaln (got, expected) && same_kind ...
+             && isequal (vorla_train (loaded.model, X(1:50,:), kinds{i}(1:50,:)), further);
         detail = "";
       catch err
         ok = false;
@@ -135,7 +143,7 @@ function model_test ()
     "vorla:crossval:MatchTracking", @() vorla_crossval (X, y, "MatchTracking", {"strict", "MT-"}), "MatchTracking must be 'strict' or 'tolerant'; 'MT-' given"
     "vorla:crossval:Display",   @() vorla_crossval (X, y, "Display", {"off", "iter"}), "Display must be 'off', 'iter' or 'final'; a 1 x 2 cell given"
     "vorla:plot_boxes:features", @() vorla_plot_boxes (model),          "the model must have 2 features; it has 3"
-    "vorla:train:arguments",    @() vorla_train (X),                    "expected (X, labels, Name, Value, ...); 1 arguments given"
+    "vorla:train:arguments",    @() vorla_train (X),                    "expected (X, labels, Name, Value, ...) or (model, X, labels, Name, Value, ...); 1 arguments given"
     "vorla:train:X",            @() vorla_train (zeros (0, 3), []),     "X is 0 x 3; training needs at least one pattern"
     "vorla:train:X",            @() vorla_train (zeros (5, 0), 1:5),    "X is 5 x 0; training needs at least one pattern (row) and one feature"
     "vorla:train:labels",       @() vorla_train ([1; 2], {"a"; ["b"; "c"]}), "cellstr labels must hold one row of text each; label 2 is a 2 x 1 char"
