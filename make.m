@@ -13,8 +13,9 @@ function make (outdir)
 %
 %   Results must match every other build bit for bit, so floating-point
 %   contraction (fused multiply-add) and value-changing optimisations are
-%   turned off: -ffp-contract=off -fno-fast-math with GCC and Clang (Linux,
-%   macOS), /fp:precise with Microsoft's compiler.
+%   turned off: -std=c++17 -ffp-contract=off -fno-fast-math through
+%   CXXFLAGS with GCC and Clang (MinGW-w64 on Windows, Linux, macOS),
+%   /std:c++17 /fp:precise through COMPFLAGS with Microsoft's compiler.
 %
 %   The MATLAB branch follows MATLAB's documented mex conventions but has
 %   not been run: the project's own machines have GNU Octave and no MATLAB.
@@ -64,14 +65,27 @@ function make (outdir)
 end
 
 function build_matlab (name, files, includes, outdir)
-  if ispc
+  [compiler, flags] = matlab_compiler_flags ();
+  fprintf ('compiling %s with %s\n', name, compiler);
+  % -lut: libut answers utIsInterruptPending, so that Ctrl-C stops a long call.
+  mex ('-R2017b', '-DVORLA_HOST_MATLAB', includes{:}, flags{:}, ...
+       '-outdir', outdir, '-output', name, files{:}, '-lut');
+end
+
+function [compiler, flags] = matlab_compiler_flags ()
+  % Each compiler reads its own variable: Microsoft's COMPFLAGS, the GCC family (MinGW-w64
+  % on Windows, g++ on Linux, Clang on macOS) CXXFLAGS.
+  config = mex.getCompilerConfigurations ('C++', 'Selected');
+  if isempty (config)
+    error ('vorla:make:noCompiler', ...
+           'make: MATLAB has no C++ compiler selected; run mex -setup C++ first');
+  end
+  compiler = config(1).Name;
+  if strncmpi (config(1).ShortName, 'MSVC', 4)
     flags = {'COMPFLAGS=$COMPFLAGS /std:c++17 /fp:precise'};
   else
     flags = {'CXXFLAGS=$CXXFLAGS -std=c++17 -ffp-contract=off -fno-fast-math'};
   end
-  % -lut: libut answers utIsInterruptPending, so that Ctrl-C stops a long call.
-  mex ('-R2017b', '-DVORLA_HOST_MATLAB', includes{:}, flags{:}, ...
-       '-outdir', outdir, '-output', name, files{:}, '-lut');
 end
 
 function build_octave (name, files, includes, outdir)
