@@ -25,6 +25,7 @@ function make (outdir)
   if nargin < 1 || isempty (outdir)
     outdir = fullfile (root, 'mex');
   end
+  outdir = char (outdir);  % a MATLAB string names a folder too
   if ~exist (outdir, 'dir')
     mkdir (outdir);
   end

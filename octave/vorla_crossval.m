@@ -13,7 +13,8 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
 %
 %   Options: every option of vorla_train, and
 %     'KFold'  10  the number of folds, 2 to N.
-%     'Seed'   0   also deals the folds: the same seed gives the same folds.
+%     'Seed'   0   also deals the folds: the same seed gives the same folds,
+%                 in MATLAB and Octave alike (the layer's own generator).
 %   An option given several values makes a grid of all their combinations,
 %   e.g. 'Vigilance', [0 0.5 0.9], 'Voters', [1 5] gives six settings:
 %   numeric and logical options as a vector, Scale as a cell ({'auto',

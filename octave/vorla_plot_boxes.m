@@ -33,7 +33,6 @@ function [hbox, hpoint] = vorla_plot_boxes (varargin)
 %   names them; hpoint holds the line objects of the dots.
 %
 %   Example:
-%     rand ('state', 1);
 %     P = rand (300, 2);  c = 1 + (P(:,2) > 0.5 + 0.2 * sin (6 * P(:,1)));
 %     [T, L, n] = vorla_fit (P, c, 2, 0, 0.001, 1, 100, 0, 0, 0);
 %     h = vorla_plot_boxes (T, L, P, c);
@@ -41,7 +40,7 @@ function [hbox, hpoint] = vorla_plot_boxes (varargin)
 %
 %   See also: vorla_fit, vorla_eval, vorla_demo.
 
-  args = varargin;
+  args = text_args (varargin);
   ax = [];
   if ~isempty (args) && isscalar (args{1}) && ishghandle (args{1}) ...
      && strcmp (get (args{1}, 'type'), 'axes')

@@ -5,6 +5,7 @@ function opts = parse_options (p, who, args)
            'vorla_%s: options must come in Name, Value pairs; %d arguments given after the data', ...
            who, numel (args));
   end
+  args = text_args (args);
   try
     p.parse (args{:});
   catch err
