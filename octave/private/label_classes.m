@@ -21,12 +21,13 @@ function [names, index, kind] = label_classes (who, labels)
     end
     [names, ~, index] = unique (labels, 'rows');
   elseif isa (labels, 'string')
+    % Kept as a cellstr, so that Octave, which has no strings, can use the model too.
     kind = 'string';
-    text = cellstr (labels(:));
-    if any (ismissing (labels(:)))
-      error (id, 'vorla_%s: labels hold %d missing strings; every pattern needs a class', who, sum (ismissing (labels(:))));
+    labels = labels(:);
+    if any (ismissing (labels))
+      error (id, 'vorla_%s: labels hold %d missing strings; every pattern needs a class', who, sum (ismissing (labels)));
     end
-    [names, ~, index] = unique (text);
+    [names, ~, index] = unique (cellstr (labels));
   elseif (isnumeric (labels) || islogical (labels)) && isreal (labels) && (isvector (labels) || isempty (labels))
     kind = class (labels);
     labels = full (labels(:));
