@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
-"""Checks that .m files are MATLAB code: no Octave-only syntax or function outside a branch
-that runs only in Octave.
+"""Checks that .m files are MATLAB code: no Octave-only syntax anywhere (MATLAB parses the
+whole file before it runs any of it), and no Octave-only function outside a branch that runs
+only in Octave.
 
     python3 scripts/check_matlab_code.py [FILE.m ...]
 
 Without files it checks what a MATLAB user runs: octave/*.m, octave/private/*.m and make.m.
 Prints one line per finding (file:line: what) and exits with 1 when there is any.
 
-Octave-only code is allowed where only Octave runs it:
+Octave-only functions are allowed where only Octave runs them:
 - in the branch of `if exist ('OCTAVE_VERSION', 'builtin')` (also as one `&&` term of the
   condition, as an `elseif`, or through a variable assigned from that test, such as
   `in_octave = exist (...) ~= 0` or a parameter of that name), and in the `else` branch of
@@ -276,16 +277,18 @@ class Checker:
                     changed = True
 
         for owner, body in functions:
-            if owner in octave_functions:
-                continue
             for number, s, octave in body:
-                if octave:
-                    continue
-                for what in self.problems(s):
-                    findings.append(f"{self.path}:{number}: {what}")
-        return findings
+                only_octave_runs_it = octave or owner in octave_functions
+                for what in self.problems(s, only_octave_runs_it):
+                    findings.append((number, what))
+        for number, s in self.statements:
+            # Closing keywords are not kept in the bodies.
+            word = IDENT.match(s)
+            if word and word.group(0) in OCTAVE_ONLY_KEYWORDS and word.group(0).startswith("end"):
+                findings.append((number, f"Octave-only keyword {word.group(0)}"))
+        return [f"{self.path}:{number}: {what}" for number, what in sorted(set(findings))]
 
-    def problems(self, s):
+    def problems(self, s, only_octave_runs_it):
         for pattern, what in OPERATORS:
             if pattern.search(s):
                 yield what
@@ -296,6 +299,8 @@ class Checker:
                 continue  # a field
             if name in OCTAVE_ONLY_KEYWORDS:
                 yield f"Octave-only keyword {name}"
+            elif only_octave_runs_it:
+                continue
             elif name in OCTAVE_ONLY_FUNCTIONS and name not in self.variables:
                 yield f"Octave-only function {name}"
             elif name.startswith("__") and name.endswith("__"):

@@ -42,6 +42,10 @@ class Found(unittest.TestCase):
         ("if exist ('OCTAVE_VERSION', 'builtin') || x\n  puts ('a');\nend", "puts"),
         ("if exist ('OCTAVE_VERSION', 'builtin')\n  y = 1;\nend\nputs ('a');", "puts"),
         ("y = 1; ...\n  puts ('a');", "puts"),
+        # MATLAB parses the whole file: Octave's syntax fails there even in Octave's branch.
+        ("if exist ('OCTAVE_VERSION', 'builtin')\n  x += 1;\nend", "compound"),
+        ("if exist ('OCTAVE_VERSION', 'builtin')\n  if x, y = 1; endif\nend", "endif"),
+        ("helper ();\nend\nfunction helper ()\n  y = !x;", "!"),
     ]
 
     def test_each_form_is_found(self):
@@ -57,7 +61,7 @@ class Found(unittest.TestCase):
 
 class NotFound(unittest.TestCase):
     CASES = [
-        "if exist ('OCTAVE_VERSION', 'builtin')\n  printf ('a');\n  x += 1;\nend",
+        "if exist ('OCTAVE_VERSION', 'builtin')\n  printf ('a');\n  fdisp (stdout, x);\nend",
         "if x && exist ('OCTAVE_VERSION', 'builtin')\n  puts ('a');\nend",
         "if ~exist ('OCTAVE_VERSION', 'builtin')\n  y = 1;\nelse\n  puts ('a');\nend",
         "if x\n  y = 1;\nelseif exist ('OCTAVE_VERSION', 'builtin')\n  puts ('a');\nend",
