@@ -26,15 +26,13 @@ function [u, state] = seeded_uniform (state, rows, cols)
   u = zeros (n, 1);
   % Blocks of values from multiples a^k (k = 1..block) of the last state.
   persistent powers;
-  block = 4096;
+  block = 65536;
   if isempty (powers)
-    powers = zeros (block, 2);
-    for j = 1:2
-      p = 1;
-      for k = 1:block
-        p = mod (p * a(j), m(j));
-        powers(k,j) = p;
-      end
+    % a^(k+h) = a^h * a^k: each step doubles the table.
+    powers = a;
+    while size (powers, 1) < block
+      h = size (powers, 1);
+      powers = [powers; times_mod(powers(h,1), powers(:,1), m(1)), times_mod(powers(h,2), powers(:,2), m(2))];
     end
   end
   done = 0;

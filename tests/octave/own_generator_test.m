@@ -53,6 +53,18 @@ function own_generator_test ()
   expected_folds = [3 1 2 1 3 3 3 4 1 5 3 4 2 1 5 5 3 3 5 5 2 5 2 4 1 5 3 1 2 5 ...
                     1 1 4 2 5 4 4 3 4 4 3 4 5 3 1 2 4 2 2 2 1 1 1 4 2 5 4 3 2 1 5]';
   r(end+1) = check_case ("the folds of a seed are pinned", isequal (folds, expected_folds));
+  % The first numbers of two seeds, in the private folder beside vorla_train (a private
+  % function runs from its own folder).
+  here = pwd ();
+  unwind_protect
+    cd (fullfile (fileparts (which ("vorla_train")), "private"));
+    first = [seeded_uniform(0, 1, 3); seeded_uniform(2^32 - 1, 1, 3)];
+  unwind_protect_cleanup
+    cd (here);
+  end_unwind_protect
+  pinned = [0.85329534464054946 0.75810443863220389 0.29541694983394851
+            0.15154363488834768 0.51496121835508546 0.94243723205624363];
+  r(end+1) = check_case ("the first numbers of a seed are pinned", isequal (first, pinned));
   if any (! r)
     error ("own_generator_test: %d of %d cases failed", sum (! r), numel (r));
   end
