@@ -17,7 +17,7 @@ function interrupted_call (build, which)
   else
     T = rand (3000, 8);
     T = [T, T + 0.05];
-    args = {T, 1 + mod ((1:3000)', 3), 8, 0.5, 0.001, 1, rand (100000, 8), -1, 2};
+    args = {T, 1 + mod((1:3000)', 3), 8, 0.5, 0.001, 1, rand(100000, 8), -1, 2};
     fcn = @vorla_eval;
     nout = 1;
   end
