@@ -68,9 +68,25 @@ end
 function build_matlab (name, files, includes, outdir)
   [compiler, flags] = matlab_compiler_flags ();
   fprintf ('compiling %s with %s\n', name, compiler);
-  % -lut: libut answers utIsInterruptPending, so that Ctrl-C stops a long call.
   mex ('-R2017b', '-DVORLA_HOST_MATLAB', includes{:}, flags{:}, ...
-       '-outdir', outdir, '-output', name, files{:}, '-lut');
+       '-outdir', outdir, '-output', name, files{:}, ut_library ());
+end
+
+function library = ut_library ()
+  % libut answers utIsInterruptPending, so that Ctrl-C stops a long call. On Windows
+  % MATLAB keeps its import libraries in one folder per compiler; where the MinGW-w64
+  % folder lacks libut.lib, the one made for Microsoft's compiler is named by its path.
+  library = '-lut';
+  if ispc
+    folders = {'mingw64', 'microsoft'};
+    for i = 1:numel (folders)
+      candidate = fullfile (matlabroot, 'extern', 'lib', 'win64', folders{i}, 'libut.lib');
+      if exist (candidate, 'file')
+        library = candidate;
+        return;
+      end
+    end
+  end
 end
 
 function [compiler, flags] = matlab_compiler_flags ()
