@@ -66,42 +66,23 @@ function make (outdir)
 end
 
 function build_matlab (name, files, includes, outdir)
-  [compiler, flags] = matlab_compiler_flags ();
+  [compiler, flags, microsoft] = matlab_compiler_flags ();
   fprintf ('compiling %s with %s\n', name, compiler);
   mex ('-R2017b', '-DVORLA_HOST_MATLAB', includes{:}, flags{:}, ...
-       '-outdir', outdir, '-output', name, files{:}, ut_library ());
+       '-outdir', outdir, '-output', name, files{:}, ut_library (microsoft));
 end
 
-function library = ut_library ()
+function library = ut_library (microsoft)
   % libut answers utIsInterruptPending, so that Ctrl-C stops a long call. On Windows
   % MATLAB keeps its import libraries in one folder per compiler; where the MinGW-w64
   % folder lacks libut.lib, the one made for Microsoft's compiler is named by its path.
   library = '-lut';
-  if ispc
-    folders = {'mingw64', 'microsoft'};
-    for i = 1:numel (folders)
-      candidate = fullfile (matlabroot, 'extern', 'lib', 'win64', folders{i}, 'libut.lib');
-      if exist (candidate, 'file')
-        library = candidate;
-        return;
-      end
+  if ispc && ~microsoft
+    lib = fullfile (matlabroot, 'extern', 'lib', 'win64');
+    if ~exist (fullfile (lib, 'mingw64', 'libut.lib'), 'file') ...
+       && exist (fullfile (lib, 'microsoft', 'libut.lib'), 'file')
+      library = fullfile (lib, 'microsoft', 'libut.lib');
     end
-  end
-end
-
-function [compiler, flags] = matlab_compiler_flags ()
-  % Each compiler reads its own variable: Microsoft's COMPFLAGS, the GCC family (MinGW-w64
-  % on Windows, g++ on Linux, Clang on macOS) CXXFLAGS.
-  config = mex.getCompilerConfigurations ('C++', 'Selected');
-  if isempty (config)
-    error ('vorla:make:noCompiler', ...
-           'make: MATLAB has no C++ compiler selected; run mex -setup C++ first');
-  end
-  compiler = config(1).Name;
-  if strncmpi (config(1).ShortName, 'MSVC', 4)
-    flags = {'COMPFLAGS=$COMPFLAGS /std:c++17 /fp:precise'};
-  else
-    flags = {'CXXFLAGS=$CXXFLAGS -std=c++17 -ffp-contract=off -fno-fast-math'};
   end
 end
 
@@ -118,7 +99,7 @@ function build_octave (name, files, includes, outdir)
   [output, status] = mkoctfile ('--mex', '-DVORLA_HOST_OCTAVE', includes{:}, files{:}, ...
                                 '-o', fullfile (outdir, [name '.mex']));
   if status ~= 0
-    error ('make: building %s failed:\n%s', name, output);
+    error ('vorla:make:build', 'make: building %s failed:\n%s', name, output);
   end
 end
 
