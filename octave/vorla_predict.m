@@ -10,7 +10,8 @@ function [labels, scores] = vorla_predict (model, X, varargin)
 %   NaN marks a missing feature: such a pattern is not classified.
 %
 %   labels (N x 1) come back in the kind the training labels had: numeric of
-%   the same class, logical, cellstr or char rows. scores is N x C, one
+%   the same class, logical, cellstr or char rows; string labels as strings
+%   in MATLAB and as a cellstr in Octave ('' where none). scores is N x C, one
 %   column per class of model.ClassNames: the share of the voters that chose
 %   each class (for one network 1 for the chosen class, 0 elsewhere). The
 %   class with the most votes wins; of tied classes the first in ClassNames.

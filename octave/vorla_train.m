@@ -7,8 +7,9 @@ function model = vorla_train (X, labels, varargin)
 %   X is an N x M matrix, one pattern per row, one feature per column, of any
 %   real numeric class or logical, without NaN or Inf. labels holds one class
 %   per pattern, of any usual kind: a numeric vector (every distinct value is
-%   a class, fractions included), a logical vector, a cellstr, or a char
-%   matrix with one label per row. The classes are numbered 1..C in sorted
+%   a class, fractions included), a logical vector, a cellstr, a char
+%   matrix with one label per row, or (MATLAB) a string array. Text options
+%   may be char or string. The classes are numbered 1..C in sorted
 %   order for vorla_fit and named again by vorla_predict.
 %
 %   By default the features are scaled into [0, 1] by the training range
@@ -60,7 +61,9 @@ function model = vorla_train (X, labels, varargin)
 %     Format            'vorla model 1'
 %     ClassNames        C x 1 classes in the form the labels came in (a C x L
 %                       char matrix for char labels); NLabels index into it
-%     LabelKind         class of the labels, 'cellstr' or 'char'
+%     LabelKind         class of the labels, 'cellstr' or 'char' (or
+%                       'string': then ClassNames is a cellstr, so that
+%                       Octave, which has no strings, can use the model)
 %     Features          M, the number of columns of X
 %     Range             2 x M scaling range ([] with Scale 'none')
 %     Templates         K x 2M node boxes as vorla_fit returned them, in the
