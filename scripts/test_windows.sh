@@ -1,27 +1,18 @@
 #!/usr/bin/env bash
 # The Windows path: cross-compiles the engine and the stand-in unit tests with Debian's
 # MinGW-w64 (the compiler MATLAB offers on Windows; GoogleTest built from /usr/src/googletest
-# with the same toolchain, everything linked statically) and runs the unit tests once under
-# wine64. Where wine cannot start a program on this machine, it says so and exits with 77,
-# which scripts/test.sh reports as a skip. Build folders go under build-ci/windows.
+# with the same toolchain, everything linked statically; scripts/cross_unit_tests.sh) and runs
+# the unit tests once under wine64. Where wine cannot start a program on this machine, it says
+# so and exits with 77, which scripts/test.sh reports as a skip. Build folders go under
+# build-ci/windows.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${VORLA_TEST_BUILD:-$root/build-ci}/windows
-jobs=$(nproc)
-toolchain=$root/cmake/x86_64-w64-mingw32.cmake
 
 echo "== Windows cross-build (MinGW-w64, unit tests under wine64) =="
-if [ ! -f "$out/gtest/lib/cmake/GTest/GTestConfig.cmake" ]; then
-  cmake -S /usr/src/googletest -B "$out/gtest-build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$out/gtest" -DBUILD_GMOCK=OFF >/dev/null
-  cmake --build "$out/gtest-build" -j "$jobs" >/dev/null
-  cmake --install "$out/gtest-build" >/dev/null
-fi
-cmake -S "$root" -B "$out/build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
-  -DGTest_DIR="$out/gtest/lib/cmake/GTest" -DVORLA_WERROR=ON \
-  -DVORLA_OCTAVE=OFF -DVORLA_MATLAB=OFF -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST >/dev/null
 # Tests are listed when ctest runs, not after the build: the build needs no wine.
-cmake --build "$out/build" -j "$jobs" --target unit_tests
+"$root/scripts/cross_unit_tests.sh" "$root/cmake/x86_64-w64-mingw32.cmake" "$out" \
+  -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST
 
 export WINEDEBUG=-all WINEPREFIX=$out/wineprefix
 # Debian installs wine64 outside PATH.
