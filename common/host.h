@@ -129,7 +129,7 @@ inline void end_interrupted_call(const char* message) {
 #if defined(VORLA_HOST_OCTAVE)
   // octave_quit throws Octave's interrupt exception, which unwinds to the prompt.
   octave_signal_caught = 1;
- 
+  octave_quit();
   mexErrMsgTxt(message);  // only when the interrupt was withdrawn meanwhile
 #elif defined(VORLA_HOST_MATLAB)
   // MATLAB documents no way for a MEX function to hand an interrupt back, and a return
