@@ -1,5 +1,5 @@
 function own_generator_test ()
-  % The layer draws its random orders, folds and demo data from its own generator: with
+  % The layer draws its random orders, folds and the demo's points from its own generator: with
   % the host's generator made to fail (rand, randn, randi, randperm and rng that raise
   % errors, first on the path) voters and cross-validation give the models and folds
   % they gave before; the caller's random state is left as it was; and the streams are
@@ -16,6 +16,7 @@ function own_generator_test ()
   before = {rand("twister"), randn("state")};
   model = train ();
   [result, folds] = crossval ();
+  demo = demo_rows ();
   r(end+1) = check_case ("the caller's random state is kept", isequal (before, {rand("twister"), randn("state")}));
 
   blocked = tempname ();
@@ -43,6 +44,7 @@ function own_generator_test ()
     r(end+1) = check_case ("voters without the host's generator", isequal (again, model));
     r(end+1) = check_case ("cross-validation without the host's generator", ...
                            isequaln (result2, result) && isequal (folds2, folds));
+    r(end+1) = check_case ("the demo's points without the host's generator", isequal (demo_rows (), demo));
   unwind_protect_cleanup
     rmpath (blocked);
     confirm_recursive_rmdir (false, "local");
@@ -69,4 +71,11 @@ function own_generator_test ()
     error ("own_generator_test: %d of %d cases failed", sum (! r), numel (r));
   end
   printf ("own_generator_test: %d cases passed\n", numel (r));
+end
+
+function rows = demo_rows ()
+  % The demo's table without its times (no folder: no pictures are written).
+  results = [];
+  evalc ("results = vorla_demo ();");
+  rows = rmfield (results.circle, "seconds");
 end
