@@ -163,7 +163,6 @@ class Checker:
         self.text = Path(path).read_text(encoding="utf-8", errors="replace")
         self.statements = list(self._statements())
         self.flags = self._octave_flags()
-        self.variables = self._variables()
 
     def _statements(self):
         for number, code in logical_lines(self.text):
@@ -179,9 +178,11 @@ class Checker:
                 flags.add(m.group(1))
         return flags
 
-    def _variables(self):
+    @staticmethod
+    def _variables(statements):
+        """The names that a function's code assigns or takes as parameters."""
         names = set()
-        for _, s in self.statements:
+        for s in statements:
             m = re.match(r"^function\s+(?:(\[[^\]]*\]|\w+)\s*=\s*)?\w+\s*(?:\(([^)]*)\))?", s)
             if m:
                 names.update(IDENT.findall(m.group(1) or ""))
@@ -224,11 +225,11 @@ class Checker:
             word = word.group(0) if word else ""
             if word == "function":
                 m = re.match(r"^function\s+(?:(?:\[[^\]]*\]|\w+)\s*=\s*)?(\w+)", s)
-                functions.append([m.group(1) if m else "?", []])
+                functions.append([m.group(1) if m else "?", [], s])
                 stack = []
                 continue
             if not functions:
-                functions.append(["<script>", []])
+                functions.append(["<script>", [], ""])
             octave_now = any(frame["octave"] for frame in stack)
             if word in ("if", "elseif"):
                 then_octave, else_octave = self.branch_of(s[len(word):])
@@ -268,7 +269,7 @@ class Checker:
             for name in names - octave_functions - {main}:
                 references = [
                     (owner, octave)
-                    for owner, body in functions
+                    for owner, body, _ in functions
                     for _, s, octave in body
                     if re.search(r"(?<![\w.])" + re.escape(name) + r"\b", s) and owner != name
                 ]
@@ -276,10 +277,11 @@ class Checker:
                     octave_functions.add(name)
                     changed = True
 
-        for owner, body in functions:
+        for owner, body, signature in functions:
+            variables = self._variables([signature] + [s for _, s, _ in body])
             for number, s, octave in body:
                 only_octave_runs_it = octave or owner in octave_functions
-                for what in self.problems(s, only_octave_runs_it):
+                for what in self.problems(s, only_octave_runs_it, variables):
                     findings.append((number, what))
         for number, s in self.statements:
             # Closing keywords are not kept in the bodies.
@@ -288,7 +290,7 @@ class Checker:
                 findings.append((number, f"Octave-only keyword {word.group(0)}"))
         return [f"{self.path}:{number}: {what}" for number, what in sorted(set(findings))]
 
-    def problems(self, s, only_octave_runs_it):
+    def problems(self, s, only_octave_runs_it, variables):
         for pattern, what in OPERATORS:
             if pattern.search(s):
                 yield what
@@ -301,7 +303,7 @@ class Checker:
                 yield f"Octave-only keyword {name}"
             elif only_octave_runs_it:
                 continue
-            elif name in OCTAVE_ONLY_FUNCTIONS and name not in self.variables:
+            elif name in OCTAVE_ONLY_FUNCTIONS and name not in variables:
                 yield f"Octave-only function {name}"
             elif name.startswith("__") and name.endswith("__"):
                 yield f"Octave-internal name {name}"

@@ -46,6 +46,8 @@ class Found(unittest.TestCase):
         ("if exist ('OCTAVE_VERSION', 'builtin')\n  x += 1;\nend", "compound"),
         ("if exist ('OCTAVE_VERSION', 'builtin')\n  if x, y = 1; endif\nend", "endif"),
         ("helper ();\nend\nfunction helper ()\n  y = !x;", "!"),
+        # A variable of one function does not hide the function in another.
+        ("y = rows (x);\nend\nfunction z = helper (rows)\n  z = rows;", "rows"),
     ]
 
     def test_each_form_is_found(self):
