@@ -5,9 +5,9 @@ function [u, state] = seeded_uniform (state, rows, cols)
 % number in [0, 2^32)) or the state that a previous call returned, which
 % continues its stream.
 %
-% The generator is the sum of two multiplicative congruential generators
-% (moduli 2147483563 and 2147483399, multipliers 40014 and 40692), a
-% combination with a period near 2.3e18. Every product is split so that it
+% The generator combines two multiplicative congruential generators
+% (moduli 2147483563 and 2147483399, multipliers 40014 and 40692) through
+% the difference of their states, with a period near 2.3e18. Every product is split so that it
 % stays below 2^53, which keeps the arithmetic exact in doubles on any host.
 % A seed becomes the two states through x -> x^5 modulo each modulus, a
 % one-to-one map that scatters neighbouring seeds (a linear map would leave
