@@ -1,5 +1,5 @@
 function make (outdir)
-% MAKE  Build vorla_fit and vorla_eval as MEX files with the host's own tools.
+% MAKE  Build vorla_fit, vorla_eval, vorla_learn and vorla_score as MEX files with the host's own tools.
 %
 %   make            builds into the folder "mex" beside this file
 %   make (outdir)   builds into outdir
@@ -29,7 +29,7 @@ function make (outdir)
   if ~exist (outdir, 'dir')
     mkdir (outdir);
   end
-  parts = {'common', 'fit', 'eval'};
+  parts = {'common', 'fit', 'eval', 'learn', 'score'};
   sources = struct ();
   for i = 1:numel (parts)
     listing = dir (fullfile (root, parts{i}, '*.cpp'));
@@ -37,10 +37,13 @@ function make (outdir)
                                   'UniformOutput', false);
   end
   includes = cellfun (@(part) ['-I' fullfile(root, part)], parts, 'UniformOutput', false);
+  % vorla_learn shares training's part of fit/, not vorla_fit's entry point.
+  training = fullfile (root, 'fit', {'train.cpp', 'training_call.cpp'});
+  files_of = struct ('fit', {sources.fit}, 'eval', {sources.eval}, 'learn', {[training, sources.learn]});
 
-  for target = {'fit', 'eval'}
+  for target = {'fit', 'eval', 'learn', 'score'}
     name = ['vorla_' target{1}];
-    files = [sources.(target{1}), sources.common];
+    files = [files_of.(target{1}), sources.common];
     if exist ('OCTAVE_VERSION', 'builtin')
       build_octave (name, files, includes, outdir);
     else

@@ -14,7 +14,6 @@ function results = crossval_parallel (repeats, points)
   if nargin < 2
     points = 20000;
   end
-  pkg load parallel
   rand ('state', 42);
   radius = sqrt (1 / (2 * pi));
   X = rand (points, 2);

@@ -1,5 +1,6 @@
 # GNU Octave MEX files, built against the installed Octave's headers and libraries as
-# mkoctfile reports them. They land at build/vorla_fit.mex and build/vorla_eval.mex.
+# mkoctfile reports them. They land at build/vorla_fit.mex, build/vorla_eval.mex and
+# build/vorla_learn.mex.
 if(NOT VORLA_OCTAVE OR VORLA_SANITIZE)
   return()
 endif()
@@ -46,3 +47,5 @@ endfunction()
 
 vorla_add_octave_mex(vorla_fit ${VORLA_FIT_SOURCES} fit/mex_function.cpp)
 vorla_add_octave_mex(vorla_eval ${VORLA_EVAL_SOURCES} eval/mex_function.cpp)
+vorla_add_octave_mex(vorla_score ${VORLA_SCORE_SOURCES} score/mex_function.cpp)
+vorla_add_octave_mex(vorla_learn ${VORLA_TRAIN_SOURCES} ${VORLA_LEARN_SOURCES} learn/mex_function.cpp)

@@ -1,16 +1,16 @@
 # Robustness checks: fuzz targets, the allocation-failure sweep, adversarial calls in Octave,
 # valgrind on the Octave MEX files, and slow tests of counter wrap and scale.
 #
-#   VORLA_FUZZ=ON        libFuzzer targets fuzz_fit and fuzz_eval (clang++ only), with ctest
+#   VORLA_FUZZ=ON        libFuzzer targets fuzz_fit, fuzz_learn and fuzz_eval (clang++ only), with ctest
 #                        tests fuzz_*_corpus and fuzz_*_60s; see scripts/fuzz.sh.
 #   VORLA_SLOW_TESTS=ON  registers the tests of tests/slow (label "slow"); see tests/slow/run.sh.
 # The allocation sweep, the corpus replays and the Octave tests join the ordinary test build.
 
-option(VORLA_FUZZ "Build the libFuzzer targets fuzz_fit and fuzz_eval (needs clang++)" OFF)
+option(VORLA_FUZZ "Build the libFuzzer targets fuzz_fit, fuzz_learn and fuzz_eval (needs clang++)" OFF)
 option(VORLA_SLOW_TESTS "Register the slow tests of tests/slow" OFF)
 
 set(vorla_root ${CMAKE_CURRENT_SOURCE_DIR})
-set(vorla_fuzz_targets fit eval)
+set(vorla_fuzz_targets fit learn eval score)
 
 if(VORLA_FUZZ)
   if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
@@ -20,8 +20,9 @@ if(VORLA_FUZZ)
   set(vorla_fuzz_flags -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
     -fno-omit-frame-pointer -g)
   # The production sources and the stand-in host, all instrumented for coverage and sanitizers.
-  add_library(vorla_fuzz_core STATIC ${VORLA_COMMON_SOURCES} ${VORLA_FIT_SOURCES} ${VORLA_EVAL_SOURCES}
-    ${vorla_root}/tests/standin/standin.cpp ${vorla_root}/fuzz/fuzz_call.cpp)
+  add_library(vorla_fuzz_core STATIC ${VORLA_COMMON_SOURCES} ${VORLA_FIT_SOURCES} ${VORLA_EVAL_SOURCES} ${VORLA_LEARN_SOURCES}
+    ${VORLA_SCORE_SOURCES}
+    ${vorla_root}/tests/standin/standin.cpp ${vorla_root}/fuzz/fuzz_call.cpp ${vorla_root}/fuzz/plain_training.cpp)
   target_include_directories(vorla_fuzz_core PUBLIC ${VORLA_INCLUDES} ${vorla_root}/tests/standin ${vorla_root}/fuzz)
   target_compile_definitions(vorla_fuzz_core PUBLIC VORLA_HOST_STANDIN)
   target_compile_options(vorla_fuzz_core PUBLIC ${vorla_fuzz_flags})
@@ -43,8 +44,9 @@ if(VORLA_FUZZ)
   # The same targets with source coverage instead of sanitizers, run over a corpus by
   # scripts/fuzz.sh to report which lines of the production code the fuzzing reached.
   set(vorla_cover_flags -fprofile-instr-generate -fcoverage-mapping)
-  add_library(vorla_cover_core STATIC ${VORLA_COMMON_SOURCES} ${VORLA_FIT_SOURCES} ${VORLA_EVAL_SOURCES}
-    ${vorla_root}/tests/standin/standin.cpp ${vorla_root}/fuzz/fuzz_call.cpp)
+  add_library(vorla_cover_core STATIC ${VORLA_COMMON_SOURCES} ${VORLA_FIT_SOURCES} ${VORLA_EVAL_SOURCES} ${VORLA_LEARN_SOURCES}
+    ${VORLA_SCORE_SOURCES}
+    ${vorla_root}/tests/standin/standin.cpp ${vorla_root}/fuzz/fuzz_call.cpp ${vorla_root}/fuzz/plain_training.cpp)
   target_include_directories(vorla_cover_core PUBLIC ${VORLA_INCLUDES} ${vorla_root}/tests/standin ${vorla_root}/fuzz)
   target_compile_definitions(vorla_cover_core PUBLIC VORLA_HOST_STANDIN)
   target_compile_options(vorla_cover_core PUBLIC ${vorla_cover_flags})
@@ -68,7 +70,7 @@ if(TARGET vorla_core)
   # of random inputs.
   foreach(t IN LISTS vorla_fuzz_targets)
     add_executable(fuzz_replay_${t} ${vorla_root}/fuzz/${t}_target.cpp ${vorla_root}/fuzz/fuzz_call.cpp
-      ${vorla_root}/fuzz/replay.cpp)
+      ${vorla_root}/fuzz/plain_training.cpp ${vorla_root}/fuzz/replay.cpp)
     target_include_directories(fuzz_replay_${t} PRIVATE ${vorla_root}/fuzz)
     target_link_libraries(fuzz_replay_${t} PRIVATE vorla_core)
     add_test(NAME fuzz_replay_${t} COMMAND fuzz_replay_${t} ${vorla_root}/fuzz/corpus/${t} --random 20000)

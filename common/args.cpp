@@ -29,9 +29,9 @@ bool fits_int32(double value) { return value > -2147483649.0 && value < 21474836
 }  // namespace
 
 const char* ordinal(int position) {
-  static const char* const names[] = {"0th", "1st", "2nd", "3rd", "4th", "5th",
-                                      "6th", "7th", "8th", "9th", "10th"};
-  return position >= 0 && position <= 10 ? names[position] : "nth";
+  static const char* const names[] = {"0th", "1st", "2nd", "3rd",  "4th",  "5th",  "6th",  "7th",
+                                      "8th", "9th", "10th", "11th", "12th", "13th", "14th"};
+  return position >= 0 && position <= 14 ? names[position] : "nth";
 }
 
 bool refuse_class(const Argument& argument, MessageBuffer& messages) {

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <exception>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -16,6 +17,43 @@ using Clock = std::chrono::steady_clock;
 const Clock::time_point load_time = Clock::now();
 
 }  // namespace
+
+#if defined(VORLA_HOST_OCTAVE)
+namespace {
+
+// What a poll held back until the call has released everything: Octave's own exception.
+// It is thrown again as it is, never copied: an exception object made here would be
+// destroyed by Octave after it unloaded this library on the way out, and crash it.
+std::exception_ptr held;
+
+}  // namespace
+
+bool octave_signal_ends_call() {
+  if (held) return true;
+  // octave_quit serves the pending signals: it returns after those that leave Octave
+  // running and throws for those that end it (having said so and saved the workspace, as
+  // Octave does for any function), or for Ctrl-C that came since the caller looked.
+  try {
+    octave_quit();
+    return false;
+  } catch (const octave::exit_exception&) {
+    held = std::current_exception();
+  } catch (const octave::interrupt_exception&) {
+    held = std::current_exception();
+  }
+  // Every later poll of the call answers yes without coming here again.
+  octave_signal_caught = 1;
+  return true;
+}
+
+void end_call_for_held_signal() {
+  if (!held) return;
+  std::exception_ptr ending = held;
+  held = nullptr;
+  octave_signal_caught = 0;
+  std::rethrow_exception(ending);
+}
+#endif
 
 std::int64_t run_clock_ms() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - load_time).count();

@@ -105,13 +105,25 @@ inline void add_flops(std::uint32_t count) {
 #endif
 }
 
-// Whether the user has asked to stop the running call (Ctrl-C). A load or two, cheap
-// enough to ask between patterns.
+#if defined(VORLA_HOST_OCTAVE)
+// Serves a signal that Octave caught, other than Ctrl-C, as Octave's own functions do, but
+// holds back what ends Octave: true when the signal ends Octave (SIGTERM, SIGHUP) or Ctrl-C
+// came meanwhile, and then for every later poll until end_interrupted_call carries it out;
+// false for a signal that Octave only serves, such as SIGCHLD from a worker that ended.
+bool octave_signal_ends_call();
+// Carries out what octave_signal_ends_call held back; returns when nothing was held.
+void end_call_for_held_signal();
+#endif
+
+// Whether the running call must stop: Ctrl-C, or a signal that ends the host. A load or
+// two while no signal came, cheap enough to ask between patterns.
 inline bool interrupt_requested() {
 #if defined(VORLA_HOST_OCTAVE)
   // Octave's handler sets the flag for every signal it catches; a count above 0 is a
   // pending interrupt. Both are read afresh at every poll.
-  return octave_signal_caught != 0 && *static_cast<volatile std::sig_atomic_t*>(&octave_interrupt_state) > 0;
+  if (octave_signal_caught == 0) return false;
+  if (*static_cast<volatile std::sig_atomic_t*>(&octave_interrupt_state) > 0) return true;
+  return octave_signal_ends_call();
 #elif defined(VORLA_HOST_MATLAB)
   return utIsInterruptPending();
 #elif defined(VORLA_HOST_STANDIN)
@@ -124,9 +136,11 @@ inline bool interrupt_requested() {
 // Ends a call that an interrupt stopped, once every node and block is released and no
 // output is set: the host takes the interrupt as it does for its own functions, so that
 // it stops the whole statement or script rather than an error that a try/catch in a loop
-// would swallow. message is the error raised where the host cannot take it back.
+// would swallow, and a signal that ends the host ends it. message is the error raised
+// where the host cannot take it back.
 inline void end_interrupted_call(const char* message) {
 #if defined(VORLA_HOST_OCTAVE)
+  end_call_for_held_signal();
   // octave_quit throws Octave's interrupt exception, which unwinds to the prompt.
   octave_signal_caught = 1;
   octave_quit();

@@ -5,8 +5,10 @@
 #include "marshal.h"
 #include "node.h"
 
+#include <algorithm>
 #include <cmath>
 #include <new>
+#include <vector>
 
 namespace vorla {
 namespace {
@@ -34,6 +36,19 @@ class NodeList {
     slots_ = static_cast<Node**>(grown);
     slots_[count_] = new Node(x, label);
     ++count_;
+    return true;
+  }
+
+  // Takes in count template rows [lower upper] with their labels as the first nodes, in one
+  // host block of count slots; false when no memory could be had for it.
+  bool append_boxes(double* const* rows, const double* labels, std::int32_t count) {
+    if (count == 0) return true;
+    slots_ = static_cast<Node**>(mxCalloc(static_cast<std::size_t>(count), sizeof(Node*)));
+    if (!slots_) return false;
+    for (std::int32_t k = 0; k < count; ++k) {
+      slots_[count_] = new Node(rows[k], static_cast<std::int32_t>(labels[k]), 1);
+      ++count_;
+    }
     return true;
   }
 
@@ -68,9 +83,9 @@ constexpr std::int32_t traced_nodes_per_poll = 1024;
 class Trainer {
  public:
   Trainer(std::int32_t pattern_count, double* const* patterns, const double* labels, double vigilance,
-          double learning_rate, std::int32_t ct_option, std::int32_t oflag)
+          double learning_rate, std::int32_t ct_option, std::int32_t oflag, bool tolerant)
       : pattern_count_(pattern_count), patterns_(patterns), labels_(labels), vigilance_(vigilance),
-        learning_rate_(learning_rate), ct_option_(ct_option), oflag_(oflag),
+        learning_rate_(learning_rate), ct_option_(ct_option), oflag_(oflag), tolerant_(tolerant),
         Tu_(model.D / (model.alpha - model.D * (-2.0))),
         match_flops_(2 * static_cast<std::uint32_t>(model.feature_count) + 2),
         match_comparisons_(2 * static_cast<std::uint32_t>(model.feature_count)),
@@ -136,8 +151,11 @@ class Trainer {
       rho = bank.mfv(winner);
       mt_engaged = true;
       if (oflag_ == 4)
-        mexPrintf("      Node #%d (label %d) misclassifies pattern #%d - Engage MT (set rho=%f)\n", winner + 1,
-                  w.label, p + 1, rho);
+        mexPrintf(tolerant_ ? "      Node #%d (label %d) misclassifies pattern #%d - Engage MT- (set rho=%f)\n"
+                            : "      Node #%d (label %d) misclassifies pattern #%d - Engage MT (set rho=%f)\n",
+                  winner + 1, w.label, p + 1, rho);
+      // The tolerant rule takes the winner alone out; nodes that match as well stay in.
+      if (tolerant_) bank.eligible(winner) = 0;
       winner = reselect(rho, counts);
     }
 
@@ -215,7 +233,8 @@ class Trainer {
     return winner;
   }
 
-  // Chooses again among the eligible nodes whose stored match exceeds rho.
+  // Chooses again among the eligible nodes whose stored match exceeds rho (or reaches it,
+  // under the tolerant rule).
   std::int32_t reselect(double rho, PatternCounts& counts) {
     std::int32_t winner = no_winner;
     double best_cfv = 0.0;
@@ -225,7 +244,7 @@ class Trainer {
       std::int32_t& eligible = bank.eligible(j);
       if (!eligible) return;
       counts.comparisons += 1;
-      if (!(bank.mfv(j) > rho)) {
+      if (tolerant_ ? !(bank.mfv(j) >= rho) : !(bank.mfv(j) > rho)) {
         eligible = 0;
         return;
       }
@@ -287,6 +306,7 @@ class Trainer {
   const double learning_rate_;
   const std::int32_t ct_option_;
   const std::int32_t oflag_;
+  const bool tolerant_;
   const double Tu_;
   const std::uint32_t match_flops_;
   const std::uint32_t match_comparisons_;
@@ -332,17 +352,36 @@ void print_report(bool converged, std::int32_t list_presentations, std::int32_t 
 host::Outcome run(const std::int32_t& pattern_count, double* const* patterns, const double* labels, double vigilance,
                   double learning_rate, std::int32_t max_list_presentations, std::int32_t trim_option,
                   std::int32_t ct_option, std::int32_t& template_count, double**& template_rows, double*& node_labels,
-                  std::int32_t& list_presentations, std::int32_t oflag) {
-  Trainer trainer(pattern_count, patterns, labels, vigilance, learning_rate, ct_option, oflag);
+                  std::int32_t& list_presentations, std::int32_t oflag, const TrainingExtras& extras) {
+  Trainer trainer(pattern_count, patterns, labels, vigilance, learning_rate, ct_option, oflag,
+                  extras.tolerant_match_tracking);
   NodeList& nodes = trainer.nodes;
   list_presentations = 0;
   const std::int32_t start_seconds = host::run_clock_seconds();
+  const bool timed = extras.progress || extras.history;
+  const std::int64_t start_ms = timed ? host::run_clock_ms() : 0;
+
+  const std::int32_t given_count = extras.given_count;
+  if (!nodes.append_boxes(extras.given_rows, extras.given_labels, given_count)) return host::Outcome::out_of_memory;
+  trainer.bank.reserve(given_count);
+  for (std::int32_t j = 0; j < given_count; ++j) trainer.bank.append(nodes[j]);
+  // Per presentation: node count, created, changed, seconds.
+  std::vector<double> history;
 
   bool converged = false;
   for (;;) {
     ++list_presentations;
     if (!trainer.present_list(list_presentations))
       return trainer.interrupted ? host::Outcome::interrupted : host::Outcome::out_of_memory;
+    if (timed) {
+      const double seconds = static_cast<double>(host::run_clock_ms() - start_ms) / 1000.0;
+      if (extras.history)
+        history.insert(history.end(), {static_cast<double>(nodes.count()), static_cast<double>(trainer.new_node_count),
+                                       static_cast<double>(trainer.update_count), seconds});
+      if (extras.progress)
+        mexPrintf("%s: presentation %d: %d nodes, %d created, %d changed, %.2f s\n", extras.progress_name,
+                  list_presentations, nodes.count(), trainer.new_node_count, trainer.update_count, seconds);
+    }
     if (trainer.new_node_count == 0 && trainer.update_count == 0) {
       converged = true;
       break;
@@ -353,7 +392,11 @@ host::Outcome run(const std::int32_t& pattern_count, double* const* patterns, co
   // The presentation that changed nothing only confirmed convergence.
   if (converged) --list_presentations;
   const std::int32_t node_count = nodes.count();
-  const std::int32_t inactive_count = node_count - trainer.activated_count;
+  // Only nodes made by this run count as inactive: a given node is kept even when no
+  // pattern selected it. (Without given nodes this is node_count - activated_count, since
+  // a converged run's last presentation creates no node.)
+  std::int32_t inactive_count = 0;
+  for (std::int32_t i = given_count; i < node_count; ++i) inactive_count += nodes[i].active ? 0 : 1;
   const bool trim = trim_option == 1 && converged;
   template_count = trim ? node_count - inactive_count : node_count;
   const std::int32_t elapsed_seconds = host::run_clock_seconds() - start_seconds;
@@ -371,7 +414,7 @@ host::Outcome run(const std::int32_t& pattern_count, double* const* patterns, co
   if (!kept_labels) return host::Outcome::out_of_memory;
   std::int32_t j = 0;
   for (std::int32_t i = 0; i < node_count; ++i) {
-    if (!(trim && !nodes[i].active)) {
+    if (!(trim && !nodes[i].active && i >= given_count)) {
       nodes[i].export_row(rows[j]);
       kept_labels[j] = static_cast<double>(nodes[i].label);
       ++j;
@@ -381,6 +424,14 @@ host::Outcome run(const std::int32_t& pattern_count, double* const* patterns, co
   nodes.release();
   template_rows = rows;
   node_labels = kept_labels;
+  if (extras.history) {
+    const auto history_rows = static_cast<std::int32_t>(history.size() / 4);
+    double** rows_made = allocate_row_matrix(history_rows, 4);
+    if (!rows_made) return host::Outcome::out_of_memory;
+    std::copy(history.begin(), history.end(), rows_made[0]);
+    *extras.history = rows_made;
+    *extras.history_rows = history_rows;
+  }
   return host::Outcome::done;
 }
 
@@ -391,13 +442,13 @@ host::Outcome train(const std::int32_t& pattern_count, const std::int32_t& featu
                     const double& learning_rate, const std::int32_t& max_list_presentations,
                     const std::int32_t& trim_option, const std::int32_t& ct_option, std::int32_t& template_count,
                     double**& template_rows, double*& node_labels, std::int32_t& list_presentations,
-                    std::int32_t oflag) {
+                    std::int32_t oflag, const TrainingExtras& extras) {
   model.feature_count = feature_count;
   model.D = D;
   model.alpha = alpha;
   try {
     return run(pattern_count, patterns, labels, vigilance, learning_rate, max_list_presentations, trim_option,
-               ct_option, template_count, template_rows, node_labels, list_presentations, oflag);
+               ct_option, template_count, template_rows, node_labels, list_presentations, oflag, extras);
   } catch (const std::bad_alloc&) {
     // The node list has released every node on the way out.
     return host::Outcome::out_of_memory;

@@ -303,7 +303,8 @@ const char* refused_name(Kind k) {
 }
 
 const char* ordinal(int position) {
-  static const char* const names[] = {"", "1st", "2nd", "3rd", "4th", "5th", "6th", "7th", "8th", "9th", "10th"};
+  static const char* const names[] = {"",    "1st",  "2nd",  "3rd",  "4th",  "5th",  "6th", "7th",
+                                      "8th", "9th",  "10th", "11th", "12th", "13th", "14th"};
   return names[position];
 }
 
@@ -448,6 +449,35 @@ Call decode_fit(ByteReader& bytes) {
   return call;
 }
 
+Call decode_learn(ByteReader& bytes) {
+  Call call;
+  const int nrhs = count_from(bytes.byte(), 14, 16);
+  call.nlhs = count_from(bytes.byte(), 4, 5);
+  const std::uint64_t N = bytes.byte() % 25, M = bytes.byte() % 7, K0 = bytes.byte() % 9;
+  Slot given = matrix(Slot::TEMPLATES, K0, 2 * M);
+  given.features = M;
+  std::vector<Slot> slots = {
+      matrix(Slot::MATRIX, N, M),
+      matrix(Slot::LABELS, N, 1),
+      scalar({static_cast<double>(M), 1, 2, 0.5, static_cast<double>(M) + 1, 0, 3, 1e-300}),
+      scalar({0, 0.5, 0.75, 0.9, 1, 0.7, 0.25, 0.95}),
+      scalar({0.001, 0, 0.01, 1, 1e-6, 0.1}),
+      scalar({1, 1, 0.5, 0.25, 0.9, 1}),
+      scalar({8, 1, 2, 3, 4, 5, 6, 7}),
+      scalar({0, 1}),
+      scalar({0, 1}),
+      scalar({0, 1, 2, 3, 4}),
+      scalar({1, 0}),
+      scalar({0, 1}),
+      given,
+      matrix(Slot::LABELS, K0, 1),
+  };
+  // Training that never settles runs to its cap: keep the cap small whenever training can start.
+  if (call.nlhs == 3 || call.nlhs == 4) slots[6].first_value_limit = 8;
+  decode_inputs(bytes, nrhs, slots, call);
+  return call;
+}
+
 Call decode_eval(ByteReader& bytes) {
   Call call;
   const int nrhs = count_from(bytes.byte(), 9, 12);
@@ -474,28 +504,101 @@ Call decode_eval(ByteReader& bytes) {
   return call;
 }
 
+Call decode_score(ByteReader& bytes) {
+  Call call;
+  const int nrhs = count_from(bytes.byte(), 8, 11);
+  call.nlhs = count_from(bytes.byte(), 2, 3);
+  const std::uint64_t N = bytes.byte() % 25, M = bytes.byte() % 7;
+  const std::uint8_t shape = bytes.byte();
+  const std::uint64_t K = (shape & 0x7f) % 17, C = 2 * M + (shape & 0x80 ? 1 : 0);
+  Slot templates = matrix(Slot::TEMPLATES, K, C);
+  templates.features = M;
+  Slot patterns = matrix(Slot::MATRIX, N, M);
+  patterns.rows_must_stay_small = true;
+  std::vector<Slot> slots = {
+      templates,
+      matrix(Slot::LABELS, K, 1),
+      scalar({static_cast<double>(M), 1, 2, 0.5, static_cast<double>(M) + 1, 0, 3, 1e-300}),
+      scalar({0, 0.5, 0.75, 0.9, 1, 0.7, 0.25, 0.95}),
+      scalar({0.001, 0, 0.01, 1, 1e-6, 0.1}),
+      scalar({0, 1}),
+      patterns,
+      // Labels are mostly 1 to 3.
+      scalar({3, 4, 2, 1, 0, 2.5, -1}),
+  };
+  // Scores of N x class_count: a count in the billions would ask the host for more memory
+  // than the machine may have, which would make the outcome depend on the machine.
+  slots[7].first_value_limit = 64;
+  decode_inputs(bytes, nrhs, slots, call);
+  return call;
+}
+
+namespace {
+
+// The ten inputs of both training entry points; true at the first fault.
+bool training_inputs(Expectation& e, const std::vector<Input>& in) {
+  if (e.matrix(in[0], 1, "Patterns", 2147483647u, 1073741823u, true, in[0].values.size())) return true;
+  const std::uint64_t N = in[0].dims[0];
+  if (e.labels(in[1], 2, "PLabels", N)) return true;
+  double v = 0;
+  std::int32_t option = 0;
+  if (e.network(in)) return true;
+  if (e.scalar(in[5], 6, "learning_rate", v)) return true;
+  if (!(v > 0) || v > 1) return e.fail("6th input argument (learning_rate) must be in (0.0, 1.0].");
+  if (e.scalar(in[6], 7, "max_list_presentations", v)) return true;
+  if (!(v >= 2147483648.0) && !(fits_int32(v) && std::trunc(v) >= 1))
+    return e.fail("7th input argument (max_list_presentations) must  be greater than 0.");
+  if (e.scalar(in[7], 8, "trim_option", v)) return true;
+  if (e.option(v, 0, 1, "8th input argument (trim_option) must be either 0 or 1.", option)) return true;
+  if (e.scalar(in[8], 9, "ct_option", v)) return true;
+  if (e.option(v, 0, 1, "9th input argument (ct_option) must be either 0 or 1.", option)) return true;
+  if (e.scalar(in[9], 10, "oflag", v, true)) return true;
+  return e.option(v, 0, 4, "10th input argument (oflag) must be 0,1,2,3 or 4.", option);
+}
+
+}  // namespace
+
 std::optional<std::string> expected_fit_error(const Call& call) {
   Expectation e("VORLA_FIT");
   const std::vector<Input>& in = call.inputs;
   if (in.size() != 10) return e.fail(format("%d input arguments required.", 10)), e.message;
-  if (e.matrix(in[0], 1, "Patterns", 2147483647u, 1073741823u, true, in[0].values.size())) return e.message;
-  const std::uint64_t N = in[0].dims[0];
-  if (e.labels(in[1], 2, "PLabels", N)) return e.message;
-  double v = 0;
-  std::int32_t option = 0;
-  if (e.network(in)) return e.message;
-  if (e.scalar(in[5], 6, "learning_rate", v)) return e.message;
-  if (!(v > 0) || v > 1) return e.fail("6th input argument (learning_rate) must be in (0.0, 1.0]."), e.message;
-  if (e.scalar(in[6], 7, "max_list_presentations", v)) return e.message;
-  if (!(v >= 2147483648.0) && !(fits_int32(v) && std::trunc(v) >= 1))
-    return e.fail("7th input argument (max_list_presentations) must  be greater than 0."), e.message;
-  if (e.scalar(in[7], 8, "trim_option", v)) return e.message;
-  if (e.option(v, 0, 1, "8th input argument (trim_option) must be either 0 or 1.", option)) return e.message;
-  if (e.scalar(in[8], 9, "ct_option", v)) return e.message;
-  if (e.option(v, 0, 1, "9th input argument (ct_option) must be either 0 or 1.", option)) return e.message;
-  if (e.scalar(in[9], 10, "oflag", v, true)) return e.message;
-  if (e.option(v, 0, 4, "10th input argument (oflag) must be 0,1,2,3 or 4.", option)) return e.message;
+  if (training_inputs(e, in)) return e.message;
   if (call.nlhs != 3) e.fail(format("%d output arguments required.", 3));
+  return e.message;
+}
+
+std::optional<std::string> expected_learn_error(const Call& call) {
+  Expectation e("VORLA_LEARN");
+  const std::vector<Input>& in = call.inputs;
+  if (in.size() != 10 && in.size() != 14) return e.fail("10 or 14 input arguments required."), e.message;
+  if (training_inputs(e, in)) return e.message;
+  if (in.size() == 14) {
+    double v = 0;
+    std::int32_t option = 0;
+    if (e.scalar(in[10], 11, "match_tracking", v)) return e.message;
+    if (e.option(v, 0, 1, "11th input argument (match_tracking) must be either 0 or 1.", option)) return e.message;
+    if (e.scalar(in[11], 12, "display", v)) return e.message;
+    if (e.option(v, 0, 1, "12th input argument (display) must be either 0 or 1.", option)) return e.message;
+    const Input& T = in[12];
+    if (e.matrix(T, 13, "Templates0", 2147483647u, 2147483647u, false, 0)) return e.message;
+    const std::uint64_t M = in[0].dims[1], K0 = T.dims[0];
+    if (!(T.dims[0] == 0 && T.dims[1] == 0) && T.dims[1] != 2 * M)
+      return e.fail(format("13th input argument (Templates0) must have %d columns, each row [lower upper] of a "
+                           "node, or be empty (0x0).",
+                           static_cast<int>(2 * M))),
+             e.message;
+    for (double t : T.values)
+      if (!std::isfinite(t)) return e.fail("13th input argument (Templates0) must not contain NaN or Inf values."), e.message;
+    const Input& L = in[13];
+    const bool no_labels = K0 == 0 && !e.refused(L, 14, "NLabels0") && L.dims.size() == 2 && L.dims[0] * L.dims[1] == 0;
+    if (e.failed()) return e.message;
+    if (!no_labels) {
+      if (e.labels(L, 14, "NLabels0", K0)) return e.message;
+      for (double l : L.values)
+        if (std::trunc(l) != l) return e.fail("14th input argument (NLabels0) must hold whole-number labels."), e.message;
+    }
+  }
+  if (call.nlhs != 3 && call.nlhs != 4) e.fail("3 or 4 output arguments required.");
   return e.message;
 }
 
@@ -526,6 +629,43 @@ std::optional<std::string> expected_eval_error(const Call& call) {
   if (e.scalar(in[8], 9, "oflag", v, true)) return e.message;
   if (e.option(v, 0, 3, "9th input argument (oflag) must be 0,1,2 or 3.", option)) return e.message;
   if (call.nlhs != 1) e.fail(format("%d output argument required.", 1));
+  return e.message;
+}
+
+std::optional<std::string> expected_score_error(const Call& call) {
+  Expectation e("VORLA_SCORE");
+  const std::vector<Input>& in = call.inputs;
+  if (in.size() != 8) return e.fail(format("%d input arguments required.", 8)), e.message;
+  const Input& T = in[0];
+  const bool two_d = T.dims.size() == 2;
+  const std::uint64_t M = two_d ? T.dims[1] / 2 : 0;
+  if (e.matrix(T, 1, "Templates", 2147483647u, 2147483647u, true, two_d ? T.dims[0] * 2 * M : 0)) return e.message;
+  const std::uint64_t K = T.dims[0];
+  if (e.labels(in[1], 2, "NLabels", K)) return e.message;
+  double v = 0;
+  std::int32_t option = 0;
+  if (e.network(in)) return e.message;
+  if (e.scalar(in[5], 6, "ct_option", v)) return e.message;
+  if (e.option(v, 0, 1, "6th input argument (ct_option) must be either 0 or 1.", option)) return e.message;
+  const Input& P = in[6];
+  if (e.matrix(P, 7, "Patterns", 2147483647u, 1073741823u, false, 0)) return e.message;
+  if (P.dims[1] != M)
+    return e.fail(format("7th input argument (Patterns) must be of type  %dx%d.", static_cast<int>(P.dims[0]),
+                         static_cast<int>(M))),
+           e.message;
+  if (e.scalar(in[7], 8, "class_count", v)) return e.message;
+  if (!(fits_int32(v) && std::trunc(v) >= 0 && v == std::trunc(v)))
+    return e.fail("8th input argument (class_count) must be a whole number from 0 to 2147483647."), e.message;
+  const double classes = std::trunc(v);
+  for (std::uint64_t k = 0; k < K; ++k) {
+    const double label = std::trunc(in[1].values[k]);
+    if (label < 1 || label > classes)
+      return e.fail(format("2nd input argument (NLabels) must hold class numbers 1 to class_count (%d); entry %llu is "
+                           "not one.",
+                           static_cast<int>(classes), static_cast<unsigned long long>(k + 1))),
+             e.message;
+  }
+  if (call.nlhs > 2) e.fail(format("at most %d output arguments allowed.", 2));
   return e.message;
 }
 

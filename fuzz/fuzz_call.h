@@ -1,4 +1,4 @@
-// Turning fuzzer bytes into a call of vorla_fit or vorla_eval on the stand-in host, and the
+// Turning fuzzer bytes into a call of vorla_fit, vorla_learn or vorla_eval on the stand-in host, and the
 // message each decoded call must end with. The decoder leans toward well-formed arguments
 // (so that training and classification run), and every argument can instead become an array
 // of any class, 0 to 4 dimensions (zero-size and enormous ones included) and awkward values.
@@ -63,11 +63,16 @@ struct Call {
 };
 
 Call decode_fit(ByteReader& bytes);
+Call decode_learn(ByteReader& bytes);
 Call decode_eval(ByteReader& bytes);
+// A vorla_score call: the first seven inputs as vorla_eval's, then class_count.
+Call decode_score(ByteReader& bytes);
 
 // The error the call must raise, or nothing when it must succeed.
 std::optional<std::string> expected_fit_error(const Call& call);
+std::optional<std::string> expected_learn_error(const Call& call);
 std::optional<std::string> expected_eval_error(const Call& call);
+std::optional<std::string> expected_score_error(const Call& call);
 
 // Checks what every call owes: no misuse of the host, no warning, no free-store block left
 // behind, and exactly the expected error or none. True when the call succeeded, as it had to.

@@ -138,3 +138,24 @@ write("eval", "d_negative_zero", eval_call(4, 2, 3, boxes, labels([1, 2, 3]), po
 write("eval", "oflag_4_refused", eval_call(1, 1, 1, [0, grid(4), 4], labels([1]), matrix([grid(3)]),
                                            oflag=scalar_value(edge(42))))
 write("eval", "no_templates", eval_call(3, 2, 0, [0], labels([]), matrix([grid(1)] * 6), oflag=pick(1)))
+
+# The model layer's training: the training inputs as above, then match_tracking (usual picks
+# 1 0), display (0 1), Templates0 (K0 rows, written as templates) and NLabels0.
+def learn(N, M, K0, patterns, plabels, given, glabels, rule=pick(0), display=pick(0), nrhs=0, nlhs=0, **training):
+    call = fit(N, M, patterns, plabels, nrhs=nrhs, nlhs=nlhs, **training)
+    return call[:4] + [K0] + call[4:] + rule + display + given + glabels
+
+given_rows = templates([[(grid(2), 2), (grid(3), 8)], [(grid(12), 1), (grid(10), 2)]])
+write("learn", "tolerant_from_given_nodes", learn(6, 2, 2, six, six_labels, given_rows, labels([1, 2])))
+write("learn", "strict_display_no_given", learn(6, 2, 0, six, labels([1, 2, 2, 1, 1, 2]), [0], labels([]),
+                                                rule=pick(1), display=pick(1), oflag=pick(2)))
+write("learn", "same_point_two_labels", learn(2, 1, 0, matrix([grid(8), grid(8)]), labels([1, 2]), [0], labels([]),
+                                              trim=pick(0), oflag=pick(3)))
+write("learn", "given_nodes_no_patterns", learn(0, 2, 2, matrix([]), labels([]), given_rows, labels([3, 1]),
+                                                display=pick(1)))
+write("learn", "ten_inputs", learn(6, 2, 0, six, six_labels, [], [], rule=[], display=[], nrhs=224 + 10))
+write("learn", "templates_nan", learn(1, 1, 1, matrix([grid(3)]), labels([1]), [0, edge(NAN), 0], labels([1])))
+write("learn", "templates_wrong_columns", learn(1, 1, 1, matrix([grid(3)]), labels([1]),
+                                                any_array("double", [200, 1], [grid(3)]), labels([1])))
+write("learn", "given_label_fraction", learn(1, 1, 1, matrix([grid(3)]), labels([1]), [0, grid(3), 0],
+                                             [0, 0, 192] + raw(1.5)))

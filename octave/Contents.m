@@ -8,10 +8,13 @@
 %   vorla_train      - Train a model (one network or a voting group) on labelled data.
 %   vorla_predict    - Classify patterns with a model; labels come back in their own kind.
 %   vorla_crossval   - Stratified k-fold cross-validation over a grid of settings.
+%   vorla_rules      - List the boxes of a model as if-then rules in the data's units.
 %
 % Training and classification (compiled MEX functions)
 %   vorla_fit        - Train: boxes and their labels from labelled patterns.
 %   vorla_eval       - Classify new patterns with the boxes that vorla_fit returned.
+%   vorla_learn      - Train as vorla_fit, with tolerant match tracking, progress and given nodes.
+%   vorla_score      - Per class, the best choice value of its boxes for each pattern.
 %
 % Helpers
 %   vorla_scale      - Scale feature columns into [0, 1]; new data with the training range.

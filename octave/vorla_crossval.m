@@ -12,15 +12,21 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
 %   classifies the patterns of the fold with vorla_predict.
 %
 %   Options: every option of vorla_train, and
-%     'KFold'  10  the number of folds, 2 to N.
-%     'Seed'   0   also deals the folds: the same seed gives the same folds,
-%                 in MATLAB and Octave alike (the layer's own generator).
+%     'KFold'    10     the number of folds, 2 to N.
+%     'Seed'     0      also deals the folds: the same seed gives the same
+%                       folds, in MATLAB and Octave alike (the layer's own
+%                       generator).
+%     'Display'  'off'  'iter': a line "fold k of K" (with the setting when
+%                       there are several) before each fold's training, and
+%                       vorla_train's line per list presentation; 'final': a
+%                       line per setting as its last fold ends, with its
+%                       accuracy, nodes, presentations and seconds.
 %   An option given several values makes a grid of all their combinations,
 %   e.g. 'Vigilance', [0 0.5 0.9], 'Voters', [1 5] gives six settings:
-%   numeric and logical options as a vector, Scale as a cell ({'auto',
-%   'none'}). Seed, Trace and Parallel take one value. Settings run through
-%   the combinations with the first option of vorla_train's table changing
-%   fastest.
+%   numeric and logical options as a vector, Scale and MatchTracking as a
+%   cell ({'auto', 'none'}). Seed, Trace, Display and Parallel take one
+%   value. Settings run through the combinations with the first option of
+%   vorla_train's table changing fastest.
 %
 %   result is a struct array with one element per setting:
 %     Setting        struct of the vorla_train options of the setting
@@ -45,8 +51,14 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
 %   processes (see vorla_train); the results are the same, bit for bit,
 %   except for Time.
 %
+%   The best row of a grid, chosen on these folds, overstates what it will
+%   score on new data: choose on the folds of a training part and score on
+%   a held-out part (see "Choosing the parameters" in the README).
+%
 %   Warnings (once per call): vorla:crossval:conflict (identical patterns
-%   carry different labels), vorla:crossval:cap (runs stopped at their cap).
+%   carry different labels), vorla:crossval:cap (runs stopped at the safety
+%   cap, which a given MaxPresentations replaces), vorla:crossval:unscaled
+%   (Scale 'none' with values outside [0, 1]).
 %   Errors carry identifiers vorla:crossval:X, vorla:crossval:labels,
 %   vorla:crossval:shape, vorla:crossval:options, vorla:crossval:<Option>.
 %
@@ -67,24 +79,35 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
   if K > N
     error ('vorla:crossval:KFold', 'vorla_crossval: KFold must be at most the number of patterns, %d; %d given', N, K);
   end
-  one_value = {'Seed', 'Trace', 'Parallel'};
+  one_value = {'Seed', 'Trace', 'Parallel', 'Display'};
   for i = 1:numel (one_value)
     opts.(one_value{i}) = check_option ('crossval', one_value{i}, opts.(one_value{i}), M);
   end
   [settings, varied] = setting_grid (opts, M);
 
-  [patterns, groups] = label_conflicts (X, index);
-  if patterns > 0
-    warning ('vorla:crossval:conflict', ...
-             ['vorla_crossval: %d patterns in %d groups of identical patterns carry different labels; ' ...
-              'no box can separate them, so training cannot converge on them'], patterns, groups);
+  rules = cellfun (@(setting) setting.MatchTracking, settings, 'UniformOutput', false);
+  rule = 'tolerant';
+  if any (strcmp (rules, 'strict'))
+    rule = 'strict';
+  end
+  conflict_warning ('crossval', X, index, rule);
+  unscaled = find (cellfun (@(setting) strcmp (setting.Scale, 'none'), settings));
+  if ~isempty (unscaled)
+    check_unscaled ('crossval', X, min (cellfun (@(setting) setting.D, settings(unscaled))), 'X');
   end
 
   folds = stratified_folds (index, K, opts.Seed);
-  [s, k] = ndgrid (1:numel (settings), 1:K);
+  % Each setting's folds in a row, so that its line can be printed as soon as they are done.
+  [k, s] = ndgrid (1:K, 1:numel (settings));
   tasks = arrayfun (@(i) struct ('X', X, 'index', index, 'folds', folds, 'setting', settings{s(i)}, ...
-                                 'k', k(i), 'trace', opts.Trace), 1:numel (s), 'UniformOutput', false);
-  outcome = run_tasks ('fold_task', tasks, opts.Parallel, 'crossval');
+                                 'k', k(i), 'trace', opts.Trace, 'display', opts.Display, ...
+                                 'heading', fold_heading (settings{s(i)}, s(i), numel (settings), varied, k(i), K)), ...
+                    1:numel (s), 'UniformOutput', false);
+  done = [];
+  if strcmp (opts.Display, 'final')
+    done = @(i, outcome) setting_line (i, outcome, s, index, folds, settings, varied);
+  end
+  outcome = run_tasks ('fold_task', tasks, opts.Parallel, 'crossval', done);
 
   C = size (names, 1);
   [missing, missing_kind] = missing_label (kind);
@@ -94,12 +117,7 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
   runs = 0;
   for i = 1:numel (settings)
     mine = [outcome{s(:) == i}];
-    predicted = zeros (N, 1);
-    for j = 1:K
-      predicted(folds == j) = mine(j).Predicted;
-    end
-    right = (predicted == index);
-    accuracy = accumarray (folds, right, [K 1], @mean)';
+    [predicted, accuracy] = out_of_fold (mine, folds, index);
     known = predicted > 0;
     r.Setting = settings{i};
     r.Accuracy = accuracy;
@@ -116,13 +134,15 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
     end
     r.ClassNames = names;
     result(end+1) = r;
-    stopped = stopped + sum ([mine.Stopped]);
+    if isinf (settings{i}.MaxPresentations)
+      stopped = stopped + sum ([mine.Stopped]);
+    end
     runs = runs + K * settings{i}.Voters;
   end
   if stopped > 0
-    warning ('vorla:crossval:cap', ...
-             'vorla_crossval: %d of %d networks stopped at their cap of list presentations without converging', ...
-             stopped, runs);
+    notify ('vorla:crossval:cap', ...
+             ['vorla_crossval: %d of %d networks stopped at the safety cap of %d list presentations without ' ...
+              'converging; give MaxPresentations to choose the cap (then no warning)'], stopped, runs, safety_cap ());
   end
 
   if nargout == 0
@@ -134,7 +154,7 @@ end
 function [settings, varied] = setting_grid (opts, M)
 % One struct of vorla_train options per combination of the values given.
   names = {'Vigilance', 'Alpha', 'LearningRate', 'MaxPresentations', 'Trim', 'ChoiceTest', ...
-           'Scale', 'D', 'Voters'};
+           'Scale', 'D', 'Voters', 'MatchTracking'};
   values = cell (size (names));
   for i = 1:numel (names)
     given = opts.(names{i});
@@ -166,6 +186,45 @@ function [settings, varied] = setting_grid (opts, M)
   end
 end
 
+function text = setting_text_list (setting, varied)
+  cells = cellfun (@(name) sprintf ('%s %s', name, setting_text (setting.(name))), varied, 'UniformOutput', false);
+  text = strjoin (cells, ', ');
+end
+
+function heading = fold_heading (setting, s, S, varied, k, K)
+  heading = sprintf ('vorla_crossval: fold %d of %d', k, K);
+  if S > 1
+    heading = sprintf ('vorla_crossval: setting %d of %d (%s), fold %d of %d', s, S, ...
+                       setting_text_list (setting, varied), k, K);
+  end
+end
+
+function setting_line (i, outcome, s, index, folds, settings, varied)
+% Display 'final': one line per setting, once its last fold is in.
+  mine = find (s(:) == s(i));
+  if any (cellfun ('isempty', outcome(mine)))
+    return;
+  end
+  results = [outcome{mine}];
+  [~, accuracy] = out_of_fold (results, folds, index);
+  text = '';
+  if numel (settings) > 1
+    text = sprintf (' %d of %d (%s)', s(i), numel (settings), setting_text_list (settings{s(i)}, varied));
+  end
+  show ('vorla_crossval: setting%s: accuracy %.2f%%, %.1f nodes, %.1f presentations, %.2f s\n', text, ...
+        100 * mean (accuracy), mean ([results.Nodes]), mean ([results.Presentations]), sum ([results.Time]));
+end
+
+function [predicted, accuracy] = out_of_fold (results, folds, index)
+% The class number given to each pattern by the model of its fold, and the
+% share right in each fold.
+  predicted = zeros (size (index));
+  for j = 1:numel (results)
+    predicted(folds == j) = results(j).Predicted;
+  end
+  accuracy = accumarray (folds, predicted == index, [numel(results) 1], @mean)';
+end
+
 function folds = stratified_folds (index, K, seed)
 % Each class's patterns in a seeded random order, dealt to the folds in turn;
 % each class starts where the last one stopped, so the folds differ in size
@@ -187,12 +246,14 @@ function print_table (result, varied, K)
     varied = {'Vigilance'};
   end
   fprintf ('%d-fold cross-validation, %d setting(s)\n', K, numel (result));
-  head = sprintf ('%14s', varied{:});
-  fprintf ('%s  %9s  %8s  %8s  %13s  %8s\n', head, 'accuracy', 'std', 'nodes', 'presentations', 'time (s)');
+  widths = max (14, cellfun ('length', varied) + 2);
+  columns = @(cells) cell2mat (arrayfun (@(j) sprintf ('%*s', widths(j), cells{j}), 1:numel (cells), ...
+                                         'UniformOutput', false));
+  fprintf ('%s  %9s  %8s  %8s  %13s  %8s\n', columns (varied), 'accuracy', 'std', 'nodes', 'presentations', 'time (s)');
   for i = 1:numel (result)
     r = result(i);
     cells = cellfun (@(name) setting_text (r.Setting.(name)), varied, 'UniformOutput', false);
-    fprintf ('%s  %8.2f%%  %7.2f%%  %8.1f  %13.1f  %8.2f\n', sprintf ('%14s', cells{:}), ...
+    fprintf ('%s  %8.2f%%  %7.2f%%  %8.1f  %13.1f  %8.2f\n', columns (cells), ...
              100 * r.MeanAccuracy, 100 * r.StdAccuracy, mean (r.Nodes), mean (r.Presentations), sum (r.Time));
   end
 end
@@ -240,10 +301,11 @@ end
 %! assert (r.ClassNames, [1; 2; 3]);
 %! assert (r.Setting, struct ("Vigilance", 0, "Alpha", 0.001, "LearningRate", 1, ...
 %!                            "MaxPresentations", Inf, "Trim", false, "ChoiceTest", false, ...
-%!                            "Scale", "auto", "D", 2, "Voters", 1, "Seed", 2));
+%!                            "Scale", "auto", "D", 2, "Voters", 1, "MatchTracking", "tolerant", "Seed", 2));
 
 %!test
 %! ## a grid over every combination, the first option changing fastest
+%! warning ("off", "vorla:crossval:unscaled", "local");
 %! r = vorla_crossval (X, y, "KFold", 4, "Vigilance", [0 0.6], "Voters", [1 3], "Scale", {"auto", "none"});
 %! assert (size (r), [1 8]);
 %! s = [r.Setting];
@@ -263,6 +325,37 @@ end
 %! text = evalc ("vorla_crossval (X, y, 'KFold', 3, 'Alpha', [0.001 0.1])");
 %! assert (! isempty (strfind (text, "3-fold cross-validation, 2 setting(s)")));
 %! assert (numel (strsplit (strtrim (text), "\n")), 4);
+
+%!test
+%! ## progress: a line per fold and presentation, or one per setting as it ends
+%! text = evalc ("r = vorla_crossval (X, y, 'KFold', 3, 'Vigilance', [0 0.5], 'Display', 'final');");
+%! lines = strsplit (strtrim (text), "\n");
+%! assert (numel (lines), 2);
+%! assert (regexp (lines{2}, ["^vorla_crossval: setting 2 of 2 \\(Vigilance 0.5\\): accuracy ", ...
+%!                           "[\\d.]+%, [\\d.]+ nodes, [\\d.]+ presentations, [\\d.]+ s$"]));
+%! assert (strfind (lines{2}, sprintf ("accuracy %.2f%%", 100 * r(2).MeanAccuracy)) > 0);
+%! text = evalc ("vorla_crossval (X, y, 'KFold', 3, 'Display', 'iter');");
+%! folds = regexp (text, "vorla_crossval: fold (\\d) of 3\n", "tokens");
+%! assert ([folds{:}], {"1", "2", "3"});
+%! assert (numel (strfind (text, "vorla_learn: presentation")) >= 6);
+
+%!test
+%! ## the rule of match tracking as a grid; conflicts and the cap warn once
+%! ## (eight twins: every fold's training part holds some)
+%! twins = [X; X(1:8,:)];
+%! labels = [y; 4 - y(1:8)];
+%! lastwarn ("");
+%! evalc ("r = vorla_crossval (twins, labels, 'KFold', 3, 'MatchTracking', {'strict', 'tolerant'}, 'MaxPresentations', 20);");
+%! [msg, id] = lastwarn ();
+%! assert (id, "vorla:crossval:conflict");
+%! assert (strfind (msg, "(rows 1, 2, 3, 4, 5, 6, ...); strict match tracking") > 0);
+%! s = [r.Setting];
+%! assert ({s.MatchTracking}, {"strict", "tolerant"});
+%! assert (all (r(1).Presentations == 20) && all (r(2).Presentations < 20));
+%! warning ("off", "vorla:crossval:conflict", "local");
+%! lastwarn ("");
+%! evalc ("vorla_crossval (twins, labels, 'KFold', 3, 'MatchTracking', 'strict');");
+%! assert (strfind (lastwarn (), "vorla_crossval: 3 of 3 networks stopped at the safety cap of 1000"), 1);
 
 %!error <KFold must be at most the number of patterns, 100; 101 given> vorla_crossval (X, y, "KFold", 101)
 %!error <KFold must be a whole number .* 1 given> vorla_crossval (X, y, "KFold", 1)

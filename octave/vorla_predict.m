@@ -6,17 +6,42 @@ function [labels, scores] = vorla_predict (model, X, varargin)
 %
 %   X holds one pattern per row with the model's M features, in the units of
 %   the training data. They are scaled with the model's range; values outside
-%   it are clipped to it (a warning, vorla:predict:clipped, says how many).
+%   it are clipped to it. An ordinary held-out set has a few such values, and
+%   they are clipped silently; the warning vorla:predict:clipped comes when
+%   a feature lies beyond the range by more than the range's width in more
+%   than a tenth of the patterns (in every pattern, for one pattern), as
+%   when that feature is in other units than the training data. A model
+%   trained with Scale 'none' warns instead (vorla:predict:unscaled) of
+%   values outside [0, 1] that its D does not hold. warning ('off', ID)
+%   silences either.
 %   NaN marks a missing feature: such a pattern is not classified.
 %
 %   labels (N x 1) come back in the kind the training labels had: numeric of
 %   the same class, logical, cellstr or char rows; string labels as strings
-%   in MATLAB and as a cellstr in Octave ('' where none). scores is N x C, one
-%   column per class of model.ClassNames: the share of the voters that chose
-%   each class (for one network 1 for the chosen class, 0 elsewhere). The
-%   class with the most votes wins; of tied classes the first in ClassNames.
-%   A voter that classifies nothing does not vote; a pattern that no voter
-%   classifies gets UnknownLabel and a row of zeros.
+%   in MATLAB and as a cellstr in Octave ('' where none). The class with the most
+%   votes wins; of tied classes the first in ClassNames. A voter that
+%   classifies nothing does not vote; a pattern that no voter classifies gets
+%   UnknownLabel.
+%
+%   scores is N x C, one column per class of model.ClassNames, as the option
+%   Scores chooses:
+%     'votes'   the share of the voters that chose each class (for one
+%               network 1 for the chosen class, 0 elsewhere); a row of zeros
+%               where no voter classifies the pattern.
+%     'choice'  a continuous score that ranks patterns, e.g. for a ROC curve:
+%               the choice margin. Per network, with b(c) the greatest
+%               choice value among the nodes of class c that accept the
+%               pattern (vorla_score, with the Vigilance here and the
+%               ChoiceTest of training; 0 where none does), the score of c is
+%                 (1 + b(c) - max of b over the other classes) / 2
+%               (the other classes' max is 0 for a model of one class); with
+%               Voters > 1 the mean over the networks. It lies in [0, 1] for
+%               features in [0, 1] and the default D, and for one network it
+%               is above 1/2 exactly for the class of the label (1/2 for
+%               classes that tie, 0 to 1/2 for the others). For voters the
+%               labels stay those of the vote. The margin ranks patterns
+%               better than b alone, which is high near any box of the class
+%               even where a box of another class is nearer.
 %
 %   Options (names are case-insensitive):
 %     'Vigilance'     0   vigilance of the performance phase, in [0, 1]. The
@@ -35,13 +60,19 @@ function [labels, scores] = vorla_predict (model, X, varargin)
 %                         vorla:predict:missing). A given value must be of
 %                         the labels' kind and must not be a class.
 %     'Trace'         0   oflag of the vorla_eval calls (0 to 3).
-%     'Parallel'      false  classify pieces of X in worker processes, as
-%                         vorla_train does; the labels are the same.
+%     'Parallel'      false  classify pieces of X in worker processes where
+%                         that pays, as vorla_train does; the labels are the
+%                         same.
+%     'Scores'        'votes'  what scores holds: 'votes' or 'choice'
+%                         (see above).
 %
 %   Each network gives the class numbers of
 %     vorla_eval (Templates, NLabels, D, Vigilance, Alpha, ChoiceTest,
 %                 Xs, 0, Trace)
-%   with the D, Alpha and ChoiceTest of training and Xs the scaled X.
+%   with the D, Alpha and ChoiceTest of training and Xs the scaled X, and
+%   with Scores 'choice' the scores of
+%     vorla_score (Templates, NLabels, D, Vigilance, Alpha, ChoiceTest,
+%                  Xs, C)
 %
 %   Errors carry identifiers vorla:predict:model, vorla:predict:features,
 %   vorla:predict:X, vorla:predict:options, vorla:predict:UnknownLabel and
@@ -67,15 +98,13 @@ function [labels, scores] = vorla_predict (model, X, varargin)
     error ('vorla:predict:Trace', 'vorla_predict: Trace must be one of 0, 1, 2, 3; %s given', describe (trace));
   end
   [unknown, kind] = unknown_label (model, opts.UnknownLabel);
+  choice_scores = score_kind (opts.Scores) && nargout > 1;
 
   Xs = X;
-  if ~strcmp (model.Scale, 'none')
-    outside = bsxfun (@lt, X, model.Range(1,:)) | bsxfun (@gt, X, model.Range(2,:));
-    if any (outside(:))
-      warning ('vorla:predict:clipped', ...
-               'vorla_predict: %d values in %d patterns of X lie outside the training range and were clipped to it', ...
-               sum (outside(:)), sum (any (outside, 2)));
-    end
+  if strcmp (model.Scale, 'none')
+    check_unscaled ('predict', X, model.D, 'X');
+  else
+    clip_warning (X, model.Range);
     Xs = vorla_scale (X, model.Range);
   end
 
@@ -87,13 +116,17 @@ function [labels, scores] = vorla_predict (model, X, varargin)
   end
   [templates, nlabels] = network_list (model);
   args = {model.D, vigilance, model.Alpha, double(model.ChoiceTest)};
-  tasks = cellfun (@(rows) struct ('templates', {templates}, 'nlabels', {nlabels}, 'args', {args}, ...
-                                   'Xs', Xs(rows,:), 'trace', trace), pieces, 'UniformOutput', false);
-  chosen = run_tasks ('classify_piece', tasks, parallel, 'predict');
-  chosen = vertcat (chosen{:});
-
   C = size (model.ClassNames, 1);
   V = numel (templates);
+  score_classes = C * choice_scores;
+  tasks = cellfun (@(rows) struct ('templates', {templates}, 'nlabels', {nlabels}, 'args', {args}, ...
+                                   'Xs', Xs(rows,:), 'trace', trace, 'classes', score_classes), ...
+                   pieces, 'UniformOutput', false);
+  chosen = run_tasks ('classify_piece', tasks, parallel, 'predict');
+  chosen = vertcat (chosen{:});
+  choice = chosen(:, V+1:end) / V;
+  chosen = chosen(:, 1:V);
+
   if V == 1
     index = chosen;
     if nargout > 1
@@ -110,10 +143,13 @@ function [labels, scores] = vorla_predict (model, X, varargin)
     index(most == 0) = 0;
     scores = votes(:, 1:C) / V;
   end
+  if choice_scores
+    scores = choice;
+  end
 
   if isempty (opts.UnknownLabel) && ~strcmp (kind, model.LabelKind)
     if any (index == 0)
-      warning ('vorla:predict:missing', ...
+      notify ('vorla:predict:missing', ...
                ['vorla_predict: %d patterns were not classified and %s labels have no missing value; ' ...
                 'labels come back as double with NaN for them (give UnknownLabel to keep %s)'], ...
                sum (index == 0), model.LabelKind, model.LabelKind);
@@ -123,6 +159,40 @@ function [labels, scores] = vorla_predict (model, X, varargin)
     unknown = model.ClassNames([]);
   end
   labels = label_values (model.ClassNames, model.LabelKind, index, unknown);
+end
+
+function choice = score_kind (given)
+% True for Scores 'choice', false for 'votes'.
+  if isa (given, 'string') && isscalar (given)
+    given = char (given);
+  end
+  if ~(ischar (given) && isrow (given) && any (strcmpi (given, {'votes', 'choice'})))
+    error ('vorla:predict:Scores', 'vorla_predict: Scores must be ''votes'' or ''choice''; %s given', describe (given));
+  end
+  choice = strcmpi (given, 'choice');
+end
+
+function clip_warning (X, range)
+% Values a little beyond the training range are what an ordinary held-out set
+% brings, and clipping them is harmless. A feature whose values lie beyond it
+% by more than its width, in more than a tenth of the patterns, is another
+% matter: most likely other units than the training data's.
+  lo = range(1,:);
+  width = range(2,:) - lo;
+  beyond = max (bsxfun (@minus, lo, X), bsxfun (@minus, X, range(2,:)));
+  far = bsxfun (@gt, beyond, width);
+  share = sum (far, 1) / max (size (X, 1), 1);
+  [most, feature] = max (share);
+  if isempty (most) || most <= 0.1
+    return;
+  end
+  outside = beyond > 0;
+  notify ('vorla:predict:clipped', ...
+          ['vorla_predict: %d of the %d values of feature %d of X lie beyond the training range [%.6g, %.6g] ' ...
+           'by more than its width: are they in other units than the training data? %d values in %d patterns ' ...
+           'were clipped to the range'], ...
+          sum (far(:,feature)), size (X, 1), feature, range(1,feature), range(2,feature), ...
+          sum (outside(:)), sum (any (outside, 2)));
 end
 
 function [unknown, kind] = unknown_label (model, given)
@@ -255,13 +325,73 @@ end
 %! assert (vorla_predict (m, Q(tied,:)), ones (sum (tied), 1));
 
 %!test
-%! ## values outside the training range are clipped, with a warning
+%! ## choice scores: the margins of vorla_score's values, the mean over voters
+%! Q = [1.5 12; 5.5 38; 3 27; 4.2 22; NaN 20];
+%! Qs = vorla_scale (Q, model.Range);
+%! [labels, scores] = vorla_predict (model, Q, "Scores", "choice", "Vigilance", 0.3);
+%! b = vorla_score (model.Templates, model.NLabels, 2.5, 0.3, 0.01, 1, Qs, 2);
+%! assert (scores, (1 + [b(:,1) - b(:,2), b(:,2) - b(:,1)]) / 2, eps);
+%! assert (labels, vorla_predict (model, Q, "Vigilance", 0.3));
+%! assert (scores(5,:), [0.5 0.5]);
+%! assert ((scores(1:4,2) > 0.5) + 1, labels(1:4));
+%! m = vorla_train ([X; 7 7], {"p"; "q"; "p"; "q"; "p"; "q"; "r"}, "Voters", 3, "Seed", 1);
+%! [labels, scores] = vorla_predict (m, Q, "scores", "CHOICE");
+%! Qs = vorla_scale (Q, m.Range);
+%! expect = zeros (5, 3);
+%! for v = 1:3
+%!   b = vorla_score (m.Templates{v}, m.NLabels{v}, 2, 0, 0.001, 0, Qs, 3);
+%!   for c = 1:3
+%!     expect(:,c) += (1 + b(:,c) - max (b(:, [1:c-1, c+1:3]), [], 2)) / 6;
+%!   endfor
+%! endfor
+%! assert (scores, expect, 4 * eps);
+%! assert (labels, vorla_predict (m, Q));
+%! [~, one] = vorla_predict (vorla_train (X, ones (6, 1), "Vigilance", 0.6), [1 10; 6 40], "Scores", "choice");
+%! assert (one > 0.5);
+%! if (! isempty (pkg ("list", "parallel")))
+%!   warning ("off", "vorla:predict:serial", "local");
+%!   [~, again] = vorla_predict (m, Q, "scores", "choice", "Parallel", true);
+%!   assert (again, scores);
+%! endif
+
+%!test
+%! ## values outside the training range are clipped; a warning only where a
+%! ## feature lies beyond it by more than its width in over a tenth of the patterns
+%! inside = [1 10; 6 40; 3 20];
+%! cases = {
+%!   [0 10; 7 50; 3 20],         ""
+%!   [0 10; 7 69; 3 20],         ""
+%!   [12 10],                    "1 of the 1 values of feature 1 of X lie beyond the training range [1, 6] by more than its width"
+%!   [10 * X; inside],           "6 of the 9 values of feature 2 of X lie beyond the training range [10, 40] by more than its width"
+%!   [repmat(inside, 6, 1); 0 71; 7 72],   ""
+%!   [repmat(inside, 6, 1); 0 71; 7 72; 3 90],  "3 of the 21 values of feature 2"
+%! };
+%! for i = 1:rows (cases)
+%!   Q = cases{i,1};
+%!   lastwarn ("");
+%!   evalc ("labels = vorla_predict (model, Q);");
+%!   [msg, id] = lastwarn ();
+%!   if isempty (cases{i,2})
+%!     assert (msg, "");
+%!   else
+%!     assert (id, "vorla:predict:clipped");
+%!     assert (strfind (msg, ["vorla_predict: " cases{i,2}]), 1);
+%!   endif
+%!   clipped = min (max (Q, model.Range(1,:)), model.Range(2,:));
+%!   assert (labels, vorla_predict (model, clipped));
+%! endfor
+%! assert (msg, ["vorla_predict: 3 of the 21 values of feature 2 of X lie beyond the training range [10, 40] ", ...
+%!               "by more than its width: are they in other units than the training data? 5 values in 3 patterns ", ...
+%!               "were clipped to the range"]);
+
+%!test
+%! ## a model trained with Scale 'none' warns of patterns outside [0, 1]
+%! m = vorla_train (X / 50, y, "Scale", "none");
 %! lastwarn ("");
-%! evalc ("labels = vorla_predict (model, [0 10; 7 50; 3 20]);");
-%! [msg, id] = lastwarn ();
-%! assert (id, "vorla:predict:clipped");
-%! assert (msg, "vorla_predict: 3 values in 2 patterns of X lie outside the training range and were clipped to it");
-%! assert (labels, vorla_predict (model, [1 10; 6 40; 3 20]));
+%! evalc ("vorla_predict (m, X);");
+%! assert (lastwarn (), ["vorla_predict: with Scale 'none', 11 values in 6 patterns of X lie outside [0, 1] ", ...
+%!                       "and the data span 46 against D = 2, so their boxes fail the vigilance test; use 'Scale', ", ...
+%!                       "'auto' (the training range), scale the features into [0, 1], or give a D of at least 46"]);
 
 %!error <model has 2 features but X has 3 columns> vorla_predict (model, ones (2, 3))
 %!error <model must be the struct that vorla_train returns> vorla_predict ({model}, X)
@@ -271,6 +401,7 @@ end
 %!error <Vigilance must be a number in \[0, 1\]; -1 given> vorla_predict (model, X, "Vigilance", -1)
 %!error <X holds 1 Inf values> vorla_predict (model, [1 Inf])
 %!error <Trace must be one of 0, 1, 2, 3> vorla_predict (model, X, "Trace", 4)
+%!error <Scores must be 'votes' or 'choice'> vorla_predict (model, X, "Scores", "rank")
 
 %!demo
 %! ## the share of five voters that chose class 2, over the square

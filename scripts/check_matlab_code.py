@@ -28,7 +28,8 @@ OCTAVE_ONLY_FUNCTIONS = {
     "nthargout", "ifelse", "merge", "isargout", "nproc", "pkg", "parcellfun", "pararrayfun",
     "index", "rindex", "postpad", "prepad", "resize", "vec", "lookup", "ostrsplit", "substr",
     "octave_config_info", "OCTAVE_HOME", "is_function_handle", "isdigit", "toascii",
-    "do_string_escapes", "undo_string_escapes", "fskipl", "kbhit", "sizemax",
+    "do_string_escapes", "undo_string_escapes", "fskipl", "kbhit", "sizemax", "waitpid",
+    "WNOHANG", "getpid", "kill", "glob", "fork", "dup2", "unlink", "canonicalize_file_name",
 }
 OCTAVE_ONLY_KEYWORDS = {
     "endif", "endfor", "endwhile", "endfunction", "endswitch", "end_try_catch",

@@ -25,7 +25,7 @@ cp "$root"/octave/private/*.m "$top/inst/private/"
 # help vorla reads the overview from vorla.m: the install folder is not named vorla.
 cp "$root/octave/Contents.m" "$top/inst/vorla.m"
 cp "$root"/package/src/* "$top/src/"
-for part in common fit eval; do
+for part in common fit eval learn score; do
   mkdir "$top/src/$part"
   cp "$root/$part"/*.cpp "$root/$part"/*.h "$top/src/$part/"
 done

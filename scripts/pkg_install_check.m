@@ -4,7 +4,7 @@
 %
 %   octave-cli --no-gui --norc scripts/pkg_install_check.m ARCHIVE WORKDIR [BUILDDIR]
 %
-% With BUILDDIR (a folder holding vorla_fit.mex and vorla_eval.mex from another
+% With BUILDDIR (a folder holding the MEX files from another
 % build) it also checks that both builds give the same results, bit for bit.
 
 args = argv ();
@@ -39,7 +39,7 @@ mex_file = which ("vorla_fit");
                           ["vorla_fit resolves to the installed MEX file: " mex_file], passed, failed);
 [passed, failed] = check (exist (fullfile (folder, "vorla_fit.m"), "file") == 2, ...
                           "vorla_fit.m sits beside vorla_fit.mex", passed, failed);
-for name = {"vorla_fit", "vorla_eval"}
+for name = {"vorla_fit", "vorla_eval", "vorla_learn", "vorla_score"}
   text = evalc (["help " name{1}]);
   [passed, failed] = check (! isempty (strfind (text, [upper(name{1}) "  "])) ...
                             && ! isempty (strfind (text, "See also")), ...
@@ -59,7 +59,8 @@ catch err
 end
 [passed, failed] = check (! isempty (strfind (description, ["Version:\n\t" version "\n"])) ...
                           && ! isempty (strfind (description, "octave >= 6.0.0")) ...
-                          && ! isempty (strfind (description, "\tvorla_eval\n")), ...
+                          && ! isempty (strfind (description, "\tvorla_eval\n")) ...
+                          && ! isempty (strfind (description, "\tvorla_learn\n")), ...
                           ["pkg describe vorla shows version, dependency and functions: " description], ...
                           passed, failed);
 [T, L, n] = vorla_fit ([0.2; 0.6], [1; 2], 1, 0, 0.001, 1, 10, 0, 0, 0);
@@ -74,23 +75,27 @@ if (numel (args) >= 3)
   Q = rand (2000, 4);
   [T1, L1, n1] = vorla_fit (P, c, 4, 0.4, 0.001, 0.6, 20, 1, 1, 0);
   p1 = vorla_eval (T1, L1, 4, 0.2, 0.001, 1, Q, 0, 0);
+  [T1l, L1l, n1l] = vorla_learn (P, c, 4, 0.4, 0.001, 0.6, 20, 0, 1, 0, 1, 0, T1(1:5,:), L1(1:5));
   installed = which ("vorla_fit");
   pkg ("unload", "vorla");
   addpath (make_absolute_filename (args{3}));
   other = which ("vorla_fit");
   [T2, L2, n2] = vorla_fit (P, c, 4, 0.4, 0.001, 0.6, 20, 1, 1, 0);
   p2 = vorla_eval (T2, L2, 4, 0.2, 0.001, 1, Q, 0, 0);
+  [T2l, L2l, n2l] = vorla_learn (P, c, 4, 0.4, 0.001, 0.6, 20, 0, 1, 0, 1, 0, T2(1:5,:), L2(1:5));
   rmpath (make_absolute_filename (args{3}));
   pkg ("load", "vorla");
-  [passed, failed] = check (! strcmp (installed, other) && isequal ({T1, L1, n1, p1}, {T2, L2, n2, p2}), ...
+  [passed, failed] = check (! strcmp (installed, other) && isequal ({T1, L1, n1, p1, T1l, L1l, n1l}, ...
+                                                                     {T2, L2, n2, p2, T2l, L2l, n2l}), ...
                             sprintf ("%s and %s give the same results", installed, other), passed, failed);
 end
 
 % pkg test prints a summary but returns nothing: read its counts.
 report = evalc ("pkg test vorla");
 printf ("%s", report);
-for file = {"vorla.m", "vorla_fit.m", "vorla_eval.m", "vorla_scale.m", "vorla_plot_boxes.m", "vorla_demo.m", ...
-            "vorla_train.m", "vorla_predict.m", "vorla_crossval.m", "vorla_install-tst"}
+for file = {"vorla.m", "vorla_fit.m", "vorla_eval.m", "vorla_learn.m", "vorla_scale.m", "vorla_plot_boxes.m", "vorla_demo.m", ...
+            "vorla_train.m", "vorla_predict.m", "vorla_crossval.m", "vorla_install-tst", ...
+            "vorla_score.m", "vorla_rules.m"}
   [passed, failed] = check (! isempty (regexp (report, [regexptranslate("escape", file{1}) ' \.* pass'], 'once')), ...
                             ["pkg test ran the tests of " file{1}], passed, failed);
 end

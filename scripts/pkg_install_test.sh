@@ -4,7 +4,7 @@
 # some 10 to 30 seconds).
 #
 #   bash scripts/pkg_install_test.sh [BUILDDIR]
-# With BUILDDIR (holding vorla_fit.mex and vorla_eval.mex) the installed functions must
+# With BUILDDIR (holding the MEX files of a build) the installed functions must
 # also give the same results as that build's, bit for bit.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)

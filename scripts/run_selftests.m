@@ -14,8 +14,9 @@ end
 folder = make_absolute_filename (args{1});
 names = args(2:end);
 if (isempty (names))
-  names = {"vorla", "vorla_fit", "vorla_eval", "vorla_scale", "vorla_plot_boxes", "vorla_demo", ...
-           "vorla_train", "vorla_predict", "vorla_crossval"};
+  names = {"vorla", "vorla_fit", "vorla_eval", "vorla_learn", "vorla_scale", "vorla_plot_boxes", "vorla_demo", ...
+           "vorla_train", "vorla_predict", "vorla_crossval", ...
+           "vorla_score", "vorla_rules"};
 end
 addpath (folder);
 warning ("off", "Octave:gnuplot-graphics");

@@ -32,6 +32,10 @@ function value = check_option (who, name, value, features)
               sprintf ('''auto'', ''none'' or a 2 x %d range [smallest; largest] of finite values', features));
         value = double (value);
       end
+    case 'MatchTracking'
+      value = choice (value, {'strict', 'tolerant'});
+    case 'Display'
+      value = choice (value, {'off', 'iter', 'final'});
     case 'D'
       need (isempty (value) || (is_real_scalar (value) && value > 0 && isfinite (value)), ...
             'a finite number > 0 (or [] for the number of features)');
@@ -54,6 +58,15 @@ function value = check_option (who, name, value, features)
       value = double (value);
     otherwise
       error ('vorla:internal', 'check_option: no rule for %s', name);
+  end
+
+  function picked = choice (value, choices)
+    hit = [];
+    if ischar (value) && (isrow (value) || isempty (value))
+      hit = find (strcmpi (value, choices));
+    end
+    need (~isempty (hit), sprintf (['''%s''' repmat(', ''%s''', 1, numel (choices) - 2) ' or ''%s'''], choices{:}));
+    picked = choices{hit};
   end
 
   function need (ok, expected)

@@ -1,8 +1,33 @@
 function chosen = classify_piece (task)
 % The class number that each network of vorla_predict gives each pattern of a
-% piece of X (0: not classified), one column per network.
-  chosen = zeros (size (task.Xs, 1), numel (task.templates));
-  for v = 1:numel (task.templates)
-    chosen(:,v) = vorla_eval (task.templates{v}, task.nlabels{v}, task.args{:}, task.Xs, 0, task.trace);
+% piece of X (0: not classified), one column per network; with task.classes
+% C > 0, then C columns more: the networks' choice margins summed, each
+% (1 + the class's best choice value - the best of the other classes) / 2.
+  N = size (task.Xs, 1);
+  V = numel (task.templates);
+  C = task.classes;
+  chosen = zeros (N, V + C);
+  for v = 1:V
+    if C > 0 && task.trace == 0
+      % One search gives both the classes and the scores.
+      [best, chosen(:,v)] = vorla_score (task.templates{v}, task.nlabels{v}, task.args{:}, task.Xs, C);
+    else
+      chosen(:,v) = vorla_eval (task.templates{v}, task.nlabels{v}, task.args{:}, task.Xs, 0, task.trace);
+    end
+    if C > 0
+      if task.trace ~= 0
+        best = vorla_score (task.templates{v}, task.nlabels{v}, task.args{:}, task.Xs, C);
+      end
+      [top, at] = max (best, [], 2);
+      others = repmat (top, 1, C);
+      if C > 1
+        runner_up = best;
+        runner_up(sub2ind ([N, C], (1:N)', at)) = -Inf;
+        others(sub2ind ([N, C], (1:N)', at)) = max (runner_up, [], 2);
+      else
+        others(:) = 0;
+      end
+      chosen(:,V+1:end) = chosen(:,V+1:end) + (1 + best - others) / 2;
+    end
   end
 end

@@ -1,10 +1,32 @@
 function net = fit_network (task)
-% One network of vorla_train: vorla_fit on the patterns in the task's order
-% ([] for the given order, learned without a copy).
+% One network of vorla_train on the patterns in the task's order ([] for the
+% given order, learned without a copy). The strict rule without progress is
+% exactly vorla_fit; the rest needs vorla_learn.
   if isempty (task.order)
-    [net.Templates, net.NLabels, net.Presentations] = vorla_fit (task.Xs, task.index, task.args{:});
+    Xs = task.Xs;
+    index = task.index;
   else
-    [net.Templates, net.NLabels, net.Presentations] = vorla_fit (task.Xs(task.order,:), task.index(task.order), ...
-                                                                task.args{:});
+    Xs = task.Xs(task.order,:);
+    index = task.index(task.order);
+  end
+  if ~isempty (task.heading)
+    show ('%s\n', task.heading);
+  end
+  started = tic ();
+  if ~task.tolerant && ~strcmp (task.display, 'iter')
+    [net.Templates, net.NLabels, net.Presentations] = vorla_fit (Xs, index, task.args{:});
+  else
+    [net.Templates, net.NLabels, net.Presentations] = ...
+        vorla_learn (Xs, index, task.args{:}, double (task.tolerant), double (strcmp (task.display, 'iter')), ...
+                     zeros (0, 0), zeros (0, 1));
+  end
+  if strcmp (task.display, 'final')
+    if net.Presentations < task.args{5}
+      how = 'converged after';
+    else
+      how = 'stopped at its cap of';
+    end
+    show ('vorla_train: %s%s %d list presentations, %d nodes, %.2f s\n', task.name, how, ...
+             net.Presentations, numel (net.NLabels), toc (started));
   end
 end

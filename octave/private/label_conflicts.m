@@ -1,9 +1,11 @@
-function [patterns, groups] = label_conflicts (X, y)
+function [patterns, groups, rows] = label_conflicts (X, y)
 % Counts the patterns that have an identical twin with another label, and the
-% groups of identical patterns they form. No box can separate them, so
-% training makes new nodes for them in every presentation.
+% groups of identical patterns they form; rows lists those patterns in order.
+% No box can separate them, so strict match tracking makes new nodes for them
+% in every presentation.
   patterns = 0;
   groups = 0;
+  rows = zeros (0, 1);
   if size (X, 1) < 2 || size (X, 2) < 1
     return;
   end
@@ -22,6 +24,7 @@ function [patterns, groups] = label_conflicts (X, y)
   mixed = find (accumarray (pairs(:,1), 1) > 1);
   groups = numel (mixed);
   if groups > 0
-    patterns = sum (ismember (group, mixed));
+    rows = sort (candidates(ismember (group, mixed)));
+    patterns = numel (rows);
   end
 end

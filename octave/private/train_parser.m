@@ -29,6 +29,8 @@ function p = train_parser (who)
   p.addParameter ('Seed', 0);
   p.addParameter ('Trace', 0);
   p.addParameter ('Parallel', false);
+  p.addParameter ('MatchTracking', 'tolerant');
+  p.addParameter ('Display', 'off');
   switch who
     case 'crossval'
       p.addParameter ('KFold', 10);
@@ -40,6 +42,7 @@ function p = train_parser (who)
       p.addParameter ('UnknownLabel', []);
       p.addParameter ('Trace', 0);
       p.addParameter ('Parallel', false);
+      p.addParameter ('Scores', 'votes');
   end
   parsers.(who) = p;
 end

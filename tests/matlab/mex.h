@@ -46,6 +46,7 @@ void* mxGetData(const mxArray* pm);
 mxClassID mxGetClassID(const mxArray* pm);
 bool mxIsSparse(const mxArray* pm);
 mxArray* mxCreateUninitNumericMatrix(size_t m, size_t n, mxClassID classid, mxComplexity ComplexFlag);
+void mxDestroyArray(mxArray* pm);
 void* mxMalloc(mwSize n);
 void* mxCalloc(mwSize n, mwSize size);
 void* mxRealloc(void* ptr, mwSize size);

@@ -3,14 +3,20 @@
 # prompt is back within a second of the key press, the interrupt is not caught by a
 # try/catch around the call (as for Octave's own functions), a variable set before the call
 # is still there, no output was assigned, and the next call works.
+# Then the signals that end Octave: SIGTERM (sent by timeout) and SIGHUP end a never-ending
+# vorla_fit, vorla_learn and vorla_eval in Octave run with --eval within a second, Octave
+# ends as it does for the signal ("fatal: caught signal ..."), and no Octave is left; a
+# worker process that ends during a call (SIGCHLD) does not end the call.
 #
-#   tests/octave/interrupt_test.sh BUILD_DIR      BUILD_DIR holds vorla_fit.mex and vorla_eval.mex
+#   tests/octave/interrupt_test.sh BUILD_DIR      BUILD_DIR holds the MEX files
 set -euo pipefail
 build=$(cd "${1:?usage: $0 BUILD_DIR}" && pwd)
 command -v tmux > /dev/null || apt-get install -y tmux > /dev/null
 session=vorla_interrupt_$$
 limit_ms=${VORLA_INTERRUPT_LIMIT_MS:-1000}
-trap 'tmux kill-session -t "$session" 2> /dev/null || true' EXIT
+# Octave saves its workspace where it stands when a signal ends it: a folder of our own.
+work=$(mktemp -d)
+trap 'tmux kill-session -t "$session" 2> /dev/null || true; rm -rf "$work"' EXIT
 
 now_ms() { date +%s%3N; }
 screen() { tmux capture-pane -p -J -S -200 -t "$session"; }
@@ -108,4 +114,83 @@ type_line "printf('keep=%d predicted=%d\\n', keep, exist('pred', 'var')); p2 = v
 wait_for 'next eval=' 60
 screen | grep -q 'keep=42 predicted=0' || { echo "workspace not as before the call" >&2; screen >&2; exit 1; }
 screen | grep -qF 'next eval=[1 2]' || { echo "the next vorla_eval went wrong" >&2; screen >&2; exit 1; }
+
+batch=(octave-cli --no-gui --norc --no-history --quiet)
+# Every Octave started below carries this mark, so that none can be left unnoticed.
+mark="vorla_signal_test_$$"
+setup="$mark = 1; addpath('$build'); rand('seed', 1); P = rand(3000, 4); L = 1 + (rand(3000, 1) > 0.5); P(2:2:end, :) = P(1:2:end, :);"
+# Pairs of equal patterns with different labels never settle, and Inf is no cap. The eval
+# call measures 20000 boxes that no search index shortens against 400000 patterns; its
+# workspace is too large to be worth saving on the way out.
+declare -A never=(
+  [vorla_fit]="[T, NL, LP] = vorla_fit(P, L, 4, 0.2, 0.001, 0.5, Inf, 0, 0, 0)"
+  [vorla_learn]="[T, NL, LP, H] = vorla_learn(P, L, 4, 0.2, 0.001, 0.5, Inf, 0, 0, 0, 0, 1, [], [])"
+  [vorla_eval]="sigterm_dumps_octave_core(false); sighup_dumps_octave_core(false); [T0, NL0, LP0] = vorla_fit([0.2 0.3; 0.6 0.7], [1; 2], 2, 0, 0.001, 1, 100, 0, 0, 0); TE = repmat(T0, 10000, 1); TE(:, 3:4) = TE(:, 3:4) + 1e-5 * (1:20000)'; TE = [TE(:, 1:2), zeros(20000, 14), TE(:, 3:4), ones(20000, 14)]; pred = vorla_eval(TE, repmat(NL0, 10000, 1), 16, 0, 0.001, 1, rand(400000, 16), -1, 0)"
+)
+names=(vorla_fit vorla_learn vorla_eval)
+
+# The Octave processes of this test still running, by their mark.
+left_over() { pgrep -f "$mark" || true; }
+
+# $1 the function, $2 the signal name, $3 the folder, $4 Octave's exit status; checks that
+# Octave ended as it does for the signal during its own functions (status 1), not by a crash.
+check_ended() {
+  local out=$3/out
+  if [ "$4" != 1 ]; then echo "Octave ended with status $4 after SIG$2 during $1" >&2; cat "$out" >&2; exit 1; fi
+  if ! grep -q '^calling' "$out"; then echo "$1 was not running when SIG$2 came" >&2; cat "$out" >&2; exit 1; fi
+  if grep -q 'the call returned' "$out"; then echo "$1 returned after SIG$2" >&2; cat "$out" >&2; exit 1; fi
+  local word=Terminated
+  [ "$2" = HUP ] && word=Hangup
+  grep -q "fatal: caught signal $word" "$out" || { echo "Octave did not end for SIG$2 during $1" >&2; cat "$out" >&2; exit 1; }
+  local pids
+  pids=$(left_over)
+  if [ -n "$pids" ]; then
+    echo "an Octave is left after SIG$2 during $1: $pids" >&2
+    for pid in $pids; do kill -KILL "$pid" 2> /dev/null || true; done
+    exit 1
+  fi
+}
+
+for name in "${names[@]}"; do
+  # timeout sends SIGTERM after 5 s and waits for Octave to end.
+  dir=$work/term-$name
+  mkdir "$dir"
+  start=$(now_ms)
+  status=0
+  (cd "$dir" && timeout --preserve-status -s TERM 5 "${batch[@]}" --eval "$setup disp('calling'); ${never[$name]}; disp('the call returned')" > out 2>&1) || status=$?
+  took=$(( $(now_ms) - start ))
+  check_ended "$name" TERM "$dir" "$status"
+  echo "timeout -s TERM 5 ended $name after $took ms"
+  [ "$took" -le 7000 ] || { echo "more than 7 s" >&2; exit 1; }
+
+  dir=$work/hup-$name
+  mkdir "$dir"
+  (cd "$dir" && exec "${batch[@]}" --eval "$setup disp('calling'); ${never[$name]}; disp('the call returned')" > out 2>&1) &
+  pid=$!
+  deadline=$(( $(now_ms) + 60000 ))
+  until grep -q '^calling' "$dir/out"; do
+    [ "$(now_ms)" -gt "$deadline" ] && { echo "$name did not start" >&2; kill -KILL "$pid"; exit 1; }
+    sleep 0.05
+  done
+  sleep 2
+  sent=$(now_ms)
+  kill -HUP "$pid"
+  deadline=$(( sent + 30000 ))
+  while kill -0 "$pid" 2> /dev/null; do
+    [ "$(now_ms)" -gt "$deadline" ] && { echo "Octave still runs 30 s after SIGHUP during $name" >&2; kill -KILL "$pid"; exit 1; }
+    sleep 0.02
+  done
+  took=$(( $(now_ms) - sent ))
+  status=0
+  wait "$pid" || status=$?
+  check_ended "$name" HUP "$dir" "$status"
+  echo "Octave ended $took ms after SIGHUP during $name"
+  [ "$took" -le "$limit_ms" ] || { echo "took more than $limit_ms ms" >&2; exit 1; }
+done
+
+# Worker processes that end while training runs (about 3 s) leave it running to its end.
+dir=$work/chld
+mkdir "$dir"
+(cd "$dir" && "${batch[@]}" --eval "$setup for k = 1:3, system(sprintf('sleep %g', 0.3 * k), false, 'async'); end; [T, NL, LP, H] = vorla_learn(P, L, 4, 0.2, 0.001, 0.5, 40, 0, 0, 0, 0, 0, [], []); printf('returned after %d presentations\\n', LP)" > out 2>&1) || true
+grep -q 'returned after 40 presentations' "$dir/out" || { echo "a worker's end stopped the call" >&2; cat "$dir/out" >&2; exit 1; }
 echo "1 passed, 0 failed"

@@ -1,19 +1,27 @@
-function interrupted_call (build, which)
-  % INTERRUPTED_CALL  A long vorla_fit or vorla_eval call that a SIGINT sent to this Octave
-  % process stops: for the valgrind run, which then looks for leaks and bad accesses in the
-  % unwinding. Octave started with --eval leaves with status 1 after the interrupt; a
-  % call that returns instead makes the script exit with status 3. The trace (oflag 2)
-  % shows that the interrupt came while the call was running.
+function interrupted_call (build, which, signal)
+  % INTERRUPTED_CALL  A long vorla_fit, vorla_learn or vorla_eval call that a signal sent to
+  % this Octave process stops: for the valgrind run, which then looks for leaks and bad
+  % accesses in the unwinding. signal is 'INT' (the default, as Ctrl-C), 'TERM' or 'HUP'.
+  % Octave started with --eval leaves with status 1 after either; a call that returns
+  % instead makes the script exit with status 3. The trace (oflag 2) shows that the signal
+  % came while the call was running.
+  if nargin < 3
+    signal = 'INT';
+  end
   addpath (build);
   rand ('seed', 7);
+  % Pairs of equal patterns with different labels never settle: a run without a cap.
+  P = rand (200, 3);
+  P(2:2:end, :) = P(1:2:end, :);
+  L = repmat ([1; 2], 100, 1);
   if strcmp (which, 'fit')
-    % Pairs of equal patterns with different labels never settle: a run without a cap.
-    P = rand (200, 3);
-    P(2:2:end, :) = P(1:2:end, :);
-    L = repmat ([1; 2], 100, 1);
     args = {P, L, 3, 0.3, 0.001, 0.5, Inf, 0, 0, 2};
     fcn = @vorla_fit;
     nout = 3;
+  elseif strcmp (which, 'learn')
+    args = {P, L, 3, 0.3, 0.001, 0.5, Inf, 0, 0, 2, 0, 1, [0 0 0 0.5 0.5 0.5], 1};
+    fcn = @vorla_learn;
+    nout = 4;
   else
     T = rand (3000, 8);
     T = [T, T + 0.05];
@@ -21,7 +29,10 @@ function interrupted_call (build, which)
     fcn = @vorla_eval;
     nout = 1;
   end
-  system (sprintf ('(sleep %d; kill -INT %d) &', 10, getpid ()));
+  % Octave would save its workspace into the current folder on the way out.
+  sigterm_dumps_octave_core (false);
+  sighup_dumps_octave_core (false);
+  system (sprintf ('(sleep %d; kill -%s %d) &', 10, signal, getpid ()));
   out = cell (1, nout);
   [out{:}] = fcn (args{:});
   disp ('the call returned: it was not interrupted');

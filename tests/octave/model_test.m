@@ -10,6 +10,9 @@ function model_test ()
   Q = [randn(400, 3) + 0.75; NaN 0 0];
   warning ("off", "vorla:predict:clipped");
   warning ("off", "vorla:predict:missing");
+  % Small tasks go to worker processes too, so that the workers' path is tested.
+  setenv ("VORLA_WORKER_COST", "0");
+  restore = onCleanup (@() unsetenv ("VORLA_WORKER_COST"));
 
   warning ("off", "vorla:train:cap", "local");
   serial = vorla_train (X, y, "Voters", 5, "Seed", 4, "LearningRate", 0.7, "MaxPresentations", 30);
@@ -40,17 +43,10 @@ function model_test ()
                          strcmp (messages{1}, messages{2}) && ! isempty (strfind (messages{1}, "VORLA_EVAL: 1st input argument (Templates) must not contain NaN")), ...
                          sprintf ("%s | %s", messages{:}));
 
-  % Without a parallel engine the run is serial, with a warning: another Octave
-  % whose package lists are empty.
-  empty = tempname ();
-  folder = fileparts (which ("vorla_fit"));
-  script = sprintf (["pkg local_list %s; pkg global_list %s; addpath ('%s'); ", ...
-                     "X = [0 0; 1 1; 0 1; 1 0]; y = [1; 1; 2; 2]; ", ...
-                     "lastwarn (''); a = vorla_train (X, y, 'Voters', 3, 'Parallel', true); [~, id] = lastwarn (); ", ...
-                     "b = vorla_train (X, y, 'Voters', 3); exit (! (strcmp (id, 'vorla:train:serial') && isequal (a, b)));"], ...
-                    empty, empty, folder);
-  [status, output] = system (sprintf ("octave-cli --no-gui --norc --no-history --quiet --eval \"%s\" 2>&1", script));
-  r(end+1) = check_case ("serial fallback warns and gives the same model", status == 0, output);
+  % Worker processes end with the call: none is left running or defunct.
+  [~, children] = system (sprintf ("ps -o stat=,args= --ppid %d", getpid ()));
+  left = regexp (children, "[^\n]*(task_worker|defunct)[^\n]*", "match");
+  r(end+1) = check_case ("no worker process left after the calls", isempty (left), strjoin (left, "; "));
 
   % Every label kind survives save and load, in MATLAB's and Octave's own formats.
   kinds = {y, single(y) / 4, int8(y), y == 2, {"ant"; "bee"}(y), ["ant "; "bees"](y,:)};
@@ -94,6 +90,8 @@ function model_test ()
     "vorla:train:Seed",         @() vorla_train (X, y, "Seed", -1),     "Seed must be a whole number in [0, 2^32)"
     "vorla:train:Trace",        @() vorla_train (X, y, "Trace", 5),     "Trace must be one of 0, 1, 2, 3, 4; 5 given"
     "vorla:train:Parallel",     @() vorla_train (X, y, "Parallel", [1 1]), "Parallel must be true or false (or 1 or 0); a 1 x 2 double given"
+    "vorla:train:MatchTracking", @() vorla_train (X, y, "MatchTracking", 1), "MatchTracking must be 'strict' or 'tolerant'; 1 given"
+    "vorla:train:Display",      @() vorla_train (X, y, "Display", "on"), "Display must be 'off', 'iter' or 'final'; 'on' given"
     "vorla:predict:model",      @() vorla_predict (struct (), X),       "model lacks the fields"
     "vorla:predict:model",      @() vorla_predict (setfield (model, "Format", "x"), X), "model.Format must be 'vorla model 1'"
     "vorla:predict:features",   @() vorla_predict (model, X(:,1:2)),    "model has 3 features but X has 2 columns"
@@ -111,6 +109,8 @@ function model_test ()
     "vorla:crossval:shape",     @() vorla_crossval (X, y(1:10)),        "X must have one row per pattern"
     "vorla:crossval:labels",    @() vorla_crossval (X, NaN (600, 1)),   "labels hold 600 NaN values"
     "vorla:crossval:options",   @() vorla_crossval (X, y, "Folds", 3),  "is not a valid parameter"
+    "vorla:crossval:MatchTracking", @() vorla_crossval (X, y, "MatchTracking", {"strict", "MT-"}), "MatchTracking must be 'strict' or 'tolerant'; 'MT-' given"
+    "vorla:crossval:Display",   @() vorla_crossval (X, y, "Display", {"off", "iter"}), "Display must be 'off', 'iter' or 'final'; a 1 x 2 cell given"
     "vorla:plot_boxes:features", @() vorla_plot_boxes (model),          "the model must have 2 features; it has 3"
   };
   for i = 1:rows (cases)
@@ -133,12 +133,15 @@ function model_test ()
   twins = [X; X(1:3,:)];
   twin_labels = [y; 3 - y(1:3)];
   calls = {
-    "vorla:train:conflict",    "vorla_train (twins, twin_labels, 'MaxPresentations', 5);"
-    "vorla:train:cap",         "vorla_train (twins, twin_labels, 'MaxPresentations', 5, 'Voters', 3);"
+    "vorla:train:conflict",    "vorla_train (twins, twin_labels);"
+    "vorla:train:cap",         "vorla_train ([0; 0; 1], [1; 2; 1], 'MatchTracking', 'strict', 'Voters', 3);"
+    "vorla:train:unscaled",    "vorla_train (X, y, 'Scale', 'none', 'Voters', 2);"
     "vorla:predict:clipped",   "vorla_predict (model, X + 100);"
     "vorla:predict:missing",   "vorla_predict (vorla_train (X, int8 (y)), [NaN 0 0]);"
-    "vorla:crossval:conflict", "vorla_crossval (twins, twin_labels, 'KFold', 3, 'MaxPresentations', 5);"
-    "vorla:crossval:cap",      "vorla_crossval (twins, twin_labels, 'KFold', 3, 'MaxPresentations', 5, 'Voters', [1 2]);"
+    "vorla:predict:unscaled",  "vorla_predict (vorla_train (vorla_scale (X), y, 'Scale', 'none', 'Voters', 2), 2 * X);"
+    "vorla:crossval:conflict", "vorla_crossval (twins, twin_labels, 'KFold', 3);"
+    "vorla:crossval:cap",      "vorla_crossval (zeros (6, 1), [1; 2; 1; 2; 1; 2], 'KFold', 2, 'Scale', 'none', 'MatchTracking', 'strict', 'Voters', [1 2]);"
+    "vorla:crossval:unscaled", "vorla_crossval (X, y, 'KFold', 3, 'Scale', {'none', 'auto'});"
   };
   % One warning enabled at a time; each must come once per call.
   for i = 1:rows (calls)

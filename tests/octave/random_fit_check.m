@@ -1,6 +1,8 @@
 function random_fit_check (builddir, ncalls)
   % Randomized comparison of the vorla_fit MEX against the Octave reference
-  % model in tests/octave/model.
+  % model in tests/octave/model. Every valid call is also made to vorla_learn
+  % with strict and with tolerant match tracking, each against the model
+  % with that rule.
   %
   % Run:
   %   octave-cli --no-gui --norc --eval "addpath('/work/main/tests/octave'); random_fit_check('/work/main/build-model')"
@@ -21,11 +23,27 @@ function random_fit_check (builddir, ncalls)
   randn ('state', 42);
 
   failed = 0;
+  differing = 0;                  % valid calls whose two rules give other results
   for c = 1:ncalls
     [args, nout] = gen_call ();
     [T, NL, LP, mtxt, merr] = ref_vorla_fit (args, nout);
     [outs, xtxt, xerr] = ref_call ('vorla_fit', args, nout);
     why = compare (T, NL, LP, mtxt, merr, outs, xtxt, xerr);
+    if (isempty (why) && isempty (merr))
+      strict = {T, NL, LP};
+      for rule = 0:1
+        [T, NL, LP, mtxt, merr] = ref_vorla_fit (args, nout, rule == 1);
+        if (rule == 1 && ! isequal (strict, {T, NL, LP}))
+          differing += 1;
+        end
+        [outs, xtxt, xerr] = ref_call ('vorla_learn', [args, {rule, 0, [], []}], nout);
+        why = compare (T, NL, LP, mtxt, merr, outs, xtxt, xerr);
+        if (! isempty (why))
+          why = sprintf ('%s of vorla_learn with match_tracking %d', why, rule);
+          break;
+        end
+      end
+    end
     if (! isempty (why))
       failed += 1;
       if (failed <= 3)
@@ -36,6 +54,10 @@ function random_fit_check (builddir, ncalls)
   if (failed > 0)
     error ('random_fit_check: %d of %d calls disagree with the model', failed, ncalls);
   end
+  if (ncalls >= 100 && differing == 0)
+    error ('random_fit_check: no call made the tolerant rule matter');
+  end
+  printf ('%d calls where the two match tracking rules give other results\n', differing);
   printf ('%d passed, 0 failed\n', ncalls);
 end
 

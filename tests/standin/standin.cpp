@@ -245,7 +245,8 @@ CallResult call(MexFunction function, int nlhs, const std::vector<const mxArray*
       fault(result.error ? "an output was set by a call that raised an error"
                          : "an output was set by a call that was interrupted");
       mxDestroyArray(out);
-    } else if (k < nlhs) {
+    } else if (k < nlhs || nlhs == 0) {
+      // With no output requested the first slot is the host's ans.
       result.outputs.emplace_back(out);
     } else {
       fault("output slot " + std::to_string(k + 1) + " was set but not requested");
@@ -361,11 +362,17 @@ mxArray* mxCreateNumericArray(mwSize ndim, const mwSize* dims, mxClassID class_i
   InHost in_host;
   if (standin::allocation_fails()) return nullptr;
   std::vector<mwSize> d(dims, dims + ndim);
-  mxArray* a = standin::make_array(class_id, d).release();
-  if (complexity == mxCOMPLEX) {
-    a->complex = true;
-    a->imag.assign(a->real.size(), 0);
+  standin::ArrayPtr made;
+  try {
+    made = standin::make_array(class_id, d);
+    if (complexity == mxCOMPLEX) {
+      made->complex = true;
+      made->imag.assign(made->real.size(), 0);
+    }
+  } catch (const std::bad_alloc&) {
+    return nullptr;  // as a host without that much memory answers
   }
+  mxArray* a = made.release();
   if (current) current->created.insert(a);
   return a;
 }

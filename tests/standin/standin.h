@@ -59,7 +59,7 @@ struct CallOptions {
 };
 
 struct CallResult {
-  std::vector<ArrayPtr> outputs;      // one per requested output; null where none was set
+  std::vector<ArrayPtr> outputs;      // one per requested output (ans when none was); null where none was set
   std::string text;                   // everything printed with mexPrintf
   std::vector<std::string> warnings;  // each mexWarnMsgTxt text
   std::optional<std::string> error;   // the mexErrMsgTxt message that ended the call

@@ -5,6 +5,7 @@
 #include "standin.h"
 #include "vorla_eval.h"
 #include "vorla_fit.h"
+#include "vorla_learn.h"
 
 #include <gtest/gtest.h>
 
@@ -50,6 +51,29 @@ struct FitCall {
   standin::CallResult run(standin::CallOptions options = {}) const {
     Inputs in = inputs();
     return standin::call(vorla::vorla_fit, 3, in.pointers(), options);
+  }
+};
+
+// The arguments of a model-layer training call: a training call's ten and the four added
+// ones (left out with ten_inputs).
+struct LearnCall {
+  FitCall fit;
+  double match_tracking = 0, display = 0;
+  std::vector<std::vector<double>> templates0;  // rows [lower upper]; none: 0 x 0
+  std::vector<double> labels0;
+  bool ten_inputs = false;
+
+  Inputs inputs() const {
+    Inputs in = fit.inputs();
+    if (ten_inputs) return in;
+    in.add(standin::make_scalar(match_tracking)).add(standin::make_scalar(display));
+    in.add(templates0.empty() ? standin::make_double(0, 0) : standin::make_matrix(templates0));
+    in.add(labels0.empty() ? standin::make_double(0, 0) : column(labels0));
+    return in;
+  }
+  standin::CallResult run(standin::CallOptions options = {}, int nlhs = 4) const {
+    Inputs in = inputs();
+    return standin::call(vorla::vorla_learn, nlhs, in.pointers(), options);
   }
 };
 

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The adversarial calls and the normal training and classification calls of
 # tests/octave/adversarial.m, and an interrupted call of each function
-# (tests/octave/interrupted_call.m), in GNU Octave under valgrind memcheck. Fails when the script
-# fails or when any valgrind record has a stack frame in vorla_fit.mex or vorla_eval.mex
-# (or in a vorla function). Octave's own noise is suppressed by octave.supp.
+# (tests/octave/interrupted_call.m; training also stopped by SIGTERM and SIGHUP), in GNU
+# Octave under valgrind memcheck. Fails when the script fails or when any valgrind record
+# has a stack frame in a vorla MEX file (or in a vorla function). Octave's own noise is
+# suppressed by octave.supp.
 #
-#   tests/valgrind/run.sh BUILD_DIR            BUILD_DIR holds vorla_fit.mex and vorla_eval.mex
+#   tests/valgrind/run.sh BUILD_DIR            BUILD_DIR holds the MEX files
 #   tests/valgrind/run.sh --baseline OUT.supp  records Octave's own noise: the same script with
 #                                              .m stubs in place of the MEX files, every record
 #                                              written as a suppression (trim it into octave.supp)
@@ -31,7 +32,7 @@ if [ "${1:-}" = --baseline ]; then
 fi
 
 build=$(cd "${1:?usage: $0 BUILD_DIR}" && pwd)
-for m in vorla_fit.mex vorla_eval.mex; do
+for m in vorla_fit.mex vorla_eval.mex vorla_learn.mex; do
   [ -f "$build/$m" ] || { echo "no $build/$m" >&2; exit 2; }
 done
 log=$build/valgrind-memcheck.log
@@ -52,22 +53,25 @@ if [ $status -ne 0 ]; then
   echo "the adversarial script failed under valgrind (exit $status)" >&2
   exit 1
 fi
-# A long call of each function stopped by SIGINT, as Ctrl-C stops it: Octave unwinds the
-# call and leaves with status 1; the trace shows that the call was running.
+# A long call of each function stopped by SIGINT, as Ctrl-C stops it, and calls stopped by
+# the signals that end Octave (SIGTERM, SIGHUP): Octave unwinds the call and leaves with
+# status 1; the trace shows that the call was running.
 logs=("$log")
-for which in fit eval; do
-  ilog=$build/valgrind-memcheck-interrupted-$which.log
+for run in fit:INT eval:INT learn:INT learn:TERM fit:HUP; do
+  which=${run%:*}
+  signal=${run#*:}
+  ilog=$build/valgrind-memcheck-interrupted-$which-$signal.log
   logs+=("$ilog")
   istatus=0
   out=$("${vg[@]}" --suppressions="$here/octave.supp" --log-file="$ilog" "${octave[@]}" \
-    --eval "addpath('$root/tests/octave'); interrupted_call('$build', '$which')" 2>&1) || istatus=$?
+    --eval "addpath('$root/tests/octave'); interrupted_call('$build', '$which', '$signal')" 2>&1) || istatus=$?
   grep -E 'ERROR SUMMARY|definitely lost:|indirectly lost:|possibly lost:' "$ilog" | sed 's/^==[0-9]*== //'
   if [ $istatus -ne 1 ] || ! grep -q 'List presentation' <<< "$out"; then
-    echo "interrupted $which call: exit $istatus, expected 1 after a running call" >&2
+    echo "$which call stopped by SIG$signal: exit $istatus, expected 1 after a running call" >&2
     tail -5 <<< "$out" >&2
     exit 1
   fi
-  echo "interrupted $which call ended by the interrupt"
+  echo "$which call ended by SIG$signal"
 done
 # Stack frames (" at 0x" / " by 0x") that name vorla's code or its MEX files.
 for l in "${logs[@]}"; do
@@ -77,4 +81,4 @@ for l in "${logs[@]}"; do
     exit 1
   fi
 done
-echo "no valgrind record points into vorla_fit.mex or vorla_eval.mex"
+echo "no valgrind record points into the vorla MEX files"

@@ -1,11 +1,16 @@
-function [Templates, NLabels, list_presentations, text, errmsg, add_flops] = ref_vorla_fit (args, nout)
+function [Templates, NLabels, list_presentations, text, errmsg, add_flops] = ref_vorla_fit (args, nout, tolerant)
   % Reference model of vorla_fit, written in plain Octave for comparison runs.
   %   args : cell array of the inputs (any count), nout : requested outputs.
+  %   tolerant : true for the tolerant match tracking of vorla_learn (its
+  %   calls with match_tracking 1, display 0 and no given nodes); default false.
   % On success errmsg is '' and text holds everything the MEX prints, with
   % the run time given as 0 seconds.  On a refused call the results are
   % empty and errmsg holds the message that the MEX raises.  add_flops lists
   % the value handed to mexAddFlops for every pattern presented, in order.
 
+  if (nargin < 3)
+    tolerant = false;
+  end
   Templates = [];
   NLabels = [];
   list_presentations = [];
@@ -134,13 +139,24 @@ function [Templates, NLabels, list_presentations, text, errmsg, add_flops] = ref
         end
         rho = mfv(w);
         mt = true;
-        if (oflag == 4)
+        if (oflag == 4 && tolerant)
+          out{end+1} = sprintf ('      Node #%d (label %d) misclassifies pattern #%d - Engage MT- (set rho=%s)\n', ...
+                                w, lab(w), p, ref_cf (rho));
+        elseif (oflag == 4)
           out{end+1} = sprintf ('      Node #%d (label %d) misclassifies pattern #%d - Engage MT (set rho=%s)\n', ...
                                 w, lab(w), p, ref_cf (rho));
         end
-        tested = find (elig);
-        pc += numel (tested);
-        stay = tested(mfv(tested) > rho);
+        if (tolerant)
+          % the winner alone leaves, uncompared; a match equal to rho stays
+          elig(w) = false;
+          tested = find (elig);
+          pc += numel (tested);
+          stay = tested(mfv(tested) >= rho);
+        else
+          tested = find (elig);
+          pc += numel (tested);
+          stay = tested(mfv(tested) > rho);
+        end
         elig(:) = false;
         elig(stay) = true;
         winner = pick (stay, cfv);

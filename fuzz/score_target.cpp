@@ -1,0 +1,112 @@
+// Fuzz target: one vorla_score call on the stand-in host per input. A successful call is
+// compared, bit for bit, with the scores read plainly off their definition and with the
+// classes of a plain classification; it prints nothing and feeds no counter.
+#include "bank.h"
+#include "fuzz_call.h"
+#include "vorla_score.h"
+
+#include <cmath>
+#include <stdexcept>
+
+namespace {
+
+const char target[] = "vorla_score";
+
+struct Expected {
+  std::vector<double> scores;
+  std::vector<double> classes;
+};
+
+Expected score_plainly(const fuzz::Call& call) {
+  const std::vector<fuzz::Input>& in = call.inputs;
+  const std::vector<double>& T = in[0].values;
+  const std::uint64_t K = in[0].dims[0], M = in[0].dims[1] / 2, N = in[6].dims[0];
+  const std::uint64_t C = static_cast<std::uint64_t>(in[7].values[0]);
+  const std::vector<double>& P = in[6].values;
+  const double D = in[2].values[0], vigilance = in[3].values[0], alpha = in[4].values[0];
+  const bool ct = static_cast<int>(in[5].values[0]) == 1;
+  const double Tu = D / (alpha + 2 * D);
+  auto lower = [&](std::uint64_t r, std::uint64_t i) { return T[i * K + r]; };
+  auto upper = [&](std::uint64_t r, std::uint64_t i) { return T[(M + i) * K + r]; };
+  Expected e;
+  e.scores.assign(N * C, 0.0);
+  std::vector<double> denominator(K);
+  for (std::uint64_t r = 0; r < K; ++r) {
+    double size = 0.0;
+    for (std::uint64_t i = 0; i < M; ++i) size = size + (upper(r, i) - lower(r, i));
+    denominator[r] = (D - size) + alpha;
+  }
+  for (std::uint64_t j = 0; j < N; ++j) {
+    bool found = false;
+    double winner_cfv = 0.0;
+    double winner_class = 0;
+    for (std::uint64_t r = 0; r < K; ++r) {
+      double grown = 0.0;
+      for (std::uint64_t i = 0; i < M; ++i) {
+        const double x = P[i * N + j];
+        const double high = x < upper(r, i) ? upper(r, i) : x;
+        const double low = x <= lower(r, i) ? x : lower(r, i);
+        grown = grown + (high - low);
+      }
+      if (!((D - grown) / D >= vigilance)) continue;
+      const double cfv = (D - grown) / denominator[r];
+      if (ct && !(cfv >= Tu)) continue;
+      const std::int32_t label = static_cast<std::int32_t>(in[1].values[r]);
+      if (!found || winner_cfv < cfv) {
+        winner_cfv = cfv;
+        winner_class = label;
+      }
+      found = true;
+      if (std::isnan(cfv)) continue;
+      double& best = e.scores[static_cast<std::uint64_t>(label - 1) * N + j];
+      if (cfv > best) best = cfv;
+    }
+    e.classes.push_back(winner_class);
+  }
+  return e;
+}
+
+void check_outputs(const fuzz::Call& call, const standin::CallResult& r) {
+  auto fail = [&](const std::string& what) { fuzz::violation(target, what, call); };
+  const std::uint64_t N = call.inputs[6].dims[0];
+  const std::uint64_t C = static_cast<std::uint64_t>(call.inputs[7].values[0]);
+  if (!r.text.empty()) fail("printed something");
+  if (!r.flops.empty()) fail("fed the flop counter");
+  if (r.outputs.empty() && call.nlhs == 0) return;
+  if (r.outputs.empty() || !r.output(0)) fail("Scores missing");
+  if (standin::dims_of(r.output(0)) != std::vector<mwSize>{N, C}) fail("Scores is not N x class_count");
+  std::vector<double> scores;
+  try {
+    scores = standin::values_of(r.output(0));
+  } catch (const std::invalid_argument&) {
+    fail("Scores is not a double array");
+  }
+  const Expected expected = score_plainly(call);
+  for (std::size_t k = 0; k < expected.scores.size(); ++k)
+    if (!(scores[k] == expected.scores[k]) || std::signbit(scores[k]) != std::signbit(expected.scores[k]))
+      fail("score " + std::to_string(k + 1) + " is " + std::to_string(scores[k]) + ", expected " +
+           std::to_string(expected.scores[k]));
+  if (call.nlhs < 2) return;
+  if (r.outputs.size() != 2 || !r.output(1)) fail("Classes missing");
+  if (standin::dims_of(r.output(1)) != std::vector<mwSize>{N, 1}) fail("Classes is not N x 1");
+  if (standin::values_of(r.output(1)) != expected.classes) fail("Classes differ from classification's");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  fuzz::ByteReader bytes(data, size);
+  const fuzz::Call call = fuzz::decode_score(bytes);
+  static const vorla::MatchPath paths[] = {vorla::MatchPath::automatic, vorla::MatchPath::per_node,
+                                           vorla::MatchPath::scalar,    vorla::MatchPath::sse2,
+                                           vorla::MatchPath::avx2,      vorla::MatchPath::avx512};
+  vorla::set_match_path(paths[call.match_path]);
+  static const vorla::IndexUse uses[] = {vorla::IndexUse::automatic, vorla::IndexUse::always, vorla::IndexUse::never};
+  vorla::set_index_use(uses[call.index_use]);
+  const std::optional<std::string> expected = fuzz::expected_score_error(call);
+  standin::CallOptions options;
+  options.flop_counter = call.flop_counter;
+  const standin::CallResult result = standin::call(vorla::vorla_score, call.nlhs, call.arrays(), options);
+  if (fuzz::check_outcome(target, call, expected, result)) check_outputs(call, result);
+  return 0;
+}

@@ -1,0 +1,105 @@
+% VORLA_SCORE  Score every class of a box model for every pattern: the best choice value.
+%
+%   Scores = vorla_score (Templates, NLabels, D, vigilance, alpha,
+%       ct_option, Patterns, class_count)
+%   [Scores, Classes] = vorla_score (...)
+%
+%   For each pattern (row of Patterns) and each class c = 1..class_count,
+%   the greatest choice value (CFV) among the nodes labelled c that accept
+%   the pattern, or 0 when none of them does. The scores rank patterns by
+%   class; vorla_predict turns them into choice margins ('Scores',
+%   'choice').
+%
+%   With size(B) the sum over the features of (upper - lower) of a box B,
+%   and B+x the smallest box holding B and the pattern x:
+%     MFV   (D - size(B+x)) / D
+%     CFV   (D - size(B+x)) / (alpha + D - size(B))
+%   A node accepts x when its MFV is at least vigilance and, with ct_option
+%   1, its CFV is at least D/(alpha + 2*D), exactly as in vorla_eval. An
+%   accepting node has a CFV in [0, 1]: 1 - alpha/(alpha + D - size(B)) for a
+%   pattern inside its box, falling as the pattern lies farther outside. A
+%   CFV that is not a number (0/0: a box of size D with alpha 0) gives no
+%   score. A class with no node scores 0 everywhere.
+%
+%   Classes (N x 1) holds the class that vorla_eval gives each pattern (the
+%   label of the accepting node with the greatest CFV, of tied nodes the
+%   first), 0 where no node accepts it: the same search gives both, so the
+%   labels cost nothing more.
+%
+%   Inputs
+%     Templates, NLabels, D, vigilance, alpha, ct_option, Patterns
+%                  as for vorla_eval; NLabels must truncate to class
+%                  numbers 1 to class_count.
+%     class_count  the number of classes, a whole number >= 0: the columns
+%                  of Scores.
+%
+%   Nothing is printed. Ctrl-C stops a long call. Errors begin with
+%   VORLA_SCORE and name the argument at fault.
+%
+%   Example:
+%     T = [0.1 0.2 0.3 0.4; 0.5 0.5 0.9 0.9];
+%     vorla_score (T, [1; 2], 2, 0, 0.01, 0, [0.2 0.3; 0.6 0.6], 2)
+%     % 0.9938  0.5785   (node 1 holds the first pattern)
+%     % 0.6832  0.9917   (node 2 the second)
+%
+%   See also: vorla_eval, vorla_predict.
+
+%!shared T, L
+%! T = [0.1 0.2 0.3 0.4; 0.5 0.5 0.9 0.9];
+%! L = [1; 2];
+
+%!test
+%! ## the worked example: node 1 holds the pattern, node 2 is farther
+%! s = vorla_score (T, L, 2, 0, 0.01, 0, [0.2 0.3], 2);
+%! assert (s, [1.6 / 1.61, (2 - 1.3) / (2 - 0.8 + 0.01)], eps);
+%! ## vigilance 0.5 refuses node 2 (MFV 0.35); no node: 0; NaN: no node accepts
+%! assert (vorla_score (T, L, 2, 0.5, 0.01, 0, [0.2 0.3; 10 10; NaN 0], 2), ...
+%!         [1.6 / 1.61, 0; 0 0; 0 0]);
+%! ## the CT (Tu = 2/4.01) keeps node 2's CFV of 0.58 and refuses node 1's 0.1/1.61
+%! assert (vorla_score (T, L, 2, 0, 0.01, 1, [0.2 0.3], 2), s);
+%! assert (vorla_score (T, L, 2, 0, 0.01, 0, [0.2 1.9], 2), [0.1 / 1.61, 0], eps);
+%! assert (vorla_score (T, L, 2, 0, 0.01, 1, [0.2 1.9], 2), [0 0]);
+%! ## class 3 has no node; no class, no pattern
+%! assert (vorla_score (T, L, 2, 0, 0.01, 0, [0.2 0.3], 3)(3), 0);
+%! assert (size (vorla_score (zeros (0, 4), zeros (0, 1), 2, 0, 0.01, 0, [1 1], 0)), [1 0]);
+%! assert (size (vorla_score (T, L, 2, 0, 0.01, 0, zeros (0, 2), 2)), [0 2]);
+
+%!test
+%! ## the best node of each class; the greatest score is vorla_eval's class
+%! rand ("state", 2);
+%! lo = 0.8 * rand (60, 3);
+%! B = [lo, lo + 0.2 * rand(60, 3)];
+%! C = 1 + mod ((1:60)', 4);
+%! P = rand (400, 3);
+%! s = vorla_score (B, C, 3, 0, 0.001, 0, P, 4);
+%! lower = reshape (B(:,1:3)', 1, 3, 60);
+%! upper = reshape (B(:,4:6)', 1, 3, 60);
+%! grown = squeeze (sum (max (P, upper) - min (P, lower), 2));
+%! cfv = (3 - grown) ./ (3 - sum (B(:,4:6) - B(:,1:3), 2)' + 0.001);
+%! expect = zeros (400, 4);
+%! for c = 1:4
+%!   expect(:,c) = max (0, max (cfv(:, C == c), [], 2));
+%! endfor
+%! assert (s, expect, 1e-14);
+%! [s2, classes] = vorla_score (B, C, 3, 0.85, 0.001, 1, P, 4);
+%! assert (classes, vorla_eval (B, C, 3, 0.85, 0.001, 1, P, 0, 0));
+%! assert (any (classes == 0) && any (classes > 0));
+%! assert (any (s2, 2), classes > 0);
+
+%!error <VORLA_SCORE: 8 input arguments required> vorla_score (T, L, 2, 0, 0.01, 0, [0.2 0.3])
+%!error <VORLA_SCORE: 2nd input argument \(NLabels\) must hold class numbers 1 to class_count \(1\); entry 2 is not one> vorla_score (T, L, 2, 0, 0.01, 0, [0.2 0.3], 1)
+%!error <VORLA_SCORE: 8th input argument \(class_count\) must be a whole number> vorla_score (T, L, 2, 0, 0.01, 0, [0.2 0.3], 2.5)
+%!error <VORLA_SCORE: 7th input argument \(Patterns\) must be of type  1x2> vorla_score (T, L, 2, 0, 0.01, 0, [0.2 0.3 0], 2)
+%!error <VORLA_SCORE: at most 2 output arguments allowed> [a, b, c] = vorla_score (T, L, 2, 0, 0.01, 0, [0.2 0.3], 2)
+
+%!demo
+%! ## the best choice value of class 2 over the square, for a model of a circle
+%! rand ("state", 3);
+%! P = rand (400, 2);
+%! c = 1 + (sum ((P - 0.5) .^ 2, 2) < 0.1);
+%! [T, L, ~] = vorla_fit (P, c, 2, 0, 0.001, 1, 100, 0, 0, 0);
+%! [gx, gy] = meshgrid (linspace (0, 1, 120));
+%! [s, classes] = vorla_score (T, L, 2, 0, 0.001, 0, [gx(:), gy(:)], 2);
+%! imagesc ([0 1], [0 1], reshape (s(:,2), size (gx)));
+%! axis xy equal tight;  colorbar;
+%! title (sprintf ("Best choice value of class 2 (%d boxes)", rows (T)));

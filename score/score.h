@@ -1,0 +1,28 @@
+// Continuous class scores: for every pattern and class, the greatest choice value among the
+// class's nodes that accept the pattern, so that patterns can be ranked by class.
+#ifndef VORLA_SCORE_H
+#define VORLA_SCORE_H
+
+#include "host.h"
+#include "marshal.h"
+
+#include <cstdint>
+
+namespace vorla {
+
+// Scores the pattern_count rows of the host matrix `patterns` against template_count template
+// rows ([lower upper]) whose labels are class numbers 1 .. class_count. scores receives
+// pattern_count x class_count values in column order: entry (j, c) is the greatest cfv among
+// the nodes of class c + 1 that pass the vigilance test (and the CT when ct_option is 1) for
+// pattern j, or 0 when none does; a cfv that is not a number counts as none. classes, when
+// not null, receives pattern_count class numbers: that of the node classification selects
+// for each pattern (vorla_eval's prediction), or 0 where no node accepts it. Returns done,
+// out_of_memory or interrupted (polled between groups of patterns), with every node released.
+host::Outcome score(std::int32_t template_count, std::int32_t feature_count, double* const* template_rows,
+                    const double* node_labels, double D, double vigilance, double alpha, std::int32_t ct_option,
+                    std::int32_t pattern_count, const ColumnMatrix& patterns, std::int32_t class_count,
+                    double* scores, double* classes);
+
+}  // namespace vorla
+
+#endif

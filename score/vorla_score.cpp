@@ -1,0 +1,129 @@
+#include "vorla_score.h"
+
+#include "args.h"
+#include "marshal.h"
+#include "score.h"
+
+#include <cstdint>
+#include <limits>
+
+namespace vorla {
+namespace {
+
+enum Input { IN_TEMPLATES, IN_NLABELS, IN_D, IN_VIGILANCE, IN_ALPHA, IN_CT_OPTION, IN_PATTERNS, IN_CLASS_COUNT, INPUT_COUNT };
+enum Output { OUT_SCORES, OUT_CLASSES, OUTPUT_COUNT };
+
+struct ScoreArguments {
+  std::int32_t template_count = 0;
+  std::int32_t feature_count = 0;
+  std::int32_t template_column_count = 0;
+  std::int32_t pattern_count = 0;
+  double D = 0.0;
+  double vigilance = 0.0;
+  double alpha = 0.0;
+  std::int32_t ct_option = 0;
+  std::int32_t class_count = 0;
+};
+
+Argument input(const mxArray* prhs[], Input which) {
+  static const char* const names[] = {"Templates", "NLabels",   "D",        "vigilance",
+                                      "alpha",     "ct_option", "Patterns", "class_count"};
+  return {prhs[which], which + 1, names[which]};
+}
+
+constexpr std::int64_t max_count = std::numeric_limits<std::int32_t>::max();
+
+// The 1-based position of the first label that does not truncate to a class number
+// 1 .. class_count, or 0 when all do.
+std::int64_t first_label_outside(const mxArray* labels, std::int64_t count, std::int32_t class_count) {
+  std::int64_t outside = 0;
+  visit_real_data(labels, [&](const auto* data) {
+    for (std::int64_t k = 0; k < count && outside == 0; ++k) {
+      std::int32_t label = 0;
+      if (!truncate_to_int32(static_cast<double>(data[k]), label) || label < 1 || label > class_count)
+        outside = k + 1;
+    }
+  });
+  return outside;
+}
+
+bool check_arguments(int nlhs, int nrhs, const mxArray* prhs[], ScoreArguments& a, MessageBuffer& m) {
+  if (nrhs != INPUT_COUNT) return m.fail("%s: %d input arguments required.", static_cast<int>(INPUT_COUNT));
+
+  const Argument templates = input(prhs, IN_TEMPLATES);
+  host::Shape shape;
+  if (read_matrix_shape(templates, max_count, m, shape)) return true;
+  a.template_count = static_cast<std::int32_t>(shape.rows);
+  a.template_column_count = static_cast<std::int32_t>(shape.cols);
+  a.feature_count = a.template_column_count / 2;
+  if (!all_finite(templates.array, shape.rows * 2 * a.feature_count))
+    return m.fail("%s: 1st input argument (Templates) must not contain NaN or Inf values.");
+
+  if (check_label_vector(input(prhs, IN_NLABELS), a.template_count, m)) return true;
+  if (read_network_parameters(prhs, m, a.D, a.vigilance, a.alpha)) return true;
+  if (read_switch(input(prhs, IN_CT_OPTION), m, a.ct_option)) return true;
+
+  if (read_matrix_shape(input(prhs, IN_PATTERNS), max_count / 2, m, shape)) return true;
+  a.pattern_count = static_cast<std::int32_t>(shape.rows);
+  if (shape.cols != a.feature_count)
+    return m.fail("%s: 7th input argument (Patterns) must be of type  %dx%d.", a.pattern_count, a.feature_count);
+
+  double value = 0.0;
+  if (read_scalar(input(prhs, IN_CLASS_COUNT), m, value)) return true;
+  if (!truncate_to_int32(value, a.class_count) || a.class_count < 0 || value != a.class_count)
+    return m.fail("%s: 8th input argument (class_count) must be a whole number from 0 to 2147483647.");
+  const std::int64_t outside = first_label_outside(prhs[IN_NLABELS], a.template_count, a.class_count);
+  if (outside != 0)
+    return m.fail("%s: 2nd input argument (NLabels) must hold class numbers 1 to class_count (%d); entry %lld is not one.",
+                  a.class_count, static_cast<long long>(outside));
+
+  if (nlhs > OUTPUT_COUNT) return m.fail("%s: at most %d output arguments allowed.", static_cast<int>(OUTPUT_COUNT));
+  return false;
+}
+
+host::Outcome evaluate(int nlhs, mxArray* plhs[], const mxArray* prhs[], ScoreArguments& a) {
+  constexpr host::Outcome out_of_memory = host::Outcome::out_of_memory;
+  double** template_rows = mxArray2D_to_cArray2D(a.template_count, a.template_column_count, prhs[IN_TEMPLATES]);
+  if (!template_rows) return out_of_memory;
+  double* node_labels = mxArray1D_to_cArray1D(a.template_count, prhs[IN_NLABELS]);
+  if (!node_labels) return out_of_memory;
+  ColumnMatrix patterns;
+  if (!patterns.open(prhs[IN_PATTERNS])) return out_of_memory;
+
+  // Both outputs are made before scoring, so that a failure leaves neither half-made.
+  mxArray* scores = host::create_double_matrix(a.pattern_count, a.class_count);
+  if (!scores) return out_of_memory;
+  mxArray* classes = nlhs > OUT_CLASSES ? host::create_double_matrix(a.pattern_count, 1) : nullptr;
+  if (nlhs > OUT_CLASSES && !classes) {
+    mxDestroyArray(scores);
+    return out_of_memory;
+  }
+  const host::Outcome scored =
+      score(a.template_count, a.feature_count, template_rows, node_labels, a.D, a.vigilance, a.alpha, a.ct_option,
+            a.pattern_count, patterns, a.class_count, mxGetPr(scores), classes ? mxGetPr(classes) : nullptr);
+  if (scored != host::Outcome::done) {
+    mxDestroyArray(scores);
+    if (classes) mxDestroyArray(classes);
+    return scored;
+  }
+  plhs[OUT_SCORES] = scores;
+  if (classes) plhs[OUT_CLASSES] = classes;
+  return host::Outcome::done;
+}
+
+}  // namespace
+
+void vorla_score(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
+  MessageBuffer messages("VORLA_SCORE");
+  ScoreArguments arguments;
+  if (check_arguments(nlhs, nrhs, prhs, arguments, messages)) {
+    mexErrMsgTxt(messages.text());
+    return;
+  }
+  const host::Outcome outcome = evaluate(nlhs, plhs, prhs, arguments);
+  if (outcome == host::Outcome::done) return;
+  plhs[OUT_SCORES] = nullptr;
+  end_failed_call(outcome, messages);
+}
+
+}  // namespace vorla

@@ -1,0 +1,227 @@
+#include "bank.h"
+#include "standin.h"
+#include "test_support.h"
+#include "vorla_score.h"
+
+#include <cmath>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+using standin::make_double;
+using standin::make_scalar;
+using test::Inputs;
+
+namespace {
+
+// The arguments of a score call, valid by default: the two-template example.
+struct ScoreCall {
+  std::vector<std::vector<double>> templates = {{0.1, 0.2, 0.3, 0.4}, {0.5, 0.5, 0.9, 0.9}};
+  std::vector<double> labels = {1, 2};
+  double D = 2, vigilance = 0, alpha = 0.01, ct_option = 0;
+  std::vector<std::vector<double>> patterns = {{0.2, 0.3}, {0.6, 0.6}};
+  double class_count = 2;
+  int nlhs = 1;
+
+  Inputs inputs() const {
+    Inputs in;
+    const std::size_t M2 = templates.empty() ? 4 : templates[0].size();
+    in.add(templates.empty() ? make_double(0, M2) : standin::make_matrix(templates));
+    in.add(test::column(labels));
+    for (double v : {D, vigilance, alpha, ct_option}) in.add(make_scalar(v));
+    in.add(patterns.empty() ? make_double(0, M2 / 2) : standin::make_matrix(patterns));
+    in.add(make_scalar(class_count));
+    return in;
+  }
+  standin::CallResult run(standin::CallOptions options = {}) const {
+    Inputs in = inputs();
+    return standin::call(vorla::vorla_score, nlhs, in.pointers(), options);
+  }
+};
+
+// The scores as a plain reading of their definition: per class, the greatest cfv among the
+// nodes passing the vigilance test (and the CT), NaN giving none, 0 where nothing is above.
+std::vector<double> plain_scores(const ScoreCall& c) {
+  const std::size_t N = c.patterns.size(), C = static_cast<std::size_t>(c.class_count);
+  const std::size_t M = c.templates.empty() ? 0 : c.templates[0].size() / 2;
+  const double Tu = c.D / (c.alpha + 2 * c.D);
+  std::vector<double> s(N * C, 0.0);
+  for (std::size_t j = 0; j < N; ++j) {
+    for (std::size_t k = 0; k < c.templates.size(); ++k) {
+      const std::vector<double>& t = c.templates[k];
+      double size = 0.0, grown = 0.0;
+      for (std::size_t i = 0; i < M; ++i) {
+        const double x = c.patterns[j][i];
+        size = size + (t[M + i] - t[i]);
+        grown = grown + ((x < t[M + i] ? t[M + i] : x) - (x <= t[i] ? x : t[i]));
+      }
+      const double numerator = c.D - grown;
+      if (!(numerator / c.D >= c.vigilance)) continue;
+      const double cfv = numerator / ((c.D - size) + c.alpha);
+      if ((c.ct_option == 1 && !(cfv >= Tu)) || std::isnan(cfv)) continue;
+      double& best = s[(static_cast<std::size_t>(c.labels[k]) - 1) * N + j];
+      if (cfv > best) best = cfv;
+    }
+  }
+  return s;
+}
+
+TEST(ScoreWorkedExample, BestChoiceValuePerClassInColumnOrder) {
+  ScoreCall c;
+  auto r = c.run();
+  test::expect_sound(r);
+  EXPECT_EQ(r.text, "");
+  EXPECT_TRUE(r.flops.empty());
+  EXPECT_EQ(standin::dims_of(r.output(0)), (std::vector<mwSize>{2, 2}));
+  // Node 1 holds pattern 1, node 2 pattern 2; each also reaches the other's pattern.
+  EXPECT_EQ(standin::values_of(r.output(0)),
+            (std::vector<double>{1.6 / 1.61, (2 - 0.9) / 1.61, (2 - 1.3) / 1.21, 1.2 / 1.21}));
+  // Vigilance 0.5 refuses node 2 for pattern 1 (MFV 0.35); class 3 has no node; a pattern
+  // with NaN or far from every box gets zeros.
+  c.vigilance = 0.5;
+  c.class_count = 3;
+  c.patterns = {{0.2, 0.3}, {NAN, 0.3}, {9, 9}};
+  r = c.run();
+  test::expect_sound(r);
+  EXPECT_EQ(standin::values_of(r.output(0)), (std::vector<double>{1.6 / 1.61, 0, 0, 0, 0, 0, 0, 0, 0}));
+  // A box as large as D with alpha 0 holding the pattern has cfv 0/0: no score, but as the
+  // first candidate classification keeps it; as a later one it is passed over.
+  c = ScoreCall();
+  c.templates = {{0, 0, 1, 1}, {0.4, 0.4, 0.6, 0.6}};
+  c.labels = {2, 1};
+  c.D = 2;
+  c.alpha = 0;
+  c.patterns = {{0.5, 0.5}};
+  c.nlhs = 2;
+  r = c.run();
+  test::expect_sound(r);
+  EXPECT_EQ(standin::values_of(r.output(0)), (std::vector<double>{1, 0}));
+  EXPECT_EQ(standin::values_of(r.output(1)), std::vector<double>{2});
+  std::swap(c.templates[0], c.templates[1]);
+  c.labels = {1, 2};
+  r = c.run();
+  EXPECT_EQ(standin::values_of(r.output(0)), (std::vector<double>{1, 0}));
+  EXPECT_EQ(standin::values_of(r.output(1)), std::vector<double>{1});
+  // No class, no template, no pattern.
+  c = ScoreCall();
+  c.templates.clear();
+  c.labels.clear();
+  c.class_count = 0;
+  r = c.run();
+  test::expect_sound(r);
+  EXPECT_EQ(standin::dims_of(r.output(0)), (std::vector<mwSize>{2, 0}));
+  c = ScoreCall();
+  c.patterns.clear();
+  EXPECT_EQ(standin::dims_of(c.run().output(0)), (std::vector<mwSize>{0, 2}));
+}
+
+TEST(ScoreArguments, FaultsInArgumentOrder) {
+  const std::string p = "VORLA_SCORE: ";
+  struct Fault {
+    std::function<void(ScoreCall&)> change;
+    std::string message;
+  };
+  const std::vector<Fault> faults = {
+      {[](ScoreCall& c) { c.templates[0][1] = NAN; }, "1st input argument (Templates) must not contain NaN or Inf values."},
+      {[](ScoreCall& c) { c.labels = {1}; }, "2nd input argument (NLabels) must be of type  2x1 or 1x2."},
+      {[](ScoreCall& c) { c.D = -1; }, "3rd input argument (D) must be non-negative."},
+      {[](ScoreCall& c) { c.ct_option = 2; }, "6th input argument (ct_option) must be either 0 or 1."},
+      {[](ScoreCall& c) { c.patterns = {{1, 2, 3}}; }, "7th input argument (Patterns) must be of type  1x2."},
+      {[](ScoreCall& c) { c.class_count = 1.5; },
+       "8th input argument (class_count) must be a whole number from 0 to 2147483647."},
+      {[](ScoreCall& c) { c.class_count = -1; },
+       "8th input argument (class_count) must be a whole number from 0 to 2147483647."},
+      {[](ScoreCall& c) { c.class_count = NAN; },
+       "8th input argument (class_count) must be a whole number from 0 to 2147483647."},
+      {[](ScoreCall& c) { c.class_count = 1; },
+       "2nd input argument (NLabels) must hold class numbers 1 to class_count (1); entry 2 is not one."},
+      {[](ScoreCall& c) { c.labels = {0.5, 2}; },
+       "2nd input argument (NLabels) must hold class numbers 1 to class_count (2); entry 1 is not one."},
+      {[](ScoreCall& c) { c.nlhs = 3; }, "at most 2 output arguments allowed."},
+  };
+  for (const Fault& f : faults) {
+    ScoreCall c;
+    f.change(c);
+    const auto r = c.run();
+    ASSERT_TRUE(r.error) << f.message;
+    EXPECT_EQ(*r.error, p + f.message);
+    EXPECT_TRUE(r.faults.empty());
+  }
+  // Labels truncate toward zero, as in classification: 2.9 is class 2.
+  ScoreCall c;
+  c.labels = {1, 2.9};
+  test::expect_sound(c.run());
+  Inputs in = c.inputs();
+  in.arrays.pop_back();
+  EXPECT_EQ(*standin::call(vorla::vorla_score, 1, in.pointers()).error, p + "8 input arguments required.");
+}
+
+struct IndexScope {
+  explicit IndexScope(vorla::IndexUse use) { vorla::set_index_use(use); }
+  ~IndexScope() { vorla::set_index_use(vorla::IndexUse::automatic); }
+};
+
+// Whatever the search takes (a scan, the index with the bound on the choice value, the
+// automatic choice), the scores are those of the plain reading, bit for bit, and the classes
+// those that classification gives.
+TEST(ScoreExactness, EverySearchGivesThePlainScores) {
+  struct Setting {
+    int K, M, classes;
+    double vigilance;
+    int ct;
+    double step;  // corners on a grid of this step (ties between boxes), or 0 for any value
+  };
+  const Setting settings[] = {{40, 2, 3, 0, 0, 0.125}, {700, 4, 2, 0, 0, 0},    {700, 4, 3, 0.5, 1, 0},
+                              {1200, 3, 4, 0, 1, 0.25}, {600, 6, 1, 0.3, 0, 0}, {900, 2, 5, 0, 0, 0.0625}};
+  std::mt19937 random(5);
+  for (const Setting& s : settings) {
+    ScoreCall c;
+    c.templates.clear();
+    c.labels.clear();
+    c.D = s.M;
+    c.vigilance = s.vigilance;
+    c.ct_option = s.ct;
+    c.alpha = 0.001;
+    c.class_count = s.classes;
+    std::uniform_real_distribution<double> unit(0, 1);
+    auto value = [&] { return s.step > 0 ? std::floor(unit(random) / s.step) * s.step : unit(random); };
+    for (int k = 0; k < s.K; ++k) {
+      std::vector<double> row(2 * s.M);
+      for (int i = 0; i < s.M; ++i) {
+        const double a = value(), b = 0.15 * value();
+        row[i] = a * 0.85;
+        row[s.M + i] = a * 0.85 + b;
+      }
+      c.templates.push_back(row);
+      c.labels.push_back(1 + (k * 7 + k / 3) % s.classes);
+    }
+    c.patterns.clear();
+    for (int j = 0; j < 700; ++j) {
+      std::vector<double> x(s.M);
+      for (double& v : x) v = j % 97 == 5 ? NAN : value();
+      c.patterns.push_back(x);
+    }
+    test::EvalCall e;
+    e.templates = c.templates;
+    e.labels = c.labels;
+    e.D = c.D;
+    e.vigilance = c.vigilance;
+    e.alpha = c.alpha;
+    e.ct_option = c.ct_option;
+    e.patterns = c.patterns;
+    const std::vector<double> labels = standin::values_of(e.run().output(0));
+    const std::vector<double> expect = plain_scores(c);
+    const std::string name = "K " + std::to_string(s.K) + " M " + std::to_string(s.M);
+    c.nlhs = 2;
+    for (vorla::IndexUse use : {vorla::IndexUse::never, vorla::IndexUse::always, vorla::IndexUse::automatic}) {
+      IndexScope scope(use);
+      const auto r = c.run();
+      test::expect_sound(r);
+      EXPECT_EQ(standin::values_of(r.output(0)), expect) << name << ", index use " << static_cast<int>(use);
+      EXPECT_EQ(standin::values_of(r.output(1)), labels) << name << ", index use " << static_cast<int>(use);
+    }
+  }
+}
+
+}  // namespace
