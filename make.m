@@ -39,7 +39,8 @@ function make (outdir)
   includes = cellfun (@(part) ['-I' fullfile(root, part)], parts, 'UniformOutput', false);
   % vorla_learn shares training's part of fit/, not vorla_fit's entry point.
   training = fullfile (root, 'fit', {'train.cpp', 'training_call.cpp'});
-  files_of = struct ('fit', {sources.fit}, 'eval', {sources.eval}, 'learn', {[training, sources.learn]});
+  files_of = struct ('fit', {sources.fit}, 'eval', {sources.eval}, 'learn', {[training, sources.learn]}, ...
+                     'score', {sources.score});
 
   for target = {'fit', 'eval', 'learn', 'score'}
     name = ['vorla_' target{1}];

@@ -179,7 +179,21 @@ void NodeBank::grow(std::int32_t node_count) {
   capacity_ = capacity;
 }
 
-void NodeBank::append(Node& node) {
+void NodeBank::enter_reach(std::int32_t j, const double* reach_limits) {
+  const Node& node = *nodes_[static_cast<std::size_t>(j)];
+  for (std::int32_t slot = 0; slot < reach_slots; ++slot) {
+    std::unique_ptr<SearchIndex>& index = reach_index_[slot];
+    if (!index) continue;
+    if (j >= index->capacity()) {
+      index.reset();  // built again, larger, by the next measure_within
+      continue;
+    }
+    index->add(j, node.lower.get(), node.upper.get(), 1,
+               reach_limits ? reach_limits[slot] : std::numeric_limits<double>::quiet_NaN());
+  }
+}
+
+void NodeBank::append(Node& node, const double* reach_limits) {
   if (count_ == capacity_) grow(count_ + 1);
   nodes_.push_back(&node);
   ++count_;
@@ -190,14 +204,14 @@ void NodeBank::append(Node& node) {
     else
       index_->add(count_ - 1, node.lower.get(), node.upper.get(), 1);
   }
+  enter_reach(count_ - 1, reach_limits);
 }
 
-void NodeBank::refresh(std::int32_t j) {
+void NodeBank::refresh(std::int32_t j, const double* reach_limits) {
   copy_box(j);
-  if (index_) {
-    const Node& node = *nodes_[static_cast<std::size_t>(j)];
-    index_->add(j, node.lower.get(), node.upper.get(), 1);
-  }
+  const Node& node = *nodes_[static_cast<std::size_t>(j)];
+  if (index_) index_->add(j, node.lower.get(), node.upper.get(), 1);
+  enter_reach(j, reach_limits);
 }
 
 void NodeBank::copy_box(std::int32_t j) {
@@ -254,24 +268,31 @@ inline void NodeBank::drop_spare_lanes(std::int32_t pattern_count, bool listed) 
 }
 
 NodeBank::Reach NodeBank::measure_within(const double* const* patterns, std::int32_t pattern_count, double limit,
-                                         const double* node_limits, double key, bool (*interrupted)()) {
+                                         const double* node_limits, double key, bool (*interrupted)(),
+                                         std::int32_t slot) {
   pattern_count = std::min(pattern_count, group_);
   D_ = model.D;
   const bool was_listed = passing_listed_;
   passing_listed_ = false;
-  // The flags of a training search are not kept in step here.
-  eligible_everywhere_ = true;
-  if (path_ == MatchPath::per_node || count_ == 0 || feature_count_ == 0) return Reach::no_index;
-  if (!reach_index_ || reach_index_->limit() != limit || !(reach_key_ == key)) {
-    reach_index_.reset();
-    reach_key_ = key;
+  note_flag_blocks(was_listed);
+  if (path_ == MatchPath::per_node || count_ == 0 || feature_count_ == 0) {
+    eligible_everywhere_ = true;
+    return Reach::no_index;
+  }
+  std::unique_ptr<SearchIndex>& reach_index = reach_index_[slot];
+  if (!reach_index || reach_index->limit() != limit || !(reach_key_[slot] == key)) {
+    reach_index.reset();
+    reach_key_[slot] = key;
     try {
-      reach_index_ = std::make_unique<SearchIndex>(boxes_.data(), count_, count_, feature_count_, limit, node_limits);
+      // Room to grow: a training run's new nodes join the index as they come.
+      const std::int32_t room =
+          count_ <= std::numeric_limits<std::int32_t>::max() / 2 ? count_ + count_ / 4 + lanes : count_;
+      reach_index = std::make_unique<SearchIndex>(boxes_.data(), count_, room, feature_count_, limit, node_limits);
     } catch (const std::bad_alloc&) {
       return Reach::no_index;
     }
   }
-  if (!measure_indexed(*reach_index_, patterns, pattern_count, limit, was_listed, interrupted, nullptr))
+  if (!measure_indexed(*reach_index, patterns, pattern_count, limit, was_listed, interrupted, nullptr))
     return Reach::interrupted;
   drop_spare_lanes(pattern_count, true);
   passing_listed_ = true;
@@ -285,15 +306,7 @@ bool NodeBank::measure(const double* const* patterns, std::int32_t pattern_count
   // Listed blocks describe the passes words only once this call has finished.
   const bool was_listed = passing_listed_;
   passing_listed_ = false;
-  if (eligible_in_use_ && !eligible_everywhere_) {
-    // A small bank clears all its flags as fast as it could note the blocks.
-    if (block_count() <= 8 || !was_listed || eligible_blocks_.size() + static_cast<std::size_t>(passing_counts_[0]) >
-                                eligible_blocks_.capacity()) {
-      eligible_everywhere_ = true;
-    } else {
-      eligible_blocks_.insert(eligible_blocks_.end(), passing_.begin(), passing_.begin() + passing_counts_[0]);
-    }
-  }
+  note_flag_blocks(was_listed);
   // A bank too large to measure between two polls is measured a stretch of blocks at a time.
   const std::int64_t block_visits = std::max<std::int64_t>(
       std::int64_t{lanes} * static_cast<std::int64_t>(feature_count_) * pattern_count, 1);
@@ -359,6 +372,18 @@ bool NodeBank::measure(const double* const* patterns, std::int32_t pattern_count
   if (!listed) list_passing(pattern_count);
   passing_listed_ = true;
   return true;
+}
+
+void NodeBank::note_flag_blocks(bool was_listed) {
+  if (eligible_in_use_ && !eligible_everywhere_) {
+    // A small bank clears all its flags as fast as it could note the blocks.
+    if (block_count() <= 8 || !was_listed || eligible_blocks_.size() + static_cast<std::size_t>(passing_counts_[0]) >
+                                eligible_blocks_.capacity()) {
+      eligible_everywhere_ = true;
+    } else {
+      eligible_blocks_.insert(eligible_blocks_.end(), passing_.begin(), passing_.begin() + passing_counts_[0]);
+    }
+  }
 }
 
 void NodeBank::list_passing(std::int32_t pattern_count) {

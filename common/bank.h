@@ -91,10 +91,11 @@ class NodeBank {
   // Room for node_count nodes, so that appending them does not grow the bank.
   void reserve(std::int32_t node_count);
   // Takes in node as the last one; the bank keeps a pointer to it. The results of the last
-  // measure call are not kept.
-  void append(Node& node);
+  // measure call are not kept. reach_limits: the node's own limit for each of measure_within's
+  // indexes that is kept (none, as by default: the node is measured always).
+  void append(Node& node, const double* reach_limits = nullptr);
   // Copies node j's box and choice denominator again, after learning changed them.
-  void refresh(std::int32_t j);
+  void refresh(std::int32_t j, const double* reach_limits = nullptr);
 
   // The vigilance test of measure as a size limit, for the model-wide D when it is finite and
   // above 0: a node passes exactly when its size is <= the limit (-1 when no size passes).
@@ -104,7 +105,8 @@ class NodeBank {
   // 1 where it cannot tell or would not be used.
   double index_share(double limit, const double* node_limits = nullptr) const;
 
-  // Measures the patterns through a search index of its own, apart from the vigilance test's:
+  // Measures the patterns through a search index of its own, apart from the vigilance test's
+  // (kept current, with room to grow, as append and refresh give each changed node's limit):
   // every node whose size for a pattern may be at most node_limits[j] is measured, with
   // the test size <= limit (below +Inf, under a finite D above 0), and its passes bit and
   // numerator come out as measure gives them for a vigilance test with that limit; a node
@@ -112,9 +114,11 @@ class NodeBank {
   // when limit or key (what the caller's node limits derive from) changes. A classification
   // search bounds the choice value with it. no_index: no memory for the index, nothing
   // measured.
+  // slot: which of the reach_slots indexes, each kept for its own limits.
   enum class Reach { measured, no_index, interrupted };
+  static constexpr std::int32_t reach_slots = 2;
   Reach measure_within(const double* const* patterns, std::int32_t pattern_count, double limit,
-                       const double* node_limits, double key, bool (*interrupted)() = nullptr);
+                       const double* node_limits, double key, bool (*interrupted)() = nullptr, std::int32_t slot = 0);
 
   // Which nodes a measure call leaves a match numerator for besides the vigilance test:
   // every node (for a trace that prints every mfv), or the nodes that pass.
@@ -197,6 +201,9 @@ class NodeBank {
   void drop_spare_lanes(std::int32_t pattern_count, bool listed);
   // Lists the blocks with a passing node from the passes words.
   void list_passing(std::int32_t pattern_count);
+  // Notes, at the start of a measure call, the blocks where the last search may have set
+  // eligibility flags, for clear_eligible.
+  void note_flag_blocks(bool was_listed);
 
   const MatchPath path_;
   const std::int32_t group_;
@@ -237,8 +244,10 @@ class NodeBank {
   bool limit_known_ = false;
   double limit_key_[3] = {};
   double limit_ = 0.0;
-  std::unique_ptr<SearchIndex> reach_index_;  // measure_within's
-  double reach_key_ = 0.0;
+  std::unique_ptr<SearchIndex> reach_index_[reach_slots];  // measure_within's
+  double reach_key_[reach_slots] = {};
+  // Takes the node's limit for each reach index from reach_limits (NaN without them).
+  void enter_reach(std::int32_t j, const double* reach_limits);
 };
 
 }  // namespace vorla

@@ -210,6 +210,11 @@ bool SearchIndex::cell_ranges(std::int32_t j, const double* lower, const double*
 }
 
 void SearchIndex::add(std::int32_t j, const double* lower, const double* upper, std::size_t step) {
+  add(j, lower, upper, step, limit_);
+}
+
+void SearchIndex::add(std::int32_t j, const double* lower, const double* upper, std::size_t step,
+                      double node_limit) {
   const std::size_t word = static_cast<std::size_t>(j) / word_bits;
   const std::uint64_t bit = std::uint64_t{1} << (static_cast<std::size_t>(j) % word_bits);
   if (j < count_) {
@@ -221,7 +226,7 @@ void SearchIndex::add(std::int32_t j, const double* lower, const double* upper, 
   count_ = std::max(count_, j + 1);
   std::size_t first[max_gridded];
   std::size_t last[max_gridded];
-  if (!cell_ranges(j, lower, upper, step, limit_, first, last)) return;
+  if (!cell_ranges(j, lower, upper, step, node_limit, first, last)) return;
   for (std::size_t s = 0; s < slots_.size(); ++s)
     for (std::size_t c = first[s]; c <= last[s]; ++c) row(s, c)[word] |= bit;
 }

@@ -39,8 +39,10 @@ class SearchIndex {
   std::int32_t capacity() const { return capacity_; }
 
   // Takes in node j (the next one, or one already held whose box changed; j < capacity).
-  // Corner i is at lower[i x step] and upper[i x step].
+  // Corner i is at lower[i x step] and upper[i x step]. node_limit: the node's own limit
+  // where the index was built with one per node (NaN: in every cell); else limit.
   void add(std::int32_t j, const double* lower, const double* upper, std::size_t step);
+  void add(std::int32_t j, const double* lower, const double* upper, std::size_t step, double node_limit);
 
   // For a pattern x with finite coordinates: measures every node of the bank's blocks that
   // may pass, one by one or by the kernel of path for its whole block, writing its passes

@@ -4,6 +4,7 @@
 #define VORLA_CHOICE_REACH_H
 
 #include "node.h"
+#include "reach.h"
 
 #include <algorithm>
 #include <cmath>
@@ -101,22 +102,12 @@ class ChoiceReach {
  private:
   bool set_cut() {
     const double D = model.D;
-    constexpr double inf = std::numeric_limits<double>::infinity();
     const double numerator = D - (largest_size_ + margin_);
     cut_ = numerator / (numerator >= 0 ? denominator_least_ : denominator_most_);
     if (!std::isfinite(cut_)) return false;
     beyond_fail_ = true;
     for (std::size_t j = 0; j < nodes_.size(); ++j) {
-      const double d = nodes_[j]->choice_denominator;
-      double limit = D - cut_ * d;
-      // A few steps up where rounding left the next size above the cut; none fails to end
-      // within 64 but for sizes where the rounding is coarse, which are measured always.
-      int steps = 0;
-      while (!((D - std::nextafter(limit, inf)) / d <= cut_)) {
-        limit = ++steps < 64 ? std::nextafter(limit, inf) : inf;
-        if (limit == inf) break;
-      }
-      if (std::isnan(limit)) limit = inf;
+      const double limit = choice_size_limit(D, cut_, nodes_[j]->choice_denominator);
       if (limit < vigilance_limit_) beyond_fail_ = false;
       node_limits_[j] = std::min(limit, vigilance_limit_);
     }

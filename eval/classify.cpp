@@ -4,6 +4,7 @@
 #include "choice_reach.h"
 #include "host.h"
 #include "node.h"
+#include "staged_reach.h"
 
 #include <algorithm>
 #include <limits>
@@ -96,11 +97,40 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
         reach->give_up();
     }
   }
+  // Where that bound is not taken or gives up (the cfvs of the winners spread widely, as on
+  // noisy, overlapping classes), the bound in stages with cuts from the winners seen.
+  std::unique_ptr<StagedReach> staged;
+  if (counts_unseen && limited && use != IndexUse::never && vigilance_limit >= 0 &&
+      vigilance_limit < std::numeric_limits<double>::infinity() &&
+      (use == IndexUse::always ||
+       (template_count >= reach_min_nodes && bank.index_share(vigilance_limit) * index_node_cost >= 1))) {
+    try {
+      staged = std::make_unique<StagedReach>(vigilance_limit, 0.0, ct, Tu, use == IndexUse::always);
+    } catch (const std::bad_alloc&) {
+      staged.reset();
+    }
+  }
+  const auto node_at = [&](std::int32_t i) -> const Node& { return *nodes[static_cast<std::size_t>(i)]; };
   const auto reach_pays = [&](const double* node_limits) {
     return use == IndexUse::always || bank.index_share(vigilance_limit, node_limits) * index_node_cost < 1;
   };
   Search found[pattern_group];
   bool group_reached = false;
+  // Which bound a group goes through where both can: the bound from the largest box first;
+  // the one in stages is tried for a window where the first costs more than an 8th of a
+  // scan per pattern, and the cheaper of the two as last measured (nodes measured through an
+  // index at index_node_cost, scanned patterns, an intersection of bit rows at a 32nd of the
+  // nodes per index use) is kept, the other tried again every 16 windows. Forced on, they
+  // take turns a window each.
+  const double nodes_held = static_cast<double>(template_count);
+  bool use_staged = false;
+  double window_cost = 0.0;
+  std::int32_t window_patterns = 0;
+  std::int32_t windows_since_switch = 0;
+  double reach_cost = -1.0;
+  double staged_cost = -1.0;
+  // The stages are judged (their cuts chosen) only where they may be taken.
+  const auto staged_allowed = [&] { return !(reach && reach->usable()) || reach_cost > nodes_held / 8; };
 
   std::uint32_t flop_total = 2 * static_cast<std::uint32_t>(M) + 5;
   std::uint32_t comparison_total = 0;
@@ -143,7 +173,7 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
       const std::int32_t group_size = std::min(pattern_group, pattern_count - (j - 1));
       patterns.copy_rows(j - 1, group_size, group_values.data());
       group_reached = false;
-      if (reach && reach->usable() && j - 1 >= reach_from) {
+      if (reach && reach->usable() && j - 1 >= reach_from && !use_staged) {
         const NodeBank::Reach r = bank.measure_within(group_rows, group_size, reach->limit(), reach->node_limits(),
                                                       reach->cut(), host::interrupt_requested);
         if (r == NodeBank::Reach::interrupted) return stop();
@@ -162,6 +192,8 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
               again[again_count++] = group_rows[k];
             }
           }
+          window_cost += static_cast<double>(bank.nodes_measured()) * index_node_cost + again_count * nodes_held +
+                         group_size * nodes_held / 32;
           reach->note(group_size, again_count, static_cast<double>(bank.nodes_measured()), index_node_cost, reach_pays);
           if (again_count > 0) {
             if (!bank.measure(again, again_count, vigilance, 0.0, NodeBank::Results::passing, host::interrupt_requested))
@@ -169,6 +201,60 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
             for (std::int32_t k = 0; k < again_count; ++k) found[again_of[k]] = search(bank, k, ct, Tu);
           }
         }
+      }
+      const bool staged_turn = staged && staged->active() && (use_staged || !(reach && reach->usable()));
+      if (!group_reached && staged_turn) {
+        // The patterns that a stage does not settle go on to the next, then are scanned.
+        const double* pending[pattern_group];
+        std::int32_t pending_of[pattern_group];
+        std::int32_t pending_count = group_size;
+        for (std::int32_t k = 0; k < group_size; ++k) {
+          pending[k] = group_rows[k];
+          pending_of[k] = k;
+        }
+        for (std::int32_t stage = 0; stage < staged->stage_count() && pending_count > 0; ++stage) {
+          const NodeBank::Reach r = bank.measure_within(pending, pending_count, vigilance_limit,
+                                                        staged->node_limits(stage), staged->key(),
+                                                        host::interrupt_requested, stage);
+          if (r == NodeBank::Reach::interrupted) return stop();
+          if (r == NodeBank::Reach::no_index) break;
+          window_cost += static_cast<double>(bank.nodes_measured()) * index_node_cost + pending_count * nodes_held / 32;
+          std::int32_t left = 0;
+          for (std::int32_t k = 0; k < pending_count; ++k) {
+            const Search f = search(bank, k, ct, Tu);
+            if (staged->settles(stage, f.winner != no_winner, f.best_cfv)) {
+              found[pending_of[k]] = f;
+            } else {
+              pending[left] = pending[k];
+              pending_of[left++] = pending_of[k];
+            }
+          }
+          pending_count = left;
+        }
+        if (pending_count > 0) {
+          if (!bank.measure(pending, pending_count, vigilance, 0.0, NodeBank::Results::passing,
+                            host::interrupt_requested))
+            return stop();
+          for (std::int32_t k = 0; k < pending_count; ++k) found[pending_of[k]] = search(bank, k, ct, Tu);
+          window_cost += pending_count * nodes_held;
+        }
+        group_reached = true;
+      }
+      if (group_reached && staged && reach && (window_patterns += group_size) >= ChoiceReach::window) {
+        (staged_turn ? staged_cost : reach_cost) = window_cost / window_patterns;
+        window_cost = 0.0;
+        window_patterns = 0;
+        ++windows_since_switch;
+        const bool was_staged = use_staged;
+        if (use == IndexUse::always) {
+          use_staged = !use_staged;  // both bounds, a window each, wherever they are valid
+        } else if (!use_staged) {
+          use_staged = staged->active() && reach_cost > nodes_held / 8 &&
+                       (staged_cost < 0 || staged_cost < reach_cost || windows_since_switch >= 16);
+        } else {
+          use_staged = !(reach->usable() && (windows_since_switch >= 16 || (reach_cost >= 0 && staged_cost > reach_cost)));
+        }
+        if (use_staged != was_staged) windows_since_switch = 0;
       }
       if (!group_reached && !bank.measure(group_rows, group_size, vigilance, 0.0,
                                           oflag >= 3 ? NodeBank::Results::every_mfv : NodeBank::Results::passing,
@@ -179,6 +265,9 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
       // A search through the bound counts only the nodes it measured; nothing shows its counts.
       const Search s = group_reached ? found[g] : search(bank, g, ct, Tu);
       winner = s.winner;
+      if (staged)
+        staged->note(group_rows[g], s.winner != no_winner ? s.best_cfv : std::numeric_limits<double>::quiet_NaN(),
+                     template_count, index_node_cost, node_at, staged_allowed);
       pattern_flops = static_cast<std::uint32_t>(template_count) * match_flops + s.vt_passes;
       pattern_comparisons = static_cast<std::uint32_t>(template_count) * match_comparisons + s.vt_passes +
                             (ct_option == 1 ? s.candidates : 0) + (s.candidates > 0 ? s.candidates - 1 : 0);

@@ -4,9 +4,12 @@
 #include "host.h"
 #include "marshal.h"
 #include "node.h"
+#include "staged_reach.h"
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -77,6 +80,14 @@ struct PatternCounts {
 
 constexpr std::int32_t no_winner = -1;
 
+// The bound on the choice value is taken with this many nodes or more, where an index for its
+// limits would have a pattern measure fewer than the nodes' share 1 / index_node_cost and one
+// for the vigilance test would not (as in classification; doc/performance.md).
+constexpr std::int32_t reach_min_nodes = 512;
+constexpr double index_node_cost = 2.0;
+// The stage of a pattern measured whole.
+constexpr std::int32_t whole_stage = -1;
+
 // Trace lines printed between two interrupt polls of a search.
 constexpr std::int32_t traced_nodes_per_poll = 1024;
 
@@ -89,7 +100,16 @@ class Trainer {
         Tu_(model.D / (model.alpha - model.D * (-2.0))),
         match_flops_(2 * static_cast<std::uint32_t>(model.feature_count) + 2),
         match_comparisons_(2 * static_cast<std::uint32_t>(model.feature_count)),
-        learn_comparisons_(4 * static_cast<std::uint32_t>(model.feature_count)) {}
+        learn_comparisons_(4 * static_cast<std::uint32_t>(model.feature_count)) {
+    // The bound on the choice value where nothing shows the counts (see StagedReach).
+    const IndexUse use = requested_index_use();
+    if (oflag_ == 0 && !host::has_flop_counter() && use != IndexUse::never && model.D > 0 &&
+        model.D <= std::numeric_limits<double>::max()) {
+      const double limit = bank.vigilance_limit(vigilance_, tolerance);
+      if (limit >= 0 && limit < std::numeric_limits<double>::infinity())
+        reach_ = std::make_unique<StagedReach>(limit, tolerance, ct_option_ != 0, Tu_, use == IndexUse::always);
+    }
+  }
 
   // One pass over all patterns; false when memory ran out or the user interrupted (then
   // interrupted is set).
@@ -129,10 +149,13 @@ class Trainer {
       mexPrintf("   Pattern #%d is being presented (label %d)\n", p + 1, static_cast<std::int32_t>(label));
 
     double rho = vigilance_;
+    left_.clear();
+    least_cfv_ = std::numeric_limits<double>::quiet_NaN();
     std::int32_t winner = search(x, rho, counts);
     if (interrupted) return false;
     bool mt_engaged = false;
     for (;;) {
+      if (reach_ && winner != no_winner) least_cfv_ = std::fmin(least_cfv_, bank.cfv(winner));
       if (winner == no_winner) {
         if (!create_node(p, x, label, mt_engaged)) return false;
         break;
@@ -154,9 +177,22 @@ class Trainer {
         mexPrintf(tolerant_ ? "      Node #%d (label %d) misclassifies pattern #%d - Engage MT- (set rho=%f)\n"
                             : "      Node #%d (label %d) misclassifies pattern #%d - Engage MT (set rho=%f)\n",
                   winner + 1, w.label, p + 1, rho);
-      // The tolerant rule takes the winner alone out; nodes that match as well stay in.
-      if (tolerant_) bank.eligible(winner) = 0;
-      winner = reselect(rho, counts);
+      // The tolerant rule takes the winner alone out, before re-selection compares it, so
+      // it costs no comparison; nodes that match as well as it stay in.
+      if (tolerant_) {
+        bank.eligible(winner) = 0;
+        if (reach_) left_.push_back(winner);
+      }
+      winner = reselect(x, rho, counts);
+      if (interrupted) return false;
+    }
+    if (reach_) {
+      const auto node = [this](std::int32_t j) -> const Node& { return nodes[j]; };
+      // The bound pays only where the vigilance test's own index would not.
+      const auto allowed = [this] {
+        return bank.count() >= reach_min_nodes && bank.index_share(reach_->limit()) * index_node_cost >= 1;
+      };
+      reach_->note(x, least_cfv_, nodes.count(), index_node_cost, node, allowed);
     }
 
     host::add_flops(counts.comparisons + counts.flops);
@@ -169,6 +205,17 @@ class Trainer {
   // The bank measures all nodes at once; the tests, counts and trace then take the nodes in
   // creation order.
   std::int32_t search(const double* x, double rho, PatternCounts& counts) {
+    stage_ = 0;
+    if (reach_ && reach_->active()) {
+      for (; stage_ < reach_->stage_count(); ++stage_) {
+        const NodeBank::Reach r = measure_stage(x);
+        if (r == NodeBank::Reach::interrupted) return no_winner;
+        if (r == NodeBank::Reach::no_index) break;
+        const std::int32_t winner = quiet_search(counts);
+        if (reach_->settles(stage_, winner != no_winner, winner != no_winner ? bank.cfv(winner) : 0.0)) return winner;
+      }
+    }
+    stage_ = whole_stage;
     if (!bank.measure(&x, 1, rho, tolerance,
                       oflag_ == 4 ? NodeBank::Results::every_mfv : NodeBank::Results::passing,
                       host::interrupt_requested)) {
@@ -233,9 +280,54 @@ class Trainer {
     return winner;
   }
 
+  // Chooses again after a wrong winner, at the raised rho. Where the search went through the
+  // bound and its choice is not settled, the pattern is measured whole and its flags built
+  // again from every test of its searches (see StagedReach): each rho of a pattern's
+  // re-selections is the match of a node that passed against the one before, so the last
+  // one's test implies the earlier ones'.
+  std::int32_t reselect(const double* x, double rho, PatternCounts& counts) {
+    std::int32_t winner = reselect_among(rho, counts);
+    while (stage_ != whole_stage &&
+           !reach_->settles_reselect(stage_, winner != no_winner, winner != no_winner ? bank.cfv(winner) : 0.0, rho,
+                                     !tolerant_)) {
+      NodeBank::Reach r = NodeBank::Reach::no_index;
+      if (++stage_ < reach_->stage_count()) {
+        r = measure_stage(x);
+        if (r == NodeBank::Reach::interrupted) return no_winner;
+      }
+      if (r != NodeBank::Reach::measured) {
+        stage_ = whole_stage;
+        if (!bank.measure(&x, 1, vigilance_, tolerance, NodeBank::Results::passing, host::interrupt_requested)) {
+          interrupted = true;
+          return no_winner;
+        }
+      }
+      bank.clear_eligible();
+      bank.for_each_passing(0, [&](std::int32_t j) {
+        if (ct_option_ != 0 && !(bank.cfv(j) + tolerance >= Tu_)) return;
+        const double mfv = bank.mfv(j);
+        if (tolerant_ ? !(mfv >= rho) : !(mfv > rho)) return;
+        if (tolerant_)
+          for (const std::int32_t w : left_)
+            if (w == j) return;
+        bank.eligible(j) = 1;
+      });
+      winner = reselect_among(rho, counts);
+    }
+    return winner;
+  }
+
+  // The nodes within their limits of the current stage of the bound.
+  NodeBank::Reach measure_stage(const double* x) {
+    const NodeBank::Reach r = bank.measure_within(&x, 1, reach_->limit(), reach_->node_limits(stage_), reach_->key(),
+                                                  host::interrupt_requested, stage_);
+    if (r == NodeBank::Reach::interrupted) interrupted = true;
+    return r;
+  }
+
   // Chooses again among the eligible nodes whose stored match exceeds rho (or reaches it,
   // under the tolerant rule).
-  std::int32_t reselect(double rho, PatternCounts& counts) {
+  std::int32_t reselect_among(double rho, PatternCounts& counts) {
     std::int32_t winner = no_winner;
     double best_cfv = 0.0;
     // Only nodes that passed the vigilance test are eligible, so the blocks without one are
@@ -269,7 +361,8 @@ class Trainer {
 
   bool create_node(std::int32_t p, const double* x, double label, bool mt_engaged) {
     if (!nodes.append(x, static_cast<std::int32_t>(label))) return false;
-    bank.append(nodes[nodes.count() - 1]);
+    Node& node = nodes[nodes.count() - 1];
+    bank.append(node, reach_ ? reach_->enter(nodes.count() - 1, node.choice_denominator) : nullptr);
     ++new_node_count;
     if (oflag_ >= 3) {
       mexPrintf("   Pattern #%d created  node #%d (label %d)", p + 1, nodes.count(), nodes[nodes.count() - 1].label);
@@ -285,7 +378,7 @@ class Trainer {
     counts.flops += flops;
     counts.comparisons += learn_comparisons_;
     if (changed) {
-      bank.refresh(winner);
+      bank.refresh(winner, reach_ ? reach_->enter(winner, w.choice_denominator) : nullptr);
       ++update_count;
     }
     if (!mt_engaged && !changed && !w.active) {
@@ -311,6 +404,13 @@ class Trainer {
   const std::uint32_t match_flops_;
   const std::uint32_t match_comparisons_;
   const std::uint32_t learn_comparisons_;
+  // The bound on the choice value, where nothing shows the counts; stage_: the stage of the
+  // bound whose nodes the pattern's last measure call measured, or whole_stage.
+  std::unique_ptr<StagedReach> reach_;
+  std::int32_t stage_ = whole_stage;
+  // The pattern's wrong winners (under the tolerant rule) and its winners' least cfv.
+  std::vector<std::int32_t> left_;
+  double least_cfv_ = 0.0;
 };
 
 // Share of a count in percent; 0 when there is nothing to share.

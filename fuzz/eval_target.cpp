@@ -1,7 +1,6 @@
 // Fuzz target: one vorla_eval call on the stand-in host per input. A successful call is
 // compared with a plain classification of the same inputs: every prediction, every value fed
 // to the flop counter and the totals of the summary.
-#include "bank.h"
 #include "fuzz_call.h"
 #include "vorla_eval.h"
 
@@ -130,12 +129,7 @@ void check_outputs(const fuzz::Call& call, const standin::CallResult& r) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::ByteReader bytes(data, size);
   const fuzz::Call call = fuzz::decode_eval(bytes);
-  static const vorla::MatchPath paths[] = {vorla::MatchPath::automatic, vorla::MatchPath::per_node,
-                                           vorla::MatchPath::scalar,    vorla::MatchPath::sse2,
-                                           vorla::MatchPath::avx2,      vorla::MatchPath::avx512};
-  vorla::set_match_path(paths[call.match_path]);
-  static const vorla::IndexUse uses[] = {vorla::IndexUse::automatic, vorla::IndexUse::always, vorla::IndexUse::never};
-  vorla::set_index_use(uses[call.index_use]);
+  fuzz::apply_bank_choices(call);
   const std::optional<std::string> expected = fuzz::expected_eval_error(call);
   standin::CallOptions options;
   options.flop_counter = call.flop_counter;

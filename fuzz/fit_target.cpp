@@ -1,15 +1,12 @@
 // Fuzz target: one vorla_fit call on the stand-in host per input. A successful call is checked
 // for properties of its outputs and compared with a plain training run of the same inputs:
 // templates, labels, presentation count, every value fed to the flop counter, the totals.
-#include "bank.h"
 #include "fuzz_call.h"
 #include "plain_training.h"
 #include "vorla_fit.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
 #include <set>
 #include <stdexcept>
 
@@ -102,16 +99,8 @@ void check_outputs(const fuzz::Call& call, const standin::CallResult& r) {
   if (!same_bits(plain.labels, labels)) fail("NLabels differ from a plain run");
   if (plain.flops != r.flops) fail("flop-counter calls differ from a plain run");
   if (oflag > 0) {
-    char line[200];
-    std::snprintf(line, sizeof line, "\n%lu FLOPs and %lu comparisons in ", static_cast<unsigned long>(plain.flop_total),
-                  static_cast<unsigned long>(plain.comparison_total));
-    if (r.text.find(line) == std::string::npos) fail(std::string("report lacks: ") + (line + 1));
-    if (converged) {
-      const long n = static_cast<long>(plain.inactive);
-      std::snprintf(line, sizeof line, "\n%ld inactive %s %s ", n, n == 1 ? "node" : "nodes",
-                    trim_option == 1 ? "trimmed" : "detected");
-      if (r.text.find(line) == std::string::npos) fail(std::string("report lacks: ") + (line + 1));
-    }
+    const std::string lacking = fuzz::report_mismatch(plain, r.text, trim_option);
+    if (!lacking.empty()) fail(lacking);
   }
 }
 
@@ -120,12 +109,7 @@ void check_outputs(const fuzz::Call& call, const standin::CallResult& r) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::ByteReader bytes(data, size);
   const fuzz::Call call = fuzz::decode_fit(bytes);
-  static const vorla::MatchPath paths[] = {vorla::MatchPath::automatic, vorla::MatchPath::per_node,
-                                           vorla::MatchPath::scalar,    vorla::MatchPath::sse2,
-                                           vorla::MatchPath::avx2,      vorla::MatchPath::avx512};
-  vorla::set_match_path(paths[call.match_path]);
-  static const vorla::IndexUse uses[] = {vorla::IndexUse::automatic, vorla::IndexUse::always, vorla::IndexUse::never};
-  vorla::set_index_use(uses[call.index_use]);
+  fuzz::apply_bank_choices(call);
   const std::optional<std::string> expected = fuzz::expected_fit_error(call);
   const standin::CallResult result = standin::call(vorla::vorla_fit, call.nlhs, call.arrays());
   if (fuzz::check_outcome(target, call, expected, result)) check_outputs(call, result);

@@ -1,5 +1,7 @@
 #include "fuzz_call.h"
 
+#include "bank.h"
+
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -405,6 +407,15 @@ double ByteReader::raw_double() {
   return v;
 }
 
+void apply_bank_choices(const Call& call) {
+  static const vorla::MatchPath paths[] = {vorla::MatchPath::automatic, vorla::MatchPath::per_node,
+                                           vorla::MatchPath::scalar,    vorla::MatchPath::sse2,
+                                           vorla::MatchPath::avx2,      vorla::MatchPath::avx512};
+  vorla::set_match_path(paths[call.match_path]);
+  static const vorla::IndexUse uses[] = {vorla::IndexUse::automatic, vorla::IndexUse::always, vorla::IndexUse::never};
+  vorla::set_index_use(uses[call.index_use]);
+}
+
 std::vector<const mxArray*> Call::arrays() const {
   std::vector<const mxArray*> a;
   for (const Input& in : inputs) a.push_back(in.array.get());
@@ -426,12 +437,11 @@ std::string Call::describe() const {
   return s;
 }
 
-Call decode_fit(ByteReader& bytes) {
-  Call call;
-  const int nrhs = count_from(bytes.byte(), 10, 12);
-  call.nlhs = count_from(bytes.byte(), 3, 4);
-  const std::uint64_t N = bytes.byte() % 25, M = bytes.byte() % 7;
-  std::vector<Slot> slots = {
+namespace {
+
+// The ten inputs of both training entry points, for N patterns of M features.
+std::vector<Slot> training_slots(std::uint64_t N, std::uint64_t M) {
+  return {
       matrix(Slot::MATRIX, N, M),
       matrix(Slot::LABELS, N, 1),
       scalar({static_cast<double>(M), 1, 2, 0.5, static_cast<double>(M) + 1, 0, 3, 1e-300}),
@@ -443,6 +453,16 @@ Call decode_fit(ByteReader& bytes) {
       scalar({0, 1}),
       scalar({0, 1, 2, 3, 4}),
   };
+}
+
+}  // namespace
+
+Call decode_fit(ByteReader& bytes) {
+  Call call;
+  const int nrhs = count_from(bytes.byte(), 10, 12);
+  call.nlhs = count_from(bytes.byte(), 3, 4);
+  const std::uint64_t N = bytes.byte() % 25, M = bytes.byte() % 7;
+  std::vector<Slot> slots = training_slots(N, M);
   // Training that never settles runs to its cap: keep the cap small whenever training can start.
   if (call.nlhs == 3) slots[6].first_value_limit = 8;
   decode_inputs(bytes, nrhs, slots, call);
@@ -456,22 +476,8 @@ Call decode_learn(ByteReader& bytes) {
   const std::uint64_t N = bytes.byte() % 25, M = bytes.byte() % 7, K0 = bytes.byte() % 9;
   Slot given = matrix(Slot::TEMPLATES, K0, 2 * M);
   given.features = M;
-  std::vector<Slot> slots = {
-      matrix(Slot::MATRIX, N, M),
-      matrix(Slot::LABELS, N, 1),
-      scalar({static_cast<double>(M), 1, 2, 0.5, static_cast<double>(M) + 1, 0, 3, 1e-300}),
-      scalar({0, 0.5, 0.75, 0.9, 1, 0.7, 0.25, 0.95}),
-      scalar({0.001, 0, 0.01, 1, 1e-6, 0.1}),
-      scalar({1, 1, 0.5, 0.25, 0.9, 1}),
-      scalar({8, 1, 2, 3, 4, 5, 6, 7}),
-      scalar({0, 1}),
-      scalar({0, 1}),
-      scalar({0, 1, 2, 3, 4}),
-      scalar({1, 0}),
-      scalar({0, 1}),
-      given,
-      matrix(Slot::LABELS, K0, 1),
-  };
+  std::vector<Slot> slots = training_slots(N, M);
+  slots.insert(slots.end(), {scalar({1, 0}), scalar({0, 1}), given, matrix(Slot::LABELS, K0, 1)});
   // Training that never settles runs to its cap: keep the cap small whenever training can start.
   if (call.nlhs == 3 || call.nlhs == 4) slots[6].first_value_limit = 8;
   decode_inputs(bytes, nrhs, slots, call);

@@ -68,6 +68,10 @@ Call decode_eval(ByteReader& bytes);
 // A vorla_score call: the first seven inputs as vorla_eval's, then class_count.
 Call decode_score(ByteReader& bytes);
 
+// Sets the node bank's match path and index use that the call chose, for the banks built from
+// now on.
+void apply_bank_choices(const Call& call);
+
 // The error the call must raise, or nothing when it must succeed.
 std::optional<std::string> expected_fit_error(const Call& call);
 std::optional<std::string> expected_learn_error(const Call& call);

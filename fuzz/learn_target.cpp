@@ -2,13 +2,10 @@
 // compared with a plain training run of the same inputs (either match tracking rule, given
 // nodes): templates, labels, presentation count, every value fed to the flop counter, the
 // history and the report's totals.
-#include "bank.h"
 #include "fuzz_call.h"
 #include "plain_training.h"
 #include "vorla_learn.h"
 
-#include <cmath>
-#include <cstdio>
 #include <stdexcept>
 #include <string>
 
@@ -71,16 +68,8 @@ void check_outputs(const fuzz::Call& call, const standin::CallResult& r) {
   if (count_of(r.text, "vorla_learn: presentation ") != (display ? P : 0)) fail("not one progress line per presentation");
   if (oflag == 0 && !display && !r.text.empty()) fail("printed at oflag 0 without display");
   if (oflag > 0) {
-    char line[200];
-    std::snprintf(line, sizeof line, "\n%lu FLOPs and %lu comparisons in ", static_cast<unsigned long>(plain.flop_total),
-                  static_cast<unsigned long>(plain.comparison_total));
-    if (r.text.find(line) == std::string::npos) fail(std::string("report lacks: ") + (line + 1));
-    if (plain.converged) {
-      const long n = static_cast<long>(plain.inactive);
-      std::snprintf(line, sizeof line, "\n%ld inactive %s %s ", n, n == 1 ? "node" : "nodes",
-                    trim_option == 1 ? "trimmed" : "detected");
-      if (r.text.find(line) == std::string::npos) fail(std::string("report lacks: ") + (line + 1));
-    }
+    const std::string lacking = fuzz::report_mismatch(plain, r.text, trim_option);
+    if (!lacking.empty()) fail(lacking);
   }
 }
 
@@ -89,12 +78,7 @@ void check_outputs(const fuzz::Call& call, const standin::CallResult& r) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::ByteReader bytes(data, size);
   const fuzz::Call call = fuzz::decode_learn(bytes);
-  static const vorla::MatchPath paths[] = {vorla::MatchPath::automatic, vorla::MatchPath::per_node,
-                                           vorla::MatchPath::scalar,    vorla::MatchPath::sse2,
-                                           vorla::MatchPath::avx2,      vorla::MatchPath::avx512};
-  vorla::set_match_path(paths[call.match_path]);
-  static const vorla::IndexUse uses[] = {vorla::IndexUse::automatic, vorla::IndexUse::always, vorla::IndexUse::never};
-  vorla::set_index_use(uses[call.index_use]);
+  fuzz::apply_bank_choices(call);
   const std::optional<std::string> expected = fuzz::expected_learn_error(call);
   const standin::CallResult result = standin::call(vorla::vorla_learn, call.nlhs, call.arrays());
   if (fuzz::check_outcome(target, call, expected, result)) check_outputs(call, result);

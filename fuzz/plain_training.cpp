@@ -1,5 +1,6 @@
 #include "plain_training.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace fuzz {
@@ -187,6 +188,20 @@ PlainRun train_plainly(const Call& call) {
     run.labels.push_back(static_cast<double>(kept[r]->label));
   }
   return run;
+}
+
+std::string report_mismatch(const PlainRun& plain, const std::string& text, int trim_option) {
+  char line[200];
+  std::snprintf(line, sizeof line, "\n%lu FLOPs and %lu comparisons in ", static_cast<unsigned long>(plain.flop_total),
+                static_cast<unsigned long>(plain.comparison_total));
+  if (text.find(line) == std::string::npos) return std::string("report lacks: ") + (line + 1);
+  if (plain.converged) {
+    const long n = static_cast<long>(plain.inactive);
+    std::snprintf(line, sizeof line, "\n%ld inactive %s %s ", n, n == 1 ? "node" : "nodes",
+                  trim_option == 1 ? "trimmed" : "detected");
+    if (text.find(line) == std::string::npos) return std::string("report lacks: ") + (line + 1);
+  }
+  return "";
 }
 
 bool same_bits(const std::vector<double>& a, const std::vector<double>& b) {

@@ -6,6 +6,7 @@
 #include "fuzz_call.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace fuzz {
@@ -27,6 +28,10 @@ struct PlainRun {
 PlainRun train_plainly(const Call& call);
 
 bool same_bits(const std::vector<double>& a, const std::vector<double>& b);
+
+// What the printed summary lacks of the run's totals and, for a converged run, of its
+// inactive nodes; empty when it has both.
+std::string report_mismatch(const PlainRun& plain, const std::string& text, int trim_option);
 
 }  // namespace fuzz
 

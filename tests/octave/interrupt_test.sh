@@ -104,14 +104,14 @@ interrupt() {
 
 interrupt "[T1, NL1, LP1] = vorla_fit(P, L, 4, 0.2, 0.001, 0.5, Inf, 0, 0, 0)" 3
 type_line "printf('keep=%d fitted=%d\\n', keep, exist('T1', 'var')); [T2, NL2, LP2] = vorla_fit([0.2; 0.6], [1; 2], 1, 0, 0.001, 1, 100, 0, 0, 0); printf('next fit=%s\\n', mat2str([T2, NL2; LP2, 0, 0]))"
-wait_for 'next fit=' 60
+wait_for 'next fit=\[' 60
 screen | grep -q 'keep=42 fitted=0' || { echo "workspace not as before the call" >&2; screen >&2; exit 1; }
 screen | grep -qF 'next fit=[0.2 0.2 1;0.6 0.6 2;1 0 0]' || { echo "the next vorla_fit went wrong" >&2; screen >&2; exit 1; }
 wait_for 'octave:5> $' 60
 
 interrupt "pred = vorla_eval(TE, NE, 16, 0, 0.001, 1, PE, -1, 0)" 5
 type_line "printf('keep=%d predicted=%d\\n', keep, exist('pred', 'var')); p2 = vorla_eval(T2, NL2, 1, 0, 0.001, 0, [0.1; 0.7], -1, 0); printf('next eval=%s\\n', mat2str(p2'))"
-wait_for 'next eval=' 60
+wait_for 'next eval=\[' 60
 screen | grep -q 'keep=42 predicted=0' || { echo "workspace not as before the call" >&2; screen >&2; exit 1; }
 screen | grep -qF 'next eval=[1 2]' || { echo "the next vorla_eval went wrong" >&2; screen >&2; exit 1; }
 

@@ -4,6 +4,7 @@
 #include "bank.h"
 #include "choice_reach.h"
 #include "node.h"
+#include "reach.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -554,10 +555,10 @@ standin::ArrayPtr matrix(const std::vector<std::vector<double>>& rows, std::size
   return standin::make_double(rows.size(), cols, values);
 }
 
-standin::CallResult run(const test::FitCall& call, std::int32_t M) {
+standin::CallResult run(const test::FitCall& call, std::int32_t M, standin::CallOptions options = {}) {
   test::Inputs in = call.inputs();
   in[0] = matrix(call.patterns, static_cast<std::size_t>(M));
-  return standin::call(vorla::vorla_fit, 3, in.pointers());
+  return standin::call(vorla::vorla_fit, 3, in.pointers(), options);
 }
 
 standin::CallResult run(const test::EvalCall& call, std::int32_t M, standin::CallOptions options = {}) {
@@ -1098,6 +1099,253 @@ TEST(SearchPaths, FailedAllocationsOfTheBoundFallBackToTheScan) {
     EXPECT_EQ(standin::values_of(r.output(0)), standin::values_of(whole.output(0))) << "allocation " << k;
   }
   EXPECT_GT(scanned_instead, 2);
+}
+
+// The size limits of the bound are the exact edges of their tests: the size at the limit
+// passes (cfv above the cut; mfv against rho) and the next double does not, for every kind
+// of value around them (cuts near 1, where a step of D - S spans many doubles of a small S;
+// subnormal and huge denominators; D far from M).
+TEST(ReachLimits, AreTheEdgesOfTheirTests) {
+  const double tiny = std::numeric_limits<double>::denorm_min();
+  const double huge = std::numeric_limits<double>::max();
+  Rng rng(8);
+  int bisected = 0;
+  for (const double D : {1.0, 3.0, 10.0, 1e-300, 1e300, 0.1}) {
+    std::vector<double> cuts = {0.0, -0.5, 0.5, 0.99, 0.9999, 1 - 0x1p-40, 1.0, 2.0, -huge, huge};
+    std::vector<double> denominators = {D, D + 0.001, D * 0.5, D + 3.0, tiny, 1e-310, huge, 1e-5};
+    for (int k = 0; k < 40; ++k) {
+      cuts.push_back(1 - std::ldexp(1.0, -1 - static_cast<int>(rng() % 50)));
+      denominators.push_back(D * (rng() % 1000 + 1) / 997.0 + 0.001 * (rng() % 3));
+    }
+    for (const double cut : cuts)
+      for (const double d : denominators) {
+        const double L = vorla::choice_size_limit(D, cut, d);
+        const auto cfv = [&](double size) { return (D - size) / d; };
+        const std::string what = "D " + std::to_string(D) + " cut " + std::to_string(cut) + " d " + std::to_string(d);
+        ASSERT_FALSE(std::isnan(L)) << what;
+        if (L == inf) continue;
+        if (L < 0) {
+          ASSERT_EQ(L, -1.0) << what;
+          ASSERT_LE(cfv(0.0), cut) << what;
+          continue;
+        }
+        ASSERT_GT(cfv(L), cut) << what;
+        ASSERT_LE(cfv(std::nextafter(L, inf)), cut) << what;
+        if (L != D - cut * d) ++bisected;
+      }
+    for (const double rho : {-1.0, 0.0, 0.5, 0.75, 0.9999999, 1.0, 1.5}) {
+      for (const bool strict : {true, false}) {
+        const double L = vorla::match_size_limit(D, rho, strict);
+        const auto passes = [&](double size) {
+          const double mfv = (D - size) / D;
+          return strict ? mfv > rho : mfv >= rho;
+        };
+        if (L < 0) {
+          EXPECT_FALSE(passes(0.0));
+        } else {
+          EXPECT_TRUE(passes(L)) << D << " " << rho;
+          EXPECT_FALSE(passes(std::nextafter(L, inf))) << D << " " << rho;
+        }
+      }
+    }
+  }
+  EXPECT_GT(bisected, 100);  // the edges that rounding moved from D - cut x d
+}
+
+// Training whose counts nothing shows goes through the bound's stages: every output is the
+// scan's, bit for bit, on every path, for fast and slow learning, the CT, trimming,
+// vigilance 0 to 1, D different from M, alpha 0, ties (repeated patterns with other labels)
+// and coordinates that are subnormal or huge.
+TEST(SearchPaths, TrainingWinnersWithoutCountsAgree) {
+  Rng rng(2026);
+  int calls = 0;
+  long reached = 0;
+  for (std::int32_t M : {1, 2, 3, 10}) {
+    for (int c = 0; c < 12; ++c) {
+      test::FitCall call;
+      const int N = 40 + static_cast<int>(rng() % 400);
+      const int classes = 2 + static_cast<int>(rng() % 3);
+      call.patterns.assign(N, std::vector<double>(M));
+      call.labels.resize(N);
+      const double scale = c == 7 ? 1e-310 : (c == 8 ? 1e300 : 1.0);
+      for (int p = 0; p < N; ++p) {
+        if (p > 0 && rng() % 10 == 0) {
+          call.patterns[p] = call.patterns[rng() % p];  // the same pattern, maybe another label
+        } else {
+          for (double& v : call.patterns[p]) v = scale * (c % 2 ? grid_value(rng, 0.0, 1.0) : (rng() % 100000) / 1e5);
+        }
+        call.labels[p] = 1 + static_cast<double>(rng() % classes);
+      }
+      const double vigilances[] = {0.0, 0.0, 0.0, 0.3, 0.75, 0.9, 1.0};
+      call.vigilance = vigilances[rng() % 7];
+      call.D = (c % 4 == 1 ? 3.0 * M : (c % 4 == 2 ? M / 2.0 : M)) * scale;
+      call.alpha = c % 5 == 0 ? 0.0 : (c % 5 == 1 ? 2.0 : 0.001);
+      call.learning_rate = c % 3 == 0 ? 0.5 : 1.0;
+      call.max_list_presentations = 1 + static_cast<double>(rng() % 8);
+      call.trim_option = static_cast<double>(rng() % 2);
+      call.ct_option = static_cast<double>(c % 6 == 4);
+      call.oflag = 0;
+      standin::CallOptions quiet;
+      quiet.flop_counter = false;
+
+      standin::CallResult reference;
+      {
+        IndexScope index_scope(vorla::IndexUse::never);
+        reference = run(call, M, quiet);
+      }
+      test::expect_sound(reference);
+      ++calls;
+      for (vorla::IndexUse use : {vorla::IndexUse::always, vorla::IndexUse::automatic}) {
+        IndexScope index_scope(use);
+        for (MatchPath path : blocked_paths()) {
+          PathScope scope(path);
+          const standin::CallResult r = run(call, M, quiet);
+          if (use == vorla::IndexUse::always) reached += r.free_store_allocations - reference.free_store_allocations;
+          expect_same_call(reference, r, std::string(name_of(path)) + name_of(use) + " M=" + std::to_string(M) +
+                                             " call " + std::to_string(c));
+          if (HasFatalFailure()) return;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(calls, 4 * 12);
+  EXPECT_GT(reached, 1000);  // the bound's indexes and limits were built
+}
+
+// Training from given nodes under either match-tracking rule goes through the bound as
+// vorla_fit does: the same nodes, labels and presentations as the scan, the given boxes
+// (grown, repeated or inverted) included.
+TEST(SearchPaths, LearningWithoutCountsAgreesUnderBothRules) {
+  Rng rng(404);
+  int calls = 0;
+  for (std::int32_t M : {2, 5}) {
+    for (int c = 0; c < 10; ++c) {
+      test::LearnCall call;
+      const int N = 200 + static_cast<int>(rng() % 300);
+      call.fit.patterns.assign(N, std::vector<double>(M));
+      call.fit.labels.resize(N);
+      for (int p = 0; p < N; ++p) {
+        for (double& v : call.fit.patterns[p]) v = c % 2 ? grid_value(rng, 0.0, 1.0) : (rng() % 1000) / 1e3;
+        call.fit.labels[p] = 1 + static_cast<double>(rng() % 3);
+      }
+      const int given = static_cast<int>(rng() % 40);
+      for (int j = 0; j < given; ++j) {
+        std::vector<double> row(2 * M);
+        for (std::int32_t i = 0; i < M; ++i) {
+          row[i] = grid_value(rng, 0.0, 0.8);
+          row[M + i] = row[i] + (j % 9 == 8 ? -0.1 : grid_value(rng, 0.0, 0.2));  // now and then inverted
+        }
+        call.templates0.push_back(row);
+        call.labels0.push_back(1 + static_cast<double>(rng() % 3));
+      }
+      call.match_tracking = c % 2;
+      call.fit.D = M;
+      call.fit.vigilance = c % 3 == 2 ? 0.5 : 0.0;
+      call.fit.alpha = c % 4 == 3 ? 0.0 : 0.001;
+      call.fit.learning_rate = c % 5 == 4 ? 0.5 : 1.0;
+      call.fit.ct_option = static_cast<double>(c % 6 == 5);
+      call.fit.max_list_presentations = 1 + static_cast<double>(rng() % 6);
+      call.fit.oflag = 0;
+      standin::CallOptions quiet;
+      quiet.flop_counter = false;
+      standin::CallResult reference;
+      {
+        IndexScope index_scope(vorla::IndexUse::never);
+        reference = call.run(quiet, 3);  // the fourth output holds times
+      }
+      test::expect_sound(reference);
+      ++calls;
+      for (vorla::IndexUse use : {vorla::IndexUse::always, vorla::IndexUse::automatic}) {
+        IndexScope index_scope(use);
+        expect_same_call(reference, call.run(quiet, 3),
+                         std::string(name_of(use)) + " M=" + std::to_string(M) + " call " + std::to_string(c));
+        if (HasFatalFailure()) return;
+      }
+    }
+  }
+  EXPECT_EQ(calls, 20);
+}
+
+// A run large enough for the automatic choice to take the bound after its first windows,
+// through overlapping classes with noisy labels: the scan's nodes, labels and presentations.
+TEST(SearchPaths, LongNoisyTrainingWithoutCountsAgrees) {
+  Rng rng(12);
+  const std::int32_t M = 6;
+  test::FitCall call;
+  const int N = 6000;
+  call.patterns.assign(N, std::vector<double>(M));
+  call.labels.resize(N);
+  std::normal_distribution<double> normal(0.0, 0.12);
+  std::vector<std::vector<double>> centres(8, std::vector<double>(M));
+  for (auto& centre : centres)
+    for (double& v : centre) v = 0.3 + 0.4 * (rng() % 1000) / 1000.0;
+  for (int p = 0; p < N; ++p) {
+    const unsigned k = rng() % 8;
+    for (std::int32_t i = 0; i < M; ++i) call.patterns[p][i] = centres[k][i] + normal(rng.engine);
+    call.labels[p] = rng() % 50 == 0 ? 1 + rng() % 4 : 1 + k % 4;
+  }
+  call.D = M;
+  call.max_list_presentations = 3;
+  call.oflag = 0;
+  standin::CallOptions quiet;
+  quiet.flop_counter = false;
+  standin::CallResult reference;
+  {
+    IndexScope index_scope(vorla::IndexUse::never);
+    reference = run(call, M, quiet);
+  }
+  test::expect_sound(reference);
+  ASSERT_GT(standin::dims_of(reference.output(0))[0], 600u);
+  for (const bool ct : {false, true}) {
+    call.ct_option = ct;
+    if (ct) {
+      IndexScope index_scope(vorla::IndexUse::never);
+      reference = run(call, M, quiet);
+    }
+    for (vorla::IndexUse use : {vorla::IndexUse::automatic, vorla::IndexUse::always}) {
+      IndexScope index_scope(use);
+      const standin::CallResult r = run(call, M, quiet);
+      EXPECT_GT(r.free_store_allocations, reference.free_store_allocations + 2) << name_of(use);
+      expect_same_call(reference, r, std::string(name_of(use)) + (ct ? " CT" : ""));
+    }
+  }
+
+  // The network classifies new patterns of the problem (and a few far away or on a node's
+  // face) as the scan does, through either bound, at vigilance 0 and above.
+  test::EvalCall eval;
+  const std::vector<double> templates = standin::values_of(reference.output(0));
+  const std::size_t K = standin::dims_of(reference.output(0))[0];
+  eval.templates.assign(K, std::vector<double>(2 * M));
+  for (std::size_t j = 0; j < K; ++j)
+    for (std::size_t c = 0; c < 2 * static_cast<std::size_t>(M); ++c) eval.templates[j][c] = templates[c * K + j];
+  eval.labels = standin::values_of(reference.output(1));
+  eval.patterns.assign(3000, std::vector<double>(M));
+  for (int p = 0; p < 3000; ++p) {
+    const unsigned k = rng() % 8;
+    for (std::int32_t i = 0; i < M; ++i) {
+      const unsigned kind = rng() % 50;
+      eval.patterns[p][i] = kind == 0 ? 3.0 : (kind == 1 ? eval.templates[rng() % K][i] : centres[k][i] + normal(rng.engine));
+    }
+  }
+  eval.D = M;
+  eval.alpha = 0.001;
+  eval.oflag = 0;
+  for (const double vigilance : {0.0, 0.4}) {
+    for (const double ct : {0.0, 1.0}) {
+      eval.vigilance = vigilance;
+      eval.ct_option = ct;
+      standin::CallResult expected;
+      {
+        IndexScope index_scope(vorla::IndexUse::never);
+        expected = run(eval, M, quiet);
+      }
+      test::expect_sound(expected);
+      for (vorla::IndexUse use : {vorla::IndexUse::automatic, vorla::IndexUse::always}) {
+        IndexScope index_scope(use);
+        expect_same_call(expected, run(eval, M, quiet), std::string("classification") + name_of(use));
+      }
+    }
+  }
 }
 
 }  // namespace

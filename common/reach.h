@@ -1,0 +1,82 @@
+// Size limits that bound a node's choice and match values, shared by the searches that find
+// only a winner (classification and training whose counts nothing shows).
+#ifndef VORLA_REACH_H
+#define VORLA_REACH_H
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
+namespace vorla {
+
+// Bisection over the bit patterns of the non-negative doubles (which order them as their
+// values) for the largest size that fails a test, given that the test is monotone in the
+// size (failing up to some size, passing from the next one on), fails at `fails` and passes
+// at `passes` (bit patterns, fails < passes).
+template <class Test>
+double last_failing_size(std::uint64_t fails, std::uint64_t passes, Test&& test) {
+  while (passes - fails > 1) {
+    const std::uint64_t middle = fails + (passes - fails) / 2;
+    double size;
+    std::memcpy(&size, &middle, sizeof size);
+    (test(size) ? passes : fails) = middle;
+  }
+  double size;
+  std::memcpy(&size, &fails, sizeof size);
+  return size;
+}
+
+inline std::uint64_t bits_of(double value) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return bits;
+}
+
+// For a node of choice denominator d, under a finite D above 0, the largest size L whose
+// cfv = fl(fl(D - L) / d) is above cut: every size S^ > L then gives cfv <= cut, since for
+// 0 < d < Inf each rounded step is monotone in S^ (D - S^ non-increasing, the division by a
+// positive d non-decreasing in it). Sizes are never negative (sums of non-negative terms
+// from +0), so L = -1 where even size 0 gives at most the cut. D - cut x d is tried first;
+// where rounding moves the edge, bisection finds it (the step of fl(D - S) can span many
+// doubles of a small S). +Inf (the node is measured always) where d is not a positive
+// finite number or cut is NaN.
+inline double choice_size_limit(double D, double cut, double d) {
+  constexpr double inf = std::numeric_limits<double>::infinity();
+  if (!(d > 0 && d <= std::numeric_limits<double>::max()) || std::isnan(cut)) return inf;
+  const auto at_most_cut = [&](double size) { return (D - size) / d <= cut; };
+  if (at_most_cut(0.0)) return -1.0;
+  const double guess = D - cut * d;
+  if (guess >= 0 && guess < inf) {
+    if (!at_most_cut(guess) && at_most_cut(std::nextafter(guess, inf))) return guess;
+    // The edge lies within a few steps of fl(D - S) (of D's magnitude) of the guess: a short
+    // bisection where both ends bear that out.
+    const double reach = 16 * (std::fabs(D) + std::fabs(guess)) * std::numeric_limits<double>::epsilon();
+    const double low = std::max(0.0, guess - reach);
+    const double high = guess + reach;
+    if (!at_most_cut(low) && at_most_cut(high)) return last_failing_size(bits_of(low), bits_of(high), at_most_cut);
+  }
+  // fl(D - Inf) / d = -Inf, at most any cut that is not NaN.
+  return last_failing_size(bits_of(0.0), bits_of(inf), at_most_cut);
+}
+
+// The largest non-negative size whose mfv = fl(fl(D - S) / D) passes the test of match
+// tracking against rho, mfv > rho (strict) or mfv >= rho; -1 when no size passes, +Inf when
+// every size does. For a finite D above 0 mfv is non-increasing in S, so the sizes that pass
+// are those up to the limit; found by bisection over the bit patterns of the non-negative
+// doubles, which order them as their values.
+inline double match_size_limit(double D, double rho, bool strict) {
+  const auto passes = [&](double size) {
+    const double mfv = (D - size) / D;
+    return strict ? mfv > rho : mfv >= rho;
+  };
+  constexpr double inf = std::numeric_limits<double>::infinity();
+  if (!passes(0.0)) return -1.0;
+  if (passes(inf)) return inf;
+  return last_failing_size(bits_of(0.0), bits_of(inf), [&](double size) { return !passes(size); });
+}
+
+}  // namespace vorla
+
+#endif
