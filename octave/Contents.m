@@ -5,7 +5,7 @@
 % (R2017b or later) and GNU Octave.
 %
 % Models: options by name, labels of any kind, scaling, voting
-%   vorla_train      - Train a model (one network or a voting group) on labelled data.
+%   vorla_train      - Train a model (one network or a voting group) on labelled data, or continue one.
 %   vorla_predict    - Classify patterns with a model; labels come back in their own kind.
 %   vorla_crossval   - Stratified k-fold cross-validation over a grid of settings.
 %   vorla_rules      - List the boxes of a model as if-then rules in the data's units.

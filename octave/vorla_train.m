@@ -1,8 +1,9 @@
 function model = vorla_train (X, labels, varargin)
-% VORLA_TRAIN  Train a box classifier (one network or a voting group) on labelled data.
+% VORLA_TRAIN  Train a box classifier (one network or a voting group) on labelled data, or continue one.
 %
 %   model = vorla_train (X, labels)
 %   model = vorla_train (X, labels, Name, Value, ...)
+%   model = vorla_train (model, X, labels, Name, Value, ...)
 %
 %   X is an N x M matrix, one pattern per row, one feature per column, of any
 %   real numeric class or logical, without NaN or Inf. labels holds one class
@@ -101,17 +102,58 @@ function model = vorla_train (X, labels, varargin)
 %     D, Vigilance, Alpha, LearningRate, MaxPresentations (the cap used),
 %     Trim, ChoiceTest, Scale ('auto', 'none' or 'range'), Voters, Seed,
 %     MatchTracking     the settings of the training
+%     History           one entry per call that trained the model, with the
+%                       fields Patterns, Classes and Nodes (counts after the
+%                       call), Presentations, Converged, Seed (of the voters'
+%                       orders) and the settings Vigilance, Alpha,
+%                       LearningRate, MaxPresentations, Trim, ChoiceTest and
+%                       MatchTracking
+%
+%   Continuing a model: vorla_train (model, X, labels, ...) trains on the
+%   new patterns only, starting from the model's nodes in their order (each
+%   network through vorla_learn), as Fuzzy ARTMAP learns incrementally.
+%     - X is scaled with the model's range; values beyond it are clipped to it,
+%       with the warning vorla:train:clipped under the rule of vorla_predict
+%       (a feature far beyond the range in many patterns).
+%     - Labels must be of the model's kind (text or numeric). Classes the model
+%       knows keep their numbers; new classes follow, in sorted order. The
+%       nodes keep their order and classes; new nodes come after them, and
+%       the trace numbers them on from the model's last node.
+%     - Settings are the model's unless given: Vigilance, Alpha, LearningRate,
+%       MaxPresentations, Trim, ChoiceTest and MatchTracking may change for
+%       this call (the model then records the new values). Scale, D, Voters
+%       and Seed belong to the model; giving another value is an error.
+%       Display, Trace and Parallel are the call's, as ever.
+%     - Trim leaves out only nodes that this call created and that no pattern
+%       selected in the last presentation of a converged run. The model's
+%       nodes are always kept: new data that do not select a node say nothing
+%       against it.
+%     - Network 1 learns the patterns in the given order. Network v > 1 learns
+%       them in the (v-1)th random order drawn from the seed
+%       mod (Seed + (c - 1) * 2654435769, 2^32) for the c-th call that trains
+%       the model (History(c).Seed), so every call has orders of its own and
+%       the model stays reproducible.
+%     - Presentations and Converged describe this call; History keeps every
+%       call. X with no rows (and empty labels) returns the model unchanged.
+%   With fast learning, MaxPresentations 1, Trim false and one scaling for
+%   both calls ('Scale', 'none' or one given range), training on A and then
+%   continuing on B gives bit for bit the nodes of one call on [A; B], under
+%   either match-tracking rule.
 %
 %   Warnings (once per call; warning ('off', ID) silences one):
 %     vorla:train:conflict  identical patterns carry different labels: their
 %                           number, the first rows, and what the rule in
 %                           force does with them.
 %     vorla:train:cap       a network stopped at the safety cap without
-%                           converging (not when MaxPresentations is given).
+%                           converging (not when MaxPresentations is given,
+%                           to this call or to the model's first).
 %     vorla:train:unscaled  with Scale 'none', values outside [0, 1] and a D
 %                           smaller than the data's extent.
+%     vorla:train:clipped   (continuing) a feature of X lies far beyond the
+%                           model's range.
 %   Errors carry identifiers vorla:train:X, vorla:train:labels,
-%   vorla:train:shape, vorla:train:options and vorla:train:<Option>.
+%   vorla:train:shape, vorla:train:options and vorla:train:<Option>; when
+%   continuing also vorla:train:model and vorla:train:features.
 %
 %   Example:
 %     load fisheriris                      % meas 150 x 4, species cellstr
@@ -119,9 +161,49 @@ function model = vorla_train (X, labels, varargin)
 %     predicted = vorla_predict (model, meas);
 %     mean (strcmp (predicted, species))
 %
+%   Example, data larger than memory: records.bin holds 10^7 records of
+%   three doubles each (two features, then the class), written row by row.
+%   A first pass over it finds the range, so that every chunk is scaled
+%   alike; the second trains on 10^6 records at a time, each call going on
+%   from the model of the one before. Memory holds one chunk at a time (with
+%   the few copies that a call makes of it) and the model, however long the
+%   file.
+%   One presentation per chunk gives the model of one presentation of the
+%   whole file; leave MaxPresentations out to train each chunk to
+%   convergence instead.
+%     fid = fopen ('records.bin', 'r');
+%     range = [Inf, Inf; -Inf, -Inf];
+%     chunk = fread (fid, [3, 1e6], 'double')';
+%     while ~isempty (chunk)
+%       range = [min([range(1,:); chunk(:,1:2)]); max([range(2,:); chunk(:,1:2)])];
+%       chunk = fread (fid, [3, 1e6], 'double')';
+%     end
+%     frewind (fid);
+%     model = [];
+%     chunk = fread (fid, [3, 1e6], 'double')';
+%     while ~isempty (chunk)
+%       if isempty (model)
+%         model = vorla_train (chunk(:,1:2), chunk(:,3), 'Scale', range, ...
+%                              'MaxPresentations', 1);
+%       else
+%         model = vorla_train (model, chunk(:,1:2), chunk(:,3));
+%       end
+%       chunk = fread (fid, [3, 1e6], 'double')';
+%     end
+%     fclose (fid);
+%
 %   See also: vorla_predict, vorla_crossval, vorla_fit, vorla_scale,
 %   vorla_plot_boxes.
 
+  if isstruct (X)
+    if nargin < 3
+      error ('vorla:train:X', ['vorla_train: X must be a real numeric or logical matrix, one row per pattern; %s given ' ...
+                               '(a model is continued with new patterns and their labels: vorla_train (model, X, labels, ...))'], ...
+             describe (X));
+    end
+    model = continue_model (X, labels, varargin{1}, varargin(2:end));
+    return;
+  end
   p = train_parser ('train');
   opts = parse_options (p, 'train', varargin);
   X = check_patterns ('train', X, 'X', true);
@@ -134,16 +216,116 @@ function model = vorla_train (X, labels, varargin)
     check_unscaled ('train', Xs, opts.D, 'X');
   end
   conflict_warning ('train', Xs, index, opts.MatchTracking);
+  nets = train_networks (Xs, index, opts, opts.Seed, {});
 
-  cap = opts.MaxPresentations;
-  if isinf (cap)
-    cap = safety_cap ();
+  model = struct ('Format', 'vorla model 1', 'ClassNames', {names}, 'LabelKind', kind, ...
+                  'Features', size (X, 2), 'Range', range, 'Templates', [], 'NLabels', [], ...
+                  'Presentations', [], 'Converged', [], 'D', opts.D, 'Vigilance', [], 'Alpha', [], ...
+                  'LearningRate', [], 'MaxPresentations', [], 'Trim', [], 'ChoiceTest', [], ...
+                  'Scale', scale, 'Voters', opts.Voters, 'Seed', opts.Seed, 'MatchTracking', [], ...
+                  'History', struct ([]));
+  model = record_call (model, nets, opts, size (Xs, 1), opts.Seed);
+end
+
+function model = continue_model (model, X, labels, options)
+% Training that goes on from the nodes of a model, on new patterns only.
+  check_model ('train', model);
+  [opts, given] = parse_options (train_parser ('train'), 'train', options);
+  opts = check_train_options ('train', opts, model.Features);
+  opts = model_settings (model, opts, given);
+  if (isnumeric (X) || islogical (X)) && isempty (X) && isempty (labels)
+    return;
   end
+  X = check_patterns ('train', X, 'X', true);
+  if size (X, 2) ~= model.Features
+    error ('vorla:train:features', 'vorla_train: model has %d features but X has %d columns', ...
+           model.Features, size (X, 2));
+  end
+  [names, index] = continue_classes ('train', model.ClassNames, model.LabelKind, labels);
+  check_shape ('train', X, numel (index));
+
+  if strcmp (model.Scale, 'none')
+    Xs = X;
+    check_unscaled ('train', Xs, model.D, 'X');
+  else
+    clip_warning ('train', X, model.Range);
+    Xs = vorla_scale (X, model.Range);
+  end
+  conflict_warning ('train', Xs, index, opts.MatchTracking);
+  calls = 1;
+  if isfield (model, 'History')
+    calls = numel (model.History);
+  end
+  % Each call draws the voters' orders from a seed of its own, so that a
+  % network never learns its chunks in orders that repeat from call to call.
+  seed = mod (opts.Seed + calls * 2654435769, 2^32);
+  [templates, nlabels] = network_list (model);
+  nets = train_networks (Xs, index, opts, seed, [templates; nlabels]);
+  model.ClassNames = names;
+  if ~isfield (model, 'History')
+    model.History = struct ([]);
+  end
+  model = record_call (model, nets, opts, size (Xs, 1), seed);
+end
+
+function opts = model_settings (model, opts, given)
+% The settings of a continued call: the model's, except those given. Scaling,
+% D, the number of voters and the seed belong to the model and cannot change.
+  fixed = {'Scale', 'D', 'Voters', 'Seed'};
+  for i = 1:numel (fixed)
+    name = fixed{i};
+    if any (strcmp (name, given)) && ~same_setting (model, name, opts.(name))
+      error (['vorla:train:' name], 'vorla_train: a continued model keeps its %s (%s); %s given', ...
+             name, describe (model_value (model, name)), describe (opts.(name)));
+    end
+    opts.(name) = model_value (model, name);
+  end
+  kept = {'Vigilance', 'Alpha', 'LearningRate', 'MaxPresentations', 'Trim', 'ChoiceTest', 'MatchTracking'};
+  for i = 1:numel (kept)
+    name = kept{i};
+    if ~any (strcmp (name, given)) && isfield (model, name)
+      opts.(name) = model.(name);
+    end
+  end
+  % A model made before the rule was an option learned by the strict one.
+  if ~any (strcmp ('MatchTracking', given)) && ~isfield (model, 'MatchTracking')
+    opts.MatchTracking = 'strict';
+  end
+  % The safety cap that the model's first call chose goes on as "until
+  % convergence", with its warning.
+  if ~any (strcmp ('MaxPresentations', given)) && opts.MaxPresentations == safety_cap ()
+    opts.MaxPresentations = Inf;
+  end
+end
+
+function value = model_value (model, name)
+  if strcmp (name, 'Scale') && strcmp (model.Scale, 'range')
+    value = model.Range;
+  else
+    value = model.(name);
+  end
+end
+
+function ok = same_setting (model, name, value)
+  if strcmp (name, 'Scale') && ischar (value)
+    ok = strcmp (model.Scale, value);
+  elseif strcmp (name, 'Scale')
+    ok = ~strcmp (model.Scale, 'none') && isequal (model.Range, value);
+  else
+    ok = isequal (model_value (model, name), value);
+  end
+end
+
+function nets = train_networks (Xs, index, opts, seed, start)
+% The networks of a call: network 1 learns the patterns in the given order,
+% network v > 1 in the (v-1)th order drawn from seed. start holds the nodes
+% of a model to go on from (Templates in row 1, NLabels in row 2, one column
+% per network), or nothing.
   N = size (Xs, 1);
   V = opts.Voters;
   % [] stands for the given order, which the first network learns without a copy.
-  orders = [{[]}, seeded_permutations(opts.Seed, repmat (N, 1, V - 1))];
-  args = {opts.D, opts.Vigilance, opts.Alpha, opts.LearningRate, cap, ...
+  orders = [{[]}, seeded_permutations(seed, repmat (N, 1, V - 1))];
+  args = {opts.D, opts.Vigilance, opts.Alpha, opts.LearningRate, presentation_cap(opts), ...
           double(opts.Trim), double(opts.ChoiceTest), opts.Trace};
   net_names = repmat ({''}, 1, V);
   headings = net_names;
@@ -157,14 +339,25 @@ function model = vorla_train (X, labels, varargin)
                                                    'tolerant', strcmp (opts.MatchTracking, 'tolerant'), ...
                                                    'display', opts.Display, 'name', name, 'heading', heading), ...
                    orders, net_names, headings, 'UniformOutput', false);
+  if ~isempty (start)
+    for v = 1:V
+      tasks{v}.templates0 = start{1,v};
+      tasks{v}.nlabels0 = start{2,v};
+    end
+  end
   nets = run_tasks ('fit_network', tasks, opts.Parallel, 'train');
+end
 
-  model = struct ();
-  model.Format = 'vorla model 1';
-  model.ClassNames = names;
-  model.LabelKind = kind;
-  model.Features = size (X, 2);
-  model.Range = range;
+function cap = presentation_cap (opts)
+  cap = opts.MaxPresentations;
+  if isinf (cap)
+    cap = safety_cap ();
+  end
+end
+
+function model = record_call (model, nets, opts, N, seed)
+% The networks and settings of a call, and one more entry in the history.
+  cap = presentation_cap (opts);
   if opts.Voters == 1
     model.Templates = nets{1}.Templates;
     model.NLabels = nets{1}.NLabels;
@@ -176,17 +369,25 @@ function model = vorla_train (X, labels, varargin)
   % A stopped run counts every presentation up to its cap; a converged run
   % does not count its last one, which changed nothing.
   model.Converged = model.Presentations < cap;
-  model.D = opts.D;
   model.Vigilance = opts.Vigilance;
   model.Alpha = opts.Alpha;
   model.LearningRate = opts.LearningRate;
   model.MaxPresentations = cap;
   model.Trim = opts.Trim;
   model.ChoiceTest = opts.ChoiceTest;
-  model.Scale = scale;
-  model.Voters = opts.Voters;
-  model.Seed = opts.Seed;
   model.MatchTracking = opts.MatchTracking;
+
+  call = struct ('Patterns', N, 'Classes', size (model.ClassNames, 1), ...
+                 'Nodes', cellfun (@(net) numel (net.NLabels), nets), ...
+                 'Presentations', model.Presentations, 'Converged', model.Converged, 'Seed', seed, ...
+                 'Vigilance', opts.Vigilance, 'Alpha', opts.Alpha, 'LearningRate', opts.LearningRate, ...
+                 'MaxPresentations', cap, 'Trim', opts.Trim, 'ChoiceTest', opts.ChoiceTest, ...
+                 'MatchTracking', opts.MatchTracking);
+  if isempty (model.History)
+    model.History = call;
+  else
+    model.History(end+1) = call;
+  end
 
   % A cap the caller chose is no surprise: model.Converged tells.
   stopped = sum (~model.Converged);
@@ -345,6 +546,148 @@ end
 %!error <COLOUR.*\(options: Vigilance Alpha LearningRate> vorla_train (X, y, "Colour", 1)
 %!error <MatchTracking must be 'strict' or 'tolerant'; 'loose' given> vorla_train (X, y, "MatchTracking", "loose")
 %!error <Display must be 'off', 'iter' or 'final'; 1 given> vorla_train (X, y, "Display", 1)
+
+%!error <model's labels are int8, which cannot hold the label 300> vorla_train (vorla_train (X, int8 (y)), X, [y(1:5); 300])
+%!error <model's labels are of kind cellstr but double labels came> vorla_train (vorla_train (X, {"a"; "b"; "a"; "b"; "a"; "b"}), X, y)
+%!error <a continued model keeps its Voters \(1\); 3 given> vorla_train (vorla_train (X, y), X, y, "Voters", 3)
+%!error <a continued model keeps its Scale \('auto'\); 'none' given> vorla_train (vorla_train (X, y), X, y, "Scale", "none")
+%!error <a continued model keeps its D \(2\); 3 given> vorla_train (vorla_train (X, y), X, y, "D", 3)
+%!error <model has 2 features but X has 3 columns> vorla_train (vorla_train (X, y), [X, X(:,1)], y)
+%!error <X must be a real numeric .* a 1 x 1 struct given \(a model is continued with> vorla_train (vorla_train (X, y), X)
+%!error <model lacks the fields> vorla_train (struct ("Format", "vorla model 1"), X, y)
+
+%!shared P, c, names
+%! P = mod ((1:90)' * [0.6180339887, 0.4142135623], 1);
+%! c = 1 + (sum ((P - 0.5) .^ 2, 2) > 0.1);
+%! c(80:2:90) = 3;
+%! names = {"in"; "out"; "zz"};
+
+%!test
+%! ## one presentation of A, then of B, then of C: the model of one call on [A; B; C]
+%! warning ("off", "vorla:train:cap", "local");
+%! warning ("off", "vorla:train:clipped", "local");
+%! cases = {{"Scale", "none"}, {"Scale", [0 0; 1 1]}, ...
+%!          {"Scale", [0.1 0; 0.8 1], "Vigilance", 0.5, "ChoiceTest", true, "Alpha", 0.1}};
+%! for i = 1:numel (cases)
+%!   for labels = {c, names(c)}
+%!     whole = vorla_train (P, labels{1}, cases{i}{:}, "MaxPresentations", 1);
+%!     model = vorla_train (P(1:30,:), labels{1}(1:30), cases{i}{:}, "MaxPresentations", 1);
+%!     model = vorla_train (model, P(31:70,:), labels{1}(31:70));
+%!     model = vorla_train (model, P(71:90,:), labels{1}(71:90));
+%!     fields = {"Templates", "NLabels", "ClassNames", "Range", "Presentations", "Converged"};
+%!     assert (cellfun (@(f) model.(f), fields, "UniformOutput", false), ...
+%!             cellfun (@(f) whole.(f), fields, "UniformOutput", false));
+%!     assert ({[model.History.Patterns], [model.History.Classes]}, {[30 40 20], [2 2 3]});
+%!   endfor
+%! endfor
+
+%!test
+%! ## the trace of a continued call numbers patterns from 1 and nodes on from the model's
+%! warning ("off", "vorla:train:cap", "local");
+%! whole = evalc ("vorla_train (P, c, 'Scale', 'none', 'MaxPresentations', 1, 'Trace', 3);");
+%! first = vorla_train (P(1:50,:), c(1:50), "Scale", "none", "MaxPresentations", 1);
+%! rest = evalc ("vorla_train (first, P(51:end,:), c(51:end), 'Trace', 3);");
+%! events = @(text) vertcat (regexp (text, 'Pattern #(\d+) (\w+) +node #(\d+)', 'tokens'){:});
+%! a = str2double (events (whole)(:,[1 3]));
+%! b = str2double (events (rest)(:,[1 3]));
+%! a = a(a(:,1) > 50,:);
+%! assert (b, [a(:,1) - 50, a(:,2)]);
+%! assert (max (b(:,2)) > numel (first.NLabels));
+%! assert (min (b(:,2)) >= 1);
+
+%!test
+%! ## no patterns: the model as it was; new ones: old nodes and classes keep their place
+%! model = vorla_train (P(1:40,:), names(c(1:40)), "Voters", 2, "Trim", true);
+%! assert (vorla_train (model, zeros (0, 2), {}), model);
+%! assert (vorla_train (model, [], [], "Vigilance", 0.9), model);
+%! ## one pattern far beyond the range is clipped silently; a feature in other units warns
+%! lastwarn ("");
+%! more = vorla_train (model, [P(41:end,:); 5 5], [names(c(41:end)); {"aa"}]);
+%! assert (lastwarn (), "");
+%! evalc ("vorla_train (model, [P(41:end,1), 100 * P(41:end,2)], names(c(41:end)));");
+%! [~, id] = lastwarn ();
+%! assert (id, "vorla:train:clipped");
+%! assert (more.ClassNames, [model.ClassNames; {"aa"; "zz"}]);
+%! for v = 1:2
+%!   K0 = numel (model.NLabels{v});
+%!   assert (more.NLabels{v}(1:K0), model.NLabels{v});
+%!   ## boxes only grow, and a grown box still holds the old one
+%!   assert (all (more.Templates{v}(1:K0,1:2)(:) <= model.Templates{v}(:,1:2)(:)));
+%!   assert (all (more.Templates{v}(1:K0,3:4)(:) >= model.Templates{v}(:,3:4)(:)));
+%! endfor
+%! warning ("off", "vorla:predict:clipped", "local");
+%! assert (vorla_predict (more, [1 1]), {"aa"});
+%! ## Trim: a few patterns near one corner select few of the model's nodes; none is lost
+%! warning ("off", "vorla:train:clipped", "local");
+%! corner = vorla_train (model, P(1:3,:) * 0.01, names([1; 1; 1]), "Trim", true);
+%! for v = 1:2
+%!   assert (corner.NLabels{v}(1:numel (model.NLabels{v})), model.NLabels{v});
+%! endfor
+%! assert (corner.Converged, [true true]);
+
+%!test
+%! ## settings come from the model unless given; the call goes to vorla_learn
+%! range = [0 0; 2 2];
+%! model = vorla_train (P(1:40,:), c(1:40), "Vigilance", 0.6, "Alpha", 0.01, "ChoiceTest", true, ...
+%!                      "Scale", range, "D", 3);
+%! mt = double (isfield (model, "MatchTracking") && strcmp (model.MatchTracking, "tolerant"));
+%! Xs = vorla_scale (P(41:end,:), range);
+%! more = vorla_train (model, P(41:end,:), c(41:end));
+%! [T, L, n] = vorla_learn (Xs, c(41:end), 3, 0.6, 0.01, 1, 1000, 0, 1, 0, mt, 0, model.Templates, model.NLabels);
+%! assert ({more.Templates, more.NLabels, more.Presentations}, {T, L, n});
+%! warning ("off", "vorla:train:cap", "local");
+%! given = vorla_train (model, P(41:end,:), c(41:end), "Vigilance", 0.8, "LearningRate", 0.5, ...
+%!                      "MaxPresentations", 2, "scale", range, "D", 3);
+%! [T, L, n] = vorla_learn (Xs, c(41:end), 3, 0.8, 0.01, 0.5, 2, 0, 1, 0, mt, 0, model.Templates, model.NLabels);
+%! assert ({given.Templates, given.NLabels, given.Presentations}, {T, L, n});
+%! assert ({given.Vigilance, given.LearningRate, given.Alpha, given.History(2).MaxPresentations}, {0.8, 0.5, 0.01, 2});
+%! assert ({given.History(1).Vigilance, given.History(1).MaxPresentations}, {0.6, 1000});
+%! ## the match-tracking rule too; a chosen cap does not warn, the safety cap does
+%! strict = vorla_train (P(1:40,:), c(1:40), "MatchTracking", "strict", "MaxPresentations", 1);
+%! lastwarn ("");
+%! more = vorla_train (strict, P(41:end,:), c(41:end));
+%! assert ({more.MatchTracking, lastwarn()}, {"strict", ""});
+%! more = vorla_train (strict, P(41:end,:), c(41:end), "MatchTracking", "tolerant");
+%! assert ({more.MatchTracking, [more.History.MatchTracking]}, {"tolerant", "stricttolerant"});
+%! twins = repmat (P(1,:), 2, 1);
+%! warning ("on", "vorla:train:cap", "local");
+%! evalc ("vorla_train (vorla_train (P, c, 'MatchTracking', 'strict'), twins, [1; 2]);");
+%! [~, id] = lastwarn ();
+%! assert (id, "vorla:train:cap");
+
+%!test
+%! ## voters: each network goes on in an order of its own, drawn from the seed of the call
+%! A = 0.1 * P(1:30,:);
+%! B = 0.9 + 0.1 * P(31:60,:);
+%! model = vorla_train (A, c(1:30), "Voters", 3, "Seed", 4, "Scale", "none");
+%! ## at vigilance 0.95 no node of A can take a pattern of B: B learns as on its own
+%! more = vorla_train (model, B, c(31:60), "Vigilance", 0.95);
+%! seed = mod (4 + 2654435769, 2^32);
+%! alone = vorla_train (B, c(31:60), "Voters", 3, "Seed", seed, "Scale", "none", "Vigilance", 0.95);
+%! for v = 1:3
+%!   assert (more.Templates{v}, [model.Templates{v}; alone.Templates{v}]);
+%!   assert (more.NLabels{v}, [model.NLabels{v}; alone.NLabels{v}]);
+%! endfor
+%! assert (more.Presentations, alone.Presentations);
+%! assert (vorla_train (model, B, c(31:60), "Vigilance", 0.95), more);
+%! again = vorla_train (more, B, c(31:60));
+%! assert ([again.History.Seed], mod (4 + (0:2) * 2654435769, 2^32));
+
+%!test
+%! ## new classes follow the model's in sorted order, in the model's kind of labels
+%! warning ("off", "vorla:train:clipped", "local");
+%! warning ("off", "vorla:predict:clipped", "local");
+%! model = vorla_train (P(1:40,:), 2 * c(1:40));
+%! more = vorla_train (model, P(41:46,:), int8 ([1; 4; 9; 2; 1; 9]));
+%! assert (more.ClassNames, [2; 4; 1; 9]);
+%! assert (more.NLabels(1:numel (model.NLabels)), model.NLabels);
+%! ## vorla_predict names the classes of such a model
+%! k = vorla_eval (more.Templates, more.NLabels, 2, 0, 0.001, 0, vorla_scale (P(41:46,:), more.Range), 0, 0);
+%! assert (vorla_predict (more, P(41:46,:)), more.ClassNames(k));
+%! model = vorla_train (P(1:4,:), ["bb"; "cc"; "bb"; "cc"]);
+%! more = vorla_train (model, P(5:7,:), ["a"; "cc"; "a"]);
+%! assert (cellstr (more.ClassNames), {"bb"; "cc"; "a"});
+%! assert (vorla_predict (more, P(5:7,:)), ["a "; "cc"; "a "]);
 
 %!demo
 %! ## points inside and outside a circle: one network, then five that vote

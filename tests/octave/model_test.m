@@ -17,6 +17,10 @@ function model_test ()
   warning ("off", "vorla:train:cap", "local");
   serial = vorla_train (X, y, "Voters", 5, "Seed", 4, "LearningRate", 0.7, "MaxPresentations", 30);
   parallel = vorla_train (X, y, "Voters", 5, "Seed", 4, "LearningRate", 0.7, "MaxPresentations", 30, "Parallel", true);
+  warning ("off", "vorla:train:clipped", "local");
+  r(end+1) = check_case ("continued voters in worker processes", ...
+                         isequal (vorla_train (serial, Q(1:400,:), y(1:400)), ...
+                                  vorla_train (parallel, Q(1:400,:), y(1:400), "Parallel", true)));
   warning ("on", "vorla:train:cap", "local");
   r(end+1) = check_case ("voters in worker processes", isequal (serial, parallel));
   [a, sa] = vorla_predict (serial, Q, "Vigilance", 0.3);
@@ -48,11 +52,14 @@ function model_test ()
   left = regexp (children, "[^\n]*(task_worker|defunct)[^\n]*", "match");
   r(end+1) = check_case ("no worker process left after the calls", isempty (left), strjoin (left, "; "));
 
-  % Every label kind survives save and load, in MATLAB's and Octave's own formats.
+  % Every label kind survives save and load, in MATLAB's and Octave's own formats, in a
+  % continued model (with its history of calls) that goes on the same after loading.
   kinds = {y, single(y) / 4, int8(y), y == 2, {"ant"; "bee"}(y), ["ant "; "bees"](y,:)};
   formats = {"-v7", "-text", "-binary", "-v6"};
   for i = 1:numel (kinds)
-    model = vorla_train (X, kinds{i}, "Voters", 1 + mod (i, 2) * 2);
+    model = vorla_train (X(1:500,:), kinds{i}(1:500,:), "Voters", 1 + mod (i, 2) * 2);
+    model = vorla_train (model, X(501:end,:), kinds{i}(501:end,:));
+    further = vorla_train (model, X(1:50,:), kinds{i}(1:50,:));
     expected = vorla_predict (model, Q, "UnknownLabel", unknown_for (kinds{i}));
     % Logical labels have no missing value: the unclassified row makes them double.
     same_kind = strcmp (class (expected), class (kinds{i})) || islogical (kinds{i});
@@ -63,7 +70,8 @@ function model_test ()
       delete (file);
       got = vorla_predict (loaded.model, Q, "UnknownLabel", unknown_for (kinds{i}));
       r(end+1) = check_case (sprintf ("%s labels through save %s", class (kinds{i}), formats{j}), ...
-                             isequal (loaded.model, model) && isequaln (got, expected) && same_kind);
+                             isequal (loaded.model, model) && isequaln (got, expected) && same_kind ...
+                             && isequal (vorla_train (loaded.model, X(1:50,:), kinds{i}(1:50,:)), further));
     end
   end
 

@@ -1,0 +1,42 @@
+function [names, index, added] = continue_classes (who, names0, kind0, labels)
+% Class numbers of the labels of a continued model: a class the model knows
+% keeps its number; new classes follow the model's, in sorted order. names is
+% the model's class list with the new classes appended in its own form.
+  id = ['vorla:' who ':labels'];
+  [found, found_index, kind] = label_classes (who, labels);
+  text_kinds = {'cellstr', 'char', 'string'};
+  if any (strcmp (kind0, text_kinds)) ~= any (strcmp (kind, text_kinds))
+    error (id, 'vorla_%s: the model''s labels are of kind %s but %s labels came; continue with labels of the model''s kind', ...
+           who, kind0, kind);
+  end
+  if any (strcmp (kind0, text_kinds))
+    % Char rows compare without their padding, as the names they stand for.
+    [known, where] = ismember (cellstr (found), cellstr (names0));
+  else
+    % The class function (double, int8, logical, ...) converts in every host.
+    same = feval (class (names0), found);
+    lost = double (same) ~= double (found);
+    if any (lost)
+      error (id, 'vorla_%s: the model''s labels are %s, which cannot hold the label %s', ...
+             who, class (names0), num2str (double (found(find (lost, 1)))));
+    end
+    [known, where] = ismember (double (found), double (names0));
+  end
+  added = sum (~known);
+  where(~known) = size (names0, 1) + (1:added);
+  index = where(found_index);
+  index = double (index(:));
+  fresh = found(~known,:);
+  if ischar (names0)
+    if iscell (fresh)
+      fresh = char (fresh);
+    end
+    width = max (size (names0, 2), size (fresh, 2));
+    names = [names0, repmat(' ', size (names0, 1), width - size (names0, 2)); ...
+             fresh, repmat(' ', size (fresh, 1), width - size (fresh, 2))];
+  elseif iscell (names0)
+    names = [names0(:); cellstr(fresh)];
+  else
+    names = [names0(:); feval(class (names0), fresh(:))];
+  end
+end
