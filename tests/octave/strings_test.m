@@ -34,6 +34,9 @@ function strings_test ()
     r(end+1) = check_case ("a string model predicts in Octave, as a cellstr with '' for unknown", ...
                            iscellstr (labels) && isequal (labels, expected) && isequal (scores, scores2) ...
                            && strcmp (labels{3}, ""));
+    more = vorla_train (model, [2.5 31; 9 50], string ({"high"; "mid"}));
+    r(end+1) = check_case ("a string model continued with string labels", ...
+                           strcmp (more.LabelKind, "string") && isequal (more.ClassNames, {"high"; "low"; "mid"}));
     labels = vorla_predict (model, Q, "Vigilance", 0.9, "UnknownLabel", string ("none"));
     r(end+1) = check_case ("UnknownLabel as a string", strcmp (labels{3}, "none"));
     [result, folds] = vorla_crossval (X, string (text), "KFold", 2);
