@@ -39,7 +39,6 @@ function [hbox, hpoint] = vorla_plot_boxes (varargin)
 %   :NLabels, :Patterns, :PLabels, :model, :features, :labels and :Network.
 %
 %   Example:
-%     rand ('state', 1);
 %     P = rand (300, 2);  c = 1 + (P(:,2) > 0.5 + 0.2 * sin (6 * P(:,1)));
 %     [T, L, n] = vorla_fit (P, c, 2, 0, 0.001, 1, 100, 0, 0, 0);
 %     h = vorla_plot_boxes (T, L, P, c);
@@ -47,7 +46,7 @@ function [hbox, hpoint] = vorla_plot_boxes (varargin)
 %
 %   See also: vorla_fit, vorla_eval, vorla_demo.
 
-  args = varargin;
+  args = text_args (varargin);
   ax = [];
   if ~isempty (args) && (isnumeric (args{1}) || isobject (args{1})) && isscalar (args{1}) && ishghandle (args{1}) ...
      && strcmp (get (args{1}, 'type'), 'axes')

@@ -17,7 +17,8 @@ function [labels, scores] = vorla_predict (model, X, varargin)
 %   NaN marks a missing feature: such a pattern is not classified.
 %
 %   labels (N x 1) come back in the kind the training labels had: numeric of
-%   the same class, logical, cellstr or char rows. The class with the most
+%   the same class, logical, cellstr or char rows; string labels as strings
+%   in MATLAB and as a cellstr in Octave ('' where none). The class with the most
 %   votes wins; of tied classes the first in ClassNames. A voter that
 %   classifies nothing does not vote; a pattern that no voter classifies gets
 %   UnknownLabel.

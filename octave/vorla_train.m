@@ -8,8 +8,9 @@ function model = vorla_train (X, labels, varargin)
 %   X is an N x M matrix, one pattern per row, one feature per column, of any
 %   real numeric class or logical, without NaN or Inf. labels holds one class
 %   per pattern, of any usual kind: a numeric vector (every distinct value is
-%   a class, fractions included), a logical vector, a cellstr, or a char
-%   matrix with one label per row. The classes are numbered 1..C in sorted
+%   a class, fractions included), a logical vector, a cellstr, a char
+%   matrix with one label per row, or (MATLAB) a string array. Text options
+%   may be char or string. The classes are numbered 1..C in sorted
 %   order for vorla_fit and named again by vorla_predict.
 %
 %   By default the features are scaled into [0, 1] by the training range
@@ -44,7 +45,9 @@ function model = vorla_train (X, labels, varargin)
 %                                random orders; vorla_predict lets them vote.
 %     'Seed'              0      seed of the random orders of the voters, a
 %                                whole number: the same seed gives the same
-%                                model. The caller's random state is kept.
+%                                model in MATLAB and Octave. The orders come
+%                                from the layer's own generator; the host's
+%                                (rand, rng) is neither used nor changed.
 %     'MatchTracking'     'tolerant'  the rule when the node that wins a
 %                                pattern carries another label. 'strict': the
 %                                rule of vorla_fit (and of the 1992 paper);
@@ -87,9 +90,11 @@ function model = vorla_train (X, labels, varargin)
 %     ClassNames        C x 1 classes in sorted order (a continued model
 %                       appends its new ones): numeric or logical as the
 %                       labels were, a cellstr for text labels (char rows
-%                       without their trailing blanks); NLabels index into it
+%                       without their trailing blanks; strings too, so that
+%                       Octave, which has no strings, can use the model);
+%                       NLabels index into it
 %     LabelKind         class of the labels ('double', 'int8', 'logical',
-%                       ...), 'cellstr' or 'char': the kind that
+%                       ...), 'cellstr', 'char' or 'string': the kind that
 %                       vorla_predict gives back
 %     Features          M, the number of columns of X
 %     Range             2 x M scaling range ([] with Scale 'none')
@@ -490,10 +495,10 @@ end
 %! assert (iscell (m3.Templates) && numel (m3.Templates) == 3);
 %! assert (m3.Templates{1}, vorla_train (X, y, "MatchTracking", "strict").Templates);
 %! assert (vorla_train (X, y, "Voters", 3, "Seed", 5, "MatchTracking", "strict"), m3);
-%! ## voter v learns the (v-1)th permutation drawn after seeding the generator
+%! ## voter v learns the (v-1)th permutation drawn from the layer's own
+%! ## generator: pinned, since they must be the same in every host and version
 %! Xs = vorla_scale (X);
-%! rand ("twister", 5);
-%! orders = {randperm(6), randperm(6)};
+%! orders = {[3 2 5 1 6 4], [3 5 6 4 1 2]};
 %! for v = 2:3
 %!   [T, L, n] = vorla_fit (Xs(orders{v-1},:), y(orders{v-1}), 2, 0, 0.001, 1, 1000, 0, 0, 0);
 %!   assert ({m3.Templates{v}, m3.NLabels{v}, m3.Presentations(v)}, {T, L, n});

@@ -38,6 +38,14 @@ echo "== fuzzing (bounded) =="
 
 "$root/scripts/test_arm.sh"
 
+status=0
+"$root/scripts/test_windows.sh" || status=$?
+if [ "$status" -eq 77 ]; then
+  echo "== Windows unit tests SKIPPED (see above) =="
+elif [ "$status" -ne 0 ]; then
+  exit "$status"
+fi
+
 echo "== build and all tests (GCC, Octave MEX files) =="
 cmake -S "$root" -B "$out/main" -DCMAKE_BUILD_TYPE=Release -DVORLA_WERROR=ON >/dev/null
 cmake --build "$out/main" -j "$jobs"

@@ -33,12 +33,13 @@ function [names, index, kind] = label_classes (who, labels)
     [names, ~, merged] = unique (deblank (num2cell (rows, 2)));
     index = merged(index);
   elseif isa (labels, 'string')
+    % Kept as a cellstr, so that Octave, which has no strings, can use the model too.
     kind = 'string';
-    text = cellstr (labels(:));
-    if any (ismissing (labels(:)))
-      error (id, 'vorla_%s: labels hold %d missing strings; every pattern needs a class', who, sum (ismissing (labels(:))));
+    labels = labels(:);
+    if any (ismissing (labels))
+      error (id, 'vorla_%s: labels hold %d missing strings; every pattern needs a class', who, sum (ismissing (labels)));
     end
-    [names, ~, index] = unique (text);
+    [names, ~, index] = unique (cellstr (labels));
   elseif (isnumeric (labels) || islogical (labels)) && isreal (labels) && (isvector (labels) || isempty (labels)) ...
          && ndims (labels) == 2
     kind = class (labels);

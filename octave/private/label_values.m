@@ -15,8 +15,12 @@ function values = label_values (names, kind, index, unknown)
       values = repmat ({unknown}, n, 1);
       values(known) = names(index(known));
     case 'string'
-      values = repmat (string (unknown), n, 1);
-      values(known) = string (names(index(known)));
+      % Octave has no strings: there the labels come back as a cellstr.
+      values = repmat ({unknown}, n, 1);
+      values(known) = names(index(known));
+      if ~exist ('OCTAVE_VERSION', 'builtin')
+        values = string (values);
+      end
     otherwise
       if isempty (names)
         values = repmat (unknown, n, 1);

@@ -6,9 +6,10 @@ function [opts, given] = parse_options (p, who, args)
            'vorla_%s: options must come in Name, Value pairs; %d arguments given after the data', ...
            who, numel (args));
   end
+  args = text_args (args);
   names = sprintf (' %s', p.Parameters{:});
   for i = 1:2:numel (args)
-    if ~((ischar (args{i}) && isrow (args{i})) || (isa (args{i}, 'string') && isscalar (args{i})))
+    if ~(ischar (args{i}) && isrow (args{i}))
       error (['vorla:' who ':options'], 'vorla_%s: option names must be text; option %d is named by %s (options:%s)', ...
              who, (i + 1) / 2, describe (args{i}), names);
     end

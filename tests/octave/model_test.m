@@ -189,7 +189,7 @@ function model_test ()
     "vorla:predict:missing",   "vorla_predict (vorla_train (X, int8 (y)), [NaN 0 0]);"
     "vorla:predict:unscaled",  "vorla_predict (vorla_train (vorla_scale (X), y, 'Scale', 'none', 'Voters', 2), 2 * X);"
     "vorla:crossval:conflict", "vorla_crossval (twins, twin_labels, 'KFold', 3);"
-    "vorla:crossval:cap",      "vorla_crossval ([0; 0; 1; 1; 2; 2], [1; 2; 1; 1; 2; 2], 'KFold', 2, 'MatchTracking', 'strict', 'Voters', [1 2]);"
+    "vorla:crossval:cap",      "vorla_crossval (zeros (6, 1), [1; 2; 1; 2; 1; 2], 'KFold', 2, 'Scale', 'none', 'MatchTracking', 'strict', 'Voters', [1 2]);"
     "vorla:crossval:unscaled", "vorla_crossval (X, y, 'KFold', 3, 'Scale', {'none', 'auto'});"
   };
   % One warning enabled at a time; each must come once per call.
