@@ -13,8 +13,9 @@ function make (outdir)
 %
 %   Results must match every other build bit for bit, so floating-point
 %   contraction (fused multiply-add) and value-changing optimisations are
-%   turned off: -ffp-contract=off -fno-fast-math with GCC and Clang (Linux,
-%   macOS), /fp:precise with Microsoft's compiler.
+%   turned off: -std=c++17 -ffp-contract=off -fno-fast-math through
+%   CXXFLAGS with GCC and Clang (MinGW-w64 on Windows, Linux, macOS),
+%   /std:c++17 /fp:precise through COMPFLAGS with Microsoft's compiler.
 %
 %   The MATLAB branch follows MATLAB's documented mex conventions but has
 %   not been run: the project's own machines have GNU Octave and no MATLAB.
@@ -24,6 +25,7 @@ function make (outdir)
   if nargin < 1 || isempty (outdir)
     outdir = fullfile (root, 'mex');
   end
+  outdir = char (outdir);  % a MATLAB string names a folder too
   if ~exist (outdir, 'dir')
     mkdir (outdir);
   end
@@ -68,14 +70,24 @@ function make (outdir)
 end
 
 function build_matlab (name, files, includes, outdir)
-  if ispc
-    flags = {'COMPFLAGS=$COMPFLAGS /std:c++17 /fp:precise'};
-  else
-    flags = {'CXXFLAGS=$CXXFLAGS -std=c++17 -ffp-contract=off -fno-fast-math'};
-  end
-  % -lut: libut answers utIsInterruptPending, so that Ctrl-C stops a long call.
+  [compiler, flags, microsoft] = matlab_compiler_flags ();
+  fprintf ('compiling %s with %s\n', name, compiler);
   mex ('-R2017b', '-DVORLA_HOST_MATLAB', includes{:}, flags{:}, ...
-       '-outdir', outdir, '-output', name, files{:}, '-lut');
+       '-outdir', outdir, '-output', name, files{:}, ut_library (microsoft));
+end
+
+function library = ut_library (microsoft)
+  % libut answers utIsInterruptPending, so that Ctrl-C stops a long call. On Windows
+  % MATLAB keeps its import libraries in one folder per compiler; where the MinGW-w64
+  % folder lacks libut.lib, the one made for Microsoft's compiler is named by its path.
+  library = '-lut';
+  if ispc && ~microsoft
+    lib = fullfile (matlabroot, 'extern', 'lib', 'win64');
+    if ~exist (fullfile (lib, 'mingw64', 'libut.lib'), 'file') ...
+       && exist (fullfile (lib, 'microsoft', 'libut.lib'), 'file')
+      library = fullfile (lib, 'microsoft', 'libut.lib');
+    end
+  end
 end
 
 function build_octave (name, files, includes, outdir)
@@ -91,7 +103,7 @@ function build_octave (name, files, includes, outdir)
   [output, status] = mkoctfile ('--mex', '-DVORLA_HOST_OCTAVE', includes{:}, files{:}, ...
                                 '-o', fullfile (outdir, [name '.mex']));
   if status ~= 0
-    error ('make: building %s failed:\n%s', name, output);
+    error ('vorla:make:build', 'make: building %s failed:\n%s', name, output);
   end
 end
 

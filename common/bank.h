@@ -9,6 +9,8 @@
 #ifndef VORLA_BANK_H
 #define VORLA_BANK_H
 
+#include "bits.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -150,7 +152,7 @@ class NodeBank {
   }
   std::int32_t passing_block_count(std::int32_t g = 0) const { return passing_counts_[static_cast<std::size_t>(g)]; }
   // The lane of the lowest bit set in a non-zero passes word.
-  static std::int32_t first_lane(std::uint32_t passes) { return __builtin_ctz(passes); }
+  static std::int32_t first_lane(std::uint32_t passes) { return lowest_set_bit(passes); }
   // Calls visit(j) for every node j that passed for pattern g in the last measure call, in
   // increasing node order, visiting only the blocks that hold one.
   template <class Visit>

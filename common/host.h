@@ -146,8 +146,10 @@ inline void end_interrupted_call(const char* message) {
   octave_quit();
   mexErrMsgTxt(message);  // only when the interrupt was withdrawn meanwhile
 #elif defined(VORLA_HOST_MATLAB)
-  // Returning with the interrupt still pending lets MATLAB end the statement itself.
-  (void)message;
+  // MATLAB documents no way for a MEX function to hand an interrupt back, and a return
+  // with outputs unassigned would raise MATLAB's own error instead; an error with an
+  // identifier of its own lets a caller's catch tell it apart and rethrow it.
+  mexErrMsgIdAndTxt("vorla:interrupted", "%s", message);
 #elif defined(VORLA_HOST_STANDIN)
   standinEndInterruptedCall(message);
 #else

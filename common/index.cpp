@@ -1,5 +1,7 @@
 #include "index.h"
 
+#include "bits.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -296,7 +298,7 @@ std::size_t SearchIndex::measure(const double* x, const double* bank_boxes, std:
       if (beyond == 0) {
         flush();  // keeps the list in increasing order
         for (; lanes != 0; lanes &= lanes - 1) {
-          const auto lane = static_cast<std::size_t>(__builtin_ctz(lanes));
+          const auto lane = static_cast<std::size_t>(lowest_set_bit(lanes));
           const std::size_t j = block * lane_count + lane;
           const double* box = boxes_.data() + 2 * M * j;
           if (kernels::measure_box(box, box + 1, 2, M, x, D, limit_, numerators[j])) passes[block] |= 1u << lane;

@@ -132,8 +132,9 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
   // The stages are judged (their cuts chosen) only where they may be taken.
   const auto staged_allowed = [&] { return !(reach && reach->usable()) || reach_cost > nodes_held / 8; };
 
-  std::uint32_t flop_total = 2 * static_cast<std::uint32_t>(M) + 5;
-  std::uint32_t comparison_total = 0;
+  // 64-bit: a large data set against many nodes passes 2^32 operations.
+  std::uint64_t flop_total = 2 * static_cast<std::uint64_t>(M) + 5;
+  std::uint64_t comparison_total = 0;
   const std::uint32_t match_flops = 2 * static_cast<std::uint32_t>(M) + 2;
   const std::uint32_t match_comparisons = 2 * static_cast<std::uint32_t>(M);
 
@@ -332,8 +333,8 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
       mexPrintf("unable to classify %d patterns ", unclassified_count);
       mexPrintf("(%f%%)\n", unclassified_count * 100.0 / pattern_count);
     }
-    mexPrintf("%lu FLOPs and %lu comparisons in %d seconds\n\n", static_cast<unsigned long>(flop_total),
-              static_cast<unsigned long>(comparison_total), elapsed_seconds);
+    mexPrintf("%llu FLOPs and %llu comparisons in %d seconds\n\n", static_cast<unsigned long long>(flop_total),
+              static_cast<unsigned long long>(comparison_total), elapsed_seconds);
   }
   return host::Outcome::done;
 }

@@ -133,8 +133,9 @@ class Trainer {
   NodeList nodes;
   // The nodes' boxes side by side for the search, and the search's per-node state.
   NodeBank bank;
-  std::uint32_t flop_total = 3;  // the three operations of Tu
-  std::uint32_t comparison_total = 0;
+  // 64-bit: a few presentations of a large data set pass 2^32 operations.
+  std::uint64_t flop_total = 3;  // the three operations of Tu
+  std::uint64_t comparison_total = 0;
   std::int32_t new_node_count = 0;
   std::int32_t update_count = 0;
   std::int32_t activated_count = 0;
@@ -420,7 +421,7 @@ double percent(std::int64_t part, std::int64_t whole) {
 
 void print_report(bool converged, std::int32_t list_presentations, std::int32_t trim_option,
                   std::int32_t inactive_count, double redundancy_percent, std::int32_t template_count,
-                  double compression_percent, std::uint32_t flop_total, std::uint32_t comparison_total,
+                  double compression_percent, std::uint64_t flop_total, std::uint64_t comparison_total,
                   std::int32_t elapsed_seconds) {
   mexPrintf("\nFAM training ");
   mexPrintf(converged ? "converged " : "stopped ");
@@ -445,8 +446,8 @@ void print_report(bool converged, std::int32_t list_presentations, std::int32_t 
     mexPrintf("inflation)\n");
   else
     mexPrintf(")\n");
-  mexPrintf("%lu FLOPs and %lu comparisons in %d seconds\n\n", static_cast<unsigned long>(flop_total),
-            static_cast<unsigned long>(comparison_total), elapsed_seconds);
+  mexPrintf("%llu FLOPs and %llu comparisons in %d seconds\n\n", static_cast<unsigned long long>(flop_total),
+            static_cast<unsigned long long>(comparison_total), elapsed_seconds);
 }
 
 host::Outcome run(const std::int32_t& pattern_count, double* const* patterns, const double* labels, double vigilance,

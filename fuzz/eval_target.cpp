@@ -14,8 +14,8 @@ const char target[] = "vorla_eval";
 struct Expected {
   std::vector<double> predictions;
   std::vector<int> flops;
-  std::uint32_t flop_total = 0;
-  std::uint32_t comparison_total = 0;
+  std::uint64_t flop_total = 0;
+  std::uint64_t comparison_total = 0;
   std::int64_t inactive = 0;
   std::int64_t unclassified = 0;
 };
@@ -39,7 +39,7 @@ Expected classify_plainly(const fuzz::Call& call) {
     denominator[r] = (D - size) + alpha;
   }
   Expected e;
-  e.flop_total = 2 * static_cast<std::uint32_t>(M) + 5;
+  e.flop_total = 2 * static_cast<std::uint64_t>(M) + 5;
   std::vector<bool> used(K, false);
   for (std::uint64_t j = 0; j < N; ++j) {
     std::uint32_t flops = 0, comparisons = 0;
@@ -117,8 +117,8 @@ void check_outputs(const fuzz::Call& call, const standin::CallResult& r) {
   std::snprintf(line, sizeof line, e.inactive == 1 ? "%lld inactive node detected " : "%lld inactive nodes detected ",
                 static_cast<long long>(e.inactive));
   if (r.text.find(line) == std::string::npos) fail(std::string("summary lacks: ") + line);
-  std::snprintf(line, sizeof line, "%lu FLOPs and %lu comparisons in ", static_cast<unsigned long>(e.flop_total),
-                static_cast<unsigned long>(e.comparison_total));
+  std::snprintf(line, sizeof line, "%llu FLOPs and %llu comparisons in ", static_cast<unsigned long long>(e.flop_total),
+                static_cast<unsigned long long>(e.comparison_total));
   if (r.text.find(line) == std::string::npos) fail(std::string("summary lacks: ") + line);
   const bool told = r.text.find("unable to classify ") != std::string::npos;
   if (told != (e.unclassified != 0)) fail("unclassified line wrong");

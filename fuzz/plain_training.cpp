@@ -192,8 +192,8 @@ PlainRun train_plainly(const Call& call) {
 
 std::string report_mismatch(const PlainRun& plain, const std::string& text, int trim_option) {
   char line[200];
-  std::snprintf(line, sizeof line, "\n%lu FLOPs and %lu comparisons in ", static_cast<unsigned long>(plain.flop_total),
-                static_cast<unsigned long>(plain.comparison_total));
+  std::snprintf(line, sizeof line, "\n%llu FLOPs and %llu comparisons in ", static_cast<unsigned long long>(plain.flop_total),
+                static_cast<unsigned long long>(plain.comparison_total));
   if (text.find(line) == std::string::npos) return std::string("report lacks: ") + (line + 1);
   if (plain.converged) {
     const long n = static_cast<long>(plain.inactive);

@@ -18,8 +18,8 @@ struct PlainRun {
   bool converged = false;
   std::int64_t inactive = 0;  // nodes made by the run and inactive in its last presentation
   std::vector<int> flops;
-  std::uint32_t flop_total = 3;
-  std::uint32_t comparison_total = 0;
+  std::uint64_t flop_total = 3;
+  std::uint64_t comparison_total = 0;
   // Per presentation made: node count at its end, nodes created, nodes updated.
   std::vector<std::int64_t> node_counts, created, updated;
 };

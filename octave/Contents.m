@@ -1,5 +1,8 @@
-% vorla: Fuzzy ARTMAP classifier whose category nodes are boxes
-% Version 1.1.0 08-Dec-2026
+% vorla Fuzzy ARTMAP box classifier
+% Version 1.1.0 (R2017b) 08-Dec-2026
+%
+% A Fuzzy ARTMAP classifier whose category nodes are boxes, for MATLAB
+% (R2017b or later) and GNU Octave.
 %
 % Models: options by name, labels of any kind, scaling, voting
 %   vorla_train      - Train a model (one network or a voting group) on labelled data, or continue one.
@@ -20,8 +23,9 @@
 % Demonstration
 %   vorla_demo       - Circle in the square and Fisher's iris data, with pictures.
 %
-% Type "help NAME" for the call forms, arguments and examples of each function,
-% "test NAME" to run its self-tests and "demo NAME" for its demonstrations.
+% help NAME gives the call forms, arguments and examples of each function.
+% In GNU Octave, test NAME also runs its self-tests and demo NAME its
+% demonstrations; MATLAB has no such commands for them.
 
 %!test
 %! ## The overview lists exactly the vorla functions that sit beside it.

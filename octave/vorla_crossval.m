@@ -14,7 +14,8 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
 %   Options: every option of vorla_train, and
 %     'KFold'    10     the number of folds, 2 to N.
 %     'Seed'     0      also deals the folds: the same seed gives the same
-%                       folds.
+%                       folds, in MATLAB and Octave alike (the layer's own
+%                       generator).
 %     'Display'  'off'  'iter': a line "fold k of K" (with the setting when
 %                       there are several) before each fold's training, and
 %                       vorla_train's line per list presentation; 'final': a
@@ -54,19 +55,26 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
 %   score on new data: choose on the folds of a training part and score on
 %   a held-out part (see "Choosing the parameters" in the README).
 %
-%   Warnings (once per call): vorla:crossval:conflict (identical patterns
+%   Warnings (once per call): vorla:crossval:oneclass (every pattern
+%   carries the same class), vorla:crossval:conflict (identical patterns
 %   carry different labels), vorla:crossval:cap (runs stopped at the safety
 %   cap, which a given MaxPresentations replaces), vorla:crossval:unscaled
 %   (Scale 'none' with values outside [0, 1]).
-%   Errors carry identifiers vorla:crossval:X, vorla:crossval:labels,
+%   Errors carry identifiers vorla:crossval:arguments, vorla:crossval:X, vorla:crossval:labels,
 %   vorla:crossval:shape, vorla:crossval:options, vorla:crossval:<Option>.
 %
 %   Example:
-%     load fisheriris
+%     % MATLAB (Statistics Toolbox): load fisheriris
+%     % Octave (statistics package):
+%     stats = pkg ('list', 'statistics');
+%     load (fullfile (stats{1}.dir, 'datasets', 'fisheriris.mat'))
 %     vorla_crossval (meas, species, 'Vigilance', [0 0.5 0.8])
 %
 %   See also: vorla_train, vorla_predict.
 
+  if nargin < 2
+    error ('vorla:crossval:arguments', 'vorla_crossval: expected (X, labels, Name, Value, ...); %d arguments given', nargin);
+  end
   p = train_parser ('crossval');
   opts = parse_options (p, 'crossval', varargin);
   X = check_patterns ('crossval', X, 'X', true);
@@ -83,6 +91,7 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
     opts.(one_value{i}) = check_option ('crossval', one_value{i}, opts.(one_value{i}), M);
   end
   [settings, varied] = setting_grid (opts, M);
+  one_class ('crossval', names);
 
   rules = cellfun (@(setting) setting.MatchTracking, settings, 'UniformOutput', false);
   rule = 'tolerant';
@@ -167,6 +176,10 @@ function [settings, varied] = setting_grid (opts, M)
       list = num2cell (given(:)');
     else
       list = {given};
+    end
+    if isempty (list)
+      error (['vorla:crossval:' names{i}], 'vorla_crossval: %s must be given at least one value; %s given', ...
+             names{i}, describe (given));
     end
     values{i} = cellfun (@(v) check_option ('crossval', names{i}, v, M), list, 'UniformOutput', false);
   end
@@ -320,7 +333,13 @@ end
 %! names = {"ant"; "bee"; "cat"};
 %! r = vorla_crossval (X, names(y), "KFold", 3);
 %! assert (r.ClassNames, names);
-%! assert (r.Predictions, names(vorla_crossval (X, y, "KFold", 3).Predictions));
+%! p = vorla_crossval (X, y, "KFold", 3).Predictions;
+%! assert (r.Predictions, names(p));
+%! ## logical and one-character char labels keep their kind
+%! r = vorla_crossval (X, y == 2, "KFold", 3);
+%! assert ({class(r.Predictions), r.ClassNames}, {"logical", [false; true]});
+%! r = vorla_crossval (X, ["a"; "b"; "c"](y), "KFold", 3);
+%! assert ({r.ClassNames, r.Predictions}, {{"a"; "b"; "c"}, ["a"; "b"; "c"](p)});
 %! text = evalc ("vorla_crossval (X, y, 'KFold', 3, 'Alpha', [0.001 0.1])");
 %! assert (! isempty (strfind (text, "3-fold cross-validation, 2 setting(s)")));
 %! assert (numel (strsplit (strtrim (text), "\n")), 4);
@@ -340,13 +359,14 @@ end
 
 %!test
 %! ## the rule of match tracking as a grid; conflicts and the cap warn once
-%! twins = [X; X(1:4,:)];
-%! labels = [y; 4 - y(1:4)];
+%! ## (eight twins: every fold's training part holds some)
+%! twins = [X; X(1:8,:)];
+%! labels = [y; 4 - y(1:8)];
 %! lastwarn ("");
 %! evalc ("r = vorla_crossval (twins, labels, 'KFold', 3, 'MatchTracking', {'strict', 'tolerant'}, 'MaxPresentations', 20);");
 %! [msg, id] = lastwarn ();
 %! assert (id, "vorla:crossval:conflict");
-%! assert (strfind (msg, "(rows 1, 2, 3, 4, 101, 102, ...); strict match tracking") > 0);
+%! assert (strfind (msg, "(rows 1, 2, 3, 4, 5, 6, ...); strict match tracking") > 0);
 %! s = [r.Setting];
 %! assert ({s.MatchTracking}, {"strict", "tolerant"});
 %! assert (all (r(1).Presentations == 20) && all (r(2).Presentations < 20));

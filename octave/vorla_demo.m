@@ -45,7 +45,10 @@ function results = vorla_demo (outdir)
 
   if nargin < 1
     outdir = '';
-  elseif ~(ischar (outdir) && (isempty (outdir) || isrow (outdir)))
+  end
+  outdir = text_args ({outdir});
+  outdir = outdir{1};
+  if ~(ischar (outdir) && (isempty (outdir) || isrow (outdir)))
     error ('vorla:demo:outdir', ...
            'vorla_demo: outdir must be the name of a folder (a character row), not a %s of size %s', ...
            class (outdir), mat2str (size (outdir)));
@@ -58,10 +61,11 @@ function results = vorla_demo (outdir)
   radius = sqrt (1 / (2 * pi));
   inside = @(P) 1 + ((P(:,1) - 0.5).^2 + (P(:,2) - 0.5).^2 > radius^2);
 
-  rand ('state', 42);
-  test_set = rand (10000, 2);
+  % The layer's own generator: the same points in every host, and the
+  % caller's random state untouched.
+  [test_set, state] = seeded_uniform (42, 10000, 2);
   test_labels = inside (test_set);
-  train_all = rand (100000, 2);
+  train_all = seeded_uniform (state, 100000, 2);
   train_labels_all = inside (train_all);
 
   fprintf ('Circle in the square: test set of %d points, %.1f%% of them inside\n\n', ...

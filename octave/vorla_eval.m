@@ -73,12 +73,17 @@
 %
 %   Ctrl-C stops a running call within a fraction of a second (it is
 %   checked between groups of 8 patterns, and within a group when the model
-%   is large). The call assigns no output, frees what it held, and hands the
-%   interrupt back to Octave (or MATLAB), which stops the whole statement or
+%   is large). The call assigns no output and frees what it held. In Octave
+%   it hands the interrupt back, and Octave stops the whole statement or
 %   script as it does for its own functions: a try/catch around the call
 %   does not catch it, so a loop that catches the errors of each call does
-%   not swallow it and go on. The workspace is kept, and the next call runs
-%   normally.
+%   not swallow it and go on. MATLAB documents no way for a MEX function to
+%   hand an interrupt back, so there the call ends with the error
+%   'VORLA_EVAL: Interrupted by the user.' (identifier vorla:interrupted),
+%   which a try/catch does catch: a loop that catches errors should rethrow
+%   that one. The MATLAB behaviour is untested (the project has no MATLAB),
+%   and its check for Ctrl-C, utIsInterruptPending, is undocumented. The
+%   workspace is kept, and the next call runs normally.
 %
 %   Example: the pattern [0.2 0.3] lies inside the first box.
 %     T = [0.1 0.2 0.3 0.4; 0.5 0.5 0.9 0.9];

@@ -105,13 +105,18 @@
 %   show in the summary only.
 %
 %   Ctrl-C stops a running call within a fraction of a second (it is
-%   checked between patterns). The call assigns no output, frees what it
-%   held, and hands the interrupt back to Octave (or MATLAB), which stops
-%   the whole statement or script as it does for its own functions: a
-%   try/catch around the call does not catch it. That is deliberate: an
-%   error would be swallowed by a loop that catches errors of each call,
-%   and the loop would go on. The workspace is kept, and the next call
-%   runs normally.
+%   checked between patterns). The call assigns no output and frees what
+%   it held. In Octave it hands the interrupt back, and Octave stops the
+%   whole statement or script as it does for its own functions: a
+%   try/catch around the call does not catch it, so a loop that catches
+%   the errors of each call does not swallow it and go on. MATLAB documents
+%   no way for a MEX function to hand an interrupt back, so there the call
+%   ends with the error 'VORLA_FIT: Interrupted by the user.' (identifier
+%   vorla:interrupted), which a try/catch does catch: a loop that catches
+%   errors should rethrow that one. The MATLAB behaviour is untested (the
+%   project has no MATLAB), and its check for Ctrl-C, utIsInterruptPending,
+%   is undocumented. The workspace is kept, and the next call runs
+%   normally.
 %
 %   Example: two points of two classes; the second point meets the first
 %   node, which has the wrong label, and becomes a node of its own.

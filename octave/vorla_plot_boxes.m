@@ -5,6 +5,7 @@ function [hbox, hpoint] = vorla_plot_boxes (varargin)
 %   vorla_plot_boxes (Templates, NLabels, Patterns, PLabels)
 %   vorla_plot_boxes (model)
 %   vorla_plot_boxes (model, X, labels)
+%   vorla_plot_boxes (model, ..., 'Network', v)
 %   vorla_plot_boxes (ax, ...)
 %   [hbox, hpoint] = vorla_plot_boxes (...)
 %
@@ -22,7 +23,9 @@ function [hbox, hpoint] = vorla_plot_boxes (varargin)
 %   A two-feature model from vorla_train is drawn in the units of its data:
 %   its boxes are scaled back by the model's range, X is given as it was to
 %   vorla_train, labels in their own kind, and the legend names the classes.
-%   Of a model with several voters the first network is drawn.
+%   Of a model with several voters one network is drawn: the one that
+%   'Network', v names, otherwise the first with a warning
+%   (vorla:plot_boxes:network).
 %
 %   The drawing goes into the axes ax when it is given, otherwise into the
 %   current axes as plot does (a new figure when there is none; the axes
@@ -32,8 +35,10 @@ function [hbox, hpoint] = vorla_plot_boxes (varargin)
 %   order, each with the DisplayName "label <value>", so that legend (hbox)
 %   names them; hpoint holds the line objects of the dots.
 %
+%   Errors carry identifiers vorla:plot_boxes:arguments, :Templates,
+%   :NLabels, :Patterns, :PLabels, :model, :features, :labels and :Network.
+%
 %   Example:
-%     rand ('state', 1);
 %     P = rand (300, 2);  c = 1 + (P(:,2) > 0.5 + 0.2 * sin (6 * P(:,1)));
 %     [T, L, n] = vorla_fit (P, c, 2, 0, 0.001, 1, 100, 0, 0, 0);
 %     h = vorla_plot_boxes (T, L, P, c);
@@ -41,9 +46,9 @@ function [hbox, hpoint] = vorla_plot_boxes (varargin)
 %
 %   See also: vorla_fit, vorla_eval, vorla_demo.
 
-  args = varargin;
+  args = text_args (varargin);
   ax = [];
-  if ~isempty (args) && isscalar (args{1}) && ishghandle (args{1}) ...
+  if ~isempty (args) && (isnumeric (args{1}) || isobject (args{1})) && isscalar (args{1}) && ishghandle (args{1}) ...
      && strcmp (get (args{1}, 'type'), 'axes')
     ax = args{1};
     args(1) = [];
@@ -53,35 +58,40 @@ function [hbox, hpoint] = vorla_plot_boxes (varargin)
     [args, label_text] = model_arguments (args);
   end
   if numel (args) < 2 || numel (args) > 4
-    error ('vorla_plot_boxes: expected (Templates, NLabels) or (Templates, NLabels, Patterns, PLabels)');
+    error ('vorla:plot_boxes:arguments', ['vorla_plot_boxes: expected (Templates, NLabels), ' ...
+           '(Templates, NLabels, Patterns, PLabels) or (model, X, labels); %d arguments given'], numel (varargin));
   end
 
   T = args{1};
   labels = args{2};
-  if ~(isnumeric (T) && isreal (T) && ndims (T) == 2 && size (T, 2) == 4)
-    error ('vorla_plot_boxes: Templates must be a K x 4 matrix, the boxes of a model of two features');
+  if ~(is_real_matrix (T) && size (T, 2) == 4)
+    error ('vorla:plot_boxes:Templates', ...
+           'vorla_plot_boxes: Templates must be a K x 4 matrix, the boxes of a model of two features; %s given', ...
+           describe (T));
   end
-  if ~(isnumeric (labels) || islogical (labels)) || numel (labels) ~= size (T, 1)
-    error ('vorla_plot_boxes: NLabels must hold one label for each of the %d rows of Templates', size (T, 1));
+  if ~(is_real_matrix (labels) && numel (labels) == size (T, 1))
+    error ('vorla:plot_boxes:NLabels', 'vorla_plot_boxes: NLabels must hold one label for each of the %d rows of Templates; %s given', ...
+           size (T, 1), describe (labels));
   end
-  T = double (T);
-  labels = double (labels(:));
+  T = full (double (T));
+  labels = full (double (labels(:)));
   P = zeros (0, 2);
   plabels = zeros (0, 1);
   if numel (args) >= 3
     P = args{3};
-    if ~(isnumeric (P) && isreal (P) && ndims (P) == 2 && size (P, 2) == 2)
-      error ('vorla_plot_boxes: Patterns must be an N x 2 matrix');
+    if ~(is_real_matrix (P) && size (P, 2) == 2)
+      error ('vorla:plot_boxes:Patterns', 'vorla_plot_boxes: Patterns must be an N x 2 matrix; %s given', describe (P));
     end
-    P = double (P);
+    P = full (double (P));
     plabels = NaN (size (P, 1), 1);
   end
   if numel (args) == 4
     plabels = args{4};
-    if ~(isnumeric (plabels) || islogical (plabels)) || numel (plabels) ~= size (P, 1)
-      error ('vorla_plot_boxes: PLabels must hold one label for each of the %d rows of Patterns', size (P, 1));
+    if ~(is_real_matrix (plabels) && numel (plabels) == size (P, 1))
+      error ('vorla:plot_boxes:PLabels', 'vorla_plot_boxes: PLabels must hold one label for each of the %d rows of Patterns; %s given', ...
+             size (P, 1), describe (plabels));
     end
-    plabels = double (plabels(:));
+    plabels = full (double (plabels(:)));
   end
 
   if isempty (ax)
@@ -140,44 +150,70 @@ end
 % The boxes of a model in the units of its data, its classes as numbers 1..C
 % and their names for the legend.
 function [args, label_text] = model_arguments (args)
-  model = args{1};
-  check_model ('plot_boxes', model);
+  model = check_model ('plot_boxes', args{1});
   if model.Features ~= 2
     error ('vorla:plot_boxes:features', 'vorla_plot_boxes: the model must have 2 features; it has %d', model.Features);
   end
+  network = 1;
+  chosen = numel (args) >= 3 && ischar (args{end-1}) && strcmpi (args{end-1}, 'Network');
+  if chosen
+    network = args{end};
+    if ~(isnumeric (network) && isreal (network) && isscalar (network) && ~issparse (network) ...
+         && any (network == 1:model.Voters))
+      error ('vorla:plot_boxes:Network', 'vorla_plot_boxes: Network must be one of the model''s networks, 1 to %d; %s given', ...
+             model.Voters, describe (network));
+    end
+    network = double (network);
+    args(end-1:end) = [];
+  end
   if ~any (numel (args) == [1 3])
-    error ('vorla:plot_boxes:options', 'vorla_plot_boxes: expected (model) or (model, X, labels)');
+    error ('vorla:plot_boxes:arguments', ...
+           'vorla_plot_boxes: expected (model), (model, X, labels), each optionally followed by ''Network'', v');
+  end
+  if model.Voters > 1 && ~chosen
+    warning ('vorla:plot_boxes:network', ...
+             'vorla_plot_boxes: the model has %d voting networks; drawing network 1 (give ''Network'', v for another)', ...
+             model.Voters);
   end
   [templates, nlabels] = network_list (model);
-  T = templates{1};
-  if ~isempty (model.Range)
+  T = templates{network};
+  if ~strcmp (model.Scale, 'none')
     lo = model.Range(1,:);
     width = model.Range(2,:) - lo;
     T = [lo + T(:,1:2) .* width, lo + T(:,3:4) .* width];
   end
   names = model.ClassNames;
-  if ischar (names)
-    names = cellstr (names);
-  elseif ~iscell (names)
+  if iscell (names)
+    % The legend typesets TeX: class_0 must not become a subscript.
+    names = regexprep (deblank (names), '([\\_^{}])', '\\$1');
+  else
     names = arrayfun (@(v) num2str (v), names, 'UniformOutput', false);
   end
   label_text = @(i) ['label ' names{i}];
   if numel (args) == 3
-    args = {T, nlabels{1}, args{2}, class_numbers(model, args{3})};
+    args = {T, nlabels{network}, args{2}, class_numbers(model, args{3})};
   else
-    args = {T, nlabels{1}};
+    args = {T, nlabels{network}};
   end
 end
 
+% Class numbers of labels of the model's kind; NaN for labels of no class.
 function index = class_numbers (model, labels)
   names = model.ClassNames;
-  if ischar (names)
-    [~, index] = ismember (cellstr (labels), cellstr (names));
+  if iscell (names) && (iscellstr (labels) || (ischar (labels) && ndims (labels) == 2))
+    [~, index] = ismember (deblank (cellstr (labels)), deblank (names));
+  elseif ~iscell (names) && (isnumeric (labels) || islogical (labels)) && isreal (labels)
+    [~, index] = ismember (full (double (labels(:))), double (names));
   else
-    [~, index] = ismember (labels(:), names);
+    error ('vorla:plot_boxes:labels', 'vorla_plot_boxes: labels must be %s labels like those of the model; %s given', ...
+           model.LabelKind, describe (labels));
   end
   index = double (index(:));
   index(index == 0) = NaN;
+end
+
+function ok = is_real_matrix (value)
+  ok = (isnumeric (value) || islogical (value)) && isreal (value) && ndims (value) == 2;
 end
 
 function n = rows_of (A)
@@ -242,6 +278,20 @@ end
 %! endfor
 %! assert (sort ([get(hp(1), "xdata"), get(hp(2), "xdata")]), [10 20 30 40]);
 
+%!test
+%! ## TeX characters of class names are escaped; a voting model draws the network asked for
+%! clf (f);
+%! ax = axes ("parent", f);
+%! X = [10 100; 20 300; 30 200; 40 400];
+%! model = vorla_train (X, {"class_0"; "x^2"; "class_0"; "x^2"}, "Voters", 3, "Seed", 1);
+%! hb = vorla_plot_boxes (ax, model, "Network", 3);
+%! assert (get (hb, "displayname"), {'label class\_0'; 'label x\^2'});
+%! lastwarn ("");
+%! evalc ("vorla_plot_boxes (ax, model);");
+%! assert (lastwarn (), "vorla_plot_boxes: the model has 3 voting networks; drawing network 1 (give 'Network', v for another)");
+
+%!error <Network must be one of the model's networks, 1 to 1; 2 given> vorla_plot_boxes (vorla_train ([1 2; 3 4], [1; 2]), "Network", 2)
+%!error <labels must be double labels like those of the model> vorla_plot_boxes (vorla_train ([1 2; 3 4], [1; 2]), [1 2; 3 4], {"a"; "b"})
 %!error <the model must have 2 features; it has 3> vorla_plot_boxes (vorla_train (eye (3), [1; 2; 3]))
 %!error <model lacks the fields> vorla_plot_boxes (struct ("Templates", 1))
 %!error <Templates must be a K x 4 matrix> vorla_plot_boxes (zeros (2, 6), [1; 2])

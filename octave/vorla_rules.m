@@ -41,7 +41,7 @@ function rules = vorla_rules (model, varargin)
 %                     lies in no box.
 %     'Digits'        4   significant digits of the bounds in Text.
 %
-%   Errors carry identifiers vorla:rules:model, vorla:rules:options and
+%   Errors carry identifiers vorla:rules:arguments, vorla:rules:model, vorla:rules:options and
 %   vorla:rules:<Option>.
 %
 %   Example:
@@ -50,6 +50,9 @@ function rules = vorla_rules (model, varargin)
 %
 %   See also: vorla_train, vorla_plot_boxes.
 
+  if nargin < 1
+    error ('vorla:rules:arguments', 'vorla_rules: expected (model, Name, Value, ...); no arguments given');
+  end
   persistent parser;
   if isempty (parser)
     parser = inputParser ();
@@ -59,7 +62,7 @@ function rules = vorla_rules (model, varargin)
     parser.addParameter ('Digits', 4);
   end
   opts = parse_options (parser, 'rules', varargin);
-  check_model ('rules', model);
+  model = check_model ('rules', model);
   M = model.Features;
   names = feature_names (opts.FeatureNames, M);
   digits = opts.Digits;

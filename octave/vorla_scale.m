@@ -1,4 +1,4 @@
-function [Xs, range] = vorla_scale (X, range)
+function [Xs, range] = vorla_scale (X, range, varargin)
 % VORLA_SCALE  Scale feature columns into [0, 1] for vorla_fit and vorla_eval.
 %
 %   [Xs, range] = vorla_scale (X)
@@ -24,6 +24,9 @@ function [Xs, range] = vorla_scale (X, range)
 %   X and Y may be of any real numeric class or logical; Xs and Ys are
 %   double.
 %
+%   Errors carry identifiers vorla:scale:arguments, vorla:scale:X and
+%   vorla:scale:range.
+%
 %   Example:
 %     X = [1 10; 2 30; 3 20];
 %     [Xs, range] = vorla_scale (X)       % Xs = [0 0; 0.5 1; 1 0.5]
@@ -31,13 +34,15 @@ function [Xs, range] = vorla_scale (X, range)
 %
 %   See also: vorla_fit, vorla_eval.
 
-  narginchk (1, 2);
-  if ~((isnumeric (X) || islogical (X)) && isreal (X) && ndims (X) == 2)
-    error ('vorla_scale: X must be a real numeric or logical matrix');
+  if nargin < 1 || nargin > 2
+    error ('vorla:scale:arguments', 'vorla_scale: expected (X) or (Y, range); %d arguments given', nargin);
   end
-  X = double (X);
+  if ~((isnumeric (X) || islogical (X)) && isreal (X) && ndims (X) == 2)
+    error ('vorla:scale:X', 'vorla_scale: X must be a real numeric or logical matrix; %s given', describe (X));
+  end
+  X = full (double (X));
   if any (isinf (X(:)))
-    error ('vorla_scale: X must not contain Inf values');
+    error ('vorla:scale:X', 'vorla_scale: X must not contain Inf values; it holds %d', sum (isinf (X(:))));
   end
 
   if nargin < 2
@@ -48,12 +53,14 @@ function [Xs, range] = vorla_scale (X, range)
     end
     clip = false;
   else
-    if ~(isnumeric (range) && isreal (range) && isequal (size (range), [2, size(X, 2)]))
-      error ('vorla_scale: RANGE must be a 2 x %d matrix [smallest; largest], as vorla_scale (X) returns it', size (X, 2));
+    if ~((isnumeric (range) || islogical (range)) && isreal (range) && isequal (size (range), [2, size(X, 2)]))
+      error ('vorla:scale:range', ...
+             'vorla_scale: RANGE must be a 2 x %d matrix [smallest; largest], as vorla_scale (X) returns it; %s given', ...
+             size (X, 2), describe (range));
     end
-    range = double (range);
+    range = full (double (range));
     if any (~isfinite (range(:)) & ~isnan (range(:))) || any (range(1,:) > range(2,:))
-      error ('vorla_scale: RANGE must hold finite smallest values no larger than the largest values');
+      error ('vorla:scale:range', 'vorla_scale: RANGE must hold finite smallest values no larger than the largest values');
     end
     clip = true;
   end
@@ -64,6 +71,12 @@ function [Xs, range] = vorla_scale (X, range)
   width(constant) = 1;
   Xs = bsxfun (@rdivide, bsxfun (@minus, X, lo), width);
   Xs(:, constant) = 0 * X(:, constant);
+  % Finite features can span more than the largest double: their width is
+  % then Inf, and halved values keep the quotient finite.
+  wide = isinf (width);
+  if any (wide)
+    Xs(:, wide) = bsxfun (@rdivide, bsxfun (@minus, X(:, wide) / 2, lo(wide) / 2), range(2, wide) / 2 - lo(wide) / 2);
+  end
   if clip
     Xs = min (max (Xs, 0), 1);
     Xs(isnan (X)) = NaN;
@@ -109,4 +122,10 @@ end
 %!error <X must not contain Inf values> vorla_scale ([1; Inf])
 %!error <RANGE must be a 2 x 2 matrix> vorla_scale ([1 2], [0 1])
 %!error <RANGE must hold finite smallest values> vorla_scale ([1 2], [0 3; 1 2])
-%!error vorla_scale ()
+%!test
+%! ## features that span more than the largest double
+%! [Xs, range] = vorla_scale ([-1e308; 0; 1e308]);
+%! assert (Xs, [0; 0.5; 1]);
+%! assert (vorla_scale ([-realmax; 5e307], range), [0; 0.75]);
+
+%!error <vorla_scale: expected> vorla_scale ()

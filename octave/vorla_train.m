@@ -8,8 +8,9 @@ function model = vorla_train (X, labels, varargin)
 %   X is an N x M matrix, one pattern per row, one feature per column, of any
 %   real numeric class or logical, without NaN or Inf. labels holds one class
 %   per pattern, of any usual kind: a numeric vector (every distinct value is
-%   a class, fractions included), a logical vector, a cellstr, or a char
-%   matrix with one label per row. The classes are numbered 1..C in sorted
+%   a class, fractions included), a logical vector, a cellstr, a char
+%   matrix with one label per row, or (MATLAB) a string array. Text options
+%   may be char or string. The classes are numbered 1..C in sorted
 %   order for vorla_fit and named again by vorla_predict.
 %
 %   By default the features are scaled into [0, 1] by the training range
@@ -22,7 +23,8 @@ function model = vorla_train (X, labels, varargin)
 %                                up to (1 - Vigilance) * D.
 %     'Alpha'             0.001  choice parameter, >= 0.
 %     'LearningRate'      1      in (0, 1]; 1 is fast learning.
-%     'MaxPresentations'  Inf    the most list presentations. Inf trains until
+%     'MaxPresentations'  Inf    the most list presentations (at most
+%                                2^31 - 1). Inf trains until
 %                                convergence, with a safety cap of 1000
 %                                presentations; a warning says when a run
 %                                stops at that cap. A cap given here stops
@@ -38,12 +40,14 @@ function model = vorla_train (X, labels, varargin)
 %                                warning says when neither is so); or a 2 x M
 %                                range [smallest; largest] to scale with.
 %     'D'                 M      size of the input space, > 0.
-%     'Voters'            1      number of networks. Network 1 learns the
+%     'Voters'            1      number of networks (at most 10000). Network 1 learns the
 %                                patterns in the given order, the others in
 %                                random orders; vorla_predict lets them vote.
 %     'Seed'              0      seed of the random orders of the voters, a
 %                                whole number: the same seed gives the same
-%                                model. The caller's random state is kept.
+%                                model in MATLAB and Octave. The orders come
+%                                from the layer's own generator; the host's
+%                                (rand, rng) is neither used nor changed.
 %     'MatchTracking'     'tolerant'  the rule when the node that wins a
 %                                pattern carries another label. 'strict': the
 %                                rule of vorla_fit (and of the 1992 paper);
@@ -83,9 +87,15 @@ function model = vorla_train (X, labels, varargin)
 %
 %   The model is a plain struct (save and load keep it):
 %     Format            'vorla model 1'
-%     ClassNames        C x 1 classes in the form the labels came in (a C x L
-%                       char matrix for char labels); NLabels index into it
-%     LabelKind         class of the labels, 'cellstr' or 'char'
+%     ClassNames        C x 1 classes in sorted order (a continued model
+%                       appends its new ones): numeric or logical as the
+%                       labels were, a cellstr for text labels (char rows
+%                       without their trailing blanks; strings too, so that
+%                       Octave, which has no strings, can use the model);
+%                       NLabels index into it
+%     LabelKind         class of the labels ('double', 'int8', 'logical',
+%                       ...), 'cellstr', 'char' or 'string': the kind that
+%                       vorla_predict gives back
 %     Features          M, the number of columns of X
 %     Range             2 x M scaling range ([] with Scale 'none')
 %     Templates         K x 2M node boxes as vorla_fit returned them, in the
@@ -136,6 +146,7 @@ function model = vorla_train (X, labels, varargin)
 %   either match-tracking rule.
 %
 %   Warnings (once per call; warning ('off', ID) silences one):
+%     vorla:train:oneclass  every pattern carries the same class.
 %     vorla:train:conflict  identical patterns carry different labels: their
 %                           number, the first rows, and what the rule in
 %                           force does with them.
@@ -146,12 +157,16 @@ function model = vorla_train (X, labels, varargin)
 %                           smaller than the data's extent.
 %     vorla:train:clipped   (continuing) a feature of X lies far beyond the
 %                           model's range.
-%   Errors carry identifiers vorla:train:X, vorla:train:labels,
+%   Errors carry identifiers vorla:train:arguments, vorla:train:X, vorla:train:labels,
 %   vorla:train:shape, vorla:train:options and vorla:train:<Option>; when
 %   continuing also vorla:train:model and vorla:train:features.
 %
 %   Example:
-%     load fisheriris                      % meas 150 x 4, species cellstr
+%     % MATLAB (Statistics Toolbox): load fisheriris
+%     % Octave (statistics package):
+%     stats = pkg ('list', 'statistics');
+%     load (fullfile (stats{1}.dir, 'datasets', 'fisheriris.mat'))
+%     % meas 150 x 4, species 150 x 1 cellstr
 %     model = vorla_train (meas, species);
 %     predicted = vorla_predict (model, meas);
 %     mean (strcmp (predicted, species))
@@ -190,6 +205,10 @@ function model = vorla_train (X, labels, varargin)
 %   See also: vorla_predict, vorla_crossval, vorla_fit, vorla_scale,
 %   vorla_plot_boxes.
 
+  if nargin < 1 || (nargin < 2 && ~isstruct (X))
+    error ('vorla:train:arguments', ['vorla_train: expected (X, labels, Name, Value, ...) or ' ...
+           '(model, X, labels, Name, Value, ...); %d arguments given'], nargin);
+  end
   if isstruct (X)
     if nargin < 3
       error ('vorla:train:X', ['vorla_train: X must be a real numeric or logical matrix, one row per pattern; %s given ' ...
@@ -205,6 +224,8 @@ function model = vorla_train (X, labels, varargin)
   [names, index, kind] = label_classes ('train', labels);
   check_shape ('train', X, numel (index));
   opts = check_train_options ('train', opts, size (X, 2));
+
+  one_class ('train', names);
 
   [Xs, range, scale] = apply_scale (X, opts.Scale);
   if strcmp (scale, 'none')
@@ -224,7 +245,7 @@ end
 
 function model = continue_model (model, X, labels, options)
 % Training that goes on from the nodes of a model, on new patterns only.
-  check_model ('train', model);
+  model = check_model ('train', model);
   [opts, given] = parse_options (train_parser ('train'), 'train', options);
   opts = check_train_options ('train', opts, model.Features);
   opts = model_settings (model, opts, given);
@@ -458,9 +479,15 @@ end
 %!   model = vorla_train (X, kinds{i});
 %!   assert (model.NLabels, expect.NLabels);
 %!   assert (model.Templates, expect.Templates);
-%!   assert (class (model.ClassNames), class (kinds{i}));
+%!   if ischar (kinds{i})
+%!     assert ({model.ClassNames, model.LabelKind}, {{"ab"; "cd"}, "char"});
+%!   else
+%!     assert (class (model.ClassNames), class (kinds{i}));
+%!   endif
 %! endfor
 %! assert (vorla_train (X, y').NLabels, expect.NLabels);
+%! ## char rows name their classes without trailing blanks
+%! assert (vorla_train (X, ["a "; "bb"; "a "; "bb"; "a "; "bb"]).ClassNames, {"a"; "bb"});
 
 %!test
 %! ## voters: the first keeps the given order, the others follow the seed
@@ -468,10 +495,10 @@ end
 %! assert (iscell (m3.Templates) && numel (m3.Templates) == 3);
 %! assert (m3.Templates{1}, vorla_train (X, y, "MatchTracking", "strict").Templates);
 %! assert (vorla_train (X, y, "Voters", 3, "Seed", 5, "MatchTracking", "strict"), m3);
-%! ## voter v learns the (v-1)th permutation drawn after seeding the generator
+%! ## voter v learns the (v-1)th permutation drawn from the layer's own
+%! ## generator: pinned, since they must be the same in every host and version
 %! Xs = vorla_scale (X);
-%! rand ("twister", 5);
-%! orders = {randperm(6), randperm(6)};
+%! orders = {[3 2 5 1 6 4], [3 5 6 4 1 2]};
 %! for v = 2:3
 %!   [T, L, n] = vorla_fit (Xs(orders{v-1},:), y(orders{v-1}), 2, 0, 0.001, 1, 1000, 0, 0, 0);
 %!   assert ({m3.Templates{v}, m3.NLabels{v}, m3.Presentations(v)}, {T, L, n});

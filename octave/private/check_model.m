@@ -1,30 +1,136 @@
-function check_model (who, model)
-% A model as vorla_train makes it; checked once by each function that takes one.
+function model = check_model (who, model)
+% A model as vorla_train makes it, checked field by field once by each
+% function that takes one, so that an edited, truncated or foreign model is
+% named as the fault rather than the data. Returns the model with its
+% classes in today's form: models written when char labels kept their
+% classes as char rows still load and predict.
   required = {'Format', 'ClassNames', 'LabelKind', 'Features', 'Range', 'Templates', 'NLabels', ...
               'D', 'Vigilance', 'Alpha', 'ChoiceTest', 'Scale', 'Voters'};
   id = ['vorla:' who ':model'];
+  fn = ['vorla_' who];
   if ~(isstruct (model) && isscalar (model))
-    error (id, 'vorla_%s: model must be the struct that vorla_train returns; %s given', who, describe (model));
+    error (id, '%s: model must be the struct that vorla_train returns; %s given', fn, describe (model));
   end
   missing = required(~isfield (model, required));
   if ~isempty (missing)
-    error (id, 'vorla_%s: model lacks the fields%s of a model that vorla_train returns', ...
-           who, sprintf (' %s', missing{:}));
+    error (id, '%s: model lacks the fields%s of a model that vorla_train returns', fn, sprintf (' %s', missing{:}));
   end
-  if ~(ischar (model.Format) && strcmp (model.Format, 'vorla model 1'))
-    error (id, 'vorla_%s: model.Format must be ''vorla model 1''; %s given', who, describe (model.Format));
+  need ('Format', ischar (model.Format) && strcmp (model.Format, 'vorla model 1'), '''vorla model 1''');
+  need ('Features', is_count (model.Features, 1), 'a whole number >= 1');
+  M = double (model.Features);
+  need ('D', is_number (model.D) && model.D > 0 && isfinite (model.D), 'a finite number > 0');
+  need ('Vigilance', is_number (model.Vigilance) && model.Vigilance >= 0 && model.Vigilance <= 1, 'a number in [0, 1]');
+  need ('Alpha', is_number (model.Alpha) && model.Alpha >= 0 && isfinite (model.Alpha), 'a finite number >= 0');
+  need ('ChoiceTest', is_number (model.ChoiceTest) && any (model.ChoiceTest == [0 1]), 'true or false');
+  need ('Voters', is_count (model.Voters, 1), 'a whole number >= 1');
+  V = double (model.Voters);
+  need ('Scale', ischar (model.Scale) && any (strcmp (model.Scale, {'auto', 'none', 'range'})), ...
+        '''auto'', ''none'' or ''range''');
+  if ~strcmp (model.Scale, 'none')
+    range = model.Range;
+    need ('Range', isa (range, 'double') && isreal (range) && ~issparse (range) && isequal (size (range), [2 M]) ...
+          && all (isfinite (range(:))) && all (range(1,:) <= range(2,:)), ...
+          sprintf ('a 2 x %d matrix [smallest; largest] of finite values', M));
   end
-  if iscell (model.Templates) ~= (model.Voters > 1) || numel (as_list (model.Templates)) ~= model.Voters ...
-     || numel (as_list (model.NLabels)) ~= model.Voters
-    error (id, 'vorla_%s: model.Templates and model.NLabels must hold the %d networks of model.Voters', ...
-           who, model.Voters);
+
+  if strcmp (who, 'train')
+    % Continued training goes on with the model's own seed, and with its
+    % settings and history where it has them.
+    optional = @(field, ok) ~isfield (model, field) || ok ();
+    need ('LearningRate', optional ('LearningRate', @() is_number (model.LearningRate) && model.LearningRate > 0 ...
+                                                      && model.LearningRate <= 1), 'a number in (0, 1]');
+    need ('MaxPresentations', optional ('MaxPresentations', @() is_number (model.MaxPresentations) ...
+          && model.MaxPresentations >= 1 && ((model.MaxPresentations == fix (model.MaxPresentations) ...
+          && double (model.MaxPresentations) <= 2^31 - 1) || isinf (model.MaxPresentations))), ...
+          'a whole number in [1, 2^31 - 1] or Inf');
+    need ('Trim', optional ('Trim', @() is_number (model.Trim) && any (model.Trim == [0 1])), 'true or false');
+    need ('Seed', isfield (model, 'Seed') && is_number (model.Seed) && model.Seed >= 0 && model.Seed < 2^32 ...
+          && model.Seed == fix (model.Seed), 'a whole number in [0, 2^32)');
+    if isfield (model, 'MatchTracking')
+      need ('MatchTracking', ischar (model.MatchTracking) && any (strcmp (model.MatchTracking, {'strict', 'tolerant'})), ...
+            '''strict'' or ''tolerant''');
+    end
+    if isfield (model, 'History')
+      record = {'Patterns', 'Classes', 'Nodes', 'Presentations', 'Converged', 'Seed', 'Vigilance', 'Alpha', ...
+                'LearningRate', 'MaxPresentations', 'Trim', 'ChoiceTest', 'MatchTracking'};
+      history = model.History;
+      need ('History', isempty (history) || (isstruct (history) && isvector (history) ...
+            && isempty (setxor (fieldnames (history), record))), ...
+            ['a struct array of the calls that trained the model, with the fields' sprintf(' %s', record{:})]);
+    end
+  end
+
+  kinds = {'double', 'single', 'int8', 'uint8', 'int16', 'uint16', 'int32', 'uint32', 'int64', 'uint64', ...
+           'logical', 'cellstr', 'char', 'string'};
+  need ('LabelKind', ischar (model.LabelKind) && any (strcmp (model.LabelKind, kinds)), ...
+        ['one of' sprintf(' ''%s''', kinds{:})]);
+  kind = model.LabelKind;
+  names = model.ClassNames;
+  if strcmp (kind, 'char') && ischar (names) && ndims (names) == 2
+    names = deblank (num2cell (names, 2));
+  end
+  if any (strcmp (kind, {'cellstr', 'char', 'string'}))
+    ok = iscellstr (names) && iscolumn (names) && numel (names) >= 1 && all (cellfun ('size', names, 1) == 1) ...
+         && all (cellfun ('ndims', names) == 2) && numel (unique (names)) == numel (names);
+    need ('ClassNames', ok, 'a C x 1 cellstr of distinct texts, one row each, for text labels');
+  else
+    ok = isa (names, kind) && isreal (names) && ~issparse (names) && iscolumn (names) ...
+         && numel (names) >= 1 && ~any (isnan (names)) && numel (unique (names)) == numel (names);
+    % Continued training appends new classes, so the order is not sorted.
+    need ('ClassNames', ok, sprintf ('a C x 1 %s column of distinct classes, like its %s labels', kind, kind));
+  end
+  model.ClassNames = names;
+  C = numel (names);
+
+  templates = model.Templates;
+  nlabels = model.NLabels;
+  if V > 1
+    need ('Templates', iscell (templates) && numel (templates) == V, sprintf ('a cell of the %d networks of Voters', V));
+    need ('NLabels', iscell (nlabels) && numel (nlabels) == V, sprintf ('a cell of the %d networks of Voters', V));
+  else
+    need ('Templates', ~iscell (templates), 'the K x 2M matrix of one network (Voters is 1)');
+    need ('NLabels', ~iscell (nlabels), 'the K x 1 class numbers of one network (Voters is 1)');
+    templates = {templates};
+    nlabels = {nlabels};
+  end
+  for v = 1:V
+    T = templates{v};
+    L = nlabels{v};
+    suffix = '';
+    if V > 1
+      suffix = sprintf ('{%d}', v);
+    end
+    shape = sprintf ('a K x %d double matrix of node boxes [lower upper], K >= 1', 2 * M);
+    need (['Templates' suffix], isa (T, 'double') && isreal (T) && ~issparse (T) && ndims (T) == 2 ...
+          && size (T, 2) == 2 * M && size (T, 1) >= 1, shape, describe (T));
+    need (['Templates' suffix], all (isfinite (T(:))), 'finite', sprintf ('%d NaN or Inf values', sum (~isfinite (T(:)))));
+    reversed = sum (any (T(:,1:M) > T(:,M+1:end), 2));
+    need (['Templates' suffix], reversed == 0, 'boxes with lower <= upper in every feature', ...
+          sprintf ('%d reversed boxes', reversed));
+    shape = sprintf ('a %d x 1 double column of class numbers 1 to %d', size (T, 1), C);
+    need (['NLabels' suffix], isa (L, 'double') && isreal (L) && ~issparse (L) && iscolumn (L) ...
+          && numel (L) == size (T, 1), shape, describe (L));
+    stray = sum (~(L >= 1 & L <= C & L == fix (L)));
+    need (['NLabels' suffix], stray == 0, shape, sprintf ('%d values that are no class number', stray));
+  end
+
+  function need (field, ok, expected, value)
+    if ~ok
+      if nargin < 4 && ~isfield (model, field)
+        value = 'none';
+      elseif nargin < 4
+        value = describe (model.(field));
+      end
+      error (id, '%s: model.%s must be %s; %s given', fn, field, expected, value);
+    end
   end
 end
 
-function list = as_list (value)
-  if iscell (value)
-    list = value;
-  else
-    list = {value};
-  end
+function ok = is_number (value)
+  ok = (isnumeric (value) || islogical (value)) && isreal (value) && isscalar (value) && ~issparse (value) ...
+       && ~isnan (value);
+end
+
+function ok = is_count (value, least)
+  ok = isnumeric (value) && is_number (value) && value >= least && value == fix (value) && isfinite (value);
 end

@@ -14,14 +14,14 @@ function value = check_option (who, name, value, features)
       need (is_real_scalar (value) && value > 0 && value <= 1, 'a number in (0, 1]');
       value = double (value);
     case 'MaxPresentations'
-      need (is_real_scalar (value) && value >= 1 && (value == fix (value) || isinf (value)), ...
-            'a whole number >= 1, or Inf for "until convergence"');
+      need (is_real_scalar (value) && value >= 1 && ((value == fix (value) && double (value) <= 2^31 - 1) || isinf (value)), ...
+            'a whole number in [1, 2^31 - 1], or Inf for "until convergence"');
       value = double (value);
     case {'Trim', 'ChoiceTest', 'Parallel'}
       need (is_switch (value), 'true or false (or 1 or 0)');
       value = logical (value);
     case 'Scale'
-      if ischar (value) && (isrow (value) || isempty (value))
+      if ischar (value) && (isrow (value) || isequal (size (value), [0 0]))
         choices = {'auto', 'none'};
         hit = find (strcmpi (value, choices));
         need (~isempty (hit), '''auto'', ''none'' or a 2 x M range');
@@ -37,14 +37,17 @@ function value = check_option (who, name, value, features)
     case 'Display'
       value = choice (value, {'off', 'iter', 'final'});
     case 'D'
-      need (isempty (value) || (is_real_scalar (value) && value > 0 && isfinite (value)), ...
+      need ((isnumeric (value) && isequal (size (value), [0 0])) || (is_real_scalar (value) && value > 0 && isfinite (value)), ...
             'a finite number > 0 (or [] for the number of features)');
       if isempty (value)
         value = features;
       end
       value = double (value);
     case 'Voters'
-      need (is_real_scalar (value) && value >= 1 && value == fix (value) && isfinite (value), 'a whole number >= 1');
+      % Each voter is a training run and a model field: a bound far beyond any
+      % useful group keeps an absurd count from running for days.
+      need (is_real_scalar (value) && value >= 1 && value == fix (value) && value <= 10000, ...
+            'a whole number in [1, 10000]');
       value = double (value);
     case 'Seed'
       need (is_real_scalar (value) && value >= 0 && value < 2^32 && value == fix (value), ...
@@ -77,9 +80,10 @@ function value = check_option (who, name, value, features)
 end
 
 function ok = is_real_scalar (value)
-  ok = (isnumeric (value) || islogical (value)) && isreal (value) && isscalar (value) && ~isnan (value);
+  ok = (isnumeric (value) || islogical (value)) && isreal (value) && isscalar (value) && ~issparse (value) ...
+       && ~isnan (value);
 end
 
 function ok = is_switch (value)
-  ok = (islogical (value) || isnumeric (value)) && isscalar (value) && (value == 0 || value == 1);
+  ok = is_real_scalar (value) && (value == 0 || value == 1);
 end

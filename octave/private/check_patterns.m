@@ -10,6 +10,10 @@ function X = check_patterns (who, X, name, complete)
     error (['vorla:' who ':X'], 'vorla_%s: %s holds %d Inf values; features must be finite (NaN marks a missing value)', ...
            who, name, sum (isinf (X(:))));
   end
+  if nargin > 3 && complete && isempty (X)
+    error (['vorla:' who ':X'], 'vorla_%s: %s is %d x %d; training needs at least one pattern (row) and one feature (column)', ...
+           who, name, size (X, 1), size (X, 2));
+  end
   if nargin > 3 && complete && any (isnan (X(:)))
     error (['vorla:' who ':X'], 'vorla_%s: %s holds %d NaN values; training needs every feature of every pattern', ...
            who, name, sum (isnan (X(:))));

@@ -11,7 +11,13 @@ function [names, index, added] = continue_classes (who, names0, kind0, labels)
   end
   if any (strcmp (kind0, text_kinds))
     % Char rows compare without their padding, as the names they stand for.
-    [known, where] = ismember (cellstr (found), cellstr (names0));
+    given = cellstr (found);
+    names = cellstr (names0);
+    if any (strcmp ('char', {kind0, kind}))
+      given = deblank (given);
+      names = deblank (names);
+    end
+    [known, where] = ismember (given, names);
   else
     % The class function (double, int8, logical, ...) converts in every host.
     same = feval (class (names0), found);

@@ -9,7 +9,12 @@ function [value, kind] = missing_label (kind)
     case 'char'
       value = '';
     case 'string'
-      value = string (NaN);
+      % Octave has no strings; its cellstr predictions mark a missing label with ''.
+      if exist ('OCTAVE_VERSION', 'builtin')
+        value = '';
+      else
+        value = string (NaN);
+      end
     otherwise
       value = NaN;
       kind = 'double';

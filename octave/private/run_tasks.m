@@ -29,7 +29,8 @@ function out = run_tasks (name, tasks, parallel, who, done)
   if workers > 1 && first * (n - 1) * (1 - 1 / workers) <= worker_cost (workers)
     workers = 1;
   end
-  if workers > 1 && strcmp (engine, 'octave')
+  % The engine is 'octave' only in Octave; the test says so where it is read.
+  if workers > 1 && strcmp (engine, 'octave') && exist ('OCTAVE_VERSION', 'builtin')
     out = worker_processes (name, tasks, out, workers, done);
   elseif workers > 1 && strcmp (engine, 'matlab')
     rest = tasks(2:end);

@@ -1,20 +1,13 @@
 function orders = seeded_permutations (seed, sizes)
-% One random permutation of 1:sizes(i) for each entry, drawn in order from a
-% generator seeded with seed; the caller's random state is left as it was.
+% One random permutation of 1:sizes(i) (a row) for each entry, drawn in order
+% from the layer's own generator seeded with seed (seeded_uniform): the same
+% in every host, and the host's random state is not touched.
   orders = cell (size (sizes));
-  if isempty (sizes)
-    return;
-  end
-  if exist ('OCTAVE_VERSION', 'builtin')
-    saved = rand ('twister');
-    restore = onCleanup (@() rand ('twister', saved));
-    rand ('twister', seed);
-  else
-    saved = rng ();
-    restore = onCleanup (@() rng (saved));
-    rng (seed, 'twister');
-  end
+  state = seed;
   for i = 1:numel (sizes)
-    orders{i} = randperm (sizes(i));
+    [keys, state] = seeded_uniform (state, sizes(i), 1);
+    % sort is stable, so even equal keys give one order in every host.
+    [~, order] = sort (keys);
+    orders{i} = order(:)';
   end
 end

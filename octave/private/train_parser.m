@@ -14,6 +14,9 @@ function p = train_parser (who)
   end
   p = inputParser ();
   p.FunctionName = ['vorla_' who];
+  % MATLAB's parser accepts abbreviations unless told not to, Octave's never:
+  % both take exactly the documented names (in any case).
+  p.PartialMatching = false;
   p.addParameter ('Vigilance', 0);
   p.addParameter ('Alpha', 0.001);
   p.addParameter ('LearningRate', 1);
@@ -34,6 +37,7 @@ function p = train_parser (who)
     case 'predict'
       p = inputParser ();
       p.FunctionName = 'vorla_predict';
+      p.PartialMatching = false;
       p.addParameter ('Vigilance', 0);
       p.addParameter ('UnknownLabel', []);
       p.addParameter ('Trace', 0);

@@ -1,12 +1,16 @@
-function interrupted_call (build, which, signal)
+function interrupted_call (build, which, signal, delay)
   % INTERRUPTED_CALL  A long vorla_fit, vorla_learn or vorla_eval call that a signal sent to
   % this Octave process stops: for the valgrind run, which then looks for leaks and bad
   % accesses in the unwinding. signal is 'INT' (the default, as Ctrl-C), 'TERM' or 'HUP'.
   % Octave started with --eval leaves with status 1 after either; a call that returns
   % instead makes the script exit with status 3. The trace (oflag 2) shows that the signal
-  % came while the call was running.
+  % came while the call was running. delay: seconds before the signal (10 by default, for
+  % a call slowed by valgrind).
   if nargin < 3
     signal = 'INT';
+  end
+  if nargin < 4
+    delay = 10;
   end
   addpath (build);
   rand ('seed', 7);
@@ -25,6 +29,7 @@ function interrupted_call (build, which, signal)
   else
     T = rand (3000, 8);
     T = [T, T + 0.05];
+    % No space before an argument list inside braces: it would split the cell's elements.
     args = {T, 1 + mod((1:3000)', 3), 8, 0.5, 0.001, 1, rand(100000, 8), -1, 2};
     fcn = @vorla_eval;
     nout = 1;
@@ -32,7 +37,7 @@ function interrupted_call (build, which, signal)
   % Octave would save its workspace into the current folder on the way out.
   sigterm_dumps_octave_core (false);
   sighup_dumps_octave_core (false);
-  system (sprintf ('(sleep %d; kill -%s %d) &', 10, signal, getpid ()));
+  system (sprintf ('(sleep %g; kill -%s %d) &', delay, signal, getpid ()));
   out = cell (1, nout);
   [out{:}] = fcn (args{:});
   disp ('the call returned: it was not interrupted');

@@ -32,7 +32,7 @@ function model_test ()
   [two.Time] = one.Time;
   r(end+1) = check_case ("cross-validation grid in worker processes", isequaln (one, two) && isequal (f1, f2));
 
-  % An error in a worker reaches the caller as the serial run raises it.
+  % A broken model is refused before any worker starts, the same way in both runs.
   broken = serial;
   broken.Templates{2}(1) = NaN;
   messages = cell (1, 2);
@@ -40,11 +40,12 @@ function model_test ()
     try
       vorla_predict (broken, Q, "Parallel", parallel);
     catch err
-      messages{parallel + 1} = err.message;
+      messages{parallel + 1} = [err.identifier " " err.message];
     end
   end
-  r(end+1) = check_case ("worker error reaches the caller", ...
-                         strcmp (messages{1}, messages{2}) && ! isempty (strfind (messages{1}, "VORLA_EVAL: 1st input argument (Templates) must not contain NaN")), ...
+  r(end+1) = check_case ("a broken model is named before the workers start", ...
+                         strcmp (messages{1}, messages{2}) && ! isempty (strfind (messages{1}, ...
+                         "vorla:predict:model vorla_predict: model.Templates{2} must be finite; 1 NaN or Inf values given")), ...
                          sprintf ("%s | %s", messages{:}));
 
   % Worker processes end with the call: none is left running or defunct.
@@ -52,10 +53,12 @@ function model_test ()
   left = regexp (children, "[^\n]*(task_worker|defunct)[^\n]*", "match");
   r(end+1) = check_case ("no worker process left after the calls", isempty (left), strjoin (left, "; "));
 
-  % Every label kind survives save and load, in MATLAB's and Octave's own formats, in a
+  % Every label kind survives save and load, in MATLAB's and Octave's own formats and
+  % the default one (char labels of one character and of several rows included), in a
   % continued model (with its history of calls) that goes on the same after loading.
-  kinds = {y, single(y) / 4, int8(y), y == 2, {"ant"; "bee"}(y), ["ant "; "bees"](y,:)};
-  formats = {"-v7", "-text", "-binary", "-v6"};
+  kinds = {y, single(y) / 4, int8(y), y == 2, {"ant"; "bee"}(y), ["ant "; "bees"](y,:), ["a"; "b"](y), ...
+           {"a"; "b"}(y), uint64(y)+uint64(intmax("uint32"))};
+  formats = {"-v7", "-text", "-binary", "-v6", ""};
   for i = 1:numel (kinds)
     model = vorla_train (X(1:500,:), kinds{i}(1:500,:), "Voters", 1 + mod (i, 2) * 2);
     model = vorla_train (model, X(501:end,:), kinds{i}(501:end,:));
@@ -65,15 +68,34 @@ function model_test ()
     same_kind = strcmp (class (expected), class (kinds{i})) || islogical (kinds{i});
     for j = 1:numel (formats)
       file = [tempname() ".mat"];
-      save (formats{j}, file, "model");
-      loaded = load (file);
+      if isempty (formats{j})
+        save (file, "model");
+      else
+        save (formats{j}, file, "model");
+      end
+      try
+        loaded = load (file);
+        got = vorla_predict (loaded.model, Q, "UnknownLabel", unknown_for (kinds{i}));
+        ok = isequal (loaded.model, model) && isequaln (got, expected) && same_kind ...
+             && isequal (vorla_train (loaded.model, X(1:50,:), kinds{i}(1:50,:)), further);
+        detail = "";
+      catch err
+        ok = false;
+        detail = err.message;
+      end
       delete (file);
-      got = vorla_predict (loaded.model, Q, "UnknownLabel", unknown_for (kinds{i}));
-      r(end+1) = check_case (sprintf ("%s labels through save %s", class (kinds{i}), formats{j}), ...
-                             isequal (loaded.model, model) && isequaln (got, expected) && same_kind ...
-                             && isequal (vorla_train (loaded.model, X(1:50,:), kinds{i}(1:50,:)), further));
+      r(end+1) = check_case (sprintf ("%s labels (%s) through save %s", class (kinds{i}), ...
+                                      mat2str (size (kinds{i})), formats{j}), ok, detail);
     end
   end
+  % A model written when char labels kept their classes as char rows.
+  model = vorla_train (X, ["ant "; "bees"](y,:));
+  old = model;
+  old.ClassNames = char (model.ClassNames);
+  r(end+1) = check_case ("an older model with char rows of classes predicts as before", ...
+                         isequaln (vorla_predict (old, Q), vorla_predict (model, Q)) ...
+                         && isequal (vorla_predict (old, Q, "UnknownLabel", "none"), ...
+                                     vorla_predict (model, Q, "UnknownLabel", "none")));
 
   % Every error identifier, with the message the user sees.
   model = vorla_train (X, y);
@@ -86,15 +108,16 @@ function model_test ()
     "vorla:train:labels",       @() vorla_train ([1; 2], {"a"; ""}),    "labels hold 1 empty texts"
     "vorla:train:options",      @() vorla_train (X, y, "Vigilance"),    "options must come in Name, Value pairs"
     "vorla:train:options",      @() vorla_train (X, y, "Speed", 2),     "is not a valid parameter"
+    "vorla:train:options",      @() vorla_train (X, y, "Alpha", 0.1, 3, 2), "option names must be text; option 2 is named by 3"
     "vorla:train:Vigilance",    @() vorla_train (X, y, "Vigilance", -1), "Vigilance must be a number in [0, 1]; -1 given"
     "vorla:train:Alpha",        @() vorla_train (X, y, "Alpha", Inf),    "Alpha must be a finite number >= 0; Inf given"
     "vorla:train:LearningRate", @() vorla_train (X, y, "LearningRate", 0), "LearningRate must be a number in (0, 1]; 0 given"
-    "vorla:train:MaxPresentations", @() vorla_train (X, y, "MaxPresentations", 2.5), "MaxPresentations must be a whole number >= 1"
+    "vorla:train:MaxPresentations", @() vorla_train (X, y, "MaxPresentations", 2.5), "MaxPresentations must be a whole number in [1, 2^31 - 1]"
     "vorla:train:Trim",         @() vorla_train (X, y, "Trim", 2),      "Trim must be true or false (or 1 or 0); 2 given"
     "vorla:train:ChoiceTest",   @() vorla_train (X, y, "ChoiceTest", "yes"), "ChoiceTest must be true or false (or 1 or 0); 'yes' given"
     "vorla:train:Scale",        @() vorla_train (X, y, "Scale", [0 0 0; 1 1 -1]), "Scale must be 'auto', 'none' or a 2 x 3 range"
     "vorla:train:D",            @() vorla_train (X, y, "D", 0),         "D must be a finite number > 0"
-    "vorla:train:Voters",       @() vorla_train (X, y, "Voters", 0),    "Voters must be a whole number >= 1; 0 given"
+    "vorla:train:Voters",       @() vorla_train (X, y, "Voters", 0),    "Voters must be a whole number in [1, 10000]; 0 given"
     "vorla:train:Seed",         @() vorla_train (X, y, "Seed", -1),     "Seed must be a whole number in [0, 2^32)"
     "vorla:train:Trace",        @() vorla_train (X, y, "Trace", 5),     "Trace must be one of 0, 1, 2, 3, 4; 5 given"
     "vorla:train:Parallel",     @() vorla_train (X, y, "Parallel", [1 1]), "Parallel must be true or false (or 1 or 0); a 1 x 2 double given"
@@ -112,7 +135,7 @@ function model_test ()
     "vorla:predict:Parallel",   @() vorla_predict (model, X, "Parallel", 3), "Parallel must be true or false"
     "vorla:crossval:KFold",     @() vorla_crossval (X, y, "KFold", 601), "KFold must be at most the number of patterns, 600; 601 given"
     "vorla:crossval:KFold",     @() vorla_crossval (X, y, "KFold", 1.5), "KFold must be a whole number >= 2"
-    "vorla:crossval:Voters",    @() vorla_crossval (X, y, "Voters", [1 0]), "Voters must be a whole number >= 1; 0 given"
+    "vorla:crossval:Voters",    @() vorla_crossval (X, y, "Voters", [1 0]), "Voters must be a whole number in [1, 10000]; 0 given"
     "vorla:crossval:Seed",      @() vorla_crossval (X, y, "Seed", [1 2]), "Seed must be a whole number"
     "vorla:crossval:shape",     @() vorla_crossval (X, y(1:10)),        "X must have one row per pattern"
     "vorla:crossval:labels",    @() vorla_crossval (X, NaN (600, 1)),   "labels hold 600 NaN values"
@@ -120,6 +143,22 @@ function model_test ()
     "vorla:crossval:MatchTracking", @() vorla_crossval (X, y, "MatchTracking", {"strict", "MT-"}), "MatchTracking must be 'strict' or 'tolerant'; 'MT-' given"
     "vorla:crossval:Display",   @() vorla_crossval (X, y, "Display", {"off", "iter"}), "Display must be 'off', 'iter' or 'final'; a 1 x 2 cell given"
     "vorla:plot_boxes:features", @() vorla_plot_boxes (model),          "the model must have 2 features; it has 3"
+    "vorla:train:arguments",    @() vorla_train (X),                    "expected (X, labels, Name, Value, ...) or (model, X, labels, Name, Value, ...); 1 arguments given"
+    "vorla:train:X",            @() vorla_train (zeros (0, 3), []),     "X is 0 x 3; training needs at least one pattern"
+    "vorla:train:X",            @() vorla_train (zeros (5, 0), 1:5),    "X is 5 x 0; training needs at least one pattern (row) and one feature"
+    "vorla:train:labels",       @() vorla_train ([1; 2], {"a"; ["b"; "c"]}), "cellstr labels must hold one row of text each; label 2 is a 2 x 1 char"
+    "vorla:train:Alpha",        @() vorla_train (X, y, "Alpha", sparse (1)), "Alpha must be a finite number >= 0; a sparse 1 x 1 double given"
+    "vorla:train:Voters",       @() vorla_train (X, y, "Voters", intmax ("uint64")), "Voters must be a whole number in [1, 10000]"
+    "vorla:predict:arguments",  @() vorla_predict (model),              "expected (model, X, Name, Value, ...); 1 arguments given"
+    "vorla:predict:model",      @() vorla_predict (setfield (model, "NLabels", model.NLabels + 2), X), "model.NLabels must be a"
+    "vorla:predict:model",      @() vorla_predict (setfield (model, "Range", [0; 1]), X), "model.Range must be a 2 x 3 matrix"
+    "vorla:predict:model",      @() vorla_predict (setfield (model, "Templates", model.Templates(:,2:end)), X), "model.Templates must be a K x 6 double matrix"
+    "vorla:predict:model",      @() vorla_predict (setfield (model, "ClassNames", {"a"; "b"}), X), "model.ClassNames must be a C x 1 double column"
+    "vorla:predict:UnknownLabel", @() vorla_predict (vorla_train (X, y == 1), X, "UnknownLabel", NaN), "UnknownLabel must be a scalar that logical holds exactly"
+    "vorla:crossval:arguments", @() vorla_crossval (),                  "expected (X, labels, Name, Value, ...); 0 arguments given"
+    "vorla:crossval:Alpha",     @() vorla_crossval (X, y, "Alpha", {}), "Alpha must be given at least one value"
+    "vorla:scale:arguments",    @() vorla_scale (X, [], 1),             "expected (X) or (Y, range); 3 arguments given"
+    "vorla:scale:range",        @() vorla_scale (X, [0; 1]),            "RANGE must be a 2 x 3 matrix"
   };
   for i = 1:rows (cases)
     try
@@ -141,6 +180,8 @@ function model_test ()
   twins = [X; X(1:3,:)];
   twin_labels = [y; 3 - y(1:3)];
   calls = {
+    "vorla:train:oneclass",    "vorla_train (X, ones (600, 1));"
+    "vorla:crossval:oneclass", "vorla_crossval (X, ones (600, 1), 'KFold', 3);"
     "vorla:train:conflict",    "vorla_train (twins, twin_labels);"
     "vorla:train:cap",         "vorla_train ([0; 0; 1], [1; 2; 1], 'MatchTracking', 'strict', 'Voters', 3);"
     "vorla:train:unscaled",    "vorla_train (X, y, 'Scale', 'none', 'Voters', 2);"
@@ -148,7 +189,7 @@ function model_test ()
     "vorla:predict:missing",   "vorla_predict (vorla_train (X, int8 (y)), [NaN 0 0]);"
     "vorla:predict:unscaled",  "vorla_predict (vorla_train (vorla_scale (X), y, 'Scale', 'none', 'Voters', 2), 2 * X);"
     "vorla:crossval:conflict", "vorla_crossval (twins, twin_labels, 'KFold', 3);"
-    "vorla:crossval:cap",      "vorla_crossval ([0; 0; 1; 1; 2; 2], [1; 2; 1; 1; 2; 2], 'KFold', 2, 'MatchTracking', 'strict', 'Voters', [1 2]);"
+    "vorla:crossval:cap",      "vorla_crossval (zeros (6, 1), [1; 2; 1; 2; 1; 2], 'KFold', 2, 'Scale', 'none', 'MatchTracking', 'strict', 'Voters', [1 2]);"
     "vorla:crossval:unscaled", "vorla_crossval (X, y, 'KFold', 3, 'Scale', {'none', 'auto'});"
   };
   % One warning enabled at a time; each must come once per call.

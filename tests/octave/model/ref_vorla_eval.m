@@ -34,7 +34,7 @@ function [Predictions, text, errmsg, add_flops] = ref_vorla_eval (args, nout)
   end
   active = false (K, 1);
   cfv = zeros (K, 1);
-  flop_total = mod (2*M + 5, 2^32);
+  flop_total = 2*M + 5;
   comp_total = 0;
   act_count = 0;
   unc_count = 0;
@@ -125,8 +125,8 @@ function [Predictions, text, errmsg, add_flops] = ref_vorla_eval (args, nout)
       v -= 2^32;
     end
     add_flops(j) = v;
-    comp_total = mod (comp_total + pc, 2^32);
-    flop_total = mod (flop_total + pf, 2^32);
+    comp_total = comp_total + pc;
+    flop_total = flop_total + pf;
   end
 
   inactive = K - act_count;

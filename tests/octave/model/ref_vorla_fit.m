@@ -164,8 +164,8 @@ function [Templates, NLabels, list_presentations, text, errmsg, add_flops] = ref
       end
 
       add_flops(end+1, 1) = wrap_int32 (pc + pf);
-      flop_total = mod (flop_total + pf, 2^32);
-      comp_total = mod (comp_total + pc, 2^32);
+      flop_total = flop_total + pf;
+      comp_total = comp_total + pc;
     end
 
     if (oflag == 2)
