@@ -1,6 +1,7 @@
 #include "vorla_eval.h"
 
 #include "args.h"
+#include "classification_inputs.h"
 #include "classify.h"
 #include "marshal.h"
 
@@ -10,69 +11,25 @@
 namespace vorla {
 namespace {
 
-enum Input {
-  IN_TEMPLATES,
-  IN_NLABELS,
-  IN_D,
-  IN_VIGILANCE,
-  IN_ALPHA,
-  IN_CT_OPTION,
-  IN_PATTERNS,
-  IN_UNKNOWN_LABEL,
-  IN_OFLAG,
-  INPUT_COUNT
-};
+enum Input { IN_UNKNOWN_LABEL = CLASSIFICATION_INPUT_COUNT, IN_OFLAG, INPUT_COUNT };
 enum Output { OUT_PREDICTIONS, OUTPUT_COUNT };
 
-struct EvalArguments {
-  std::int32_t template_count = 0;
-  std::int32_t feature_count = 0;
-  std::int32_t template_column_count = 0;
-  std::int32_t pattern_count = 0;
-  double D = 0.0;
-  double vigilance = 0.0;
-  double alpha = 0.0;
-  std::int32_t ct_option = 0;
+struct EvalArguments : ClassificationArguments {
   std::int32_t unknown_label = 0;
   std::int32_t oflag = 0;
 };
 
-Argument input(const mxArray* prhs[], Input which) {
-  static const char* const names[] = {"Templates", "NLabels",  "D",        "vigilance",    "alpha",
-                                      "ct_option", "Patterns", "unknown_label", "oflag"};
-  return {prhs[which], which + 1, names[which]};
-}
-
-constexpr std::int64_t max_count = std::numeric_limits<std::int32_t>::max();
-
 bool check_arguments(int nlhs, int nrhs, const mxArray* prhs[], EvalArguments& a, MessageBuffer& m) {
   if (nrhs != INPUT_COUNT) return m.fail("%s: %d input arguments required.", static_cast<int>(INPUT_COUNT));
 
-  const Argument templates = input(prhs, IN_TEMPLATES);
-  host::Shape shape;
-  if (read_matrix_shape(templates, max_count, m, shape)) return true;
-  a.template_count = static_cast<std::int32_t>(shape.rows);
-  a.template_column_count = static_cast<std::int32_t>(shape.cols);
-  a.feature_count = a.template_column_count / 2;
-  // An odd last column is never read, so it is not screened either.
-  if (!all_finite(templates.array, shape.rows * 2 * a.feature_count))
-    return m.fail("%s: 1st input argument (Templates) must not contain NaN or Inf values.");
-
-  if (check_label_vector(input(prhs, IN_NLABELS), a.template_count, m)) return true;
-  if (read_network_parameters(prhs, m, a.D, a.vigilance, a.alpha)) return true;
-  if (read_switch(input(prhs, IN_CT_OPTION), m, a.ct_option)) return true;
-
-  if (read_matrix_shape(input(prhs, IN_PATTERNS), max_count / 2, m, shape)) return true;
-  a.pattern_count = static_cast<std::int32_t>(shape.rows);
-  if (shape.cols != a.feature_count)
-    return m.fail("%s: 7th input argument (Patterns) must be of type  %dx%d.", a.pattern_count, a.feature_count);
+  if (check_classification_inputs(prhs, a, m)) return true;
 
   double value = 0.0;
-  if (read_scalar(input(prhs, IN_UNKNOWN_LABEL), m, value)) return true;
+  if (read_scalar(Argument{prhs[IN_UNKNOWN_LABEL], IN_UNKNOWN_LABEL + 1, "unknown_label"}, m, value)) return true;
   if (!truncate_to_int32(value, a.unknown_label))
     return m.fail("%s: 8th input argument (unknown_label) must be a finite value in the 32-bit integer range.");
 
-  if (read_scalar(input(prhs, IN_OFLAG), m, value,
+  if (read_scalar(Argument{prhs[IN_OFLAG], IN_OFLAG + 1, "oflag"}, m, value,
                   {"%s: 9th input argument (oflag) must be scalar.", "%s: 9th input argument must be scalar."}))
     return true;
   if (!truncate_to_int32(value, a.oflag) || a.oflag < 0 || a.oflag > 3)

@@ -1,6 +1,7 @@
 #include "vorla_score.h"
 
 #include "args.h"
+#include "classification_inputs.h"
 #include "marshal.h"
 #include "score.h"
 
@@ -10,28 +11,12 @@
 namespace vorla {
 namespace {
 
-enum Input { IN_TEMPLATES, IN_NLABELS, IN_D, IN_VIGILANCE, IN_ALPHA, IN_CT_OPTION, IN_PATTERNS, IN_CLASS_COUNT, INPUT_COUNT };
+enum Input { IN_CLASS_COUNT = CLASSIFICATION_INPUT_COUNT, INPUT_COUNT };
 enum Output { OUT_SCORES, OUT_CLASSES, OUTPUT_COUNT };
 
-struct ScoreArguments {
-  std::int32_t template_count = 0;
-  std::int32_t feature_count = 0;
-  std::int32_t template_column_count = 0;
-  std::int32_t pattern_count = 0;
-  double D = 0.0;
-  double vigilance = 0.0;
-  double alpha = 0.0;
-  std::int32_t ct_option = 0;
+struct ScoreArguments : ClassificationArguments {
   std::int32_t class_count = 0;
 };
-
-Argument input(const mxArray* prhs[], Input which) {
-  static const char* const names[] = {"Templates", "NLabels",   "D",        "vigilance",
-                                      "alpha",     "ct_option", "Patterns", "class_count"};
-  return {prhs[which], which + 1, names[which]};
-}
-
-constexpr std::int64_t max_count = std::numeric_limits<std::int32_t>::max();
 
 // The 1-based position of the first label that does not truncate to a class number
 // 1 .. class_count, or 0 when all do.
@@ -50,26 +35,10 @@ std::int64_t first_label_outside(const mxArray* labels, std::int64_t count, std:
 bool check_arguments(int nlhs, int nrhs, const mxArray* prhs[], ScoreArguments& a, MessageBuffer& m) {
   if (nrhs != INPUT_COUNT) return m.fail("%s: %d input arguments required.", static_cast<int>(INPUT_COUNT));
 
-  const Argument templates = input(prhs, IN_TEMPLATES);
-  host::Shape shape;
-  if (read_matrix_shape(templates, max_count, m, shape)) return true;
-  a.template_count = static_cast<std::int32_t>(shape.rows);
-  a.template_column_count = static_cast<std::int32_t>(shape.cols);
-  a.feature_count = a.template_column_count / 2;
-  if (!all_finite(templates.array, shape.rows * 2 * a.feature_count))
-    return m.fail("%s: 1st input argument (Templates) must not contain NaN or Inf values.");
-
-  if (check_label_vector(input(prhs, IN_NLABELS), a.template_count, m)) return true;
-  if (read_network_parameters(prhs, m, a.D, a.vigilance, a.alpha)) return true;
-  if (read_switch(input(prhs, IN_CT_OPTION), m, a.ct_option)) return true;
-
-  if (read_matrix_shape(input(prhs, IN_PATTERNS), max_count / 2, m, shape)) return true;
-  a.pattern_count = static_cast<std::int32_t>(shape.rows);
-  if (shape.cols != a.feature_count)
-    return m.fail("%s: 7th input argument (Patterns) must be of type  %dx%d.", a.pattern_count, a.feature_count);
+  if (check_classification_inputs(prhs, a, m)) return true;
 
   double value = 0.0;
-  if (read_scalar(input(prhs, IN_CLASS_COUNT), m, value)) return true;
+  if (read_scalar(Argument{prhs[IN_CLASS_COUNT], IN_CLASS_COUNT + 1, "class_count"}, m, value)) return true;
   if (!truncate_to_int32(value, a.class_count) || a.class_count < 0 || value != a.class_count)
     return m.fail("%s: 8th input argument (class_count) must be a whole number from 0 to 2147483647.");
   const std::int64_t outside = first_label_outside(prhs[IN_NLABELS], a.template_count, a.class_count);

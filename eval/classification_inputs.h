@@ -1,0 +1,68 @@
+// What the classification entry points (vorla_eval, vorla_score) share: the network, its
+// parameters and the patterns, their first seven inputs, checked in argument order.
+#ifndef VORLA_CLASSIFICATION_INPUTS_H
+#define VORLA_CLASSIFICATION_INPUTS_H
+
+#include "args.h"
+#include "host.h"
+
+#include <cstdint>
+#include <limits>
+
+namespace vorla {
+
+enum ClassificationInput {
+  IN_TEMPLATES,
+  IN_NLABELS,
+  IN_D,
+  IN_VIGILANCE,
+  IN_ALPHA,
+  IN_CT_OPTION,
+  IN_PATTERNS,
+  CLASSIFICATION_INPUT_COUNT
+};
+
+struct ClassificationArguments {
+  std::int32_t template_count = 0;
+  std::int32_t feature_count = 0;
+  std::int32_t template_column_count = 0;
+  std::int32_t pattern_count = 0;
+  double D = 0.0;
+  double vigilance = 0.0;
+  double alpha = 0.0;
+  std::int32_t ct_option = 0;
+};
+
+inline Argument classification_input(const mxArray* prhs[], ClassificationInput which) {
+  static const char* const names[] = {"Templates", "NLabels", "D", "vigilance", "alpha", "ct_option", "Patterns"};
+  return {prhs[which], which + 1, names[which]};
+}
+
+// Checks the first seven inputs in order; true at the first fault, whose message is then in
+// the buffer.
+inline bool check_classification_inputs(const mxArray* prhs[], ClassificationArguments& a, MessageBuffer& m) {
+  constexpr std::int64_t max_count = std::numeric_limits<std::int32_t>::max();
+  const Argument templates = classification_input(prhs, IN_TEMPLATES);
+  host::Shape shape;
+  if (read_matrix_shape(templates, max_count, m, shape)) return true;
+  a.template_count = static_cast<std::int32_t>(shape.rows);
+  a.template_column_count = static_cast<std::int32_t>(shape.cols);
+  a.feature_count = a.template_column_count / 2;
+  // An odd last column is never read, so it is not screened either.
+  if (!all_finite(templates.array, shape.rows * 2 * a.feature_count))
+    return m.fail("%s: 1st input argument (Templates) must not contain NaN or Inf values.");
+
+  if (check_label_vector(classification_input(prhs, IN_NLABELS), a.template_count, m)) return true;
+  if (read_network_parameters(prhs, m, a.D, a.vigilance, a.alpha)) return true;
+  if (read_switch(classification_input(prhs, IN_CT_OPTION), m, a.ct_option)) return true;
+
+  if (read_matrix_shape(classification_input(prhs, IN_PATTERNS), max_count / 2, m, shape)) return true;
+  a.pattern_count = static_cast<std::int32_t>(shape.rows);
+  if (shape.cols != a.feature_count)
+    return m.fail("%s: 7th input argument (Patterns) must be of type  %dx%d.", a.pattern_count, a.feature_count);
+  return false;
+}
+
+}  // namespace vorla
+
+#endif
