@@ -608,27 +608,39 @@ std::optional<std::string> expected_learn_error(const Call& call) {
   return e.message;
 }
 
+namespace {
+
+// The first seven inputs of both classification entry points; true at the first fault.
+bool classification_inputs(Expectation& e, const std::vector<Input>& in, std::uint64_t& K) {
+  const Input& T = in[0];
+  const bool two_d = T.dims.size() == 2;
+  const std::uint64_t M = two_d ? T.dims[1] / 2 : 0;
+  if (e.matrix(T, 1, "Templates", 2147483647u, 2147483647u, true, two_d ? T.dims[0] * 2 * M : 0)) return true;
+  K = T.dims[0];
+  if (e.labels(in[1], 2, "NLabels", K)) return true;
+  double v = 0;
+  std::int32_t option = 0;
+  if (e.network(in)) return true;
+  if (e.scalar(in[5], 6, "ct_option", v)) return true;
+  if (e.option(v, 0, 1, "6th input argument (ct_option) must be either 0 or 1.", option)) return true;
+  const Input& P = in[6];
+  if (e.matrix(P, 7, "Patterns", 2147483647u, 1073741823u, false, 0)) return true;
+  if (P.dims[1] != M)
+    return e.fail(format("7th input argument (Patterns) must be of type  %dx%d.", static_cast<int>(P.dims[0]),
+                         static_cast<int>(M)));
+  return false;
+}
+
+}  // namespace
+
 std::optional<std::string> expected_eval_error(const Call& call) {
   Expectation e("VORLA_EVAL");
   const std::vector<Input>& in = call.inputs;
   if (in.size() != 9) return e.fail(format("%d input arguments required.", 9)), e.message;
-  const Input& T = in[0];
-  const bool two_d = T.dims.size() == 2;
-  const std::uint64_t M = two_d ? T.dims[1] / 2 : 0;
-  if (e.matrix(T, 1, "Templates", 2147483647u, 2147483647u, true, two_d ? T.dims[0] * 2 * M : 0)) return e.message;
-  const std::uint64_t K = T.dims[0];
-  if (e.labels(in[1], 2, "NLabels", K)) return e.message;
+  std::uint64_t K = 0;
+  if (classification_inputs(e, in, K)) return e.message;
   double v = 0;
   std::int32_t option = 0;
-  if (e.network(in)) return e.message;
-  if (e.scalar(in[5], 6, "ct_option", v)) return e.message;
-  if (e.option(v, 0, 1, "6th input argument (ct_option) must be either 0 or 1.", option)) return e.message;
-  const Input& P = in[6];
-  if (e.matrix(P, 7, "Patterns", 2147483647u, 1073741823u, false, 0)) return e.message;
-  if (P.dims[1] != M)
-    return e.fail(format("7th input argument (Patterns) must be of type  %dx%d.", static_cast<int>(P.dims[0]),
-                         static_cast<int>(M))),
-           e.message;
   if (e.scalar(in[7], 8, "unknown_label", v)) return e.message;
   if (!fits_int32(v))
     return e.fail("8th input argument (unknown_label) must be a finite value in the 32-bit integer range."), e.message;
@@ -642,23 +654,9 @@ std::optional<std::string> expected_score_error(const Call& call) {
   Expectation e("VORLA_SCORE");
   const std::vector<Input>& in = call.inputs;
   if (in.size() != 8) return e.fail(format("%d input arguments required.", 8)), e.message;
-  const Input& T = in[0];
-  const bool two_d = T.dims.size() == 2;
-  const std::uint64_t M = two_d ? T.dims[1] / 2 : 0;
-  if (e.matrix(T, 1, "Templates", 2147483647u, 2147483647u, true, two_d ? T.dims[0] * 2 * M : 0)) return e.message;
-  const std::uint64_t K = T.dims[0];
-  if (e.labels(in[1], 2, "NLabels", K)) return e.message;
+  std::uint64_t K = 0;
+  if (classification_inputs(e, in, K)) return e.message;
   double v = 0;
-  std::int32_t option = 0;
-  if (e.network(in)) return e.message;
-  if (e.scalar(in[5], 6, "ct_option", v)) return e.message;
-  if (e.option(v, 0, 1, "6th input argument (ct_option) must be either 0 or 1.", option)) return e.message;
-  const Input& P = in[6];
-  if (e.matrix(P, 7, "Patterns", 2147483647u, 1073741823u, false, 0)) return e.message;
-  if (P.dims[1] != M)
-    return e.fail(format("7th input argument (Patterns) must be of type  %dx%d.", static_cast<int>(P.dims[0]),
-                         static_cast<int>(M))),
-           e.message;
   if (e.scalar(in[7], 8, "class_count", v)) return e.message;
   if (!(fits_int32(v) && std::trunc(v) >= 0 && v == std::trunc(v)))
     return e.fail("8th input argument (class_count) must be a whole number from 0 to 2147483647."), e.message;
