@@ -16,7 +16,7 @@ build=${VORLA_DEMO_BUILD:-$root/build-demo}
 packages=(octave-dev octave-statistics octave-parallel gnuplot-nox fonts-freefont-otf cmake g++ make)
 missing=()
 for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep 'install ok installed' > /dev/null || missing+=("$package")
 done
 if ((${#missing[@]})); then
   if ((EUID != 0)); then

@@ -20,7 +20,7 @@ local_sweep() {
 }
 [ -x "$server" ] || local_sweep "octave-pserver not found"
 # The client always uses the default ports 12501 and 12502.
-if ss -ltn | grep -Eq ':(12501|12502)\b'; then
+if ss -ltn | grep -E ':(12501|12502)\b' > /dev/null; then
   local_sweep "cluster ports 12501/12502 in use"
 fi
 
@@ -33,7 +33,7 @@ pidfile=/tmp/.octave-$(hostname).pid
 rm -f "$pidfile" 2> /dev/null || true
 (cd /tmp && "${as_user[@]}" "$server" --octave-binary="$(command -v octave-cli)" --no-auth)
 for _ in $(seq 50); do
-  ss -ltn | grep -q ':12502\b' && [ -s "$pidfile" ] && break
+  ss -ltn | grep ':12502\b' > /dev/null && [ -s "$pidfile" ] && break
   sleep 0.1
 done
 pid=$(cat "$pidfile")

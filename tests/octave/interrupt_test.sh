@@ -23,7 +23,7 @@ screen() { tmux capture-pane -p -J -S -200 -t "$session"; }
 # Waits up to $2 seconds for the screen to show text matching $1.
 wait_for() {
   local deadline=$(( $(now_ms) + $2 * 1000 ))
-  until screen | grep -qE -- "$1"; do
+  until screen | grep -E -- "$1" > /dev/null; do
     if [ "$(now_ms)" -gt "$deadline" ]; then
       echo "timed out waiting for: $1" >&2
       screen >&2
@@ -40,11 +40,11 @@ type_line() {
   for try in 1 2 3; do
     tmux send-keys -t "$session" -l -- "$text"
     deadline=$(( $(now_ms) + 5000 ))
-    until screen | grep -qF -- "${text:0:40}"; do
+    until screen | grep -F -- "${text:0:40}" > /dev/null; do
       [ "$(now_ms)" -gt "$deadline" ] && break
       sleep 0.05
     done
-    if screen | grep -qF -- "${text:0:40}"; then
+    if screen | grep -F -- "${text:0:40}" > /dev/null; then
       tmux send-keys -t "$session" Enter
       return
     fi
@@ -72,7 +72,7 @@ interrupt() {
   type_line "try, $call; catch err, disp(['caught: ' err.message]), end, disp('after the try')"
   # The call must still be running after 3 s (it would take minutes).
   sleep 3
-  if screen | grep -qE "octave:$((n + 1))> $"; then
+  if screen | grep -E "octave:$((n + 1))> $" > /dev/null; then
     echo "the call ended by itself before Ctrl-C: $call" >&2
     screen >&2
     exit 1
@@ -81,7 +81,7 @@ interrupt() {
   pressed=$(now_ms)
   tmux send-keys -t "$session" C-c
   local deadline=$((pressed + 30000))
-  until screen | grep -qE "octave:$((n + 1))> $"; do
+  until screen | grep -E "octave:$((n + 1))> $" > /dev/null; do
     if [ "$(now_ms)" -gt "$deadline" ]; then
       echo "no prompt 30 s after Ctrl-C: $call" >&2
       screen >&2
@@ -91,7 +91,7 @@ interrupt() {
   done
   local took=$(( $(now_ms) - pressed ))
   echo "prompt back $took ms after Ctrl-C: $call"
-  if screen | grep -qE '^(caught:|after the try)'; then
+  if screen | grep -E '^(caught:|after the try)' > /dev/null; then
     echo "the interrupt was caught by the try/catch or the line went on" >&2
     screen >&2
     exit 1
@@ -105,15 +105,15 @@ interrupt() {
 interrupt "[T1, NL1, LP1] = vorla_fit(P, L, 4, 0.2, 0.001, 0.5, Inf, 0, 0, 0)" 3
 type_line "printf('keep=%d fitted=%d\\n', keep, exist('T1', 'var')); [T2, NL2, LP2] = vorla_fit([0.2; 0.6], [1; 2], 1, 0, 0.001, 1, 100, 0, 0, 0); printf('next fit=%s\\n', mat2str([T2, NL2; LP2, 0, 0]))"
 wait_for 'next fit=\[' 60
-screen | grep -q 'keep=42 fitted=0' || { echo "workspace not as before the call" >&2; screen >&2; exit 1; }
-screen | grep -qF 'next fit=[0.2 0.2 1;0.6 0.6 2;1 0 0]' || { echo "the next vorla_fit went wrong" >&2; screen >&2; exit 1; }
+screen | grep 'keep=42 fitted=0' > /dev/null || { echo "workspace not as before the call" >&2; screen >&2; exit 1; }
+screen | grep -F 'next fit=[0.2 0.2 1;0.6 0.6 2;1 0 0]' > /dev/null || { echo "the next vorla_fit went wrong" >&2; screen >&2; exit 1; }
 wait_for 'octave:5> $' 60
 
 interrupt "pred = vorla_eval(TE, NE, 16, 0, 0.001, 1, PE, -1, 0)" 5
 type_line "printf('keep=%d predicted=%d\\n', keep, exist('pred', 'var')); p2 = vorla_eval(T2, NL2, 1, 0, 0.001, 0, [0.1; 0.7], -1, 0); printf('next eval=%s\\n', mat2str(p2'))"
 wait_for 'next eval=\[' 60
-screen | grep -q 'keep=42 predicted=0' || { echo "workspace not as before the call" >&2; screen >&2; exit 1; }
-screen | grep -qF 'next eval=[1 2]' || { echo "the next vorla_eval went wrong" >&2; screen >&2; exit 1; }
+screen | grep 'keep=42 predicted=0' > /dev/null || { echo "workspace not as before the call" >&2; screen >&2; exit 1; }
+screen | grep -F 'next eval=[1 2]' > /dev/null || { echo "the next vorla_eval went wrong" >&2; screen >&2; exit 1; }
 
 batch=(octave-cli --no-gui --norc --no-history --quiet)
 # Every Octave started below carries this mark, so that none can be left unnoticed.

@@ -42,7 +42,7 @@ status=0
   --eval "addpath('$root/tests/octave'); adversarial('$build')" || status=$?
 grep -E 'ERROR SUMMARY|definitely lost:|indirectly lost:|possibly lost:' "$log" | sed 's/^==[0-9]*== //' || true
 if [ $status -ne 0 ] && grep -q 'valgrind: Unrecognised instruction' "$log" &&
-   ! grep -A2 'valgrind: Unrecognised instruction' "$log" | grep -qE 'vorla|\.mex'; then
+   ! grep -A2 'valgrind: Unrecognised instruction' "$log" | grep -E 'vorla|\.mex' > /dev/null; then
   # Some processors run instructions that this valgrind cannot decode in Octave's own
   # libraries (RDTSCP in libhwy's start-up code, where the processor does not announce it):
   # Octave cannot start under valgrind there, which says nothing about vorla.
@@ -87,7 +87,7 @@ for run in fit:INT eval:INT learn:INT learn:TERM fit:HUP; do
 done
 # Stack frames (" at 0x" / " by 0x") that name vorla's code or its MEX files.
 for l in "${logs[@]}"; do
-  if grep -E '^==[0-9]+== +(at|by) 0x' "$l" | grep -qE 'vorla|\.mex'; then
+  if grep -E '^==[0-9]+== +(at|by) 0x' "$l" | grep -E 'vorla|\.mex' > /dev/null; then
     echo "valgrind records point into vorla (see $l):" >&2
     grep -B12 -A4 -E '^==[0-9]+== +(at|by) 0x.*(vorla|\.mex)' "$l" | head -80 >&2
     exit 1
