@@ -22,22 +22,10 @@ struct Expected {
 
 Expected classify_plainly(const fuzz::Call& call) {
   const std::vector<fuzz::Input>& in = call.inputs;
-  const std::vector<double>& T = in[0].values;
-  const std::uint64_t K = in[0].dims[0], M = in[0].dims[1] / 2, N = in[6].dims[0];
-  const std::vector<double>& P = in[6].values;
-  const double D = in[2].values[0], vigilance = in[3].values[0], alpha = in[4].values[0];
-  const bool ct = static_cast<int>(in[5].values[0]) == 1;
+  const fuzz::PlainNetwork net(call);
+  const std::uint64_t K = net.K, M = net.M, N = net.N;
+  const double D = net.D;
   const double unknown = static_cast<double>(static_cast<std::int32_t>(in[7].values[0]));
-  const double Tu = D / (alpha + 2 * D);
-  auto lower = [&](std::uint64_t r, std::uint64_t i) { return T[i * K + r]; };
-  auto upper = [&](std::uint64_t r, std::uint64_t i) { return T[(M + i) * K + r]; };
-
-  std::vector<double> denominator(K);
-  for (std::uint64_t r = 0; r < K; ++r) {
-    double size = 0.0;
-    for (std::uint64_t i = 0; i < M; ++i) size = size + (upper(r, i) - lower(r, i));
-    denominator[r] = (D - size) + alpha;
-  }
   Expected e;
   e.flop_total = 2 * static_cast<std::uint64_t>(M) + 5;
   std::vector<bool> used(K, false);
@@ -47,22 +35,16 @@ Expected classify_plainly(const fuzz::Call& call) {
     std::uint64_t winner = 0;
     double best = 0.0;
     for (std::uint64_t r = 0; r < K; ++r) {
-      double size = 0.0;
-      for (std::uint64_t i = 0; i < M; ++i) {
-        const double x = P[i * N + j];
-        const double high = x < upper(r, i) ? upper(r, i) : x;
-        const double low = x <= lower(r, i) ? x : lower(r, i);
-        size = size + (high - low);
-      }
+      const double size = net.grown_size(r, j);
       flops += 2 * static_cast<std::uint32_t>(M) + 2;
       comparisons += 2 * static_cast<std::uint32_t>(M);
       const double mfv = (D - size) / D;
-      if (!(mfv >= vigilance)) continue;
-      const double cfv = (D - size) / denominator[r];
+      if (!(mfv >= net.vigilance)) continue;
+      const double cfv = (D - size) / net.denominator[r];
       flops += 1;
       comparisons += 1;
-      if (ct && !(cfv >= Tu)) continue;
-      if (ct) comparisons += 1;
+      if (net.ct && !(cfv >= net.Tu)) continue;
+      if (net.ct) comparisons += 1;
       if (!found) {
         found = true;
         winner = r;

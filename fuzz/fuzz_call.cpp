@@ -416,6 +416,29 @@ void apply_bank_choices(const Call& call) {
   vorla::set_index_use(uses[call.index_use]);
 }
 
+PlainNetwork::PlainNetwork(const Call& call)
+    : T(call.inputs[0].values), P(call.inputs[6].values), K(call.inputs[0].dims[0]),
+      M(call.inputs[0].dims[1] / 2), N(call.inputs[6].dims[0]), D(call.inputs[2].values[0]),
+      vigilance(call.inputs[3].values[0]), alpha(call.inputs[4].values[0]), Tu(D / (alpha + 2 * D)),
+      ct(static_cast<int>(call.inputs[5].values[0]) == 1), denominator(K) {
+  for (std::uint64_t r = 0; r < K; ++r) {
+    double size = 0.0;
+    for (std::uint64_t i = 0; i < M; ++i) size = size + (upper(r, i) - lower(r, i));
+    denominator[r] = (D - size) + alpha;
+  }
+}
+
+double PlainNetwork::grown_size(std::uint64_t r, std::uint64_t j) const {
+  double size = 0.0;
+  for (std::uint64_t i = 0; i < M; ++i) {
+    const double x = P[i * N + j];
+    const double high = x < upper(r, i) ? upper(r, i) : x;
+    const double low = x <= lower(r, i) ? x : lower(r, i);
+    size = size + (high - low);
+  }
+  return size;
+}
+
 std::vector<const mxArray*> Call::arrays() const {
   std::vector<const mxArray*> a;
   for (const Input& in : inputs) a.push_back(in.array.get());
@@ -484,10 +507,11 @@ Call decode_learn(ByteReader& bytes) {
   return call;
 }
 
-Call decode_eval(ByteReader& bytes) {
-  Call call;
-  const int nrhs = count_from(bytes.byte(), 9, 12);
-  call.nlhs = count_from(bytes.byte(), 1, 4);
+namespace {
+
+// The first seven inputs of both classification entry points: the network, its parameters
+// and the patterns.
+std::vector<Slot> classification_slots(ByteReader& bytes) {
   const std::uint64_t N = bytes.byte() % 25, M = bytes.byte() % 7;
   const std::uint8_t shape = bytes.byte();
   const std::uint64_t K = (shape & 0x7f) % 17, C = 2 * M + (shape & 0x80 ? 1 : 0);
@@ -503,9 +527,18 @@ Call decode_eval(ByteReader& bytes) {
       scalar({0.001, 0, 0.01, 1, 1e-6, 0.1}),
       scalar({0, 1}),
       patterns,
-      scalar({0, -1, 2.7, 99}),
-      scalar({0, 1, 2, 3}),
   };
+  return slots;
+}
+
+}  // namespace
+
+Call decode_eval(ByteReader& bytes) {
+  Call call;
+  const int nrhs = count_from(bytes.byte(), 9, 12);
+  call.nlhs = count_from(bytes.byte(), 1, 4);
+  std::vector<Slot> slots = classification_slots(bytes);
+  slots.insert(slots.end(), {scalar({0, -1, 2.7, 99}), scalar({0, 1, 2, 3})});
   decode_inputs(bytes, nrhs, slots, call);
   return call;
 }
@@ -514,24 +547,9 @@ Call decode_score(ByteReader& bytes) {
   Call call;
   const int nrhs = count_from(bytes.byte(), 8, 11);
   call.nlhs = count_from(bytes.byte(), 2, 3);
-  const std::uint64_t N = bytes.byte() % 25, M = bytes.byte() % 7;
-  const std::uint8_t shape = bytes.byte();
-  const std::uint64_t K = (shape & 0x7f) % 17, C = 2 * M + (shape & 0x80 ? 1 : 0);
-  Slot templates = matrix(Slot::TEMPLATES, K, C);
-  templates.features = M;
-  Slot patterns = matrix(Slot::MATRIX, N, M);
-  patterns.rows_must_stay_small = true;
-  std::vector<Slot> slots = {
-      templates,
-      matrix(Slot::LABELS, K, 1),
-      scalar({static_cast<double>(M), 1, 2, 0.5, static_cast<double>(M) + 1, 0, 3, 1e-300}),
-      scalar({0, 0.5, 0.75, 0.9, 1, 0.7, 0.25, 0.95}),
-      scalar({0.001, 0, 0.01, 1, 1e-6, 0.1}),
-      scalar({0, 1}),
-      patterns,
-      // Labels are mostly 1 to 3.
-      scalar({3, 4, 2, 1, 0, 2.5, -1}),
-  };
+  std::vector<Slot> slots = classification_slots(bytes);
+  // Labels are mostly 1 to 3.
+  slots.push_back(scalar({3, 4, 2, 1, 0, 2.5, -1}));
   // Scores of N x class_count: a count in the billions would ask the host for more memory
   // than the machine may have, which would make the outcome depend on the machine.
   slots[7].first_value_limit = 64;

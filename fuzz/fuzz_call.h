@@ -72,6 +72,24 @@ Call decode_score(ByteReader& bytes);
 // now on.
 void apply_bank_choices(const Call& call);
 
+// The first seven inputs of a classification call (vorla_eval, vorla_score) read plainly, for
+// the targets' reference runs: each box's choice denominator, and its size once grown to
+// take a pattern, with the arithmetic written out in its own order.
+struct PlainNetwork {
+  explicit PlainNetwork(const Call& call);
+  double lower(std::uint64_t r, std::uint64_t i) const { return T[i * K + r]; }
+  double upper(std::uint64_t r, std::uint64_t i) const { return T[(M + i) * K + r]; }
+  // The size of box r grown to take pattern j.
+  double grown_size(std::uint64_t r, std::uint64_t j) const;
+
+  const std::vector<double>& T;
+  const std::vector<double>& P;
+  std::uint64_t K, M, N;
+  double D, vigilance, alpha, Tu;
+  bool ct;
+  std::vector<double> denominator;
+};
+
 // The error the call must raise, or nothing when it must succeed.
 std::optional<std::string> expected_fit_error(const Call& call);
 std::optional<std::string> expected_learn_error(const Call& call);

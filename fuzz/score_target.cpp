@@ -1,7 +1,6 @@
 // Fuzz target: one vorla_score call on the stand-in host per input. A successful call is
 // compared, bit for bit, with the scores read plainly off their definition and with the
 // classes of a plain classification; it prints nothing and feeds no counter.
-#include "bank.h"
 #include "fuzz_call.h"
 #include "vorla_score.h"
 
@@ -19,38 +18,20 @@ struct Expected {
 
 Expected score_plainly(const fuzz::Call& call) {
   const std::vector<fuzz::Input>& in = call.inputs;
-  const std::vector<double>& T = in[0].values;
-  const std::uint64_t K = in[0].dims[0], M = in[0].dims[1] / 2, N = in[6].dims[0];
+  const fuzz::PlainNetwork net(call);
+  const std::uint64_t K = net.K, N = net.N;
   const std::uint64_t C = static_cast<std::uint64_t>(in[7].values[0]);
-  const std::vector<double>& P = in[6].values;
-  const double D = in[2].values[0], vigilance = in[3].values[0], alpha = in[4].values[0];
-  const bool ct = static_cast<int>(in[5].values[0]) == 1;
-  const double Tu = D / (alpha + 2 * D);
-  auto lower = [&](std::uint64_t r, std::uint64_t i) { return T[i * K + r]; };
-  auto upper = [&](std::uint64_t r, std::uint64_t i) { return T[(M + i) * K + r]; };
   Expected e;
   e.scores.assign(N * C, 0.0);
-  std::vector<double> denominator(K);
-  for (std::uint64_t r = 0; r < K; ++r) {
-    double size = 0.0;
-    for (std::uint64_t i = 0; i < M; ++i) size = size + (upper(r, i) - lower(r, i));
-    denominator[r] = (D - size) + alpha;
-  }
   for (std::uint64_t j = 0; j < N; ++j) {
     bool found = false;
     double winner_cfv = 0.0;
     double winner_class = 0;
     for (std::uint64_t r = 0; r < K; ++r) {
-      double grown = 0.0;
-      for (std::uint64_t i = 0; i < M; ++i) {
-        const double x = P[i * N + j];
-        const double high = x < upper(r, i) ? upper(r, i) : x;
-        const double low = x <= lower(r, i) ? x : lower(r, i);
-        grown = grown + (high - low);
-      }
-      if (!((D - grown) / D >= vigilance)) continue;
-      const double cfv = (D - grown) / denominator[r];
-      if (ct && !(cfv >= Tu)) continue;
+      const double grown = net.grown_size(r, j);
+      if (!((net.D - grown) / net.D >= net.vigilance)) continue;
+      const double cfv = (net.D - grown) / net.denominator[r];
+      if (net.ct && !(cfv >= net.Tu)) continue;
       const std::int32_t label = static_cast<std::int32_t>(in[1].values[r]);
       if (!found || winner_cfv < cfv) {
         winner_cfv = cfv;
@@ -97,12 +78,7 @@ void check_outputs(const fuzz::Call& call, const standin::CallResult& r) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::ByteReader bytes(data, size);
   const fuzz::Call call = fuzz::decode_score(bytes);
-  static const vorla::MatchPath paths[] = {vorla::MatchPath::automatic, vorla::MatchPath::per_node,
-                                           vorla::MatchPath::scalar,    vorla::MatchPath::sse2,
-                                           vorla::MatchPath::avx2,      vorla::MatchPath::avx512};
-  vorla::set_match_path(paths[call.match_path]);
-  static const vorla::IndexUse uses[] = {vorla::IndexUse::automatic, vorla::IndexUse::always, vorla::IndexUse::never};
-  vorla::set_index_use(uses[call.index_use]);
+  fuzz::apply_bank_choices(call);
   const std::optional<std::string> expected = fuzz::expected_score_error(call);
   standin::CallOptions options;
   options.flop_counter = call.flop_counter;

@@ -9,9 +9,9 @@ import unittest
 from pathlib import Path
 
 root = Path(__file__).resolve().parents[2]
-spec = importlib.util.spec_from_file_location("check_matlab_code", root / "scripts" / "check_matlab_code.py")
-checker = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(checker)
+loader_spec = importlib.util.spec_from_file_location("check_matlab_code", root / "scripts" / "check_matlab_code.py")
+checker = importlib.util.module_from_spec(loader_spec)
+loader_spec.loader.exec_module(checker)
 
 
 def findings(body):
