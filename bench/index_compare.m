@@ -105,22 +105,6 @@ function T = boxes (K, M, limit)
   T = [lower, lower + extents];
 end
 
-function [t_index, t_scan, varargout] = race (with_index, with_scan, repetitions, outputs)
-  % Fastest of a few runs of each, taking turns; the outputs of both must be identical.
-  t_index = inf;
-  t_scan = inf;
-  for r = 1:repetitions
-    tic;
-    [a{1:outputs}] = with_index ();
-    t_index = min (t_index, toc);
-    tic;
-    [b{1:outputs}] = with_scan ();
-    t_scan = min (t_scan, toc);
-    assert (isequal (a, b), 'the index and the scan gave different results');
-  end
-  varargout = a;
-end
-
 function row = report (what, t_index, t_scan)
   printf ('%-62s index %8.3f s   scan %8.3f s   %5.2f times\n', what, t_index, t_scan, t_scan / t_index);
   fflush (stdout);

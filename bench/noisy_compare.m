@@ -72,22 +72,6 @@ function results = classify_rows (results, T, NL, Q, M)
   end
 end
 
-function [t_new, t_base, varargout] = race (with_new, with_base, repetitions, outputs)
-  % Fastest of a few runs of each, taking turns; the outputs of both must be identical.
-  t_new = inf;
-  t_base = inf;
-  for r = 1:repetitions
-    tic;
-    [a{1:outputs}] = with_new ();
-    t_new = min (t_new, toc);
-    tic;
-    [b{1:outputs}] = with_base ();
-    t_base = min (t_base, toc);
-    assert (isequal (a, b), 'the two builds gave different results');
-  end
-  varargout = a;
-end
-
 function row = report (what, t_new, t_base)
   printf ('%-66s new %8.3f s   base %8.3f s   %5.2f times\n', what, t_new, t_base, t_base / t_new);
   fflush (stdout);
