@@ -5,6 +5,7 @@
 
 #include "args.h"
 #include "host.h"
+#include "marshal.h"
 
 #include <cstdint>
 #include <limits>
@@ -61,6 +62,17 @@ inline bool check_classification_inputs(const mxArray* prhs[], ClassificationArg
   if (shape.cols != a.feature_count)
     return m.fail("%s: 7th input argument (Patterns) must be of type  %dx%d.", a.pattern_count, a.feature_count);
   return false;
+}
+
+// The network and the patterns in the forms the searches read; false when memory ran out.
+// The patterns are read once, in order: the searches take them from the host's own columns,
+// a group at a time, with no copy of the whole matrix.
+inline bool open_classification_inputs(const mxArray* prhs[], ClassificationArguments& a, double**& template_rows,
+                                       double*& node_labels, ColumnMatrix& patterns) {
+  template_rows = mxArray2D_to_cArray2D(a.template_count, a.template_column_count, prhs[IN_TEMPLATES]);
+  if (!template_rows) return false;
+  node_labels = mxArray1D_to_cArray1D(a.template_count, prhs[IN_NLABELS]);
+  return node_labels && patterns.open(prhs[IN_PATTERNS]);
 }
 
 }  // namespace vorla

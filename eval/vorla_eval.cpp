@@ -41,14 +41,10 @@ bool check_arguments(int nlhs, int nrhs, const mxArray* prhs[], EvalArguments& a
 
 host::Outcome evaluate(mxArray* plhs[], const mxArray* prhs[], EvalArguments& a) {
   constexpr host::Outcome out_of_memory = host::Outcome::out_of_memory;
-  double** template_rows = mxArray2D_to_cArray2D(a.template_count, a.template_column_count, prhs[IN_TEMPLATES]);
-  if (!template_rows) return out_of_memory;
-  double* node_labels = mxArray1D_to_cArray1D(a.template_count, prhs[IN_NLABELS]);
-  if (!node_labels) return out_of_memory;
-  // The patterns are read once, in order: classification takes them from the host's own
-  // columns, a group at a time, with no copy of the whole matrix.
+  double** template_rows = nullptr;
+  double* node_labels = nullptr;
   ColumnMatrix patterns;
-  if (!patterns.open(prhs[IN_PATTERNS])) return out_of_memory;
+  if (!open_classification_inputs(prhs, a, template_rows, node_labels, patterns)) return out_of_memory;
 
   // The predictions go straight into the output array: a second block of that size, copied
   // over at the end, cost a fresh block's first touch on every large call.

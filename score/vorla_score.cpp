@@ -52,12 +52,10 @@ bool check_arguments(int nlhs, int nrhs, const mxArray* prhs[], ScoreArguments& 
 
 host::Outcome evaluate(int nlhs, mxArray* plhs[], const mxArray* prhs[], ScoreArguments& a) {
   constexpr host::Outcome out_of_memory = host::Outcome::out_of_memory;
-  double** template_rows = mxArray2D_to_cArray2D(a.template_count, a.template_column_count, prhs[IN_TEMPLATES]);
-  if (!template_rows) return out_of_memory;
-  double* node_labels = mxArray1D_to_cArray1D(a.template_count, prhs[IN_NLABELS]);
-  if (!node_labels) return out_of_memory;
+  double** template_rows = nullptr;
+  double* node_labels = nullptr;
   ColumnMatrix patterns;
-  if (!patterns.open(prhs[IN_PATTERNS])) return out_of_memory;
+  if (!open_classification_inputs(prhs, a, template_rows, node_labels, patterns)) return out_of_memory;
 
   // Both outputs are made before scoring, so that a failure leaves neither half-made.
   mxArray* scores = host::create_double_matrix(a.pattern_count, a.class_count);
