@@ -64,6 +64,14 @@ struct IndexScope {
   ~IndexScope() { vorla::set_index_use(vorla::IndexUse::automatic); }
 };
 
+// A host without an operation counter, as GNU Octave and MATLAB are: there the searches
+// may skip what only the counts would show.
+standin::CallOptions without_counter() {
+  standin::CallOptions options;
+  options.flop_counter = false;
+  return options;
+}
+
 const char* name_of(vorla::IndexUse use) {
   return use == vorla::IndexUse::never ? " scan" : use == vorla::IndexUse::always ? " index" : " automatic";
 }
@@ -991,8 +999,7 @@ TEST(SearchPaths, WinnersWithoutCountsAgree) {
         call.ct_option = static_cast<double>(rng() % 2);
         call.unknown_label = -1;
         call.oflag = 0;
-        standin::CallOptions quiet;
-        quiet.flop_counter = false;
+        const standin::CallOptions quiet = without_counter();
 
         standin::CallResult reference;
         {
@@ -1050,8 +1057,7 @@ TEST(SearchPaths, EqualChoicesGoToTheLowerNodeThroughTheBound) {
   call.vigilance = 0;
   call.alpha = 0.001;
   call.oflag = 0;
-  standin::CallOptions quiet;
-  quiet.flop_counter = false;
+  const standin::CallOptions quiet = without_counter();
   for (vorla::IndexUse use : {vorla::IndexUse::never, vorla::IndexUse::always, vorla::IndexUse::automatic}) {
     IndexScope index_scope(use);
     const standin::CallResult r = run(call, M, quiet);
@@ -1079,8 +1085,7 @@ TEST(SearchPaths, FailedAllocationsOfTheBoundFallBackToTheScan) {
   call.vigilance = 0;
   call.oflag = 0;
   IndexScope index_scope(vorla::IndexUse::always);
-  standin::CallOptions quiet;
-  quiet.flop_counter = false;
+  const standin::CallOptions quiet = without_counter();
   const standin::CallResult whole = call.run(quiet);
   test::expect_sound(whole);
   int scanned_instead = 0;
@@ -1185,8 +1190,7 @@ TEST(SearchPaths, TrainingWinnersWithoutCountsAgree) {
       call.trim_option = static_cast<double>(rng() % 2);
       call.ct_option = static_cast<double>(c % 6 == 4);
       call.oflag = 0;
-      standin::CallOptions quiet;
-      quiet.flop_counter = false;
+      const standin::CallOptions quiet = without_counter();
 
       standin::CallResult reference;
       {
@@ -1246,8 +1250,7 @@ TEST(SearchPaths, LearningWithoutCountsAgreesUnderBothRules) {
       call.fit.ct_option = static_cast<double>(c % 6 == 5);
       call.fit.max_list_presentations = 1 + static_cast<double>(rng() % 6);
       call.fit.oflag = 0;
-      standin::CallOptions quiet;
-      quiet.flop_counter = false;
+      const standin::CallOptions quiet = without_counter();
       standin::CallResult reference;
       {
         IndexScope index_scope(vorla::IndexUse::never);
@@ -1287,8 +1290,7 @@ TEST(SearchPaths, LongNoisyTrainingWithoutCountsAgrees) {
   call.D = M;
   call.max_list_presentations = 3;
   call.oflag = 0;
-  standin::CallOptions quiet;
-  quiet.flop_counter = false;
+  const standin::CallOptions quiet = without_counter();
   standin::CallResult reference;
   {
     IndexScope index_scope(vorla::IndexUse::never);
