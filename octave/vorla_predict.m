@@ -132,7 +132,7 @@ function [labels, scores] = vorla_predict (model, X, varargin)
 
   if V == 1
     index = chosen;
-    if nargout > 1
+    if nargout > 1 && ~choice_scores
       scores = zeros (N, C);
       scores(sub2ind ([N, max(C, 1)], find (index > 0), index(index > 0))) = 1;
     end
