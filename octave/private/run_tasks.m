@@ -78,7 +78,11 @@ function out = worker_processes (name, tasks, out, workers, done)
   folder = tempname ();
   mkdir (folder);
   live = containers.Map ('KeyType', 'double', 'ValueType', 'double');
+  % Octave stops a cleanup where a signal comes during it, and timeout sends
+  % two (one to Octave, one to its group): the second guard ends what the
+  % first could not.
   cleanup = onCleanup (@() end_workers (folder, live));
+  again = onCleanup (@() end_workers (folder, live));
   for i = 2:numel (tasks)
     task = tasks{i};
     save ('-binary', fullfile (folder, sprintf ('task%d.mat', i)), 'task', 'name');
@@ -144,9 +148,13 @@ function lost (folder, pending)
 end
 
 function end_workers (folder, live)
-  for pid = cell2mat (values (live))
-    kill (pid, 9);
+% Runs again after an interrupted run: a worker already waited for is out of
+% live, and a kill of one that has ended is harmless.
+  for w = cell2mat (keys (live))
+    pid = live(w);
+    [~] = kill (pid, 9);
     waitpid (pid);
+    remove (live, w);
   end
   if exist (folder, 'dir')
     confirm_recursive_rmdir (false, 'local');

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # A signal that ends Octave ends a parallel call of the model layer and every worker process
 # it started: SIGTERM from timeout (sent to the whole process group, workers included), SIGHUP
-# to Octave alone, and SIGINT to the group as a terminal's Ctrl-C sends it. Octave must be gone
-# within 7 s of the signal, and no worker process (running or defunct) nor task folder is left;
-# and timeout -s TERM 5 around a never-ending vorla_train with 'Parallel' ends it within 7 s.
+# to Octave alone, two SIGTERMs in quick succession, and SIGINT to the group as a terminal's
+# Ctrl-C sends it. Octave must be gone within 7 s of the signal, and no worker process
+# (running or defunct) nor task folder is left; and timeout -s TERM 5 around a never-ending vorla_train with 'Parallel' ends it within 7 s.
 # A SIGCHLD, which every worker that ends sends, must not end the call: the finished run
 # checks that too.
 #
@@ -82,6 +82,15 @@ signal_ms=$(now_ms)
 kill -HUP "$main"
 check_end "SIGHUP to Octave alone" "$signal_ms" "$main"
 
+# Two SIGTERMs a few ms apart, as timeout sends them (to Octave, then to its group): the
+# second comes while the first's cleanup runs, and Octave stops that cleanup short.
+octave-cli --no-gui --norc --no-history --quiet --eval "$never" > twice.log 2>&1 &
+main=$!
+wait_running twice.log
+signal_ms=$(now_ms)
+kill -TERM "$main"; sleep 0.003; kill -TERM "$main" 2> /dev/null || true
+check_end "two SIGTERMs during the cleanup" "$signal_ms" "$main"
+
 # SIGINT to the group, as Ctrl-C in a terminal.
 setsid octave-cli --no-gui --norc --no-history --quiet --eval "$never" > int.log 2>&1 &
 main=$!
@@ -110,5 +119,5 @@ octave-cli --no-gui --norc --no-history --quiet --eval "addpath('$build'); rand(
   [a.Time] = b.Time; exit(! isequal(a, b));" > chld.log 2>&1 && echo "ok SIGCHLD of ending workers" \
   || { echo "FAIL SIGCHLD of ending workers"; cat chld.log; failed=1; }
 
-[ "$failed" = 0 ] && echo "5 passed, 0 failed" || echo "failed"
+[ "$failed" = 0 ] && echo "6 passed, 0 failed" || echo "failed"
 exit "$failed"
