@@ -8,7 +8,7 @@ function results = noisy_compare (base_dir, which)
   %   git worktree add /tmp/base <revision> && cmake -S /tmp/base -B /tmp/base/build \
   %     -DVORLA_TESTS=OFF && cmake --build /tmp/base/build --target vorla_fit vorla_eval
   %   octave-cli --no-gui --norc --eval \
-  %     "addpath('build'); addpath('bench'); addpath('octave'); noisy_compare('/tmp/base/build')"
+  %     "addpath('build'); addpath('bench'); noisy_compare('/tmp/base/build')"
   %
   % base_dir: the folder holding the older vorla_fit.mex and vorla_eval.mex.
   % which: 'all' (default), 'train' (10^5 rows until convergence, the vorla_train defaults;

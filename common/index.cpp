@@ -38,11 +38,10 @@ constexpr std::size_t max_gridded = 12;
 //   d_i <= limit / (1 - u)^M - b^ / (1 + u)^M <= (limit - b^) + 2Mu (limit + b^)
 // for limit >= 0. add computes the slack s^ = (limit - b^) + (limit + b^) c with
 // c = (4M + 16) 2^-52, whose three roundings cost at most 3u (limit + b^): s^ is above that
-// bound. A node with s^ < 0 passes for no x. Otherwise x_i lies in [l_i - s^, u_i + s^]; the
-// rounded ends are each within half an ulp of the exact ones, which is less than a cell on a
-// gridded coordinate (see the constructor), so the node is set in the cells from one before
-// the cell of the rounded lower end to one after that of the upper end. Cells come from
-// (v - origin) x scale, clamped to the grid: both steps and the clamp are monotone under
+// bound. A node with s^ < 0 passes for no x. Otherwise x_i lies in [l_i - s^, u_i + s^], and
+// so between the two ends as computed: rounding is monotone and leaves x_i, a double, as it
+// is. The node is set in the cells from that of the one to that of the other. Cells come
+// from (v - origin) x scale, clamped to the grid: both steps and the clamp are monotone under
 // rounding, so a value between two ends falls in a cell between theirs. Nodes with another
 // kind of box (unordered, infinite or NaN corners) are set in every cell, and patterns with
 // a coordinate that is not finite are not searched here.
@@ -86,8 +85,8 @@ SearchIndex::SearchIndex(const double* bank_boxes, std::int32_t node_count, std:
       if (std::isfinite(u)) high = std::max(high, u);
     }
     const double width = (high - low) / static_cast<double>(cells);
-    // A cell must be wider than the rounding of a slack's end near the grid (half an ulp of
-    // the largest magnitude there); otherwise this coordinate sorts nothing out.
+    // Cells hardly wider than the rounding of the values near the grid would sort nothing
+    // out: such a coordinate is not gridded.
     const double magnitude = std::max(std::fabs(low), std::fabs(high));
     if (std::isfinite(width) && width > 0x1p-48 * magnitude && width > 0x1p-1000) {
       origins_[i] = low;
@@ -156,7 +155,7 @@ double SearchIndex::estimated_share(const double* bank_boxes, std::int32_t node_
       const double range = high[i] - low[i];
       if (!(range > 0) || !std::isfinite(range)) continue;
       ++gridded;
-      const double reach = corner(j, i, 1) - corner(j, i, 0) + 2 * slack + 3 * range / cells;
+      const double reach = corner(j, i, 1) - corner(j, i, 0) + 2 * slack + range / cells;
       node_share *= std::min(1.0, reach / range);
     }
     share += node_share;
@@ -200,10 +199,8 @@ bool SearchIndex::cell_ranges(std::int32_t j, const double* lower, const double*
     first[s] = 0;
     last[s] = cells - 1;
     if (ordinary) {
-      const std::size_t from = cell_of(i, lower[i * step] - slack);
-      const std::size_t to = cell_of(i, upper[i * step] + slack);
-      first[s] = from > 0 ? from - 1 : 0;
-      last[s] = std::min(to + 1, cells - 1);
+      first[s] = cell_of(i, lower[i * step] - slack);
+      last[s] = cell_of(i, upper[i * step] + slack);
     }
   }
   return true;

@@ -145,7 +145,7 @@ class StagedReach {
 
   // The share of the sampled nodes that an index for the cut would measure for the kept
   // patterns: where every coordinate lies within the node's slack (its limit less its size)
-  // of its interval, widened by two cells of the range of the sampled corners.
+  // of its interval, widened by a cell of the range of the sampled corners.
   template <class NodeAt>
   double measured_share(double cut, std::int32_t node_count, NodeAt&& node) {
     const std::size_t M = static_cast<std::size_t>(model.feature_count);
@@ -163,7 +163,7 @@ class StagedReach {
         widen[i] = std::max(widen[i], v.upper[i]);
       }
     }
-    for (std::size_t i = 0; i < M; ++i) widen[i] = 2 * (widen[i] - low[i]) / 64;
+    for (std::size_t i = 0; i < M; ++i) widen[i] = (widen[i] - low[i]) / 64;
     double hits = 0.0;
     for (std::size_t k = 0; k < taken; ++k) {
       const Node& v = node(static_cast<std::int32_t>(k * n / taken));

@@ -120,8 +120,8 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
   // the one in stages is tried for a window where the first costs more than an 8th of a
   // scan per pattern, and the cheaper of the two as last measured (nodes measured through an
   // index at index_node_cost, scanned patterns, an intersection of bit rows at a 32nd of the
-  // nodes per index use) is kept, the other tried again every 16 windows. Forced on, they
-  // take turns a window each.
+  // nodes per index use) is kept, the other tried again after 16 windows, or more where it
+  // cost several times as much. Forced on, they take turns a window each.
   const double nodes_held = static_cast<double>(template_count);
   bool use_staged = false;
   double window_cost = 0.0;
@@ -242,13 +242,19 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
         window_patterns = 0;
         ++windows_since_switch;
         const bool was_staged = use_staged;
+        // A window of the dearer bound costs the difference: it is tried again only after
+        // enough windows that the trials add at most an 8th.
+        const double dearer = staged_cost >= 0 && reach_cost >= 0 ? std::max(staged_cost, reach_cost) /
+                                                                       std::max(std::min(staged_cost, reach_cost), 1.0)
+                                                                 : 1.0;
+        const bool retry = windows_since_switch >= std::max(16.0, 8 * (dearer - 1));
         if (use == IndexUse::always) {
           use_staged = !use_staged;  // both bounds, a window each, wherever they are valid
         } else if (!use_staged) {
           use_staged = staged->active() && reach_cost > nodes_held / 8 &&
-                       (staged_cost < 0 || staged_cost < reach_cost || windows_since_switch >= 16);
+                       (staged_cost < 0 || staged_cost < reach_cost || retry);
         } else {
-          use_staged = !(reach->usable() && (windows_since_switch >= 16 || (reach_cost >= 0 && staged_cost > reach_cost)));
+          use_staged = !(reach->usable() && (retry || (reach_cost >= 0 && staged_cost > reach_cost)));
         }
         if (use_staged != was_staged) windows_since_switch = 0;
       }

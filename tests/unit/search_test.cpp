@@ -477,6 +477,9 @@ TEST(SearchIndex, SkipsBlocksThatCannotPassAndMeasuresTheRestExactly) {
 TEST(SearchIndex, AgreesAtTheEdgeOfANodesReach) {
   Rng rng(8080);
   std::uniform_real_distribution<double> unit(0.0, 1.0);
+  // Snapped: corners and sizes on sixteenths, with the grid spanning [0, 4] in 64 cells, so
+  // that the ends of the nodes' reach fall on the borders of cells.
+  for (bool snapped : {false, true})
   for (MatchPath path : blocked_paths()) {
     for (double D : {2.0, 3.0, 0.7}) {
       const std::int32_t M = 2;
@@ -484,10 +487,16 @@ TEST(SearchIndex, AgreesAtTheEdgeOfANodesReach) {
       set_model(M, D, 0.001);
       std::vector<std::unique_ptr<vorla::Node>> nodes;
       NodeBank bank(1, path, vorla::IndexUse::always);
+      const auto place = [&](double v) { return snapped ? std::floor(v * 16) / 16 : v; };
       for (int j = 0; j < 64; ++j) {
-        const double e0 = limit * (0.2 + 0.5 * unit(rng)), e1 = limit * (0.9 * unit(rng)) * (1 - e0 / limit);
-        const double row[] = {4 * unit(rng), 4 * unit(rng), 0, 0};
+        const double e0 = place(limit * (0.2 + 0.5 * unit(rng))),
+                     e1 = place(limit * (0.9 * unit(rng)) * (1 - e0 / limit));
+        const double row[] = {place(4 * unit(rng)), place(4 * unit(rng)), 0, 0};
         double r[4] = {row[0], row[1], row[0] + e0, row[1] + e1};
+        if (snapped && j < 2) {  // the corners of the grid
+          r[0] = r[1] = j == 0 ? 0.0 : 4.0 - e0;
+          r[2] = r[3] = r[0] + e0;
+        }
         nodes.push_back(std::make_unique<vorla::Node>(r, j, 1));
         bank.append(*nodes.back());
       }
