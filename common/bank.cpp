@@ -170,13 +170,21 @@ void NodeBank::grow(std::int32_t node_count) {
   std::fill(passes_.begin(), passes_.end(), 0u);
   std::fill(passing_counts_.begin(), passing_counts_.end(), 0);
   passing_listed_ = false;
-  // No results are kept across growth, and none is read before a measure call writes it.
+  // No results are kept across growth. divide_all divides every lane, also those that no
+  // measure call wrote, so they hold numbers from the start.
   numerators_.reset(slots * static_cast<std::size_t>(group_));
+  std::fill_n(numerators_.data(), slots * static_cast<std::size_t>(group_), 0.0);
   // Unused lanes hold the empty box at the origin and a denominator of 1, so that the
   // kernels' spare results are ordinary numbers.
   choice_denominators_.resize(slots, 1.0);
   if (path_ != MatchPath::per_node) boxes_.resize(slots / lane_count * block_values(), 0.0);
   capacity_ = capacity;
+}
+
+void NodeBank::divide_all(double* cfvs, double* mfvs) const {
+  const auto n = static_cast<std::size_t>(block_count()) * lane_count;
+  kernels::divide(path_, numerators_.data(), choice_denominators_.data(), 0.0, cfvs, n);
+  kernels::divide(path_, numerators_.data(), nullptr, D_, mfvs, n);
 }
 
 void NodeBank::enter_reach(std::int32_t j, const double* reach_limits) {

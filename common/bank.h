@@ -165,6 +165,10 @@ class NodeBank {
     }
   }
 
+  // The cfvs and mfvs of the last measure call's first pattern, as cfv and mfv give them, for
+  // every node at once (and for the spare lanes): block_count() x lanes values each.
+  void divide_all(double* cfvs, double* mfvs) const;
+
   // The training search's flags: 1 while a node is still in the running for the pattern.
   std::int32_t& eligible(std::int32_t j) { return eligible_[static_cast<std::size_t>(j)]; }
   void clear_eligible() {

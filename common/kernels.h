@@ -56,6 +56,13 @@ struct Corners {
 // Measures with the kernel of the path (per_node and automatic are taken as scalar).
 void measure(MatchPath path, Corners corners, const Batch& batch);
 
+// quotients[i] = numerators[i] / denominators[i] for i < n, or numerators[i] / divisor
+// where denominators is null, n a multiple of lane_count: the divisions of the searches,
+// several per instruction. A vector division is correctly rounded lane by lane, as the
+// scalar one is, so every quotient is the bits that the search's own division gives.
+void divide(MatchPath path, const double* numerators, const double* denominators, double divisor, double* quotients,
+            std::size_t n);
+
 // One box as the kernels measure it with a size limit: whether size <= limit, with the
 // match numerator D - size. Corner i is at lower[i x step] and upper[i x step].
 inline bool measure_box(const double* lower, const double* upper, std::size_t step, std::size_t feature_count,
@@ -92,6 +99,12 @@ void measure_scalar(Batch k);
 void measure_sse2(const Batch& k);
 void measure_avx2(const Batch& k, bool lower_nan);
 void measure_avx512(const Batch& k, Corners corners);
+void divide_sse2(const double* numerators, const double* denominators, double divisor, double* quotients,
+                 std::size_t n);
+void divide_avx2(const double* numerators, const double* denominators, double divisor, double* quotients,
+                 std::size_t n);
+void divide_avx512(const double* numerators, const double* denominators, double divisor, double* quotients,
+                   std::size_t n);
 #endif
 
 }  // namespace kernels

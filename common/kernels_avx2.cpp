@@ -84,6 +84,14 @@ void measure_avx2(const Batch& k, bool lower_nan) {
   lower_nan ? measure_avx2_blocks<true>(k) : measure_avx2_blocks<false>(k);
 }
 
+__attribute__((target("avx2"))) void divide_avx2(const double* numerators, const double* denominators, double divisor,
+                                                 double* quotients, std::size_t n) {
+  const __m256d by = _mm256_set1_pd(divisor);
+  for (std::size_t i = 0; i < n; i += 4)
+    _mm256_storeu_pd(quotients + i, _mm256_div_pd(_mm256_loadu_pd(numerators + i),
+                                                  denominators ? _mm256_loadu_pd(denominators + i) : by));
+}
+
 }  // namespace kernels
 }  // namespace vorla
 #endif

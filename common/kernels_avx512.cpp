@@ -205,6 +205,14 @@ void measure_avx512_blocks(const Batch k) {
 
 }  // namespace
 
+__attribute__((target("avx512f"))) void divide_avx512(const double* numerators, const double* denominators,
+                                                     double divisor, double* quotients, std::size_t n) {
+  const __m512d by = _mm512_set1_pd(divisor);
+  for (std::size_t i = 0; i < n; i += 8)
+    _mm512_storeu_pd(quotients + i, _mm512_div_pd(_mm512_loadu_pd(numerators + i),
+                                                  denominators ? _mm512_loadu_pd(denominators + i) : by));
+}
+
 void measure_avx512(const Batch& k, Corners corners) {
   corners.ordered     ? measure_avx512_blocks<Select::integer>(k)
   : corners.lower_nan ? measure_avx512_blocks<Select::compare>(k)

@@ -43,5 +43,22 @@ void measure(MatchPath path, [[maybe_unused]] Corners corners, const Batch& batc
   }
 }
 
+void divide(MatchPath path, const double* numerators, const double* denominators, double divisor, double* quotients,
+            std::size_t n) {
+  switch (path) {
+#if VORLA_X86_KERNELS
+    case MatchPath::avx512: divide_avx512(numerators, denominators, divisor, quotients, n); return;
+    case MatchPath::avx2: divide_avx2(numerators, denominators, divisor, quotients, n); return;
+    case MatchPath::sse2: divide_sse2(numerators, denominators, divisor, quotients, n); return;
+#endif
+    default: break;
+  }
+  if (denominators) {
+    for (std::size_t i = 0; i < n; ++i) quotients[i] = numerators[i] / denominators[i];
+  } else {
+    for (std::size_t i = 0; i < n; ++i) quotients[i] = numerators[i] / divisor;
+  }
+}
+
 }  // namespace kernels
 }  // namespace vorla

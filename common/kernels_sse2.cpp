@@ -55,6 +55,14 @@ void measure_sse2_blocks(const Batch k) {
 
 void measure_sse2(const Batch& k) { measure_sse2_blocks(k); }
 
+void divide_sse2(const double* numerators, const double* denominators, double divisor, double* quotients,
+                 std::size_t n) {
+  const __m128d by = _mm_set1_pd(divisor);
+  for (std::size_t i = 0; i < n; i += 2)
+    _mm_storeu_pd(quotients + i,
+                  _mm_div_pd(_mm_loadu_pd(numerators + i), denominators ? _mm_loadu_pd(denominators + i) : by));
+}
+
 }  // namespace kernels
 }  // namespace vorla
 #endif

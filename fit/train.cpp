@@ -223,6 +223,8 @@ class Trainer {
       interrupted = true;
       return no_winner;
     }
+    divided_ = false;
+    if (reach_) return whole_pick(rho, false);
     if (oflag_ != 4) return quiet_search(counts);
     std::int32_t winner = no_winner;
     double best_cfv = 0.0;
@@ -287,6 +289,7 @@ class Trainer {
   // re-selections is the match of a node that passed against the one before, so the last
   // one's test implies the earlier ones'.
   std::int32_t reselect(const double* x, double rho, PatternCounts& counts) {
+    if (reach_ && stage_ == whole_stage) return whole_pick(rho, true);
     std::int32_t winner = reselect_among(rho, counts);
     while (stage_ != whole_stage &&
            !reach_->settles_reselect(stage_, winner != no_winner, winner != no_winner ? bank.cfv(winner) : 0.0, rho,
@@ -302,6 +305,8 @@ class Trainer {
           interrupted = true;
           return no_winner;
         }
+        divided_ = false;
+        return whole_pick(rho, true);
       }
       bank.clear_eligible();
       bank.for_each_passing(0, [&](std::int32_t j) {
@@ -314,6 +319,46 @@ class Trainer {
         bank.eligible(j) = 1;
       });
       winner = reselect_among(rho, counts);
+    }
+    return winner;
+  }
+
+  // The search of a pattern measured whole where nothing shows the counts: the winner among
+  // the nodes that the flags would hold (those that passed the vigilance test and the CT,
+  // and in match tracking those whose mfv passes against the raised rho, under the tolerant
+  // rule but a wrong winner), ties to the lowest node, with the quotients of every node
+  // divided at once. Each rho of a pattern passed against the one before, so the test of
+  // the last implies the earlier ones. Neither flags nor counts are kept.
+  std::int32_t whole_pick(double rho, bool tracking) {
+    const auto room = static_cast<std::size_t>(bank.block_count()) * NodeBank::lanes;
+    if (cfvs_.size() < room) {
+      cfvs_.resize(std::max(room, 2 * cfvs_.size()));
+      mfvs_.resize(cfvs_.size());
+    }
+    if (!divided_) bank.divide_all(cfvs_.data(), mfvs_.data());
+    divided_ = true;
+    const double* cfvs = cfvs_.data();
+    const double* mfvs = mfvs_.data();
+    const std::int32_t* passing = bank.passing_blocks();
+    const std::int32_t passing_count = bank.passing_block_count();
+    std::int32_t winner = no_winner;
+    double best_cfv = 0.0;
+    for (std::int32_t k = 0; k < passing_count; ++k) {
+      const std::int32_t b = passing[k];
+      for (std::uint32_t bits = bank.passes(b); bits != 0; bits &= bits - 1) {
+        const std::int32_t j = b * NodeBank::lanes + NodeBank::first_lane(bits);
+        const double cfv = cfvs[j];
+        if (ct_option_ != 0 && !(cfv + tolerance >= Tu_)) continue;
+        if (tracking) {
+          const double mfv = mfvs[j];
+          if (tolerant_ ? !(mfv >= rho) : !(mfv > rho)) continue;
+          if (tolerant_ && std::find(left_.begin(), left_.end(), j) != left_.end()) continue;
+        }
+        if (winner == no_winner || cfv > best_cfv) {
+          winner = j;
+          best_cfv = cfv;
+        }
+      }
     }
     return winner;
   }
@@ -412,6 +457,10 @@ class Trainer {
   // The pattern's wrong winners (under the tolerant rule) and its winners' least cfv.
   std::vector<std::int32_t> left_;
   double least_cfv_ = 0.0;
+  // whole_pick's quotients, and whether they are those of the last measure call.
+  std::vector<double> cfvs_;
+  std::vector<double> mfvs_;
+  bool divided_ = false;
 };
 
 // Share of a count in percent; 0 when there is nothing to share.

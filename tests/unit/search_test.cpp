@@ -118,6 +118,15 @@ void expect_as_nodes(NodeBank& bank, std::vector<std::unique_ptr<vorla::Node>>& 
   ASSERT_TRUE(bank.measure(patterns.data(), static_cast<std::int32_t>(patterns.size()), rho, tolerance, results,
                            stretched ? never_interrupted : nullptr));
   vorla::set_interrupt_poll_visits(saved);
+  // The quotients divided all at once are those of each node divided alone, NaNs, infinities
+  // and signed zeros included.
+  const auto room = static_cast<std::size_t>(bank.block_count()) * NodeBank::lanes;
+  std::vector<double> cfvs(room), mfvs(room);
+  bank.divide_all(cfvs.data(), mfvs.data());
+  for (std::int32_t j = 0; j < bank.count(); ++j) {
+    ASSERT_EQ(bits(cfvs[static_cast<std::size_t>(j)]), bits(bank.cfv(j))) << what << " node " << j;
+    ASSERT_EQ(bits(mfvs[static_cast<std::size_t>(j)]), bits(bank.mfv(j))) << what << " node " << j;
+  }
   for (std::size_t g = 0; g < patterns.size(); ++g) {
     const auto pattern = static_cast<std::int32_t>(g);
     for (std::size_t j = 0; j < nodes.size(); ++j) {
