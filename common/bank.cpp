@@ -308,7 +308,7 @@ NodeBank::Reach NodeBank::measure_within(const double* const* patterns, std::int
 }
 
 bool NodeBank::measure(const double* const* patterns, std::int32_t pattern_count, double rho, double tolerance,
-                       Results results, bool (*interrupted)()) {
+                       Results results, bool (*interrupted)(), bool indexed) {
   pattern_count = std::min(pattern_count, group_);
   D_ = model.D;
   // Listed blocks describe the passes words only once this call has finished.
@@ -342,7 +342,7 @@ bool NodeBank::measure(const double* const* patterns, std::int32_t pattern_count
   const double limit = limited ? limit_for(D, rho, tolerance) : 0.0;
   // The index's bounds only ever rule nodes out against a finite limit.
   bool listed = false;
-  if (limited && limit < std::numeric_limits<double>::infinity() &&
+  if (indexed && limited && limit < std::numeric_limits<double>::infinity() &&
       (count_ >= index_min_nodes || index_use_ == IndexUse::always) && take_index(limit)) {
     if (!measure_indexed(*index_, patterns, pattern_count, limit, was_listed, interrupted, &index_nodes_)) return false;
     listed = true;
@@ -373,8 +373,10 @@ bool NodeBank::measure(const double* const* patterns, std::int32_t pattern_count
       kernels::measure(path_, {lower_nan_, corners_ordered_}, batch);
     }
     nodes_measured_ = static_cast<std::size_t>(count_);
-    scanned_blocks_ += static_cast<std::int64_t>(block_count()) * pattern_count;
-    scanned_since_try_ += pattern_count;
+    if (indexed) {
+      scanned_blocks_ += static_cast<std::int64_t>(block_count()) * pattern_count;
+      scanned_since_try_ += pattern_count;
+    }
   }
   drop_spare_lanes(pattern_count, listed);
   if (!listed) list_passing(pattern_count);

@@ -131,8 +131,10 @@ class NodeBank {
   // node that passes, or of every node when results is every_mfv. Allocates nothing.
   // With interrupted given, a large bank asks it between stretches of blocks and stops,
   // returning false with the results incomplete, at the first yes; true when measured.
+  // indexed false: never through the vigilance test's index, which is then neither built
+  // nor rebuilt for a test that may change with every call.
   bool measure(const double* const* patterns, std::int32_t pattern_count, double rho, double tolerance,
-               Results results, bool (*interrupted)() = nullptr);
+               Results results, bool (*interrupted)() = nullptr, bool indexed = true);
 
   // The results of node j for pattern g of the last measure call, computed as the node
   // computes them: mfv = match_numerator / D, cfv = match_numerator / choice_denominator.

@@ -300,8 +300,12 @@ class Trainer {
         if (r == NodeBank::Reach::interrupted) return no_winner;
       }
       if (r != NodeBank::Reach::measured) {
+        // Measured whole against the raised rho itself, without tolerance: a node whose mfv
+        // reaches rho also passes the vigilance test, as the wrong winner whose mfv rho is
+        // did (rounding is monotone), so these are all the nodes match tracking may take,
+        // and the scan cuts short the blocks whose sizes exceed the limit.
         stage_ = whole_stage;
-        if (!bank.measure(&x, 1, vigilance_, tolerance, NodeBank::Results::passing, host::interrupt_requested)) {
+        if (!bank.measure(&x, 1, rho, 0.0, NodeBank::Results::passing, host::interrupt_requested, false)) {
           interrupted = true;
           return no_winner;
         }
@@ -330,27 +334,31 @@ class Trainer {
   // divided at once. Each rho of a pattern passed against the one before, so the test of
   // the last implies the earlier ones. Neither flags nor counts are kept.
   std::int32_t whole_pick(double rho, bool tracking) {
-    const auto room = static_cast<std::size_t>(bank.block_count()) * NodeBank::lanes;
-    if (cfvs_.size() < room) {
-      cfvs_.resize(std::max(room, 2 * cfvs_.size()));
-      mfvs_.resize(cfvs_.size());
-    }
-    if (!divided_) bank.divide_all(cfvs_.data(), mfvs_.data());
-    divided_ = true;
-    const double* cfvs = cfvs_.data();
-    const double* mfvs = mfvs_.data();
     const std::int32_t* passing = bank.passing_blocks();
     const std::int32_t passing_count = bank.passing_block_count();
+    // Where few blocks hold a passing node, their nodes are divided one by one.
+    const bool all_at_once = 4 * passing_count >= bank.block_count();
+    if (all_at_once) {
+      const auto room = static_cast<std::size_t>(bank.block_count()) * NodeBank::lanes;
+      if (cfvs_.size() < room) {
+        cfvs_.resize(std::max(room, 2 * cfvs_.size()));
+        mfvs_.resize(cfvs_.size());
+      }
+      if (!divided_) bank.divide_all(cfvs_.data(), mfvs_.data());
+      divided_ = true;
+    }
+    const double* cfvs = cfvs_.data();
+    const double* mfvs = mfvs_.data();
     std::int32_t winner = no_winner;
     double best_cfv = 0.0;
     for (std::int32_t k = 0; k < passing_count; ++k) {
       const std::int32_t b = passing[k];
       for (std::uint32_t bits = bank.passes(b); bits != 0; bits &= bits - 1) {
         const std::int32_t j = b * NodeBank::lanes + NodeBank::first_lane(bits);
-        const double cfv = cfvs[j];
+        const double cfv = all_at_once ? cfvs[j] : bank.cfv(j);
         if (ct_option_ != 0 && !(cfv + tolerance >= Tu_)) continue;
         if (tracking) {
-          const double mfv = mfvs[j];
+          const double mfv = all_at_once ? mfvs[j] : bank.mfv(j);
           if (tolerant_ ? !(mfv >= rho) : !(mfv > rho)) continue;
           if (tolerant_ && std::find(left_.begin(), left_.end(), j) != left_.end()) continue;
         }
