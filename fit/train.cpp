@@ -284,10 +284,10 @@ class Trainer {
   }
 
   // Chooses again after a wrong winner, at the raised rho. Where the search went through the
-  // bound and its choice is not settled, the pattern is measured whole and its flags built
-  // again from every test of its searches (see StagedReach): each rho of a pattern's
+  // bound and its choice is not settled, the pattern goes on to the next stage, its flags
+  // built again from every test of its searches (see StagedReach): each rho of a pattern's
   // re-selections is the match of a node that passed against the one before, so the last
-  // one's test implies the earlier ones'.
+  // one's test implies the earlier ones'. After the last stage it is measured whole.
   std::int32_t reselect(const double* x, double rho, PatternCounts& counts) {
     if (reach_ && stage_ == whole_stage) return whole_pick(rho, true);
     std::int32_t winner = reselect_among(rho, counts);
