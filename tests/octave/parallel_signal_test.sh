@@ -3,7 +3,8 @@
 # it started: SIGTERM from timeout (sent to the whole process group, workers included), SIGHUP
 # to Octave alone, two SIGTERMs in quick succession, and SIGINT to the group as a terminal's
 # Ctrl-C sends it. Octave must be gone within 7 s of the signal, and no worker process
-# (running or defunct) nor task folder is left; and timeout -s TERM 5 around a never-ending vorla_train with 'Parallel' ends it within 7 s.
+# (running or defunct) nor task folder is left; and timeout -s TERM 5 around a never-ending
+# vorla_train with 'Parallel' ends it within 7 s.
 # A SIGCHLD, which every worker that ends sends, must not end the call: the finished run
 # checks that too.
 #
