@@ -273,7 +273,7 @@ class Trainer {
     bank.for_each_passing(0, [&](std::int32_t j) {
       ++vt_passes;
       const double cfv = bank.cfv(j);
-      if (ct_option_ != 0 && !(cfv + tolerance >= Tu_)) return;
+      if (!passes_ct(cfv)) return;
       bank.eligible(j) = 1;
       consider(j, cfv, winner, best_cfv, counts);
     });
@@ -314,13 +314,7 @@ class Trainer {
       }
       bank.clear_eligible();
       bank.for_each_passing(0, [&](std::int32_t j) {
-        if (ct_option_ != 0 && !(bank.cfv(j) + tolerance >= Tu_)) return;
-        const double mfv = bank.mfv(j);
-        if (tolerant_ ? !(mfv >= rho) : !(mfv > rho)) return;
-        if (tolerant_)
-          for (const std::int32_t w : left_)
-            if (w == j) return;
-        bank.eligible(j) = 1;
+        if (passes_ct(bank.cfv(j)) && stays_at(j, bank.mfv(j), rho)) bank.eligible(j) = 1;
       });
       winner = reselect_among(rho, counts);
     }
@@ -351,24 +345,29 @@ class Trainer {
     const double* mfvs = mfvs_.data();
     std::int32_t winner = no_winner;
     double best_cfv = 0.0;
+    PatternCounts unseen;
     for (std::int32_t k = 0; k < passing_count; ++k) {
       const std::int32_t b = passing[k];
       for (std::uint32_t bits = bank.passes(b); bits != 0; bits &= bits - 1) {
         const std::int32_t j = b * NodeBank::lanes + NodeBank::first_lane(bits);
         const double cfv = all_at_once ? cfvs[j] : bank.cfv(j);
-        if (ct_option_ != 0 && !(cfv + tolerance >= Tu_)) continue;
-        if (tracking) {
-          const double mfv = all_at_once ? mfvs[j] : bank.mfv(j);
-          if (tolerant_ ? !(mfv >= rho) : !(mfv > rho)) continue;
-          if (tolerant_ && std::find(left_.begin(), left_.end(), j) != left_.end()) continue;
-        }
-        if (winner == no_winner || cfv > best_cfv) {
-          winner = j;
-          best_cfv = cfv;
-        }
+        if (!passes_ct(cfv)) continue;
+        if (tracking && !stays_at(j, all_at_once ? mfvs[j] : bank.mfv(j), rho)) continue;
+        consider(j, cfv, winner, best_cfv, unseen);
       }
     }
     return winner;
+  }
+
+  // The CT of the training searches (always passed where it is off).
+  bool passes_ct(double cfv) const { return ct_option_ == 0 || cfv + tolerance >= Tu_; }
+
+  // Whether a node that passed the vigilance test stays in the running at the raised rho:
+  // its mfv passes against rho and, under the tolerant rule, it is none of the pattern's
+  // wrong winners.
+  bool stays_at(std::int32_t j, double mfv, double rho) const {
+    if (tolerant_ ? !(mfv >= rho) : !(mfv > rho)) return false;
+    return !tolerant_ || std::find(left_.begin(), left_.end(), j) == left_.end();
   }
 
   // The nodes within their limits of the current stage of the bound.
