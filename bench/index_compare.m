@@ -15,12 +15,7 @@ function results = index_compare (base_dir, which)
   if (nargin < 2)
     which = 'all';
   end
-  scratch = tempname ();
-  mkdir (scratch);
-  copyfile (fullfile (base_dir, 'vorla_fit.mex'), fullfile (scratch, 'base_vorla_fit.mex'));
-  copyfile (fullfile (base_dir, 'vorla_eval.mex'), fullfile (scratch, 'base_vorla_eval.mex'));
-  addpath (scratch);
-  cleanup = onCleanup (@() rmpath (scratch));
+  cleanup = base_build (base_dir);
   results = struct ('what', {}, 'index_s', {}, 'scan_s', {});
 
   if (any (strcmp (which, {'all', 'targets'})))

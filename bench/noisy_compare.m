@@ -19,12 +19,7 @@ function results = noisy_compare (base_dir, which)
   if (nargin < 2)
     which = 'all';
   end
-  scratch = tempname ();
-  mkdir (scratch);
-  copyfile (fullfile (base_dir, 'vorla_fit.mex'), fullfile (scratch, 'base_vorla_fit.mex'));
-  copyfile (fullfile (base_dir, 'vorla_eval.mex'), fullfile (scratch, 'base_vorla_eval.mex'));
-  addpath (scratch);
-  cleanup = onCleanup (@() rmpath (scratch));
+  cleanup = base_build (base_dir);
   results = struct ('what', {}, 'new_s', {}, 'base_s', {});
   M = 10;
   % The vorla_train defaults: D = M, vigilance 0, alpha 0.001, fast learning, until

@@ -594,6 +594,13 @@ standin::CallResult run(const test::EvalCall& call, std::int32_t M, standin::Cal
   return standin::call(vorla::vorla_eval, 1, in.pointers(), options);
 }
 
+// The reference of a call: every node measured, no index and no bound.
+template <class Call>
+standin::CallResult scanned(const Call& call, std::int32_t M, standin::CallOptions options) {
+  IndexScope index_scope(vorla::IndexUse::never);
+  return run(call, M, options);
+}
+
 TEST(SearchPaths, TrainingCallsAgree) {
   Rng rng(99);
   Seen seen;
@@ -1210,11 +1217,7 @@ TEST(SearchPaths, TrainingWinnersWithoutCountsAgree) {
       call.oflag = 0;
       const standin::CallOptions quiet = without_counter();
 
-      standin::CallResult reference;
-      {
-        IndexScope index_scope(vorla::IndexUse::never);
-        reference = run(call, M, quiet);
-      }
+      const standin::CallResult reference = scanned(call, M, quiet);
       test::expect_sound(reference);
       ++calls;
       for (vorla::IndexUse use : {vorla::IndexUse::always, vorla::IndexUse::automatic}) {
@@ -1309,19 +1312,12 @@ TEST(SearchPaths, LongNoisyTrainingWithoutCountsAgrees) {
   call.max_list_presentations = 3;
   call.oflag = 0;
   const standin::CallOptions quiet = without_counter();
-  standin::CallResult reference;
-  {
-    IndexScope index_scope(vorla::IndexUse::never);
-    reference = run(call, M, quiet);
-  }
+  standin::CallResult reference = scanned(call, M, quiet);
   test::expect_sound(reference);
   ASSERT_GT(standin::dims_of(reference.output(0))[0], 600u);
   for (const bool ct : {false, true}) {
     call.ct_option = ct;
-    if (ct) {
-      IndexScope index_scope(vorla::IndexUse::never);
-      reference = run(call, M, quiet);
-    }
+    if (ct) reference = scanned(call, M, quiet);
     for (vorla::IndexUse use : {vorla::IndexUse::automatic, vorla::IndexUse::always}) {
       IndexScope index_scope(use);
       const standin::CallResult r = run(call, M, quiet);
@@ -1354,11 +1350,7 @@ TEST(SearchPaths, LongNoisyTrainingWithoutCountsAgrees) {
     for (const double ct : {0.0, 1.0}) {
       eval.vigilance = vigilance;
       eval.ct_option = ct;
-      standin::CallResult expected;
-      {
-        IndexScope index_scope(vorla::IndexUse::never);
-        expected = run(eval, M, quiet);
-      }
+      const standin::CallResult expected = scanned(eval, M, quiet);
       test::expect_sound(expected);
       for (vorla::IndexUse use : {vorla::IndexUse::automatic, vorla::IndexUse::always}) {
         IndexScope index_scope(use);
