@@ -147,6 +147,8 @@ class NodeBank {
     return passes_[static_cast<std::size_t>(g) * block_capacity() + static_cast<std::size_t>(b)];
   }
   std::int32_t block_count() const { return (count_ + lanes - 1) / lanes; }
+  // The passes words of the last measure call's first pattern, one per block.
+  const std::uint32_t* passes_words() const { return passes_.data(); }
   // The blocks with a node that passed for pattern g in the last measure call, in increasing
   // order: the only blocks whose passes word is not 0.
   const std::int32_t* passing_blocks(std::int32_t g = 0) const {

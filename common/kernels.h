@@ -63,6 +63,29 @@ void measure(MatchPath path, Corners corners, const Batch& batch);
 void divide(MatchPath path, const double* numerators, const double* denominators, double divisor, double* quotients,
             std::size_t n);
 
+// The choice of a search among every node's quotients (block_count x lane_count of each):
+// the candidates are the nodes whose passes bit is set, that pass the CT where ct is on
+// (cfv + tolerance >= Tu) and, where tracking, whose mfv passes against rho (mfv > rho when
+// strict, else mfv >= rho). choose gives the lowest candidate with the greatest cfv, as the
+// scan's loop takes it, no_candidate where there is none, or choose_in_order where the
+// path has no vector form or a candidate's cfv is NaN (the loop's first-comer rule then
+// decides, which the vector form does not follow).
+struct Choice {
+  const double* cfvs;
+  const double* mfvs;
+  const std::uint32_t* passes;
+  std::size_t block_count;
+  bool ct;
+  double tolerance;
+  double Tu;
+  bool tracking;
+  double rho;
+  bool strict;
+};
+constexpr std::int64_t no_candidate = -1;
+constexpr std::int64_t choose_in_order = -2;
+std::int64_t choose(MatchPath path, const Choice& choice);
+
 // One box as the kernels measure it with a size limit: whether size <= limit, with the
 // match numerator D - size. Corner i is at lower[i x step] and upper[i x step].
 inline bool measure_box(const double* lower, const double* upper, std::size_t step, std::size_t feature_count,
@@ -105,6 +128,7 @@ void divide_avx2(const double* numerators, const double* denominators, double di
                  std::size_t n);
 void divide_avx512(const double* numerators, const double* denominators, double divisor, double* quotients,
                    std::size_t n);
+std::int64_t choose_avx512(const Choice& choice);
 #endif
 
 }  // namespace kernels

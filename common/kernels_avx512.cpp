@@ -213,6 +213,61 @@ __attribute__((target("avx512f"))) void divide_avx512(const double* numerators, 
                                                   denominators ? _mm512_loadu_pd(denominators + i) : by));
 }
 
+// Each lane keeps the first node of its greatest cfv among the candidates it has seen (a
+// later one replaces it only when strictly greater), so the lowest node of the greatest of
+// the lanes' values is the loop's winner, signed zeros counted equal as there.
+__attribute__((target("avx512f"))) std::int64_t choose_avx512(const Choice& c) {
+  const __m512d tolerance = _mm512_set1_pd(c.tolerance);
+  const __m512d Tu = _mm512_set1_pd(c.Tu);
+  const __m512d rho = _mm512_set1_pd(c.rho);
+  __m512d best[2] = {_mm512_setzero_pd(), _mm512_setzero_pd()};
+  __m512i first[2] = {_mm512_setzero_si512(), _mm512_setzero_si512()};
+  __mmask8 seen[2] = {0, 0};
+  __mmask8 nan = 0;
+  const __m512i step = _mm512_set1_epi64(static_cast<long long>(lane_count));
+  __m512i node[2] = {_mm512_setr_epi64(0, 1, 2, 3, 4, 5, 6, 7), _mm512_setr_epi64(8, 9, 10, 11, 12, 13, 14, 15)};
+  for (std::size_t b = 0; b < c.block_count; ++b) {
+    const std::uint32_t passes = c.passes[b];
+    for (std::size_t h = 0; h < 2 && passes != 0; ++h) {
+      auto candidates = static_cast<__mmask8>(passes >> (8 * h));
+      if (candidates == 0) continue;
+      const std::size_t at = b * lane_count + 8 * h;
+      const __m512d cfv = _mm512_loadu_pd(c.cfvs + at);
+      if (c.ct) candidates &= _mm512_cmp_pd_mask(_mm512_add_pd(cfv, tolerance), Tu, _CMP_GE_OQ);
+      if (c.tracking) {
+        const __m512d mfv = _mm512_loadu_pd(c.mfvs + at);
+        candidates &= c.strict ? _mm512_cmp_pd_mask(mfv, rho, _CMP_GT_OQ) : _mm512_cmp_pd_mask(mfv, rho, _CMP_GE_OQ);
+      }
+      nan |= _mm512_mask_cmp_pd_mask(candidates, cfv, cfv, _CMP_UNORD_Q);
+      const __mmask8 better =
+          candidates & (_mm512_cmp_pd_mask(cfv, best[h], _CMP_GT_OQ) | static_cast<__mmask8>(~seen[h]));
+      best[h] = _mm512_mask_mov_pd(best[h], better, cfv);
+      first[h] = _mm512_mask_mov_epi64(first[h], better, node[h]);
+      seen[h] |= candidates;
+    }
+    node[0] = _mm512_add_epi64(node[0], step);
+    node[1] = _mm512_add_epi64(node[1], step);
+  }
+  if (nan != 0) return choose_in_order;
+  double values[lane_count];
+  std::int64_t nodes[lane_count];
+  _mm512_storeu_pd(values, best[0]);
+  _mm512_storeu_pd(values + 8, best[1]);
+  _mm512_storeu_si512(nodes, first[0]);
+  _mm512_storeu_si512(nodes + 8, first[1]);
+  const std::uint32_t lanes_seen = static_cast<std::uint32_t>(seen[0]) | static_cast<std::uint32_t>(seen[1]) << 8;
+  std::int64_t winner = no_candidate;
+  double top = 0.0;
+  for (std::size_t l = 0; l < lane_count; ++l) {
+    if ((lanes_seen >> l & 1u) == 0) continue;
+    if (winner == no_candidate || values[l] > top || (values[l] == top && nodes[l] < winner)) {
+      winner = nodes[l];
+      top = values[l];
+    }
+  }
+  return winner;
+}
+
 void measure_avx512(const Batch& k, Corners corners) {
   corners.ordered     ? measure_avx512_blocks<Select::integer>(k)
   : corners.lower_nan ? measure_avx512_blocks<Select::compare>(k)

@@ -60,5 +60,15 @@ void divide(MatchPath path, const double* numerators, const double* denominators
   }
 }
 
+std::int64_t choose(MatchPath path, const Choice& choice) {
+#if VORLA_X86_KERNELS
+  if (path == MatchPath::avx512) return choose_avx512(choice);
+#else
+  (void)path;
+  (void)choice;
+#endif
+  return choose_in_order;
+}
+
 }  // namespace kernels
 }  // namespace vorla

@@ -2,6 +2,7 @@
 
 #include "bank.h"
 #include "host.h"
+#include "kernels.h"
 #include "marshal.h"
 #include "node.h"
 #include "staged_reach.h"
@@ -85,6 +86,10 @@ constexpr std::int32_t no_winner = -1;
 // for the vigilance test would not (as in classification; doc/performance.md).
 constexpr std::int32_t reach_min_nodes = 512;
 constexpr double index_node_cost = 2.0;
+// What a node measured through a stage's index costs, in scanned nodes, when the cuts are
+// chosen: it is measured alone, from a box read out of place, while the scan takes sixteen
+// at a time and the choice among every node is vectorized too (doc/performance.md).
+constexpr double stage_node_cost = 8.0;
 // The stage of a pattern measured whole.
 constexpr std::int32_t whole_stage = -1;
 
@@ -193,7 +198,7 @@ class Trainer {
       const auto allowed = [this] {
         return bank.count() >= reach_min_nodes && bank.index_share(reach_->limit()) * index_node_cost >= 1;
       };
-      reach_->note(x, least_cfv_, nodes.count(), index_node_cost, node, allowed);
+      reach_->note(x, least_cfv_, nodes.count(), stage_node_cost, node, allowed);
     }
 
     host::add_flops(counts.comparisons + counts.flops);
@@ -325,8 +330,9 @@ class Trainer {
   // the nodes that the flags would hold (those that passed the vigilance test and the CT,
   // and in match tracking those whose mfv passes against the raised rho, under the tolerant
   // rule but a wrong winner), ties to the lowest node, with the quotients of every node
-  // divided at once. Each rho of a pattern passed against the one before, so the test of
-  // the last implies the earlier ones. Neither flags nor counts are kept.
+  // divided at once and, on a path with a vector choice, chosen among at once. Each rho of a
+  // pattern passed against the one before, so the test of the last implies the earlier ones.
+  // Neither flags nor counts are kept.
   std::int32_t whole_pick(double rho, bool tracking) {
     const std::int32_t* passing = bank.passing_blocks();
     const std::int32_t passing_count = bank.passing_block_count();
@@ -340,6 +346,14 @@ class Trainer {
       }
       if (!divided_) bank.divide_all(cfvs_.data(), mfvs_.data());
       divided_ = true;
+      // The wrong winners leave the running for good: a NaN mfv passes against no rho.
+      if (tracking && tolerant_)
+        for (const std::int32_t j : left_) mfvs_[static_cast<std::size_t>(j)] = std::numeric_limits<double>::quiet_NaN();
+      const std::int64_t chosen = kernels::choose(
+          bank.path(), kernels::Choice{cfvs_.data(), mfvs_.data(), bank.passes_words(),
+                                       static_cast<std::size_t>(bank.block_count()), ct_option_ != 0, tolerance, Tu_,
+                                       tracking, rho, !tolerant_});
+      if (chosen != kernels::choose_in_order) return static_cast<std::int32_t>(chosen);
     }
     const double* cfvs = cfvs_.data();
     const double* mfvs = mfvs_.data();
