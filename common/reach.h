@@ -61,20 +61,14 @@ inline double choice_size_limit(double D, double cut, double d) {
   return last_failing_size(bits_of(0.0), bits_of(inf), at_most_cut);
 }
 
-// The largest non-negative size whose mfv = fl(fl(D - S) / D) passes the test of match
-// tracking against rho, mfv > rho (strict) or mfv >= rho; -1 when no size passes, +Inf when
-// every size does. For a finite D above 0 mfv is non-increasing in S, so the sizes that pass
-// are those up to the limit; found by bisection over the bit patterns of the non-negative
-// doubles, which order them as their values.
-inline double match_size_limit(double D, double rho, bool strict) {
-  const auto passes = [&](double size) {
-    const double mfv = (D - size) / D;
-    return strict ? mfv > rho : mfv >= rho;
-  };
-  constexpr double inf = std::numeric_limits<double>::infinity();
-  if (!passes(0.0)) return -1.0;
-  if (passes(inf)) return inf;
-  return last_failing_size(bits_of(0.0), bits_of(inf), [&](double size) { return !passes(size); });
+// Whether every size above least fails the test of match tracking against rho,
+// mfv = fl(fl(D - S) / D) > rho (strict) or mfv >= rho. Sizes are never negative, and for a
+// finite D above 0 mfv is non-increasing in the size, so it is enough that the least size
+// above least fails.
+inline bool sizes_above_fail_match(double D, double least, double rho, bool strict) {
+  const double next = least < 0 ? 0.0 : std::nextafter(least, std::numeric_limits<double>::infinity());
+  const double mfv = (D - next) / D;
+  return strict ? !(mfv > rho) : !(mfv >= rho);
 }
 
 }  // namespace vorla

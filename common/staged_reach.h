@@ -42,9 +42,9 @@ namespace vorla {
 // raised rho: mfv > rho, or mfv >= rho with the wrong winners left out (the tolerant rule).
 // An unmeasured node would be eligible in the scan only if it passed the vigilance test and
 // the CT, so again its cfv is <= cut: a winner above the cut is the scan's. Otherwise the
-// result stands where no unmeasured node passes: the two conditions above, or the least
-// L_j at or above the largest size that passes mfv against rho (match_size_limit; mfv is
-// non-increasing in the size), since an unmeasured node's size is above its limit. Where
+// result stands where no unmeasured node passes: the two conditions above, or every size
+// above the least L_j failing mfv against rho (sizes_above_fail_match), since an unmeasured
+// node's size is above its limit. Where
 // none of this holds, the pattern is measured whole and its eligibility built again from
 // every test of its searches so far; the measure calls give every node the scan's bits.
 //
@@ -97,7 +97,7 @@ class StagedReach {
            (ct_ && !(cut_[stage] + tolerance_ >= Tu_));
   }
   bool settles_reselect(std::int32_t stage, bool found, double best_cfv, double rho, bool strict) const {
-    return settles(stage, found, best_cfv) || least_[stage] >= match_size_limit(model.D, rho, strict);
+    return settles(stage, found, best_cfv) || sizes_above_fail_match(model.D, least_[stage], rho, strict);
   }
 
   // After each pattern x: the least cfv of its winners (NaN when a search of it found none).

@@ -3,6 +3,7 @@
 // be told apart by anything they return, print or count.
 #include "bank.h"
 #include "choice_reach.h"
+#include "kernels.h"
 #include "node.h"
 #include "reach.h"
 #include "test_support.h"
@@ -392,6 +393,61 @@ TEST(NodeBank, BlockedPathsMatchTheNodesBitForBit) {
 
 // Nodes arrive one at a time (the bank grows past several capacities) and learn between
 // patterns; after each refresh the bank measures what the nodes measure.
+// The vector choice among every node's quotients takes the loop's winner (the first
+// candidate, then only a strictly greater cfv): ties to the lowest node, signed zeros equal,
+// infinite cfvs, no candidate, and the CT and the match-tracking test at their edges. A NaN
+// cfv among the candidates is left to the loop, whose first-comer rule the vector form does
+// not follow.
+TEST(Kernels, ChoiceAmongEveryNodeIsTheLoops) {
+  namespace k = vorla::kernels;
+  Rng rng(77);
+  const double Tu = 0.5;
+  const double rho = 0.5;
+  const double near = std::nextafter(0.5, 1.0);
+  const double values[] = {-inf, -1.0, -0.0, 0.0, 0.25, 0.5 - 1e-7, std::nextafter(0.5 - 1e-7, 0.0), 0.5, near, 1.0, inf};
+  const std::size_t value_count = sizeof values / sizeof values[0];
+  int vector_choices = 0;
+  for (int c = 0; c < 4000; ++c) {
+    const std::size_t blocks = 1 + rng() % 5;
+    const std::size_t n = blocks * k::lane_count;
+    std::vector<double> cfvs(n), mfvs(n);
+    std::vector<std::uint32_t> passes(blocks);
+    const unsigned density = rng() % 4;  // candidates from none to nearly all
+    for (std::size_t j = 0; j < n; ++j) {
+      cfvs[j] = values[rng() % value_count];
+      mfvs[j] = values[rng() % value_count];
+      if (rng() % 4 < density) passes[j / k::lane_count] |= 1u << (j % k::lane_count);
+    }
+    if (c % 16 == 0) cfvs[rng() % n] = nan_value;
+    if (c % 16 == 1) mfvs[rng() % n] = nan_value;
+    const k::Choice choice{cfvs.data(), mfvs.data(), passes.data(), blocks, rng() % 2 == 0, c % 3 == 0 ? 0.0 : 1e-7,
+                           Tu, rng() % 2 == 0, rho, rng() % 2 == 0};
+    std::int64_t winner = k::no_candidate;
+    bool nan_candidate = false;
+    for (std::size_t j = 0; j < n; ++j) {
+      if ((passes[j / k::lane_count] >> (j % k::lane_count) & 1u) == 0) continue;
+      if (choice.ct && !(cfvs[j] + choice.tolerance >= Tu)) continue;
+      if (choice.tracking && (choice.strict ? !(mfvs[j] > rho) : !(mfvs[j] >= rho))) continue;
+      nan_candidate = nan_candidate || std::isnan(cfvs[j]);
+      if (winner == k::no_candidate || cfvs[j] > cfvs[static_cast<std::size_t>(winner)])
+        winner = static_cast<std::int64_t>(j);
+    }
+    for (const MatchPath path : blocked_paths()) {
+      const std::int64_t chosen = k::choose(path, choice);
+      if (chosen == k::choose_in_order) {
+        EXPECT_TRUE(path != MatchPath::avx512 || nan_candidate) << name_of(path) << " case " << c;
+        continue;
+      }
+      ++vector_choices;
+      EXPECT_FALSE(nan_candidate) << name_of(path) << " case " << c;
+      EXPECT_EQ(chosen, winner) << name_of(path) << " case " << c;
+    }
+  }
+  if (vorla::match_path_available(MatchPath::avx512)) {
+    EXPECT_GT(vector_choices, 3000);
+  }
+}
+
 TEST(NodeBank, StaysInStepWithGrowingAndLearningNodes) {
   Rng rng(7);
   for (vorla::IndexUse use : forced_uses)
@@ -1163,21 +1219,20 @@ TEST(ReachLimits, AreTheEdgesOfTheirTests) {
         ASSERT_LE(cfv(std::nextafter(L, inf)), cut) << what;
         if (L != D - cut * d) ++bisected;
       }
-    for (const double rho : {-1.0, 0.0, 0.5, 0.75, 0.9999999, 1.0, 1.5}) {
-      for (const bool strict : {true, false}) {
-        const double L = vorla::match_size_limit(D, rho, strict);
-        const auto passes = [&](double size) {
-          const double mfv = (D - size) / D;
-          return strict ? mfv > rho : mfv >= rho;
-        };
-        if (L < 0) {
-          EXPECT_FALSE(passes(0.0));
-        } else {
-          EXPECT_TRUE(passes(L)) << D << " " << rho;
-          EXPECT_FALSE(passes(std::nextafter(L, inf))) << D << " " << rho;
+    for (const double rho : {-1.0, 0.0, 0.5, 0.75, 0.9999999, 1.0, 1.5})
+      for (const bool strict : {true, false})
+        for (const double least : {-1.0, 0.0, 0x1p-1074, 0.25 * D, D, 2 * D, inf}) {
+          const auto passes = [&](double size) {
+            const double mfv = (D - size) / D;
+            return strict ? mfv > rho : mfv >= rho;
+          };
+          const double next = least < 0 ? 0.0 : std::nextafter(least, inf);
+          if (vorla::sizes_above_fail_match(D, least, rho, strict)) {
+            for (const double size : {next, 1.5 * next + 1.0, 4 * D, inf}) EXPECT_FALSE(passes(size)) << D << " " << rho;
+          } else {
+            EXPECT_TRUE(passes(next)) << D << " " << rho << " " << least;
+          }
         }
-      }
-    }
   }
   EXPECT_GT(bisected, 100);  // the edges that rounding moved from D - cut x d
 }
