@@ -3,6 +3,7 @@
 #include "index.h"
 #include "kernels.h"
 #include "node.h"
+#include "reach.h"
 
 #include <algorithm>
 #include <cmath>
@@ -62,34 +63,29 @@ bool passes_vigilance(double size, double D, double rho, double tolerance) {
 // it among all such values as the value itself (and below every NaN with a clear sign bit).
 bool ordered_as_integers(double value) { return !std::signbit(value) && !std::isnan(value); }
 
-double from_bits(std::uint64_t bits) {
-  double value;
-  std::memcpy(&value, &bits, sizeof value);
-  return value;
-}
-
 // For a finite D > 0 each step of the vigilance test (D - size, / D, + tolerance, >= rho) is
 // monotone, rounding included, so the test passes for every size up to a limit and for none
 // above it. Sizes are never negative, since every term high - low is at least zero, so the
 // test is size <= limit on them all, and like the test itself that comparison is false for a
 // NaN size. The limit is the largest non-negative double that passes, found by bisection
 // over the bit patterns of the non-negative doubles (ordered as their values); -1 when none
-// passes.
+// passes. Match tracking asks for a new rho at every engagement, so the bisection first
+// tries a few steps of rounding either side of D - (rho - tolerance) x D, where the edge
+// lies, and keeps that window only where both its ends bear it out.
 double size_limit(double D, double rho, double tolerance) {
-  const auto passes = [&](double size) { return passes_vigilance(size, D, rho, tolerance); };
+  const auto fails = [&](double size) { return !passes_vigilance(size, D, rho, tolerance); };
   constexpr double inf = std::numeric_limits<double>::infinity();
-  if (!passes(0.0)) return -1.0;
-  if (passes(inf)) return inf;
-  std::uint64_t pass = 0;  // the bits of +0.0
-  std::uint64_t fail;
-  std::memcpy(&fail, &inf, sizeof fail);
-  while (fail - pass > 1) {
-    const std::uint64_t middle = pass + (fail - pass) / 2;
-    (passes(from_bits(middle)) ? pass : fail) = middle;
+  if (fails(0.0)) return -1.0;
+  if (!fails(inf)) return inf;
+  const double guess = D - (rho - tolerance) * D;
+  if (guess >= 0 && guess < inf) {
+    const double reach = 16 * (std::fabs(D) + guess) * std::numeric_limits<double>::epsilon();
+    const double low = std::max(0.0, guess - reach);
+    const double high = guess + reach;
+    if (!fails(low) && fails(high)) return last_failing_size(bits_of(low), bits_of(high), fails);
   }
-  return from_bits(pass);
+  return last_failing_size(bits_of(0.0), bits_of(inf), fails);
 }
-
 
 }  // namespace
 
