@@ -97,6 +97,7 @@ SearchIndex::SearchIndex(const double* bank_boxes, std::int32_t node_count, std:
   if (slots_.empty()) slots_.push_back(0);  // one row of cells that holds every node
   bits_.assign(slots_.size() * cells * words_, 0);
   rows_.assign(slots_.size(), nullptr);
+  spans_.reserve(2 * slots_.size() * static_cast<std::size_t>(capacity));
   // Every node's cells at once: a bit toggled at the first cell of a node's range and after
   // its last, then each cell's row the running exclusive or of the toggles up to it.
   std::size_t first[max_gridded];
@@ -106,8 +107,11 @@ SearchIndex::SearchIndex(const double* bank_boxes, std::int32_t node_count, std:
     const auto node = static_cast<std::int32_t>(j);
     count_ = node + 1;
     if (!cell_ranges(node, lower, lower + lane_count, 2 * lane_count, node_limits ? node_limits[j] : limit, first,
-                     last))
+                     last)) {
+      note_span(node, nullptr, nullptr);
       continue;
+    }
+    note_span(node, first, last);
     const std::uint64_t bit = std::uint64_t{1} << (j % word_bits);
     for (std::size_t s = 0; s < slots_.size(); ++s) {
       row(s, first[s])[j / word_bits] ^= bit;
@@ -206,6 +210,17 @@ bool SearchIndex::cell_ranges(std::int32_t j, const double* lower, const double*
   return true;
 }
 
+void SearchIndex::note_span(std::int32_t j, const std::size_t* first, const std::size_t* last) {
+  const std::size_t G = slots_.size();
+  const std::size_t at = 2 * G * static_cast<std::size_t>(j);
+  if (spans_.size() < at + 2 * G) spans_.resize(at + 2 * G);
+  for (std::size_t s = 0; s < G; ++s) {
+    // In no cell: an empty span.
+    spans_[at + 2 * s] = static_cast<std::uint8_t>(first ? first[s] : 1);
+    spans_[at + 2 * s + 1] = static_cast<std::uint8_t>(first ? last[s] : 0);
+  }
+}
+
 void SearchIndex::add(std::int32_t j, const double* lower, const double* upper, std::size_t step) {
   add(j, lower, upper, step, limit_);
 }
@@ -217,13 +232,18 @@ void SearchIndex::add(std::int32_t j, const double* lower, const double* upper, 
   if (j < count_) {
     // A box that changed: its old cells go, so that a grown box (whose slack is smaller)
     // stops being measured where it can no longer pass.
+    const std::uint8_t* span = spans_.data() + 2 * slots_.size() * static_cast<std::size_t>(j);
     for (std::size_t s = 0; s < slots_.size(); ++s)
-      for (std::size_t c = 0; c < cells; ++c) row(s, c)[word] &= ~bit;
+      for (std::size_t c = span[2 * s]; c <= span[2 * s + 1]; ++c) row(s, c)[word] &= ~bit;
   }
   count_ = std::max(count_, j + 1);
   std::size_t first[max_gridded];
   std::size_t last[max_gridded];
-  if (!cell_ranges(j, lower, upper, step, node_limit, first, last)) return;
+  if (!cell_ranges(j, lower, upper, step, node_limit, first, last)) {
+    note_span(j, nullptr, nullptr);
+    return;
+  }
+  note_span(j, first, last);
   for (std::size_t s = 0; s < slots_.size(); ++s)
     for (std::size_t c = first[s]; c <= last[s]; ++c) row(s, c)[word] |= bit;
 }

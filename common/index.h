@@ -18,7 +18,7 @@ namespace vorla {
 
 class SearchIndex {
  public:
-  static constexpr std::size_t cells = 64;  // per coordinate
+  static constexpr std::size_t cells = 64;  // per coordinate (a cell number fits a byte)
 
   // An index for the vigilance test size <= limit (limit finite) with room for capacity
   // nodes, holding nodes 0 .. node_count - 1 of the bank whose blocks are given. With
@@ -59,6 +59,9 @@ class SearchIndex {
   // hold it for sizes up to limit; false when it is in no cell.
   bool cell_ranges(std::int32_t j, const double* lower, const double* upper, std::size_t step, double limit,
                    std::size_t* first, std::size_t* last);
+  // Notes node j's first and last cell per gridded coordinate (none: in no cell), so that a
+  // changed box clears only the cells it was in.
+  void note_span(std::int32_t j, const std::size_t* first, const std::size_t* last);
   // The bits of a cell of the s-th gridded coordinate.
   std::uint64_t* row(std::size_t s, std::size_t cell) { return bits_.data() + (s * cells + cell) * words_; }
 
@@ -76,6 +79,7 @@ class SearchIndex {
   // Each node's corners side by side (lower_0, upper_0, lower_1, ...), so that a node measured
   // alone is read from one or two cache lines.
   std::vector<double> boxes_;
+  std::vector<std::uint8_t> spans_;  // per node and gridded coordinate: first and last cell
   // The words of the intersection with a node to measure, in increasing order.
   struct Hit {
     std::size_t word;

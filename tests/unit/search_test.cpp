@@ -477,6 +477,40 @@ TEST(NodeBank, StaysInStepWithGrowingAndLearningNodes) {
   }
 }
 
+// A box that grows leaves the cells of the index that it can no longer pass from: the bank
+// that followed the growth measures as few nodes as one built afresh from the grown boxes.
+TEST(SearchIndex, AGrownBoxLeavesTheCellsItCanNoLongerReach) {
+  const std::int32_t M = 2;
+  const double rho = 0.75;  // sizes up to 0.5 pass
+  set_model(M, 2.0, 0.001);
+  std::vector<std::unique_ptr<vorla::Node>> nodes;
+  const double origin[2] = {0.0, 0.0};
+  nodes.push_back(std::make_unique<vorla::Node>(origin, 0));
+  for (int a = 0; a <= 5; ++a)  // far from x, spanning the grid
+    for (int b = 3; b <= 5; ++b) {
+      const double point[2] = {0.2 * a, 0.2 * b};
+      nodes.push_back(std::make_unique<vorla::Node>(point, a));
+    }
+  NodeBank followed(1, MatchPath::automatic, vorla::IndexUse::always);
+  for (auto& n : nodes) followed.append(*n);
+  const double x[2] = {0.45, 0.0};
+  const double* pattern = x;
+  ASSERT_TRUE(followed.measure(&pattern, 1, rho, 0.0, NodeBank::Results::passing));
+  ASSERT_TRUE(passed(followed, 0, 0));
+  // Node 0, a point at the origin, passes for x; grown to size 0.4 along the other
+  // coordinate, it fails there.
+  const double toward[2] = {0.0, 0.4};
+  std::uint32_t flops = 0;
+  ASSERT_EQ(nodes[0]->learn(toward, 1.0, flops), 1);
+  followed.refresh(0);
+  ASSERT_TRUE(followed.measure(&pattern, 1, rho, 0.0, NodeBank::Results::passing));
+  NodeBank fresh(1, MatchPath::automatic, vorla::IndexUse::always);
+  for (auto& n : nodes) fresh.append(*n);
+  ASSERT_TRUE(fresh.measure(&pattern, 1, rho, 0.0, NodeBank::Results::passing));
+  EXPECT_EQ(followed.nodes_measured(), fresh.nodes_measured());
+  EXPECT_FALSE(passed(followed, 0, 0));
+}
+
 // A network like a long training run's: many boxes whose sizes lie just under the largest
 // passing size, so that a pattern passes only near a few of them. The index must give every
 // bit and value of the scan while measuring a small part of the blocks, also as boxes grow
