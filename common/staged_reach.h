@@ -44,9 +44,9 @@ namespace vorla {
 // the CT, so again its cfv is <= cut: a winner above the cut is the scan's. Otherwise the
 // result stands where no unmeasured node passes: the two conditions above, or every size
 // above the least L_j failing mfv against rho (sizes_above_fail_match), since an unmeasured
-// node's size is above its limit. Where
-// none of this holds, the pattern is measured whole and its eligibility built again from
-// every test of its searches so far; the measure calls give every node the scan's bits.
+// node's size is above its limit. Where none of this holds, the pattern is measured whole
+// and its eligibility built again from every test of its searches so far; the measure calls
+// give every node the scan's bits.
 //
 // Any cut will do for exactness; the cuts only decide the cost. Limits only ever stand for
 // the cut they were computed for: a node whose box learning changed, or a new node, enters

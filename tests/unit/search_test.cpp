@@ -391,8 +391,6 @@ TEST(NodeBank, BlockedPathsMatchTheNodesBitForBit) {
   }
 }
 
-// Nodes arrive one at a time (the bank grows past several capacities) and learn between
-// patterns; after each refresh the bank measures what the nodes measure.
 // The vector choice among every node's quotients takes the loop's winner (the first
 // candidate, then only a strictly greater cfv): ties to the lowest node, signed zeros equal,
 // infinite cfvs, no candidate, and the CT and the match-tracking test at their edges. A NaN
@@ -404,7 +402,8 @@ TEST(Kernels, ChoiceAmongEveryNodeIsTheLoops) {
   const double Tu = 0.5;
   const double rho = 0.5;
   const double near = std::nextafter(0.5, 1.0);
-  const double values[] = {-inf, -1.0, -0.0, 0.0, 0.25, 0.5 - 1e-7, std::nextafter(0.5 - 1e-7, 0.0), 0.5, near, 1.0, inf};
+  const double values[] = {-inf, -1.0, -0.0, 0.0, 0.25, 0.5 - 1e-7, std::nextafter(0.5 - 1e-7, 0.0),
+                           0.5,  near, 1.0,  inf};
   const std::size_t value_count = sizeof values / sizeof values[0];
   int vector_choices = 0;
   for (int c = 0; c < 4000; ++c) {
@@ -448,6 +447,8 @@ TEST(Kernels, ChoiceAmongEveryNodeIsTheLoops) {
   }
 }
 
+// Nodes arrive one at a time (the bank grows past several capacities) and learn between
+// patterns; after each refresh the bank measures what the nodes measure.
 TEST(NodeBank, StaysInStepWithGrowingAndLearningNodes) {
   Rng rng(7);
   for (vorla::IndexUse use : forced_uses)
@@ -1262,7 +1263,8 @@ TEST(ReachLimits, AreTheEdgesOfTheirTests) {
           };
           const double next = least < 0 ? 0.0 : std::nextafter(least, inf);
           if (vorla::sizes_above_fail_match(D, least, rho, strict)) {
-            for (const double size : {next, 1.5 * next + 1.0, 4 * D, inf}) EXPECT_FALSE(passes(size)) << D << " " << rho;
+            for (const double size : {next, 1.5 * next + 1.0, 4 * D, inf})
+              EXPECT_FALSE(passes(size)) << D << " " << rho;
           } else {
             EXPECT_TRUE(passes(next)) << D << " " << rho << " " << least;
           }
