@@ -403,7 +403,7 @@ TEST(Kernels, ChoiceAmongEveryNodeIsTheLoops) {
   const double rho = 0.5;
   const double near = std::nextafter(0.5, 1.0);
   const double values[] = {-inf, -1.0, -0.0, 0.0, 0.25, 0.5 - 1e-7, std::nextafter(0.5 - 1e-7, 0.0),
-                           0.5,  near, 1.0,  inf};
+                           0.5, near, 1.0, inf};
   const std::size_t value_count = sizeof values / sizeof values[0];
   int vector_choices = 0;
   for (int c = 0; c < 4000; ++c) {
