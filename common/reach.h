@@ -61,14 +61,17 @@ inline double choice_size_limit(double D, double cut, double d) {
   return last_failing_size(bits_of(0.0), bits_of(inf), at_most_cut);
 }
 
+// The test of match tracking on a node's mfv against the raised rho: mfv > rho under the
+// strict rule, mfv >= rho under the tolerant one; a NaN mfv passes neither.
+inline bool passes_match(double mfv, double rho, bool strict) { return strict ? mfv > rho : mfv >= rho; }
+
 // Whether every size above least fails the test of match tracking against rho,
 // mfv = fl(fl(D - S) / D) > rho (strict) or mfv >= rho. Sizes are never negative, and for a
 // finite D above 0 mfv is non-increasing in the size, so it is enough that the least size
 // above least fails.
 inline bool sizes_above_fail_match(double D, double least, double rho, bool strict) {
   const double next = least < 0 ? 0.0 : std::nextafter(least, std::numeric_limits<double>::infinity());
-  const double mfv = (D - next) / D;
-  return strict ? !(mfv > rho) : !(mfv >= rho);
+  return !passes_match((D - next) / D, rho, strict);
 }
 
 }  // namespace vorla

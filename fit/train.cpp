@@ -380,7 +380,7 @@ class Trainer {
   // its mfv passes against rho and, under the tolerant rule, it is none of the pattern's
   // wrong winners.
   bool stays_at(std::int32_t j, double mfv, double rho) const {
-    if (tolerant_ ? !(mfv >= rho) : !(mfv > rho)) return false;
+    if (!passes_match(mfv, rho, !tolerant_)) return false;
     return !tolerant_ || std::find(left_.begin(), left_.end(), j) == left_.end();
   }
 
@@ -403,7 +403,7 @@ class Trainer {
       std::int32_t& eligible = bank.eligible(j);
       if (!eligible) return;
       counts.comparisons += 1;
-      if (tolerant_ ? !(bank.mfv(j) >= rho) : !(bank.mfv(j) > rho)) {
+      if (!passes_match(bank.mfv(j), rho, !tolerant_)) {
         eligible = 0;
         return;
       }
