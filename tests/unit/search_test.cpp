@@ -1261,12 +1261,20 @@ TEST(ReachLimits, AreTheEdgesOfTheirTests) {
             const double mfv = (D - size) / D;
             return strict ? mfv > rho : mfv >= rho;
           };
-          const double next = least < 0 ? 0.0 : std::nextafter(least, inf);
-          if (vorla::sizes_above_fail_match(D, least, rho, strict)) {
-            for (const double size : {next, 1.5 * next + 1.0, 4 * D, inf})
-              EXPECT_FALSE(passes(size)) << D << " " << rho;
+          // The largest passing size, by bisection over all the doubles: every size above
+          // least fails exactly when least is at or above it.
+          double largest = -1.0;
+          if (passes(inf)) {
+            largest = inf;
+          } else if (passes(0.0)) {
+            largest = vorla::last_failing_size(vorla::bits_of(0.0), vorla::bits_of(inf),
+                                               [&](double size) { return !passes(size); });
+          }
+          const bool fail = vorla::sizes_above_fail_match(D, least, rho, strict);
+          if (largest == inf) {
+            EXPECT_FALSE(fail) << D << " " << rho << " " << least;  // no size fails
           } else {
-            EXPECT_TRUE(passes(next)) << D << " " << rho << " " << least;
+            EXPECT_EQ(fail, least >= largest) << D << " " << rho << " " << least;
           }
         }
   }
