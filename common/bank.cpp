@@ -177,6 +177,13 @@ void NodeBank::grow(std::int32_t node_count) {
   capacity_ = capacity;
 }
 
+void NodeBank::measure_node(std::int32_t j, const double* x) {
+  const Node& node = *nodes_[static_cast<std::size_t>(j)];
+  D_ = model.D;
+  kernels::measure_box(node.lower.get(), node.upper.get(), 1, feature_count_, x, D_,
+                       std::numeric_limits<double>::infinity(), numerators_.data()[result_index(j, 0)]);
+}
+
 void NodeBank::divide_all(double* cfvs, double* mfvs) const {
   const auto n = static_cast<std::size_t>(block_count()) * lane_count;
   kernels::divide(path_, numerators_.data(), choice_denominators_.data(), 0.0, cfvs, n);

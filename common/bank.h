@@ -136,6 +136,11 @@ class NodeBank {
   bool measure(const double* const* patterns, std::int32_t pattern_count, double rho, double tolerance,
                Results results, bool (*interrupted)() = nullptr, bool indexed = true);
 
+  // Measures node j alone against x and keeps its match numerator as the last measure call's
+  // for the first pattern, so that mfv(j) and cfv(j) give a winner found by another search
+  // (SizeOrder) as a measure call would.
+  void measure_node(std::int32_t j, const double* x);
+
   // The results of node j for pattern g of the last measure call, computed as the node
   // computes them: mfv = match_numerator / D, cfv = match_numerator / choice_denominator.
   double mfv(std::int32_t j, std::int32_t g = 0) const { return numerator(j, g) / D_; }

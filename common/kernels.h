@@ -86,6 +86,40 @@ constexpr std::int64_t no_candidate = -1;
 constexpr std::int64_t choose_in_order = -2;
 std::int64_t choose(MatchPath path, const Choice& choice);
 
+// Match tracking's search among nodes kept by their own size (SizeOrder), a first rough pass
+// in single precision: block_count blocks of rough_lanes nodes, each with per coordinate the
+// lanes' lower corners, then their upper ones, and last their choice denominators, rounded
+// to float; ids holds the lanes' nodes (negative: a spare lane, or a node out of the
+// running). For each node the kernel takes its size S for x in float. With E a bound on
+// how far S lies from the size the exact search computes, a node of S > maybe_limit fails
+// the test on mfv and one of S <= sure_limit passes it. Its cfv is estimated as
+// a = (D - S) / d, within delta = 2 ((E + 4u (|D| + S)) / d + 4u |a|) + 2^-100 of the
+// exact one (u = 2^-24; size_order.h has the argument). floor keeps per lane the greatest
+// a - delta of a node that passes for sure, which bounds the winner's cfv from below; a node
+// that may pass and whose a + delta reaches its lane's floor is listed, its id in listed and
+// a + delta in bounds, for the exact search.
+constexpr std::int32_t rough_lanes = 16;
+struct RoughPick {
+  const float* blocks;
+  const std::int32_t* ids;
+  std::size_t block_count;
+  std::size_t feature_count;
+  const float* x;
+  float D;
+  float E;
+  float maybe_limit;
+  float sure_limit;
+};
+struct RoughState {
+  float floor[rough_lanes];
+  std::int32_t* listed;
+  float* bounds;
+  std::size_t count;
+};
+// Whether the path has a form of rough_pick.
+bool has_rough_pick(MatchPath path);
+void rough_pick(MatchPath path, const RoughPick& k, RoughState& state);
+
 // One box as the kernels measure it with a size limit: whether size <= limit, with the
 // match numerator D - size. Corner i is at lower[i x step] and upper[i x step].
 inline bool measure_box(const double* lower, const double* upper, std::size_t step, std::size_t feature_count,
@@ -129,6 +163,7 @@ void divide_avx2(const double* numerators, const double* denominators, double di
 void divide_avx512(const double* numerators, const double* denominators, double divisor, double* quotients,
                    std::size_t n);
 std::int64_t choose_avx512(const Choice& choice);
+void rough_pick_avx512(const RoughPick& k, RoughState& state);
 #endif
 
 }  // namespace kernels

@@ -268,6 +268,57 @@ __attribute__((target("avx512f"))) std::int64_t choose_avx512(const Choice& c) {
   return winner;
 }
 
+__attribute__((target("avx512f"))) void rough_pick_avx512(const RoughPick& k, RoughState& state) {
+  const __m512 maybe = _mm512_set1_ps(k.maybe_limit);
+  const __m512 sure = _mm512_set1_ps(k.sure_limit);
+  const __m512 D = _mm512_set1_ps(k.D);
+  const __m512 E = _mm512_set1_ps(k.E);
+  const __m512 u4 = _mm512_set1_ps(0x1p-22f);
+  const __m512 abs_D = _mm512_set1_ps(k.D < 0 ? -k.D : k.D);
+  const __m512 two = _mm512_set1_ps(2.0f);
+  const __m512 tiny = _mm512_set1_ps(0x1p-100f);
+  const __m512i none = _mm512_set1_epi32(-1);
+  const std::size_t M = k.feature_count;
+  const std::size_t block_values = (2 * M + 1) * rough_lanes;
+  __m512 floor = _mm512_loadu_ps(state.floor);
+  for (std::size_t b = 0; b < k.block_count; ++b) {
+    const float* block = k.blocks + b * block_values;
+    const __m512i ids = _mm512_loadu_si512(k.ids + b * rough_lanes);
+    const __mmask16 kept = _mm512_cmpgt_epi32_mask(ids, none);
+    __m512 size = _mm512_setzero_ps();
+    bool failed = false;
+    for (std::size_t i = 0; i < M; ++i) {
+      const __m512 xi = _mm512_set1_ps(k.x[i]);
+      const float* lower = block + 2 * rough_lanes * i;
+      const __m512 high = _mm512_maskz_max_ps(0xffff, _mm512_load_ps(lower + rough_lanes), xi);
+      const __m512 low = _mm512_maskz_min_ps(0xffff, _mm512_load_ps(lower), xi);
+      size = _mm512_add_ps(size, _mm512_sub_ps(high, low));
+      // Every term is at least 0, so a partial sum is at most the whole.
+      if (i % 4 == 3 && i + 1 < M && (_mm512_cmp_ps_mask(size, maybe, _CMP_LE_OQ) & kept) == 0) {
+        failed = true;
+        break;
+      }
+    }
+    if (failed) continue;
+    const __mmask16 may = _mm512_cmp_ps_mask(size, maybe, _CMP_LE_OQ) & kept;
+    if (may == 0) continue;
+    const __m512 d = _mm512_load_ps(block + 2 * rough_lanes * M);
+    const __m512 a = _mm512_div_ps(_mm512_sub_ps(D, size), d);
+    const __m512 spread = _mm512_add_ps(_mm512_div_ps(_mm512_add_ps(E, _mm512_mul_ps(u4, _mm512_add_ps(abs_D, size))), d),
+                                        _mm512_mul_ps(u4, _mm512_abs_ps(a)));
+    const __m512 delta = _mm512_add_ps(_mm512_mul_ps(two, spread), tiny);
+    const __mmask16 certain = _mm512_cmp_ps_mask(size, sure, _CMP_LE_OQ) & kept;
+    floor = _mm512_mask_max_ps(floor, certain, floor, _mm512_sub_ps(a, delta));
+    const __m512 high = _mm512_add_ps(a, delta);
+    const __mmask16 listed = may & _mm512_cmp_ps_mask(high, floor, _CMP_GE_OQ);
+    if (listed == 0) continue;
+    _mm512_mask_compressstoreu_epi32(state.listed + state.count, listed, ids);
+    _mm512_mask_compressstoreu_ps(state.bounds + state.count, listed, high);
+    state.count += static_cast<std::size_t>(__builtin_popcount(listed));
+  }
+  _mm512_storeu_ps(state.floor, floor);
+}
+
 void measure_avx512(const Batch& k, Corners corners) {
   corners.ordered     ? measure_avx512_blocks<Select::integer>(k)
   : corners.lower_nan ? measure_avx512_blocks<Select::compare>(k)

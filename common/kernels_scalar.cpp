@@ -70,5 +70,17 @@ std::int64_t choose(MatchPath path, const Choice& choice) {
   return choose_in_order;
 }
 
+bool has_rough_pick(MatchPath path) { return VORLA_X86_KERNELS && path == MatchPath::avx512; }
+
+void rough_pick(MatchPath path, const RoughPick& k, RoughState& state) {
+#if VORLA_X86_KERNELS
+  if (path == MatchPath::avx512) rough_pick_avx512(k, state);
+#else
+  (void)path;
+  (void)k;
+  (void)state;
+#endif
+}
+
 }  // namespace kernels
 }  // namespace vorla

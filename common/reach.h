@@ -65,6 +65,25 @@ inline double choice_size_limit(double D, double cut, double d) {
 // strict rule, mfv >= rho under the tolerant one; a NaN mfv passes neither.
 inline bool passes_match(double mfv, double rho, bool strict) { return strict ? mfv > rho : mfv >= rho; }
 
+// Under a finite D above 0, the largest size whose mfv = fl(fl(D - S) / D) passes the test
+// of match tracking against rho (mfv being non-increasing in the size): -1 where no size
+// passes, +Inf where every size does. The edge lies within a few steps of rounding of
+// D - rho x D, which is tried first, as for the vigilance test's limit.
+inline double match_size_limit(double D, double rho, bool strict) {
+  constexpr double inf = std::numeric_limits<double>::infinity();
+  const auto fails = [&](double size) { return !passes_match((D - size) / D, rho, strict); };
+  if (fails(0.0)) return -1.0;
+  if (!fails(inf)) return inf;
+  const double guess = D - rho * D;
+  if (guess >= 0 && guess < inf) {
+    const double reach = 16 * (std::fabs(D) + guess) * std::numeric_limits<double>::epsilon();
+    const double low = std::max(0.0, guess - reach);
+    const double high = guess + reach;
+    if (!fails(low) && fails(high)) return last_failing_size(bits_of(low), bits_of(high), fails);
+  }
+  return last_failing_size(bits_of(0.0), bits_of(inf), fails);
+}
+
 // Whether every size above least fails the test of match tracking against rho,
 // mfv = fl(fl(D - S) / D) > rho (strict) or mfv >= rho. Sizes are never negative, and for a
 // finite D above 0 mfv is non-increasing in the size, so it is enough that the least size

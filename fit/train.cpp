@@ -5,6 +5,7 @@
 #include "kernels.h"
 #include "marshal.h"
 #include "node.h"
+#include "size_order.h"
 #include "staged_reach.h"
 
 #include <algorithm>
@@ -92,6 +93,8 @@ constexpr double index_node_cost = 2.0;
 constexpr double stage_node_cost = 8.0;
 // The stage of a pattern measured whole.
 constexpr std::int32_t whole_stage = -1;
+// The stage of a pattern whose match tracking searches every node through SizeOrder.
+constexpr std::int32_t sized_stage = -2;
 
 // Trace lines printed between two interrupt polls of a search.
 constexpr std::int32_t traced_nodes_per_poll = 1024;
@@ -111,8 +114,19 @@ class Trainer {
     if (oflag_ == 0 && !host::has_flop_counter() && use != IndexUse::never && model.D > 0 &&
         model.D <= std::numeric_limits<double>::max()) {
       const double limit = bank.vigilance_limit(vigilance_, tolerance);
-      if (limit >= 0 && limit < std::numeric_limits<double>::infinity())
+      if (limit >= 0 && limit < std::numeric_limits<double>::infinity()) {
         reach_ = std::make_unique<StagedReach>(limit, tolerance, ct_option_ != 0, Tu_, use == IndexUse::always);
+        if (SizeOrder::available(bank.path()) && ct_option_ == 0) order_ = std::make_unique<SizeOrder>(limit);
+      }
+    }
+  }
+
+  // Takes in the run's first count nodes, given by the caller.
+  void take_given(std::int32_t count) {
+    bank.reserve(count);
+    for (std::int32_t j = 0; j < count; ++j) {
+      bank.append(nodes[j]);
+      if (order_) order_->put(j, nodes[j]);
     }
   }
 
@@ -292,19 +306,26 @@ class Trainer {
   // bound and its choice is not settled, the pattern goes on to the next stage, its flags
   // built again from every test of its searches (see StagedReach): each rho of a pattern's
   // re-selections is the match of a node that passed against the one before, so the last
-  // one's test implies the earlier ones'. After the last stage it is measured whole.
+  // one's test implies the earlier ones'. After the last stage it is measured whole. Where the
+  // nodes are kept by size, a re-selection that its stage does not settle goes to them at
+  // once: in match tracking the later stage settled too few patterns to pay for its index.
   std::int32_t reselect(const double* x, double rho, PatternCounts& counts) {
     if (reach_ && stage_ == whole_stage) return whole_pick(rho, true);
+    if (stage_ == sized_stage) return sized_pick(x, rho);
     std::int32_t winner = reselect_among(rho, counts);
     while (stage_ != whole_stage &&
            !reach_->settles_reselect(stage_, winner != no_winner, winner != no_winner ? bank.cfv(winner) : 0.0, rho,
                                      !tolerant_)) {
       NodeBank::Reach r = NodeBank::Reach::no_index;
-      if (++stage_ < reach_->stage_count()) {
+      if (++stage_ < reach_->stage_count() && !order_) {
         r = measure_stage(x);
         if (r == NodeBank::Reach::interrupted) return no_winner;
       }
       if (r != NodeBank::Reach::measured) {
+        if (order_) {
+          stage_ = sized_stage;
+          return sized_pick(x, rho);
+        }
         // Measured whole against the raised rho itself, without tolerance: a node whose mfv
         // reaches rho also passes the vigilance test, as the wrong winner whose mfv rho is
         // did (rounding is monotone), so these are all the nodes match tracking may take,
@@ -373,6 +394,43 @@ class Trainer {
     return winner;
   }
 
+  // Match tracking's search among every node where the stages did not settle it, through the
+  // nodes kept by size: the candidates of whole_pick after a whole measurement against rho,
+  // and the same winner, without reading the nodes too large to pass. Where a candidate's
+  // cfv is NaN the loop's rule decides, after a whole measurement.
+  std::int32_t sized_pick(const double* x, double rho) {
+    // The vigilance test at rho without tolerance is mfv >= rho, which the test on mfv implies.
+    const double limit = match_size_limit(model.D, rho, !tolerant_);
+    std::int64_t chosen = kernels::no_candidate;
+    if (limit >= 0)
+      chosen = order_->pick(bank.path(), x, limit, left_, host::interrupt_requested, [&](std::int32_t j, double& cfv) {
+        const Node& node = nodes[j];
+        double numerator = 0.0;
+        if (!kernels::measure_box(node.lower.get(), node.upper.get(), 1, static_cast<std::size_t>(model.feature_count),
+                                  x, model.D, limit, numerator))
+          return false;
+        cfv = numerator / node.choice_denominator;
+        return true;
+      });
+    if (chosen == SizeOrder::stopped) {
+      interrupted = true;
+      return no_winner;
+    }
+    if (chosen == kernels::choose_in_order) {
+      stage_ = whole_stage;
+      if (!bank.measure(&x, 1, rho, 0.0, NodeBank::Results::passing, host::interrupt_requested, false)) {
+        interrupted = true;
+        return no_winner;
+      }
+      divided_ = false;
+      return whole_pick(rho, true);
+    }
+    if (chosen == kernels::no_candidate) return no_winner;
+    const auto winner = static_cast<std::int32_t>(chosen);
+    bank.measure_node(winner, x);
+    return winner;
+  }
+
   // The CT of the training searches (always passed where it is off).
   bool passes_ct(double cfv) const { return ct_option_ == 0 || cfv + tolerance >= Tu_; }
 
@@ -430,6 +488,7 @@ class Trainer {
     if (!nodes.append(x, static_cast<std::int32_t>(label))) return false;
     Node& node = nodes[nodes.count() - 1];
     bank.append(node, reach_ ? reach_->enter(nodes.count() - 1, node.choice_denominator) : nullptr);
+    if (order_) order_->put(nodes.count() - 1, node);
     ++new_node_count;
     if (oflag_ >= 3) {
       mexPrintf("   Pattern #%d created  node #%d (label %d)", p + 1, nodes.count(), nodes[nodes.count() - 1].label);
@@ -446,6 +505,7 @@ class Trainer {
     counts.comparisons += learn_comparisons_;
     if (changed) {
       bank.refresh(winner, reach_ ? reach_->enter(winner, w.choice_denominator) : nullptr);
+      if (order_) order_->put(winner, w);
       ++update_count;
     }
     if (!mt_engaged && !changed && !w.active) {
@@ -474,6 +534,8 @@ class Trainer {
   // The bound on the choice value, where nothing shows the counts; stage_: the stage of the
   // bound whose nodes the pattern's last measure call measured, or whole_stage.
   std::unique_ptr<StagedReach> reach_;
+  // The nodes by size, for match tracking's searches of every node, where the path has them.
+  std::unique_ptr<SizeOrder> order_;
   std::int32_t stage_ = whole_stage;
   // The pattern's wrong winners (under the tolerant rule) and its winners' least cfv.
   std::vector<std::int32_t> left_;
@@ -534,8 +596,7 @@ host::Outcome run(const std::int32_t& pattern_count, double* const* patterns, co
 
   const std::int32_t given_count = extras.given_count;
   if (!nodes.append_boxes(extras.given_rows, extras.given_labels, given_count)) return host::Outcome::out_of_memory;
-  trainer.bank.reserve(given_count);
-  for (std::int32_t j = 0; j < given_count; ++j) trainer.bank.append(nodes[j]);
+  trainer.take_given(given_count);
   // Per presentation: node count, created, changed, seconds.
   std::vector<double> history;
 
