@@ -38,8 +38,8 @@ std::int32_t SizeOrder::group_of(double size) const {
 }
 
 void SizeOrder::grow(Group& g) {
-  // Doubling keeps the copying linear in the nodes put.
-  const std::int32_t capacity = std::max(2 * g.capacity, lanes);
+  // Growth by half keeps the copying linear in the nodes put, with less room left over.
+  const std::int32_t capacity = std::max((g.capacity + g.capacity / 2 + lanes - 1) / lanes * lanes, lanes);
   constexpr std::size_t line = 64 / sizeof(float);
   std::vector<float> raw(static_cast<std::size_t>(capacity / lanes) * block_values() + line);
   const auto address = reinterpret_cast<std::uintptr_t>(raw.data());
@@ -50,10 +50,7 @@ void SizeOrder::grow(Group& g) {
   g.blocks = blocks;
   g.ids.resize(static_cast<std::size_t>(capacity), -1);
   for (std::int32_t lane = g.capacity; lane < capacity; ++lane) clear(g, lane);
-  lanes_kept_ += static_cast<std::size_t>(capacity - g.capacity);
   g.capacity = capacity;
-  listed_.resize(lanes_kept_);
-  bounds_.resize(lanes_kept_);
 }
 
 void SizeOrder::clear(Group& g, std::int32_t lane) {
@@ -134,7 +131,7 @@ std::int64_t SizeOrder::rough(MatchPath path, const double* x, double limit, con
   // Outward by more than the rounding of the sum and the difference.
   const double maybe = (limit + E) * (1 + 0x1p-50);
   const double sure = (limit - E) * (1 - 0x1p-50);
-  kernels::RoughState state{{}, listed_.data(), bounds_.data(), 0};
+  kernels::RoughState state{{}, nullptr, nullptr, 0};
   std::fill_n(state.floor, lanes, -std::numeric_limits<float>::infinity());
   kernels::RoughPick k{nullptr,
                        nullptr,
@@ -159,6 +156,14 @@ std::int64_t SizeOrder::rough(MatchPath path, const double* x, double limit, con
         break;
       }
     }
+    // The list takes at most every lane read; it keeps its room from search to search.
+    const std::size_t room = state.count + static_cast<std::size_t>(blocks) * lanes;
+    if (listed_.size() < room) {
+      listed_.resize(std::max(room, 2 * listed_.size()));
+      bounds_.resize(listed_.size());
+    }
+    state.listed = listed_.data();
+    state.bounds = bounds_.data();
     k.blocks = g.blocks;
     k.ids = g.ids.data();
     k.block_count = static_cast<std::size_t>(blocks);

@@ -122,7 +122,6 @@ class SizeOrder {
   const double top_;
   Group groups_[groups];
   std::vector<Place> places_;
-  std::size_t lanes_kept_ = 0;  // the groups' capacities together
   // Whether every value put is within the rough pass's range, and the largest |corner|.
   bool bounded_ = true;
   double largest_ = 0.0;
