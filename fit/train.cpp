@@ -116,17 +116,8 @@ class Trainer {
       const double limit = bank.vigilance_limit(vigilance_, tolerance);
       if (limit >= 0 && limit < std::numeric_limits<double>::infinity()) {
         reach_ = std::make_unique<StagedReach>(limit, tolerance, ct_option_ != 0, Tu_, use == IndexUse::always);
-        if (SizeOrder::available(bank.path()) && ct_option_ == 0) order_ = std::make_unique<SizeOrder>(limit);
+        sized_ = SizeOrder::available(bank.path()) && ct_option_ == 0;
       }
-    }
-  }
-
-  // Takes in the run's first count nodes, given by the caller.
-  void take_given(std::int32_t count) {
-    bank.reserve(count);
-    for (std::int32_t j = 0; j < count; ++j) {
-      bank.append(nodes[j]);
-      if (order_) order_->put(j, nodes[j]);
     }
   }
 
@@ -317,12 +308,12 @@ class Trainer {
            !reach_->settles_reselect(stage_, winner != no_winner, winner != no_winner ? bank.cfv(winner) : 0.0, rho,
                                      !tolerant_)) {
       NodeBank::Reach r = NodeBank::Reach::no_index;
-      if (++stage_ < reach_->stage_count() && !order_) {
+      if (++stage_ < reach_->stage_count() && !sized_) {
         r = measure_stage(x);
         if (r == NodeBank::Reach::interrupted) return no_winner;
       }
       if (r != NodeBank::Reach::measured) {
-        if (order_) {
+        if (sized_) {
           stage_ = sized_stage;
           return sized_pick(x, rho);
         }
@@ -401,6 +392,11 @@ class Trainer {
   std::int32_t sized_pick(const double* x, double rho) {
     // The vigilance test at rho without tolerance is mfv >= rho, which the test on mfv implies.
     const double limit = match_size_limit(model.D, rho, !tolerant_);
+    if (!order_) {
+      // Made at the first search that needs it, so that runs without one never keep it.
+      order_ = std::make_unique<SizeOrder>(reach_->limit());
+      for (std::int32_t j = 0; j < nodes.count(); ++j) order_->put(j, nodes[j]);
+    }
     std::int64_t chosen = kernels::no_candidate;
     if (limit >= 0)
       chosen = order_->pick(bank.path(), x, limit, left_, host::interrupt_requested, [&](std::int32_t j, double& cfv) {
@@ -534,7 +530,9 @@ class Trainer {
   // The bound on the choice value, where nothing shows the counts; stage_: the stage of the
   // bound whose nodes the pattern's last measure call measured, or whole_stage.
   std::unique_ptr<StagedReach> reach_;
-  // The nodes by size, for match tracking's searches of every node, where the path has them.
+  // The nodes by size, for match tracking's searches of every node, where the path has them
+  // (sized_) and from the first such search on.
+  bool sized_ = false;
   std::unique_ptr<SizeOrder> order_;
   std::int32_t stage_ = whole_stage;
   // The pattern's wrong winners (under the tolerant rule) and its winners' least cfv.
@@ -596,7 +594,8 @@ host::Outcome run(const std::int32_t& pattern_count, double* const* patterns, co
 
   const std::int32_t given_count = extras.given_count;
   if (!nodes.append_boxes(extras.given_rows, extras.given_labels, given_count)) return host::Outcome::out_of_memory;
-  trainer.take_given(given_count);
+  trainer.bank.reserve(given_count);
+  for (std::int32_t j = 0; j < given_count; ++j) trainer.bank.append(nodes[j]);
   // Per presentation: node count, created, changed, seconds.
   std::vector<double> history;
 
