@@ -73,18 +73,8 @@ bool ordered_as_integers(double value) { return !std::signbit(value) && !std::is
 // tries a few steps of rounding either side of D - (rho - tolerance) x D, where the edge
 // lies, and keeps that window only where both its ends bear it out.
 double size_limit(double D, double rho, double tolerance) {
-  const auto fails = [&](double size) { return !passes_vigilance(size, D, rho, tolerance); };
-  constexpr double inf = std::numeric_limits<double>::infinity();
-  if (fails(0.0)) return -1.0;
-  if (!fails(inf)) return inf;
-  const double guess = D - (rho - tolerance) * D;
-  if (guess >= 0 && guess < inf) {
-    const double reach = 16 * (std::fabs(D) + guess) * std::numeric_limits<double>::epsilon();
-    const double low = std::max(0.0, guess - reach);
-    const double high = guess + reach;
-    if (!fails(low) && fails(high)) return last_failing_size(bits_of(low), bits_of(high), fails);
-  }
-  return last_failing_size(bits_of(0.0), bits_of(inf), fails);
+  return passing_size_limit(D, D - (rho - tolerance) * D,
+                            [&](double size) { return !passes_vigilance(size, D, rho, tolerance); });
 }
 
 }  // namespace

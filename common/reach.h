@@ -65,16 +65,16 @@ inline double choice_size_limit(double D, double cut, double d) {
 // strict rule, mfv >= rho under the tolerant one; a NaN mfv passes neither.
 inline bool passes_match(double mfv, double rho, bool strict) { return strict ? mfv > rho : mfv >= rho; }
 
-// Under a finite D above 0, the largest size whose mfv = fl(fl(D - S) / D) passes the test
-// of match tracking against rho (mfv being non-increasing in the size): -1 where no size
-// passes, +Inf where every size does. The edge lies within a few steps of rounding of
-// D - rho x D, which is tried first, as for the vigilance test's limit.
-inline double match_size_limit(double D, double rho, bool strict) {
+// The largest size that passes a test monotone in the size (passing up to an edge, failing
+// from the next size on): -1 where no size passes, +Inf where every size does. The edge
+// lies within a few steps of rounding of D's magnitude from guess, so a bisection of that
+// window is tried first, kept only where both its ends bear it out; otherwise the bisection
+// runs over every non-negative double.
+template <class Fails>
+double passing_size_limit(double D, double guess, Fails&& fails) {
   constexpr double inf = std::numeric_limits<double>::infinity();
-  const auto fails = [&](double size) { return !passes_match((D - size) / D, rho, strict); };
   if (fails(0.0)) return -1.0;
   if (!fails(inf)) return inf;
-  const double guess = D - rho * D;
   if (guess >= 0 && guess < inf) {
     const double reach = 16 * (std::fabs(D) + guess) * std::numeric_limits<double>::epsilon();
     const double low = std::max(0.0, guess - reach);
@@ -82,6 +82,12 @@ inline double match_size_limit(double D, double rho, bool strict) {
     if (!fails(low) && fails(high)) return last_failing_size(bits_of(low), bits_of(high), fails);
   }
   return last_failing_size(bits_of(0.0), bits_of(inf), fails);
+}
+
+// Under a finite D above 0, the largest size whose mfv = fl(fl(D - S) / D) passes the test
+// of match tracking against rho (mfv being non-increasing in the size), near D - rho x D.
+inline double match_size_limit(double D, double rho, bool strict) {
+  return passing_size_limit(D, D - rho * D, [&](double size) { return !passes_match((D - size) / D, rho, strict); });
 }
 
 // Whether every size above least fails the test of match tracking against rho,

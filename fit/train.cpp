@@ -317,17 +317,7 @@ class Trainer {
           stage_ = sized_stage;
           return sized_pick(x, rho);
         }
-        // Measured whole against the raised rho itself, without tolerance: a node whose mfv
-        // reaches rho also passes the vigilance test, as the wrong winner whose mfv rho is
-        // did (rounding is monotone), so these are all the nodes match tracking may take,
-        // and the scan cuts short the blocks whose sizes exceed the limit.
-        stage_ = whole_stage;
-        if (!bank.measure(&x, 1, rho, 0.0, NodeBank::Results::passing, host::interrupt_requested, false)) {
-          interrupted = true;
-          return no_winner;
-        }
-        divided_ = false;
-        return whole_pick(rho, true);
+        return reselect_whole(x, rho);
       }
       bank.clear_eligible();
       bank.for_each_passing(0, [&](std::int32_t j) {
@@ -385,6 +375,20 @@ class Trainer {
     return winner;
   }
 
+  // Match tracking's search of every node, measured whole against the raised rho itself,
+  // without tolerance: a node whose mfv reaches rho also passes the vigilance test, as the
+  // wrong winner whose mfv rho is did (rounding is monotone), so these are all the nodes match
+  // tracking may take, and the scan cuts short the blocks whose sizes exceed the limit.
+  std::int32_t reselect_whole(const double* x, double rho) {
+    stage_ = whole_stage;
+    if (!bank.measure(&x, 1, rho, 0.0, NodeBank::Results::passing, host::interrupt_requested, false)) {
+      interrupted = true;
+      return no_winner;
+    }
+    divided_ = false;
+    return whole_pick(rho, true);
+  }
+
   // Match tracking's search among every node where the stages did not settle it, through the
   // nodes kept by size: the candidates of whole_pick after a whole measurement against rho,
   // and the same winner, without reading the nodes too large to pass. Where a candidate's
@@ -412,15 +416,7 @@ class Trainer {
       interrupted = true;
       return no_winner;
     }
-    if (chosen == kernels::choose_in_order) {
-      stage_ = whole_stage;
-      if (!bank.measure(&x, 1, rho, 0.0, NodeBank::Results::passing, host::interrupt_requested, false)) {
-        interrupted = true;
-        return no_winner;
-      }
-      divided_ = false;
-      return whole_pick(rho, true);
-    }
+    if (chosen == kernels::choose_in_order) return reselect_whole(x, rho);
     if (chosen == kernels::no_candidate) return no_winner;
     const auto winner = static_cast<std::int32_t>(chosen);
     bank.measure_node(winner, x);
