@@ -34,37 +34,6 @@ inline std::uint64_t bits_of(double value) {
   return bits;
 }
 
-// For a node of choice denominator d, under a finite D above 0, the largest size L whose
-// cfv = fl(fl(D - L) / d) is above cut: every size S^ > L then gives cfv <= cut, since for
-// 0 < d < Inf each rounded step is monotone in S^ (D - S^ non-increasing, the division by a
-// positive d non-decreasing in it). Sizes are never negative (sums of non-negative terms
-// from +0), so L = -1 where even size 0 gives at most the cut. D - cut x d is tried first;
-// where rounding moves the edge, bisection finds it (the step of fl(D - S) can span many
-// doubles of a small S). +Inf (the node is measured always) where d is not a positive
-// finite number or cut is NaN.
-inline double choice_size_limit(double D, double cut, double d) {
-  constexpr double inf = std::numeric_limits<double>::infinity();
-  if (!(d > 0 && d <= std::numeric_limits<double>::max()) || std::isnan(cut)) return inf;
-  const auto at_most_cut = [&](double size) { return (D - size) / d <= cut; };
-  if (at_most_cut(0.0)) return -1.0;
-  const double guess = D - cut * d;
-  if (guess >= 0 && guess < inf) {
-    if (!at_most_cut(guess) && at_most_cut(std::nextafter(guess, inf))) return guess;
-    // The edge lies within a few steps of fl(D - S) (of D's magnitude) of the guess: a short
-    // bisection where both ends bear that out.
-    const double reach = 16 * (std::fabs(D) + std::fabs(guess)) * std::numeric_limits<double>::epsilon();
-    const double low = std::max(0.0, guess - reach);
-    const double high = guess + reach;
-    if (!at_most_cut(low) && at_most_cut(high)) return last_failing_size(bits_of(low), bits_of(high), at_most_cut);
-  }
-  // fl(D - Inf) / d = -Inf, at most any cut that is not NaN.
-  return last_failing_size(bits_of(0.0), bits_of(inf), at_most_cut);
-}
-
-// The test of match tracking on a node's mfv against the raised rho: mfv > rho under the
-// strict rule, mfv >= rho under the tolerant one; a NaN mfv passes neither.
-inline bool passes_match(double mfv, double rho, bool strict) { return strict ? mfv > rho : mfv >= rho; }
-
 // The largest size that passes a test monotone in the size (passing up to an edge, failing
 // from the next size on): -1 where no size passes, +Inf where every size does. The edge
 // lies within a few steps of rounding of D's magnitude from guess, so a bisection of that
@@ -83,6 +52,28 @@ double passing_size_limit(double D, double guess, Fails&& fails) {
   }
   return last_failing_size(bits_of(0.0), bits_of(inf), fails);
 }
+
+// For a node of choice denominator d, under a finite D above 0, the largest size L whose
+// cfv = fl(fl(D - L) / d) is above cut: every size S^ > L then gives cfv <= cut, since for
+// 0 < d < Inf each rounded step is monotone in S^ (D - S^ non-increasing, the division by a
+// positive d non-decreasing in it). Sizes are never negative (sums of non-negative terms
+// from +0), so L = -1 where even size 0 gives at most the cut. D - cut x d is tried first;
+// where rounding moves the edge, bisection finds it (the step of fl(D - S) can span many
+// doubles of a small S). +Inf (the node is measured always) where d is not a positive
+// finite number or cut is NaN.
+inline double choice_size_limit(double D, double cut, double d) {
+  constexpr double inf = std::numeric_limits<double>::infinity();
+  if (!(d > 0 && d <= std::numeric_limits<double>::max()) || std::isnan(cut)) return inf;
+  const auto at_most_cut = [&](double size) { return (D - size) / d <= cut; };
+  const double guess = D - cut * d;
+  // Where rounding leaves the edge at the guess itself, two tests settle it.
+  if (guess >= 0 && guess < inf && !at_most_cut(guess) && at_most_cut(std::nextafter(guess, inf))) return guess;
+  return passing_size_limit(D, guess, at_most_cut);
+}
+
+// The test of match tracking on a node's mfv against the raised rho: mfv > rho under the
+// strict rule, mfv >= rho under the tolerant one; a NaN mfv passes neither.
+inline bool passes_match(double mfv, double rho, bool strict) { return strict ? mfv > rho : mfv >= rho; }
 
 // Under a finite D above 0, the largest size whose mfv = fl(fl(D - S) / D) passes the test
 // of match tracking against rho (mfv being non-increasing in the size), near D - rho x D.
