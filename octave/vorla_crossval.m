@@ -76,21 +76,24 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
     error ('vorla:crossval:arguments', 'vorla_crossval: expected (X, labels, Name, Value, ...); %d arguments given', nargin);
   end
   p = train_parser ('crossval');
-  opts = parse_options (p, 'crossval', varargin);
+  [opts, given] = parse_options (p, 'crossval', varargin);
   X = check_patterns ('crossval', X, 'X', true);
   [names, index, kind] = label_classes ('crossval', labels);
   N = numel (index);
   check_shape ('crossval', X, N);
   M = size (X, 2);
-  K = check_option ('crossval', 'KFold', opts.KFold, M);
-  if K > N
-    error ('vorla:crossval:KFold', 'vorla_crossval: KFold must be at most the number of patterns, %d; %d given', N, K);
-  end
   one_value = {'Seed', 'Trace', 'Parallel', 'Display'};
   for i = 1:numel (one_value)
     opts.(one_value{i}) = check_option ('crossval', one_value{i}, opts.(one_value{i}), M);
   end
+  folds = outer_folds (opts, given, index, M);
+  K = max (folds);
   [settings, varied] = setting_grid (opts, M);
+  % Each fold's training searches what the caller left open, as vorla_train
+  % does: the folds then give nested cross-validation.
+  passed = intersect (given, setting_names (), 'stable');
+  search = check_search ('crossval', opts.OptimizeHyperparameters, opts.HyperparameterOptimizationOptions, given, ...
+                         settings{1}, N);
   one_class ('crossval', names);
 
   rules = cellfun (@(setting) setting.MatchTracking, settings, 'UniformOutput', false);
@@ -104,10 +107,11 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
     check_unscaled ('crossval', X, min (cellfun (@(setting) setting.D, settings(unscaled))), 'X');
   end
 
-  folds = stratified_folds (index, K, opts.Seed);
   % Each setting's folds in a row, so that its line can be printed as soon as they are done.
   [k, s] = ndgrid (1:K, 1:numel (settings));
-  tasks = arrayfun (@(i) struct ('X', X, 'index', index, 'folds', folds, 'setting', settings{s(i)}, ...
+  tasks = arrayfun (@(i) struct ('X', X, 'index', index, 'folds', folds, 'setting', settings{s(i)}, 'passed', {passed}, ...
+                                 'optimize', {opts.OptimizeHyperparameters}, ...
+                                 'how', opts.HyperparameterOptimizationOptions, ...
                                  'k', k(i), 'trace', opts.Trace, 'display', opts.Display, ...
                                  'heading', fold_heading (settings{s(i)}, s(i), numel (settings), varied, k(i), K)), ...
                     1:numel (s), 'UniformOutput', false);
@@ -120,7 +124,8 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
   C = size (names, 1);
   [missing, missing_kind] = missing_label (kind);
   result = struct ('Setting', {}, 'Accuracy', {}, 'MeanAccuracy', {}, 'StdAccuracy', {}, 'Nodes', {}, ...
-                   'Presentations', {}, 'Time', {}, 'Confusion', {}, 'Predictions', {}, 'ClassNames', {});
+                   'Presentations', {}, 'Time', {}, 'Confusion', {}, 'Predictions', {}, 'Scores', {}, ...
+                   'ClassNames', {}, 'Chosen', {});
   stopped = 0;
   runs = 0;
   for i = 1:numel (settings)
@@ -140,12 +145,17 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
     else
       r.Predictions = label_values (double (names), 'double', predicted, NaN);
     end
+    r.Scores = zeros (N, C);
+    for j = 1:K
+      r.Scores(folds == j,:) = mine(j).Scores;
+    end
     r.ClassNames = names;
+    r.Chosen = [mine.Chosen];
     result(end+1) = r;
     if isinf (settings{i}.MaxPresentations)
       stopped = stopped + sum ([mine.Stopped]);
     end
-    runs = runs + K * settings{i}.Voters;
+    runs = runs + sum ([mine.Voters]);
   end
   if stopped > 0
     notify ('vorla:crossval:cap', ...
@@ -228,28 +238,57 @@ function setting_line (i, outcome, s, index, folds, settings, varied)
 end
 
 function [predicted, accuracy] = out_of_fold (results, folds, index)
-% The class number given to each pattern by the model of its fold, and the
-% share right in each fold.
+% The class number given to each pattern by the model of its fold (0 for a
+% pattern that no fold holds out), and the share right in each fold.
   predicted = zeros (size (index));
   for j = 1:numel (results)
     predicted(folds == j) = results(j).Predicted;
   end
-  accuracy = accumarray (folds, predicted == index, [numel(results) 1], @mean)';
+  held = folds > 0;
+  accuracy = accumarray (folds(held), predicted(held) == index(held), [numel(results) 1], @mean)';
 end
 
-function folds = stratified_folds (index, K, seed)
-% Each class's patterns in a seeded random order, dealt to the folds in turn;
-% each class starts where the last one stopped, so the folds differ in size
-% by one pattern at most.
-  C = max ([index; 0]);
-  members = arrayfun (@(c) find (index == c), 1:C, 'UniformOutput', false);
-  orders = seeded_permutations (seed, cellfun ('numel', members));
-  folds = zeros (size (index));
-  next = 0;
-  for c = 1:C
-    count = numel (members{c});
-    folds(members{c}(orders{c})) = mod (next + (0:count - 1), K) + 1;
-    next = next + count;
+function names = setting_names ()
+  names = {'Vigilance', 'Alpha', 'LearningRate', 'MaxPresentations', 'Trim', 'ChoiceTest', ...
+           'Scale', 'D', 'Voters', 'MatchTracking'};
+end
+
+function folds = outer_folds (opts, given, index, M)
+% The fold of each pattern: the caller's partition, a stratified holdout, or
+% KFold stratified folds dealt from the seed.
+  N = numel (index);
+  ways = intersect (given, {'KFold', 'CVPartition', 'Holdout'});
+  if numel (ways) > 1
+    error ('vorla:crossval:options', 'vorla_crossval: give one of KFold, CVPartition and Holdout; %s given', ...
+           strjoin (ways, ' and '));
+  end
+  if any (strcmp (given, 'CVPartition'))
+    folds = fold_numbers ('crossval', opts.CVPartition, N, 'CVPartition');
+  elseif any (strcmp (given, 'Holdout'))
+    share = opts.Holdout;
+    if ~(isnumeric (share) && isscalar (share) && isreal (share) && share > 0 && share < 1)
+      error ('vorla:crossval:Holdout', 'vorla_crossval: Holdout must be a share in (0, 1); %s given', describe (share));
+    end
+    % The same stratified deal as the folds: a share of each class, at least
+    % one pattern of a class of two or more, held out as test 1.
+    folds = zeros (N, 1);
+    C = max (index);
+    members = arrayfun (@(c) find (index == c), 1:C, 'UniformOutput', false);
+    orders = seeded_permutations (opts.Seed, cellfun ('numel', members));
+    for c = 1:C
+      count = numel (members{c});
+      out = min (count - 1, max (1, round (share * count)));
+      folds(members{c}(orders{c}(1:out))) = 1;
+    end
+    if ~any (folds)
+      error ('vorla:crossval:Holdout', 'vorla_crossval: Holdout %g holds out no pattern of %d', share, N);
+    end
+  else
+    K = check_option ('crossval', 'KFold', opts.KFold, M);
+    if K > N
+      error ('vorla:crossval:KFold', 'vorla_crossval: KFold must be at most the number of patterns, %d; %d given', N, K);
+    end
+    folds = stratified_folds (index, K, opts.Seed);
   end
 end
 

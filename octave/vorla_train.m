@@ -219,11 +219,13 @@ function model = vorla_train (X, labels, varargin)
     return;
   end
   p = train_parser ('train');
-  opts = parse_options (p, 'train', varargin);
+  [opts, given] = parse_options (p, 'train', varargin);
   X = check_patterns ('train', X, 'X', true);
   [names, index, kind] = label_classes ('train', labels);
   check_shape ('train', X, numel (index));
   opts = check_train_options ('train', opts, size (X, 2));
+  search = check_search ('train', opts.OptimizeHyperparameters, opts.HyperparameterOptimizationOptions, given, ...
+                         opts, numel (index));
 
   one_class ('train', names);
 
@@ -232,6 +234,9 @@ function model = vorla_train (X, labels, varargin)
     check_unscaled ('train', Xs, opts.D, 'X');
   end
   conflict_warning ('train', Xs, index, opts.MatchTracking);
+  if ~isempty (search.Names)
+    [opts, searched] = search_settings ('train', X, index, opts, search);
+  end
   nets = train_networks (Xs, index, opts, opts.Seed, {});
 
   model = struct ('Format', 'vorla model 1', 'ClassNames', {names}, 'LabelKind', kind, ...
@@ -241,6 +246,9 @@ function model = vorla_train (X, labels, varargin)
                   'Scale', scale, 'Voters', opts.Voters, 'Seed', opts.Seed, 'MatchTracking', [], ...
                   'History', struct ([]));
   model = record_call (model, nets, opts, size (Xs, 1), opts.Seed);
+  if ~isempty (search.Names)
+    model.HyperparameterOptimizationResults = searched;
+  end
 end
 
 function model = continue_model (model, X, labels, options)
@@ -248,6 +256,11 @@ function model = continue_model (model, X, labels, options)
   model = check_model ('train', model);
   [opts, given] = parse_options (train_parser ('train'), 'train', options);
   opts = check_train_options ('train', opts, model.Features);
+  if any (strcmp (given, 'OptimizeHyperparameters')) && ~isequal (lower (opts.OptimizeHyperparameters), 'none')
+    error ('vorla:train:OptimizeHyperparameters', ['vorla_train: a continued model keeps the settings it was ' ...
+           'trained with; give them by name to change them (OptimizeHyperparameters %s given)'], ...
+           describe (opts.OptimizeHyperparameters));
+  end
   opts = model_settings (model, opts, given);
   if (isnumeric (X) || islogical (X)) && isempty (X) && isempty (labels)
     return;

@@ -8,16 +8,25 @@ function out = fold_task (task)
   restore = onCleanup (@() warning (saved));
   started = tic ();
   training = (task.folds ~= task.k);
-  args = [fieldnames(task.setting), struct2cell(task.setting)]';
+  % Only the options that the caller gave are passed, so that the training
+  % searches the rest as vorla_train would.
+  passed = intersect (fieldnames (task.setting), [task.passed(:); {'Seed'}], 'stable');
+  args = [passed, cellfun(@(name) task.setting.(name), passed, 'UniformOutput', false)]';
   display = 'off';
   if strcmp (task.display, 'iter')
     show ('%s\n', task.heading);
     display = 'iter';
   end
   model = vorla_train (task.X(training,:), task.index(training), args{:}, 'Trace', task.trace, ...
-                       'Display', display);
-  predicted = vorla_predict (model, task.X(~training,:), 'UnknownLabel', 0);
-  out.Predicted = predicted;
+                       'Display', display, 'OptimizeHyperparameters', task.optimize, ...
+                       'HyperparameterOptimizationOptions', task.how);
+  [out.Predicted, out.Scores] = vorla_predict (model, task.X(task.folds == task.k,:), 'UnknownLabel', 0, ...
+                                               'Scores', 'choice');
+  out.Voters = model.Voters;
+  out.Chosen = struct ([]);
+  if isfield (model, 'HyperparameterOptimizationResults')
+    out.Chosen = model.HyperparameterOptimizationResults.Best;
+  end
   [~, nlabels] = network_list (model);
   out.Nodes = sum (cellfun ('numel', nlabels));
   out.Presentations = sum (model.Presentations);

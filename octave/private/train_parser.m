@@ -25,15 +25,19 @@ function p = train_parser (who)
   p.addParameter ('ChoiceTest', false);
   p.addParameter ('Scale', 'auto');
   p.addParameter ('D', []);
-  p.addParameter ('Voters', 1);
+  p.addParameter ('Voters', 10);
   p.addParameter ('Seed', 0);
   p.addParameter ('Trace', 0);
   p.addParameter ('Parallel', false);
   p.addParameter ('MatchTracking', 'tolerant');
   p.addParameter ('Display', 'off');
+  p.addParameter ('OptimizeHyperparameters', 'auto');
+  p.addParameter ('HyperparameterOptimizationOptions', struct ());
   switch who
     case 'crossval'
       p.addParameter ('KFold', 10);
+      p.addParameter ('CVPartition', []);
+      p.addParameter ('Holdout', []);
     case 'predict'
       p = inputParser ();
       p.FunctionName = 'vorla_predict';
