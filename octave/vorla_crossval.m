@@ -319,25 +319,27 @@ function text = setting_text (value)
   end
 end
 
-%!shared X, y
+%!shared X, y, one_net, no_search
+%! one_net = {"OptimizeHyperparameters", "none", "Voters", 1};
+%! no_search = {"OptimizeHyperparameters", "none"};
 %! rand ("state", 8);
 %! X = [randn(40, 2); randn(40, 2) + 2.5; randn(20, 2) + [3 -2]];
 %! y = [ones(40, 1); 2 * ones(40, 1); 3 * ones(20, 1)];
 
 %!test
 %! ## stratified, reproducible folds; each fold's model as vorla_train makes it
-%! [r, folds] = vorla_crossval (X, y, "KFold", 5, "Seed", 2);
+%! [r, folds] = vorla_crossval (X, y, "KFold", 5, "Seed", 2, one_net{:});
 %! assert (accumarray ([folds, y], 1), repmat ([8 8 4], 5, 1));
-%! [r2, folds2] = vorla_crossval (X, y, "KFold", 5, "Seed", 2);
+%! [r2, folds2] = vorla_crossval (X, y, "KFold", 5, "Seed", 2, one_net{:});
 %! assert (folds2, folds);
 %! r2.Time = r.Time;
 %! assert (r2, r);
-%! [~, folds3] = vorla_crossval (X, y, "KFold", 5, "Seed", 3);
+%! [~, folds3] = vorla_crossval (X, y, "KFold", 5, "Seed", 3, one_net{:});
 %! assert (! isequal (folds3, folds));
 %! warning ("off", "vorla:predict:clipped", "local");
 %! for k = [1 4]
 %!   test = (folds == k);
-%!   model = vorla_train (X(! test,:), y(! test));
+%!   model = vorla_train (X(! test,:), y(! test), one_net{:});
 %!   p = vorla_predict (model, X(test,:));
 %!   assert (r.Predictions(test), p);
 %!   assert (r.Accuracy(k), mean (p == y(test)));
@@ -357,41 +359,41 @@ end
 %!test
 %! ## a grid over every combination, the first option changing fastest
 %! warning ("off", "vorla:crossval:unscaled", "local");
-%! r = vorla_crossval (X, y, "KFold", 4, "Vigilance", [0 0.6], "Voters", [1 3], "Scale", {"auto", "none"});
+%! r = vorla_crossval (X, y, "KFold", 4, "Vigilance", [0 0.6], "Voters", [1 3], "Scale", {"auto", "none"}, no_search{:});
 %! assert (size (r), [1 8]);
 %! s = [r.Setting];
 %! assert ([s.Vigilance], [0 0.6 0 0.6 0 0.6 0 0.6]);
 %! assert ({s.Scale}, {"auto", "auto", "none", "none", "auto", "auto", "none", "none"});
 %! assert ([s.Voters], [1 1 1 1 3 3 3 3]);
-%! one = vorla_crossval (X, y, "KFold", 4, "Vigilance", 0.6, "Voters", 3);
+%! one = vorla_crossval (X, y, "KFold", 4, "Vigilance", 0.6, "Voters", 3, no_search{:});
 %! one.Time = r(6).Time;
 %! assert (one, r(6));
 
 %!test
 %! ## text labels come back as text; the table
 %! names = {"ant"; "bee"; "cat"};
-%! r = vorla_crossval (X, names(y), "KFold", 3);
+%! r = vorla_crossval (X, names(y), "KFold", 3, one_net{:});
 %! assert (r.ClassNames, names);
-%! p = vorla_crossval (X, y, "KFold", 3).Predictions;
+%! p = vorla_crossval (X, y, "KFold", 3, one_net{:}).Predictions;
 %! assert (r.Predictions, names(p));
 %! ## logical and one-character char labels keep their kind
-%! r = vorla_crossval (X, y == 2, "KFold", 3);
+%! r = vorla_crossval (X, y == 2, "KFold", 3, one_net{:});
 %! assert ({class(r.Predictions), r.ClassNames}, {"logical", [false; true]});
-%! r = vorla_crossval (X, ["a"; "b"; "c"](y), "KFold", 3);
+%! r = vorla_crossval (X, ["a"; "b"; "c"](y), "KFold", 3, one_net{:});
 %! assert ({r.ClassNames, r.Predictions}, {{"a"; "b"; "c"}, ["a"; "b"; "c"](p)});
-%! text = evalc ("vorla_crossval (X, y, 'KFold', 3, 'Alpha', [0.001 0.1])");
+%! text = evalc ("vorla_crossval (X, y, 'KFold', 3, 'Alpha', [0.001 0.1], one_net{:})");
 %! assert (! isempty (strfind (text, "3-fold cross-validation, 2 setting(s)")));
 %! assert (numel (strsplit (strtrim (text), "\n")), 4);
 
 %!test
 %! ## progress: a line per fold and presentation, or one per setting as it ends
-%! text = evalc ("r = vorla_crossval (X, y, 'KFold', 3, 'Vigilance', [0 0.5], 'Display', 'final');");
+%! text = evalc ("r = vorla_crossval (X, y, 'KFold', 3, 'Vigilance', [0 0.5], 'Display', 'final', one_net{:});");
 %! lines = strsplit (strtrim (text), "\n");
 %! assert (numel (lines), 2);
 %! assert (regexp (lines{2}, ["^vorla_crossval: setting 2 of 2 \\(Vigilance 0.5\\): accuracy ", ...
 %!                           "[\\d.]+%, [\\d.]+ nodes, [\\d.]+ presentations, [\\d.]+ s$"]));
 %! assert (strfind (lines{2}, sprintf ("accuracy %.2f%%", 100 * r(2).MeanAccuracy)) > 0);
-%! text = evalc ("vorla_crossval (X, y, 'KFold', 3, 'Display', 'iter');");
+%! text = evalc ("vorla_crossval (X, y, 'KFold', 3, 'Display', 'iter', one_net{:});");
 %! folds = regexp (text, "vorla_crossval: fold (\\d) of 3\n", "tokens");
 %! assert ([folds{:}], {"1", "2", "3"});
 %! assert (numel (strfind (text, "vorla_learn: presentation")) >= 6);
@@ -402,7 +404,7 @@ end
 %! twins = [X; X(1:8,:)];
 %! labels = [y; 4 - y(1:8)];
 %! lastwarn ("");
-%! evalc ("r = vorla_crossval (twins, labels, 'KFold', 3, 'MatchTracking', {'strict', 'tolerant'}, 'MaxPresentations', 20);");
+%! evalc ("r = vorla_crossval (twins, labels, 'KFold', 3, 'MatchTracking', {'strict', 'tolerant'}, 'MaxPresentations', 20, one_net{:});");
 %! [msg, id] = lastwarn ();
 %! assert (id, "vorla:crossval:conflict");
 %! assert (strfind (msg, "(rows 1, 2, 3, 4, 5, 6, ...); strict match tracking") > 0);
@@ -411,7 +413,7 @@ end
 %! assert (all (r(1).Presentations == 20) && all (r(2).Presentations < 20));
 %! warning ("off", "vorla:crossval:conflict", "local");
 %! lastwarn ("");
-%! evalc ("vorla_crossval (twins, labels, 'KFold', 3, 'MatchTracking', 'strict');");
+%! evalc ("vorla_crossval (twins, labels, 'KFold', 3, 'MatchTracking', 'strict', one_net{:});");
 %! assert (strfind (lastwarn (), "vorla_crossval: 3 of 3 networks stopped at the safety cap of 1000"), 1);
 
 %!error <KFold must be at most the number of patterns, 100; 101 given> vorla_crossval (X, y, "KFold", 101)
@@ -426,4 +428,4 @@ end
 %! t = pi * rand (300, 1);
 %! X = [cos(t), sin(t); 1 - cos(t), 0.5 - sin(t)] + 0.1 * randn (600, 2);
 %! y = [ones(300, 1); 2 * ones(300, 1)];
-%! vorla_crossval (X, y, "Vigilance", [0 0.5 0.8], "Voters", [1 5])
+%! vorla_crossval (X, y, "Vigilance", [0 0.5 0.8], "Voters", [1 5], no_search{:})

@@ -220,7 +220,9 @@ function n = rows_of (A)
   n = size (A, 1);
 end
 
-%!shared f
+%!shared f, one_net, no_search
+%! one_net = {"OptimizeHyperparameters", "none", "Voters", 1};
+%! no_search = {"OptimizeHyperparameters", "none"};
 %! warning ("off", "Octave:gnuplot-graphics");
 %! f = figure ("visible", "off");
 
@@ -263,7 +265,7 @@ end
 %! ax = axes ("parent", f);
 %! X = [10 100; 20 300; 30 200; 40 400];
 %! c = {"low"; "high"; "low"; "high"};
-%! model = vorla_train (X, c);
+%! model = vorla_train (X, c, one_net{:});
 %! [hb, hp] = vorla_plot_boxes (ax, model, X, c);
 %! assert (get (hb, "displayname"), {"label high"; "label low"});
 %! lo = [10 100];
@@ -283,14 +285,14 @@ end
 %! clf (f);
 %! ax = axes ("parent", f);
 %! X = [10 100; 20 300; 30 200; 40 400];
-%! model = vorla_train (X, {"class_0"; "x^2"; "class_0"; "x^2"}, "Voters", 3, "Seed", 1);
+%! model = vorla_train (X, {"class_0"; "x^2"; "class_0"; "x^2"}, "Voters", 3, "Seed", 1, no_search{:});
 %! hb = vorla_plot_boxes (ax, model, "Network", 3);
 %! assert (get (hb, "displayname"), {'label class\_0'; 'label x\^2'});
 %! lastwarn ("");
 %! evalc ("vorla_plot_boxes (ax, model);");
 %! assert (lastwarn (), "vorla_plot_boxes: the model has 3 voting networks; drawing network 1 (give 'Network', v for another)");
 
-%!error <Network must be one of the model's networks, 1 to 1; 2 given> vorla_plot_boxes (vorla_train ([1 2; 3 4], [1; 2]), "Network", 2)
+%!error <Network must be one of the model's networks, 1 to 10; 11 given> vorla_plot_boxes (vorla_train ([1 2; 3 4], [1; 2]), "Network", 11)
 %!error <labels must be double labels like those of the model> vorla_plot_boxes (vorla_train ([1 2; 3 4], [1; 2]), [1 2; 3 4], {"a"; "b"})
 %!error <the model must have 2 features; it has 3> vorla_plot_boxes (vorla_train (eye (3), [1; 2; 3]))
 %!error <model lacks the fields> vorla_plot_boxes (struct ("Templates", 1))

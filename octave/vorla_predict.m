@@ -219,10 +219,12 @@ function [unknown, kind] = unknown_label (model, given)
   end
 end
 
-%!shared X, y, model
+%!shared X, y, model, one_net, no_search
+%! one_net = {"OptimizeHyperparameters", "none", "Voters", 1};
+%! no_search = {"OptimizeHyperparameters", "none"};
 %! X = [1 10; 2 30; 3 20; 4 40; 5 25; 6 35];
 %! y = [1; 2; 1; 2; 1; 2];
-%! model = vorla_train (X, y, "Alpha", 0.01, "ChoiceTest", true, "D", 2.5);
+%! model = vorla_train (X, y, "Alpha", 0.01, "ChoiceTest", true, "D", 2.5, one_net{:});
 
 %!test
 %! ## the same labels as vorla_eval on the data scaled by the training range
@@ -253,7 +255,7 @@ end
 %! warning ("off", "vorla:predict:clipped", "local");
 %! warning ("off", "vorla:predict:missing", "local");
 %! for i = 1:numel (kinds)
-%!   m = vorla_train (X, kinds{i});
+%!   m = vorla_train (X, kinds{i}, one_net{:});
 %!   labels = vorla_predict (m, X);
 %!   assert (labels, kinds{i});
 %!   labels = vorla_predict (m, Q);
@@ -269,7 +271,7 @@ end
 %!   endif
 %! endfor
 %! ## integer and logical labels keep their kind with an UnknownLabel of it
-%! m = vorla_train (X, int16 (y));
+%! m = vorla_train (X, int16 (y), one_net{:});
 %! assert (vorla_predict (m, [NaN 1], "UnknownLabel", 0), int16 (0));
 %! warning ("on", "vorla:predict:missing", "local");
 %! lastwarn ("");
@@ -277,7 +279,7 @@ end
 %! assert (labels, NaN);
 %! assert (lastwarn (), ["vorla_predict: 1 patterns were not classified and int16 labels have ", ...
 %!                       "no missing value; labels come back as double with NaN for them (give UnknownLabel to keep int16)"]);
-%! m = vorla_train (X, {"p"; "q"; "p"; "q"; "p"; "q"});
+%! m = vorla_train (X, {"p"; "q"; "p"; "q"; "p"; "q"}, one_net{:});
 %! assert (vorla_predict (m, [NaN 1; 1 10], "UnknownLabel", "none"), {"none"; "p"});
 
 %!test
@@ -285,7 +287,7 @@ end
 %! rand ("state", 4);
 %! P = rand (300, 2);
 %! c = 1 + (sum ((P - 0.5) .^ 2, 2) > 0.1);
-%! m = vorla_train (P, c, "Voters", 5, "Seed", 3);
+%! m = vorla_train (P, c, "Voters", 5, "Seed", 3, no_search{:});
 %! Q = rand (500, 2);
 %! warning ("off", "vorla:predict:clipped", "local");
 %! [labels, scores] = vorla_predict (m, Q);
@@ -316,7 +318,7 @@ end
 %! assert (labels, vorla_predict (model, Q, "Vigilance", 0.3));
 %! assert (scores(5,:), [0.5 0.5]);
 %! assert ((scores(1:4,2) > 0.5) + 1, labels(1:4));
-%! m = vorla_train ([X; 7 7], {"p"; "q"; "p"; "q"; "p"; "q"; "r"}, "Voters", 3, "Seed", 1);
+%! m = vorla_train ([X; 7 7], {"p"; "q"; "p"; "q"; "p"; "q"; "r"}, "Voters", 3, "Seed", 1, no_search{:});
 %! [labels, scores] = vorla_predict (m, Q, "scores", "CHOICE");
 %! Qs = vorla_scale (Q, m.Range);
 %! expect = zeros (5, 3);
@@ -329,7 +331,7 @@ end
 %! assert (scores, expect, 4 * eps);
 %! assert (labels, vorla_predict (m, Q));
 %! warning ("off", "vorla:train:oneclass", "local");
-%! [~, one] = vorla_predict (vorla_train (X, ones (6, 1), "Vigilance", 0.6), [1 10; 6 40], "Scores", "choice");
+%! [~, one] = vorla_predict (vorla_train (X, ones (6, 1), "Vigilance", 0.6, one_net{:}), [1 10; 6 40], "Scores", "choice");
 %! assert (one > 0.5);
 %! if (! isempty (pkg ("list", "parallel")))
 %!   warning ("off", "vorla:predict:serial", "local");
@@ -369,7 +371,7 @@ end
 
 %!test
 %! ## a model trained with Scale 'none' warns of patterns outside [0, 1]
-%! m = vorla_train (X / 50, y, "Scale", "none");
+%! m = vorla_train (X / 50, y, "Scale", "none", one_net{:});
 %! lastwarn ("");
 %! evalc ("vorla_predict (m, X);");
 %! assert (lastwarn (), ["vorla_predict: with Scale 'none', 11 values in 6 patterns of X lie outside [0, 1] ", ...
@@ -391,7 +393,7 @@ end
 %! rand ("state", 6);
 %! P = 4 * rand (500, 2) - 2;
 %! c = 1 + (P(:,2) > sin (2 * P(:,1)));
-%! model = vorla_train (P, c, "Voters", 5);
+%! model = vorla_train (P, c, "Voters", 5, no_search{:});
 %! ## the grid reaches a little beyond the training points: no clipping warning
 %! warning ("off", "vorla:predict:clipped", "local");
 %! [gx, gy] = meshgrid (linspace (-2, 2, 150));

@@ -211,9 +211,11 @@ function show (rules, networks, counted)
   end
 end
 
-%!shared model, X
+%!shared model, X, one_net, no_search
+%! one_net = {"OptimizeHyperparameters", "none", "Voters", 1};
+%! no_search = {"OptimizeHyperparameters", "none"};
 %! X = [1 1; 2 2; 8 9; 9 9; 1.5 1.2];
-%! model = vorla_train (X, {"small"; "small"; "big"; "big"; "small"});
+%! model = vorla_train (X, {"small"; "small"; "big"; "big"; "small"}, one_net{:});
 
 %!test
 %! ## data units, bounds at the range's edge left out, counts sorted
@@ -232,22 +234,22 @@ end
 
 %!test
 %! ## inner bounds, a point box, a box over the whole range, numeric classes, unscaled models
-%! m = vorla_train ([0 0; 10 10; 4 5; 6 5; 5 5], [1; 1; 2; 2; 3], "Vigilance", 0.9);
+%! m = vorla_train ([0 0; 10 10; 4 5; 6 5; 5 5], [1; 1; 2; 2; 3], "Vigilance", 0.9, one_net{:});
 %! r = vorla_rules (m, "Digits", 2);
 %! assert ({r.Class}, {1, 1, 2, 3});
 %! assert (r(3).Text, "if 4 <= x1 <= 6 and x2 = 5 then 2");
 %! assert (r(4).Text, "if x1 = 5 and x2 = 5 then 3");
-%! m = vorla_train ([0 0; 1 1; 0 1], [1; 1; 2]);
+%! m = vorla_train ([0 0; 1 1; 0 1], [1; 1; 2], one_net{:});
 %! r = vorla_rules (m);
 %! assert (r(1).Text, "always 1");
-%! m = vorla_train ([0 0; 0.5 0.5; 0.2 0.9], [true; true; false], "Scale", "none", "D", 3);
+%! m = vorla_train ([0 0; 0.5 0.5; 0.2 0.9], [true; true; false], "Scale", "none", "D", 3, one_net{:});
 %! r = vorla_rules (m, "X", [0.1 0.1]);
 %! assert (r(1).Text, "if 0 <= x1 <= 0.5 and 0 <= x2 <= 0.5 then true");
 %! assert (r(1).Count, 1);
 
 %!test
 %! ## a voting model lists each network's rules; the printout
-%! m = vorla_train (X, [1; 1; 2; 2; 1], "Voters", 2, "Seed", 1);
+%! m = vorla_train (X, [1; 1; 2; 2; 1], "Voters", 2, "Seed", 1, no_search{:});
 %! r = vorla_rules (m);
 %! assert (unique ([r.Network]), [1 2]);
 %! text = evalc ("vorla_rules (m, 'X', X)");
@@ -265,5 +267,5 @@ end
 %! rand ("state", 1);
 %! X = [rand(40, 2); 2 + rand(40, 2)];
 %! y = [ones(40, 1); 2 * ones(40, 1)];
-%! model = vorla_train (X, y, "Vigilance", 0.7);
+%! model = vorla_train (X, y, "Vigilance", 0.7, one_net{:});
 %! vorla_rules (model, "FeatureNames", {"width", "height"}, "X", X)

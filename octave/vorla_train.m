@@ -428,13 +428,15 @@ function model = record_call (model, nets, opts, N, seed)
   end
 end
 
-%!shared X, y
+%!shared X, y, one_net, no_search
+%! one_net = {"OptimizeHyperparameters", "none", "Voters", 1};
+%! no_search = {"OptimizeHyperparameters", "none"};
 %! X = [1 10; 2 30; 3 20; 4 40; 5 25; 6 35];
 %! y = [1; 2; 1; 2; 1; 2];
 
 %!test
 %! ## defaults: the training range, D = M, tolerant fast learning until convergence
-%! model = vorla_train (X, y);
+%! model = vorla_train (X, y, one_net{:});
 %! [Xs, range] = vorla_scale (X);
 %! [T, L, n] = vorla_learn (Xs, y, 2, 0, 0.001, 1, 1000, 0, 0, 0, 1, 0, zeros (0, 0), zeros (0, 1));
 %! assert ({model.Templates, model.NLabels, model.Presentations}, {T, L, n});
@@ -448,16 +450,16 @@ end
 %! Xs = vorla_scale (X, range);
 %! model = vorla_train (X, y, "vigilance", 0.6, "Alpha", 0.01, "LearningRate", 0.5, ...
 %!                      "MaxPresentations", 7, "Trim", true, "ChoiceTest", 1, ...
-%!                      "Scale", range, "D", 3, "MatchTracking", "Strict");
+%!                      "Scale", range, "D", 3, "MatchTracking", "Strict", one_net{:});
 %! [T, L, n] = vorla_fit (Xs, y, 3, 0.6, 0.01, 0.5, 7, 1, 1, 0);
 %! assert ({model.Templates, model.NLabels, model.Presentations}, {T, L, n});
 %! assert ({model.Scale, model.MaxPresentations, model.Trim, model.ChoiceTest}, {"range", 7, true, true});
 %! assert (model.MatchTracking, "strict");
-%! model = vorla_train (X / 100, y, "Scale", "none", "MatchTracking", "strict");
+%! model = vorla_train (X / 100, y, "Scale", "none", "MatchTracking", "strict", one_net{:});
 %! [T, L, n] = vorla_fit (X / 100, y, 2, 0, 0.001, 1, 1000, 0, 0, 0);
 %! assert ({model.Templates, model.NLabels, model.Range}, {T, L, []});
 %! ## the tolerant rule takes the same options through vorla_learn
-%! model = vorla_train (X, y, "Vigilance", 0.6, "Alpha", 0.01, "ChoiceTest", true, "Scale", range, "D", 3);
+%! model = vorla_train (X, y, "Vigilance", 0.6, "Alpha", 0.01, "ChoiceTest", true, "Scale", range, "D", 3, one_net{:});
 %! [T, L, n] = vorla_learn (Xs, y, 3, 0.6, 0.01, 1, 1000, 0, 1, 0, 1, 0, zeros (0, 0), zeros (0, 1));
 %! assert ({model.Templates, model.NLabels, model.Presentations}, {T, L, n});
 
@@ -465,31 +467,31 @@ end
 %! ## Trace is the oflag of the call
 %! Xs = vorla_scale (X);
 %! direct = evalc ("[T, L, n] = vorla_fit (Xs, y, 2, 0, 0.001, 1, 1000, 0, 0, 3);");
-%! layer = evalc ("m = vorla_train (X, y, 'Trace', 3, 'MatchTracking', 'strict');");
+%! layer = evalc ("m = vorla_train (X, y, 'Trace', 3, 'MatchTracking', 'strict', one_net{:});");
 %! assert (regexprep (layer, "in \\d+ seconds", ""), regexprep (direct, "in \\d+ seconds", ""));
 %! assert (! isempty (strfind (layer, "List presentation #1:")));
 
 %!test
 %! ## Display: a line per presentation ('iter'), per network ('final'), or nothing
-%! assert (evalc ("vorla_train (X, y);"), "");
-%! text = evalc ("m = vorla_train (X, y, 'Display', 'iter');");
+%! assert (evalc ("vorla_train (X, y, one_net{:});"), "");
+%! text = evalc ("m = vorla_train (X, y, 'Display', 'iter', one_net{:});");
 %! lines = strsplit (strtrim (text), "\n");
 %! assert (numel (lines), m.Presentations + 1);
 %! assert (strncmp (lines, "vorla_learn: presentation ", 26));
-%! text = evalc ("m = vorla_train (X, y, 'Display', 'iter', 'Voters', 2, 'MatchTracking', 'strict');");
+%! text = evalc ("m = vorla_train (X, y, 'Display', 'iter', 'Voters', 2, 'MatchTracking', 'strict', no_search{:});");
 %! assert (! isempty (strfind (text, "vorla_train: network 2 of 2")));
-%! assert (m, vorla_train (X, y, "Voters", 2, "MatchTracking", "strict"));
-%! text = evalc ("m = vorla_train (X, y, 'Display', 'final', 'Voters', 3);");
+%! assert (m, vorla_train (X, y, "Voters", 2, "MatchTracking", "strict", no_search{:}));
+%! text = evalc ("m = vorla_train (X, y, 'Display', 'final', 'Voters', 3, no_search{:});");
 %! assert (regexp (text, "^vorla_train: network 1 of 3 converged after \\d+ list presentations, \\d+ nodes, [\\d.]+ s\n"));
 %! assert (numel (strfind (text, "\n")), 3);
 
 %!test
 %! ## labels of every kind become class indices in sorted order
-%! expect = vorla_train (X, y);
+%! expect = vorla_train (X, y, one_net{:});
 %! kinds = {[0.5; 2.5; 0.5; 2.5; 0.5; 2.5], int8(y), y == 2, ...
 %!          {"b"; "c"; "b"; "c"; "b"; "c"}, ["ab"; "cd"; "ab"; "cd"; "ab"; "cd"]};
 %! for i = 1:numel (kinds)
-%!   model = vorla_train (X, kinds{i});
+%!   model = vorla_train (X, kinds{i}, one_net{:});
 %!   assert (model.NLabels, expect.NLabels);
 %!   assert (model.Templates, expect.Templates);
 %!   if ischar (kinds{i})
@@ -498,16 +500,16 @@ end
 %!     assert (class (model.ClassNames), class (kinds{i}));
 %!   endif
 %! endfor
-%! assert (vorla_train (X, y').NLabels, expect.NLabels);
+%! assert (vorla_train (X, y', one_net{:}).NLabels, expect.NLabels);
 %! ## char rows name their classes without trailing blanks
-%! assert (vorla_train (X, ["a "; "bb"; "a "; "bb"; "a "; "bb"]).ClassNames, {"a"; "bb"});
+%! assert (vorla_train (X, ["a "; "bb"; "a "; "bb"; "a "; "bb"], one_net{:}).ClassNames, {"a"; "bb"});
 
 %!test
 %! ## voters: the first keeps the given order, the others follow the seed
-%! m3 = vorla_train (X, y, "Voters", 3, "Seed", 5, "MatchTracking", "strict");
+%! m3 = vorla_train (X, y, "Voters", 3, "Seed", 5, "MatchTracking", "strict", no_search{:});
 %! assert (iscell (m3.Templates) && numel (m3.Templates) == 3);
-%! assert (m3.Templates{1}, vorla_train (X, y, "MatchTracking", "strict").Templates);
-%! assert (vorla_train (X, y, "Voters", 3, "Seed", 5, "MatchTracking", "strict"), m3);
+%! assert (m3.Templates{1}, vorla_train (X, y, "MatchTracking", "strict", one_net{:}).Templates);
+%! assert (vorla_train (X, y, "Voters", 3, "Seed", 5, "MatchTracking", "strict", no_search{:}), m3);
 %! ## voter v learns the (v-1)th permutation drawn from the layer's own
 %! ## generator: pinned, since they must be the same in every host and version
 %! Xs = vorla_scale (X);
@@ -517,7 +519,7 @@ end
 %!   assert ({m3.Templates{v}, m3.NLabels{v}, m3.Presentations(v)}, {T, L, n});
 %! endfor
 %! state = rand ("twister");
-%! vorla_train (X, y, "Voters", 2, "Seed", 1);
+%! vorla_train (X, y, "Voters", 2, "Seed", 1, no_search{:});
 %! assert (rand ("twister"), state);
 
 %!test
@@ -526,15 +528,15 @@ end
 %! twins = [X; 0.5 30; 0.5 30; 4 40];
 %! labels = [y; 1; 2; 1];
 %! lastwarn ("");
-%! evalc ("model = vorla_train (twins, labels);");
+%! evalc ("model = vorla_train (twins, labels, one_net{:});");
 %! [msg, id] = lastwarn ();
 %! assert (id, "vorla:train:conflict");
 %! assert (strfind (msg, "vorla_train: 4 patterns in 2 groups of identical patterns carry different labels (rows 4, 7, 8, 9); tolerant"), 1);
 %! assert (! isempty (strfind (msg, "'MatchTracking', 'strict'")));
 %! assert (model.Converged);
-%! assert (numel (model.NLabels) <= numel (vorla_train (X, y).NLabels) + 2 * 4);
+%! assert (numel (model.NLabels) <= numel (vorla_train (X, y, one_net{:}).NLabels) + 2 * 4);
 %! warning ("off", "vorla:train:conflict", "local");
-%! model = vorla_train (twins, labels, "MatchTracking", "strict", "MaxPresentations", 4);
+%! model = vorla_train (twins, labels, "MatchTracking", "strict", "MaxPresentations", 4, one_net{:});
 %! assert ({model.Converged, model.Presentations}, {false, 4});
 
 %!test
@@ -542,12 +544,12 @@ end
 %! warning ("off", "vorla:train:conflict", "local");
 %! twins = [X; 7 7; 7 7];
 %! lastwarn ("");
-%! vorla_train (twins, [y; 1; 2], "MatchTracking", "strict", "MaxPresentations", 3, "Voters", 2);
+%! vorla_train (twins, [y; 1; 2], "MatchTracking", "strict", "MaxPresentations", 3, "Voters", 2, no_search{:});
 %! assert (lastwarn (), "");
 %! [msg, id] = deal ("");
 %! try
 %!   warning ("error", "vorla:train:cap", "local");
-%!   vorla_train ([0; 0; 1], [1; 2; 1], "MatchTracking", "strict");
+%!   vorla_train ([0; 0; 1], [1; 2; 1], "MatchTracking", "strict", one_net{:});
 %! catch err
 %!   [msg, id] = deal (err.message, err.identifier);
 %! end_try_catch
@@ -557,16 +559,16 @@ end
 %!test
 %! ## Scale 'none' with values outside [0, 1]: one warning, unless D holds the data
 %! lastwarn ("");
-%! evalc ("vorla_train (X, y, 'Scale', 'none');");
+%! evalc ("vorla_train (X, y, 'Scale', 'none', one_net{:});");
 %! [msg, id] = lastwarn ();
 %! assert (id, "vorla:train:unscaled");
 %! assert (msg, ["vorla_train: with Scale 'none', 11 values in 6 patterns of X lie outside [0, 1] and the data ", ...
 %!               "span 46 against D = 2, so their boxes fail the vigilance test; use 'Scale', 'auto' (the training ", ...
 %!               "range), scale the features into [0, 1], or give a D of at least 46"]);
 %! lastwarn ("");
-%! vorla_train (X, y, "Scale", "none", "D", 46);
-%! vorla_train (X - 3.5, y, "Scale", "none", "D", 46);
-%! vorla_train (X / 40, y, "Scale", "none");
+%! vorla_train (X, y, "Scale", "none", "D", 46, one_net{:});
+%! vorla_train (X - 3.5, y, "Scale", "none", "D", 46, one_net{:});
+%! vorla_train (X / 40, y, "Scale", "none", one_net{:});
 %! assert (lastwarn (), "");
 
 %!error <X must have one row per pattern: 2 x 6 given for 6 labels; transpose X\?> vorla_train (X', y)
@@ -584,14 +586,16 @@ end
 
 %!error <model's labels are int8, which cannot hold the label 300> vorla_train (vorla_train (X, int8 (y)), X, [y(1:5); 300])
 %!error <model's labels are of kind cellstr but double labels came> vorla_train (vorla_train (X, {"a"; "b"; "a"; "b"; "a"; "b"}), X, y)
-%!error <a continued model keeps its Voters \(1\); 3 given> vorla_train (vorla_train (X, y), X, y, "Voters", 3)
+%!error <a continued model keeps its Voters \(10\); 3 given> vorla_train (vorla_train (X, y), X, y, "Voters", 3)
 %!error <a continued model keeps its Scale \('auto'\); 'none' given> vorla_train (vorla_train (X, y), X, y, "Scale", "none")
 %!error <a continued model keeps its D \(2\); 3 given> vorla_train (vorla_train (X, y), X, y, "D", 3)
 %!error <model has 2 features but X has 3 columns> vorla_train (vorla_train (X, y), [X, X(:,1)], y)
 %!error <X must be a real numeric .* a 1 x 1 struct given \(a model is continued with> vorla_train (vorla_train (X, y), X)
 %!error <model lacks the fields> vorla_train (struct ("Format", "vorla model 1"), X, y)
 
-%!shared P, c, names
+%!shared P, c, names, one_net, no_search
+%! one_net = {"OptimizeHyperparameters", "none", "Voters", 1};
+%! no_search = {"OptimizeHyperparameters", "none"};
 %! P = mod ((1:90)' * [0.6180339887, 0.4142135623], 1);
 %! c = 1 + (sum ((P - 0.5) .^ 2, 2) > 0.1);
 %! c(80:2:90) = 3;
@@ -605,8 +609,8 @@ end
 %!          {"Scale", [0.1 0; 0.8 1], "Vigilance", 0.5, "ChoiceTest", true, "Alpha", 0.1}};
 %! for i = 1:numel (cases)
 %!   for labels = {c, names(c)}
-%!     whole = vorla_train (P, labels{1}, cases{i}{:}, "MaxPresentations", 1);
-%!     model = vorla_train (P(1:30,:), labels{1}(1:30), cases{i}{:}, "MaxPresentations", 1);
+%!     whole = vorla_train (P, labels{1}, cases{i}{:}, "MaxPresentations", 1, one_net{:});
+%!     model = vorla_train (P(1:30,:), labels{1}(1:30), cases{i}{:}, "MaxPresentations", 1, one_net{:});
 %!     model = vorla_train (model, P(31:70,:), labels{1}(31:70));
 %!     model = vorla_train (model, P(71:90,:), labels{1}(71:90));
 %!     fields = {"Templates", "NLabels", "ClassNames", "Range", "Presentations", "Converged"};
@@ -619,8 +623,8 @@ end
 %!test
 %! ## the trace of a continued call numbers patterns from 1 and nodes on from the model's
 %! warning ("off", "vorla:train:cap", "local");
-%! whole = evalc ("vorla_train (P, c, 'Scale', 'none', 'MaxPresentations', 1, 'Trace', 3);");
-%! first = vorla_train (P(1:50,:), c(1:50), "Scale", "none", "MaxPresentations", 1);
+%! whole = evalc ("vorla_train (P, c, 'Scale', 'none', 'MaxPresentations', 1, 'Trace', 3, one_net{:});");
+%! first = vorla_train (P(1:50,:), c(1:50), "Scale", "none", "MaxPresentations", 1, one_net{:});
 %! rest = evalc ("vorla_train (first, P(51:end,:), c(51:end), 'Trace', 3);");
 %! events = @(text) vertcat (regexp (text, 'Pattern #(\d+) (\w+) +node #(\d+)', 'tokens'){:});
 %! a = str2double (events (whole)(:,[1 3]));
@@ -632,7 +636,7 @@ end
 
 %!test
 %! ## no patterns: the model as it was; new ones: old nodes and classes keep their place
-%! model = vorla_train (P(1:40,:), names(c(1:40)), "Voters", 2, "Trim", true);
+%! model = vorla_train (P(1:40,:), names(c(1:40)), "Voters", 2, "Trim", true, no_search{:});
 %! assert (vorla_train (model, zeros (0, 2), {}), model);
 %! assert (vorla_train (model, [], [], "Vigilance", 0.9), model);
 %! ## one pattern far beyond the range is clipped silently; a feature in other units warns
@@ -664,7 +668,7 @@ end
 %! ## settings come from the model unless given; the call goes to vorla_learn
 %! range = [0 0; 2 2];
 %! model = vorla_train (P(1:40,:), c(1:40), "Vigilance", 0.6, "Alpha", 0.01, "ChoiceTest", true, ...
-%!                      "Scale", range, "D", 3);
+%!                      "Scale", range, "D", 3, one_net{:});
 %! mt = double (isfield (model, "MatchTracking") && strcmp (model.MatchTracking, "tolerant"));
 %! Xs = vorla_scale (P(41:end,:), range);
 %! more = vorla_train (model, P(41:end,:), c(41:end));
@@ -678,7 +682,7 @@ end
 %! assert ({given.Vigilance, given.LearningRate, given.Alpha, given.History(2).MaxPresentations}, {0.8, 0.5, 0.01, 2});
 %! assert ({given.History(1).Vigilance, given.History(1).MaxPresentations}, {0.6, 1000});
 %! ## the match-tracking rule too; a chosen cap does not warn, the safety cap does
-%! strict = vorla_train (P(1:40,:), c(1:40), "MatchTracking", "strict", "MaxPresentations", 1);
+%! strict = vorla_train (P(1:40,:), c(1:40), "MatchTracking", "strict", "MaxPresentations", 1, one_net{:});
 %! lastwarn ("");
 %! more = vorla_train (strict, P(41:end,:), c(41:end));
 %! assert ({more.MatchTracking, lastwarn()}, {"strict", ""});
@@ -686,7 +690,7 @@ end
 %! assert ({more.MatchTracking, [more.History.MatchTracking]}, {"tolerant", "stricttolerant"});
 %! twins = repmat (P(1,:), 2, 1);
 %! warning ("on", "vorla:train:cap", "local");
-%! evalc ("vorla_train (vorla_train (P, c, 'MatchTracking', 'strict'), twins, [1; 2]);");
+%! evalc ("vorla_train (vorla_train (P, c, 'MatchTracking', 'strict', one_net{:}), twins, [1; 2]);");
 %! [~, id] = lastwarn ();
 %! assert (id, "vorla:train:cap");
 
@@ -694,11 +698,11 @@ end
 %! ## voters: each network goes on in an order of its own, drawn from the seed of the call
 %! A = 0.1 * P(1:30,:);
 %! B = 0.9 + 0.1 * P(31:60,:);
-%! model = vorla_train (A, c(1:30), "Voters", 3, "Seed", 4, "Scale", "none");
+%! model = vorla_train (A, c(1:30), "Voters", 3, "Seed", 4, "Scale", "none", no_search{:});
 %! ## at vigilance 0.95 no node of A can take a pattern of B: B learns as on its own
 %! more = vorla_train (model, B, c(31:60), "Vigilance", 0.95);
 %! seed = mod (4 + 2654435769, 2^32);
-%! alone = vorla_train (B, c(31:60), "Voters", 3, "Seed", seed, "Scale", "none", "Vigilance", 0.95);
+%! alone = vorla_train (B, c(31:60), "Voters", 3, "Seed", seed, "Scale", "none", "Vigilance", 0.95, no_search{:});
 %! for v = 1:3
 %!   assert (more.Templates{v}, [model.Templates{v}; alone.Templates{v}]);
 %!   assert (more.NLabels{v}, [model.NLabels{v}; alone.NLabels{v}]);
@@ -712,14 +716,14 @@ end
 %! ## new classes follow the model's in sorted order, in the model's kind of labels
 %! warning ("off", "vorla:train:clipped", "local");
 %! warning ("off", "vorla:predict:clipped", "local");
-%! model = vorla_train (P(1:40,:), 2 * c(1:40));
+%! model = vorla_train (P(1:40,:), 2 * c(1:40), one_net{:});
 %! more = vorla_train (model, P(41:46,:), int8 ([1; 4; 9; 2; 1; 9]));
 %! assert (more.ClassNames, [2; 4; 1; 9]);
 %! assert (more.NLabels(1:numel (model.NLabels)), model.NLabels);
 %! ## vorla_predict names the classes of such a model
 %! k = vorla_eval (more.Templates, more.NLabels, 2, 0, 0.001, 0, vorla_scale (P(41:46,:), more.Range), 0, 0);
 %! assert (vorla_predict (more, P(41:46,:)), more.ClassNames(k));
-%! model = vorla_train (P(1:4,:), ["bb"; "cc"; "bb"; "cc"]);
+%! model = vorla_train (P(1:4,:), ["bb"; "cc"; "bb"; "cc"], one_net{:});
 %! more = vorla_train (model, P(5:7,:), ["a"; "cc"; "a"]);
 %! assert (cellstr (more.ClassNames), {"bb"; "cc"; "a"});
 %! assert (vorla_predict (more, P(5:7,:)), ["a "; "cc"; "a "]);
@@ -729,8 +733,8 @@ end
 %! rand ("state", 2);
 %! P = 10 * rand (400, 2);
 %! c = 1 + (sum ((P - 5) .^ 2, 2) > 10);
-%! one = vorla_train (P, c);
-%! five = vorla_train (P, c, "Voters", 5);
+%! one = vorla_train (P, c, one_net{:});
+%! five = vorla_train (P, c, "Voters", 5, no_search{:});
 %! ## new points may lie a little beyond the training range: no clipping warning
 %! warning ("off", "vorla:predict:clipped", "local");
 %! Q = 10 * rand (4000, 2);
