@@ -13,6 +13,14 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
 %
 %   Options: every option of vorla_train, and
 %     'KFold'    10     the number of folds, 2 to N.
+%     'CVPartition'     the caller's folds instead: a cvpartition (k-fold,
+%                       holdout or leave-out; the statistics package's in
+%                       Octave) or a vector of N fold numbers 1..K, 0 for a
+%                       pattern that every fold trains on, so that other
+%                       methods can be scored on the same split.
+%     'Holdout'         a share p in (0, 1) instead: one test of a
+%                       stratified share p of each class (dealt from Seed),
+%                       trained on the rest.
 %     'Seed'     0      also deals the folds: the same seed gives the same
 %                       folds, in MATLAB and Octave alike (the layer's own
 %                       generator).
@@ -21,6 +29,11 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
 %                       vorla_train's line per list presentation; 'final': a
 %                       line per setting as its last fold ends, with its
 %                       accuracy, nodes, presentations and seconds.
+%   Each fold's model is trained as vorla_train trains it, so with the
+%   default OptimizeHyperparameters ('auto') each fold chooses its vigilance
+%   on inner folds of its own training part: nested cross-validation, whose
+%   accuracy is an honest estimate of the default call's on new data.
+%   Options given by name (and each option of a grid) are not searched.
 %   An option given several values makes a grid of all their combinations,
 %   e.g. 'Vigilance', [0 0.5 0.9], 'Voters', [1 5] gives six settings:
 %   numeric and logical options as a vector, Scale and MatchTracking as a
@@ -43,8 +56,14 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
 %                    (unclassified patterns are left out)
 %     Predictions    N x 1 out-of-fold label of each pattern, in the labels'
 %                    kind (the missing value when it was not classified, as
-%                    vorla_predict gives it)
+%                    vorla_predict gives it, or held out by no fold)
+%     Scores         N x C out-of-fold choice scores of vorla_predict
+%                    ('Scores', 'choice'), e.g. for a ROC curve; zeros for a
+%                    pattern that no fold holds out
 %     ClassNames     the classes, as in a model
+%     Chosen         1 x K the values that each fold's search chose (the
+%                    Best of its model's HyperparameterOptimizationResults),
+%                    empty when nothing was searched
 %   folds (N x 1) is the fold of each pattern.
 %
 %   With 'Parallel', true the folds of all settings are spread over worker
@@ -92,8 +111,12 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
   % Each fold's training searches what the caller left open, as vorla_train
   % does: the folds then give nested cross-validation.
   passed = intersect (given, setting_names (), 'stable');
-  search = check_search ('crossval', opts.OptimizeHyperparameters, opts.HyperparameterOptimizationOptions, given, ...
-                         settings{1}, N);
+  check_search ('crossval', opts.OptimizeHyperparameters, opts.HyperparameterOptimizationOptions, given, ...
+                settings{1}, N);
+  if isfield (opts.HyperparameterOptimizationOptions, 'CVPartition')
+    error ('vorla:crossval:HyperparameterOptimizationOptions', ['vorla_crossval: HyperparameterOptimizationOptions ' ...
+           'cannot hold a CVPartition: each fold deals the inner folds of its own training part (give KFold)']);
+  end
   one_class ('crossval', names);
 
   rules = cellfun (@(setting) setting.MatchTracking, settings, 'UniformOutput', false);
@@ -416,6 +439,40 @@ end
 %! evalc ("vorla_crossval (twins, labels, 'KFold', 3, 'MatchTracking', 'strict', one_net{:});");
 %! assert (strfind (lastwarn (), "vorla_crossval: 3 of 3 networks stopped at the safety cap of 1000"), 1);
 
+%!test
+%! ## the caller's folds, 0 for patterns that every fold trains on; out-of-fold scores
+%! warning ("off", "vorla:predict:clipped", "local");
+%! folds = repmat ([1; 2; 0; 3], 25, 1);
+%! r = vorla_crossval (X, y, "CVPartition", folds, "Vigilance", 0.5, "Voters", 3);
+%! assert (numel (r.Accuracy), 3);
+%! for k = 1:3
+%!   model = vorla_train (X(folds != k,:), y(folds != k), "Vigilance", 0.5, "Voters", 3);
+%!   [p, scores] = vorla_predict (model, X(folds == k,:), "Scores", "choice");
+%!   assert ({r.Predictions(folds == k), r.Scores(folds == k,:)}, {p, scores});
+%!   assert (r.Accuracy(k), mean (p == y(folds == k)));
+%! endfor
+%! assert (isnan (r.Predictions(folds == 0)) && ! any (any (r.Scores(folds == 0,:))));
+%! assert (sum (r.Confusion(:)), 75);
+%! ## a stratified holdout: one test of a share of each class
+%! [r, folds] = vorla_crossval (X, y, "Holdout", 0.25, one_net{:});
+%! assert (accumarray (y, folds), [10; 10; 5]);
+%! assert (numel (r.Accuracy), 1);
+
+%!test
+%! ## by default each fold chooses its vigilance on its own training part: nested
+%! [r, folds] = vorla_crossval (X, y, "KFold", 3);
+%! assert (numel (r.Chosen), 3);
+%! model = vorla_train (X(folds != 2,:), y(folds != 2));
+%! assert (r.Chosen(2), model.HyperparameterOptimizationResults.Best);
+%! assert (r.Predictions(folds == 2), vorla_predict (model, X(folds == 2,:)));
+%! assert (r.Setting.Voters, 10);
+
+%!error <give one of KFold, CVPartition and Holdout; CVPartition and KFold given> vorla_crossval (X, y, "KFold", 3, "CVPartition", ones (100, 1))
+%!error <CVPartition must be a cvpartition or a vector of 100 whole fold numbers .= 0; a 1 x 3 double given> vorla_crossval (X, y, "CVPartition", [1 2 3])
+%!error <CVPartition holds every pattern out in one test> vorla_crossval (X, y, "CVPartition", ones (100, 1))
+%!error <CVPartition must hold out patterns in tests 1 to K, each test at least one pattern; tests \[1 3\] given> vorla_crossval (X, y, "CVPartition", 1 + 2 * (y > 1))
+%!error <Holdout must be a share in \(0, 1\); 1 given> vorla_crossval (X, y, "Holdout", 1)
+%!error <cannot hold a CVPartition: each fold deals the inner folds> vorla_crossval (X, y, "HyperparameterOptimizationOptions", struct ("CVPartition", y))
 %!error <KFold must be at most the number of patterns, 100; 101 given> vorla_crossval (X, y, "KFold", 101)
 %!error <KFold must be a whole number .* 1 given> vorla_crossval (X, y, "KFold", 1)
 %!error <Vigilance must be a number in \[0, 1\]; 1.5 given> vorla_crossval (X, y, "Vigilance", [0 1.5])

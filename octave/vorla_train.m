@@ -14,9 +14,14 @@ function model = vorla_train (X, labels, varargin)
 %   order for vorla_fit and named again by vorla_predict.
 %
 %   By default the features are scaled into [0, 1] by the training range
-%   (vorla_scale), one network is trained with fast learning and tolerant
-%   match tracking until a list presentation changes nothing, and the range
-%   goes into the model so that vorla_predict scales new data the same way.
+%   (vorla_scale), the vigilance is chosen on 5 inner stratified folds of the
+%   training data (OptimizeHyperparameters below), ten networks are trained
+%   at the chosen vigilance with fast learning and tolerant match tracking
+%   until a list presentation changes nothing, and the range goes into the
+%   model so that vorla_predict scales new data the same way. The network of
+%   the 1992 paper, exactly as vorla_fit trains it, is
+%     vorla_train (X, labels, 'Vigilance', 0, 'Voters', 1, 'MatchTracking', 'strict')
+%   (an option given by name is never searched).
 %
 %   Options (names are case-insensitive):
 %     'Vigilance'         0      baseline vigilance in [0, 1]; boxes may grow
@@ -40,7 +45,7 @@ function model = vorla_train (X, labels, varargin)
 %                                warning says when neither is so); or a 2 x M
 %                                range [smallest; largest] to scale with.
 %     'D'                 M      size of the input space, > 0.
-%     'Voters'            1      number of networks (at most 10000). Network 1 learns the
+%     'Voters'            10     number of networks (at most 10000). Network 1 learns the
 %                                patterns in the given order, the others in
 %                                random orders; vorla_predict lets them vote.
 %     'Seed'              0      seed of the random orders of the voters, a
@@ -77,6 +82,41 @@ function model = vorla_train (X, labels, varargin)
 %                                run is serial, warning vorla:train:serial).
 %                                The model is the same as a serial run's, bit
 %                                for bit.
+%     'OptimizeHyperparameters'  'auto'  options chosen on inner folds of
+%                                the training data before the model is
+%                                trained on all of it: 'auto' the Vigilance;
+%                                'all' the Vigilance, Voters, MatchTracking and
+%                                MaxPresentations; a cell of option names
+%                                (any of those, ChoiceTest, Alpha,
+%                                LearningRate); 'none' no search. An option
+%                                given by name keeps its value and is not
+%                                searched. Each setting is scored by the share
+%                                of the held-out patterns of all inner folds
+%                                that its networks label right; the best wins,
+%                                of tied ones the smaller model (fewer nodes),
+%                                then the earlier. The first v networks of a
+%                                setting are those of Voters v, so one group of
+%                                networks scores every count up to the
+%                                largest; settings are pruned by successive
+%                                halving on that count (all train 3 networks,
+%                                the better half go on to the largest count).
+%     'HyperparameterOptimizationOptions'  struct ()  fields, all optional:
+%                                KFold (5, or one fold per pattern for fewer
+%                                patterns; a single pattern skips the
+%                                search), CVPartition (the inner folds: a
+%                                cvpartition or a vector of fold numbers, 0
+%                                for a pattern never held out), SearchSpace (a
+%                                struct of option values, e.g.
+%                                struct ('Vigilance', [0 0.75 0.9]); default
+%                                Vigilance 0, 0.5, 0.7, 0.8, 0.9, Voters 1, 3,
+%                                10, MatchTracking both rules,
+%                                MaxPresentations 1 and Inf, ChoiceTest both,
+%                                Alpha 0.001, 0.1, 1, LearningRate 1, 0.5),
+%                                MaxObjectiveEvaluations (Inf: at most this
+%                                many settings, drawn from the seed), Display
+%                                ('off', 'iter': a line per setting tried,
+%                                'final': the choice) and Seed (the model's:
+%                                deals the inner folds and the voters' orders).
 %
 %   Each network is one call
 %     vorla_fit (Xs(order,:), index(order), D, Vigilance, Alpha,
@@ -107,6 +147,12 @@ function model = vorla_train (X, labels, varargin)
 %     D, Vigilance, Alpha, LearningRate, MaxPresentations (the cap used),
 %     Trim, ChoiceTest, Scale ('auto', 'none' or 'range'), Voters, Seed,
 %     MatchTracking     the settings of the training
+%     HyperparameterOptimizationResults  (only when a search ran) Optimized
+%                       (the names searched), KFold, Seed, Best (the chosen
+%                       values), BestAccuracy (its inner accuracy), Trials
+%                       (one row per setting and count of networks scored:
+%                       the searched options, Voters, Accuracy and the mean
+%                       Nodes of an inner fold's networks) and Seconds
 %     History           one entry per call that trained the model, with the
 %                       fields Patterns, Classes and Nodes (counts after the
 %                       call), Presentations, Converged, Seed (of the voters'
@@ -128,7 +174,9 @@ function model = vorla_train (X, labels, varargin)
 %       MaxPresentations, Trim, ChoiceTest and MatchTracking may change for
 %       this call (the model then records the new values). Scale, D, Voters
 %       and Seed belong to the model; giving another value is an error.
-%       Display, Trace and Parallel are the call's, as ever.
+%       Display, Trace and Parallel are the call's, as ever. Nothing is
+%       searched again: OptimizeHyperparameters other than 'none' is an
+%       error (vorla:train:OptimizeHyperparameters).
 %     - Trim leaves out only nodes that this call created and that no pattern
 %       selected in the last presentation of a converged run. The model's
 %       nodes are always kept: new data that do not select a node say nothing
@@ -592,6 +640,75 @@ end
 %!error <model has 2 features but X has 3 columns> vorla_train (vorla_train (X, y), [X, X(:,1)], y)
 %!error <X must be a real numeric .* a 1 x 1 struct given \(a model is continued with> vorla_train (vorla_train (X, y), X)
 %!error <model lacks the fields> vorla_train (struct ("Format", "vorla model 1"), X, y)
+
+%!shared Q, q, folds
+%! Q = mod ((1:60)' * [0.6180339887, 0.4142135623], 1);
+%! q = 1 + (Q(:,1) + 0.3 * sin (7 * Q(:,2)) > 0.6);
+%! folds = 1 + mod ((1:60)', 4);
+
+%!test
+%! ## every row of the search is the score of that setting trained on each inner fold
+%! model = vorla_train (Q, q, "HyperparameterOptimizationOptions", struct ("CVPartition", folds, "Seed", 3));
+%! r = model.HyperparameterOptimizationResults;
+%! assert ({r.Optimized, r.KFold, r.Seed}, {{"Vigilance"}, 4, 3});
+%! ## all five vigilances reach three networks, the better three of them ten
+%! assert ([sum([r.Trials.Voters] == 3), sum([r.Trials.Voters] == 10)], [5 3]);
+%! for t = r.Trials(:)'
+%!   right = 0;
+%!   for k = 1:4
+%!     m = vorla_train (Q(folds != k,:), q(folds != k), "Vigilance", t.Vigilance, "Voters", t.Voters, "Seed", 3);
+%!     right += sum (vorla_predict (m, Q(folds == k,:)) == q(folds == k));
+%!   endfor
+%!   assert (t.Accuracy, right / 60);
+%! endfor
+%! ## the best of the ten-network rows, trained on all the data
+%! tens = r.Trials([r.Trials.Voters] == 10);
+%! assert (r.BestAccuracy, max ([tens.Accuracy]));
+%! assert (r.Best, struct ("Vigilance", model.Vigilance));
+%! again = vorla_train (Q, q, "Vigilance", model.Vigilance);
+%! assert ({model.Templates, model.NLabels, model.Voters}, {again.Templates, again.NLabels, 10});
+
+%!test
+%! ## ties go to the smaller model; given options are not searched
+%! apart = [Q(:,1) < 0.5, Q(:,2)];
+%! model = vorla_train (apart, 1 + apart(:,1), "OptimizeHyperparameters", {"Vigilance", "voters"});
+%! r = model.HyperparameterOptimizationResults;
+%! assert (all ([r.Trials.Accuracy] == 1));
+%! assert ({r.Best.Vigilance, r.Best.Voters, model.Voters}, {0, 1, 1});
+%! model = vorla_train (Q, q, "Voters", 2, "OptimizeHyperparameters", "all");
+%! assert (model.HyperparameterOptimizationResults.Optimized, {"Vigilance", "MatchTracking", "MaxPresentations"});
+%! assert (model.Voters, 2);
+%! model = vorla_train (Q, q, "Vigilance", 0.5);
+%! assert (! isfield (model, "HyperparameterOptimizationResults"));
+%! ## the published network: nothing left to search
+%! model = vorla_train (Q, q, "Vigilance", 0, "Voters", 1, "MatchTracking", "strict");
+%! [T, L, n] = vorla_fit (vorla_scale (Q), q, 2, 0, 0.001, 1, 1000, 0, 0, 0);
+%! assert ({model.Templates, model.NLabels, model.Presentations}, {T, L, n});
+%! ## too few patterns to hold one out: no search
+%! model = vorla_train ([0 0], 1);
+%! assert ({isfield(model, "HyperparameterOptimizationResults"), model.Vigilance, model.Voters}, {false, 0, 10});
+
+%!test
+%! ## a search space, a budget and the lines of Display
+%! how = struct ("SearchSpace", struct ("Vigilance", [0.2 0.6], "Voters", [1 2]), "Display", "iter", "KFold", 3);
+%! text = evalc ("model = vorla_train (Q, q, 'OptimizeHyperparameters', {'Vigilance', 'Voters'}, 'HyperparameterOptimizationOptions', how);");
+%! lines = strsplit (strtrim (text), "\n");
+%! r = model.HyperparameterOptimizationResults;
+%! assert (numel (lines), numel (r.Trials) + 1);
+%! assert (regexp (lines{2}, "^  Vigilance 0.6, Voters 1: inner accuracy [\\d.]+%, [\\d.]+ nodes$"));
+%! assert (regexp (lines{end}, "^vorla_train: chose Vigilance [\\d.]+, Voters \\d \\(inner 3-fold accuracy [\\d.]+%\\) of \\d settings tried"));
+%! assert (unique ([r.Trials.Vigilance]), [0.2 0.6]);
+%! how = struct ("MaxObjectiveEvaluations", 2);
+%! r = vorla_train (Q, q, "HyperparameterOptimizationOptions", how).HyperparameterOptimizationResults;
+%! assert (numel (unique ([r.Trials.Vigilance])), 2);
+
+%!error <OptimizeHyperparameters must be 'none', 'auto', 'all' or a cell of option names; 1 given> vorla_train ([1; 2], [1; 2], "OptimizeHyperparameters", 1)
+%!error <OptimizeHyperparameters names an option that cannot be searched: Scale> vorla_train ([1; 2], [1; 2], "OptimizeHyperparameters", {"Scale"})
+%!error <HyperparameterOptimizationOptions has no field Folds \(fields: KFold CVPartition> vorla_train ([1; 2], [1; 2], "HyperparameterOptimizationOptions", struct ("Folds", 2))
+%!error <the inner KFold must be at most the number of patterns, 2; 3 given> vorla_train ([1; 2], [1; 2], "HyperparameterOptimizationOptions", struct ("KFold", 3))
+%!error <Vigilance must be a number in \[0, 1\]; 2 given> vorla_train ([1; 2], [1; 2], "HyperparameterOptimizationOptions", struct ("SearchSpace", struct ("Vigilance", [0 2])))
+%!error <CVPartition must hold out patterns in tests 1 to K> vorla_train ([1; 2; 3], [1; 2; 1], "HyperparameterOptimizationOptions", struct ("CVPartition", [1; 3; 0]))
+%!error <a continued model keeps the settings it was trained with> vorla_train (vorla_train ([1; 2], [1; 2]), [3; 4], [1; 2], "OptimizeHyperparameters", "auto")
 
 %!shared P, c, names, one_net, no_search
 %! one_net = {"OptimizeHyperparameters", "none", "Voters", 1};

@@ -54,7 +54,7 @@ function [opts, results] = search_settings (who, X, index, opts, search)
     [t, s] = ndgrid (1:K, alive);
     tasks = arrayfun (@(i) setfield (parts{t(i)}, 'setting', settings{s(i)}), 1:numel (s), 'UniformOutput', false);
     tasks = cellfun (@(task) setfield (setfield (task, 'first', first), 'last', done), tasks, 'UniformOutput', false);
-    tasks = cellfun (@(task) setfield (task, 'seed', opts.Seed), tasks, 'UniformOutput', false);
+    tasks = cellfun (@(task) setfield (task, 'seed', search.Seed), tasks, 'UniformOutput', false);
     out = run_tasks ('search_task', tasks, opts.Parallel, who);
     for i = 1:numel (out)
       held = folds == t(i);
