@@ -326,9 +326,28 @@ function print_table (result, varied, K)
   fprintf ('%s  %9s  %8s  %8s  %13s  %8s\n', columns (varied), 'accuracy', 'std', 'nodes', 'presentations', 'time (s)');
   for i = 1:numel (result)
     r = result(i);
+    searched = {};
+    if ~isempty (r.Chosen)
+      searched = fieldnames (r.Chosen);
+    end
     cells = cellfun (@(name) setting_text (r.Setting.(name)), varied, 'UniformOutput', false);
+    cells(ismember (varied, searched)) = {'chosen'};
     fprintf ('%s  %8.2f%%  %7.2f%%  %8.1f  %13.1f  %8.2f\n', columns (cells), ...
              100 * r.MeanAccuracy, 100 * r.StdAccuracy, mean (r.Nodes), mean (r.Presentations), sum (r.Time));
+  end
+  % What the folds' searches chose, setting by setting.
+  for i = 1:numel (result)
+    if isempty (result(i).Chosen)
+      continue;
+    end
+    where = '';
+    if numel (result) > 1
+      where = sprintf (' (setting %d)', i);
+    end
+    for name = fieldnames (result(i).Chosen)'
+      values = cellfun (@setting_text, {result(i).Chosen.(name{1})}, 'UniformOutput', false);
+      fprintf ('%s chosen in folds 1 to %d%s: %s\n', name{1}, K, where, strjoin (values, ' '));
+    end
   end
 end
 

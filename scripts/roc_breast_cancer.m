@@ -40,11 +40,10 @@ warning ('off', 'vorla:predict:clipped');
 model = vorla_train (X(train,:), malignant(train));
 [predicted, scores] = vorla_predict (model, X(held_out,:), 'Scores', 'choice');
 printf ('%d nodes; %d of %d held-out patients classified correctly\n', ...
-        numel (model.NLabels), sum (predicted == malignant(held_out)), sum (held_out));
+        numel (vertcat (model.NLabels{:})), sum (predicted == malignant(held_out)), sum (held_out));
 
 % ROC of the score of class true (malignant, the second class): sort by score, step
 % through the distinct scores, area by the trapezoid rule (ties make a slanted step).
-% With one network a score above 1/2 is a malignant label.
 s = scores(:,2);
 positive = malignant(held_out);
 [s, order] = sort (s, 'descend');
@@ -61,7 +60,7 @@ if (isempty (file_in_path (getenv ('PATH'), 'gnuplot')))
 end
 graphics_toolkit ('gnuplot');
 f = figure ('visible', 'off');
-% The labels themselves (scores above 1/2) are one point of the curve.
+% The labels themselves (the voters' choice) are one point of the curve.
 truth = malignant(held_out);
 plot (fpr, tpr, 'LineWidth', 2, [0 1], [0 1], 'k:', ...
       mean (predicted(! truth)), mean (predicted(truth)), 'ko', 'MarkerSize', 8);
