@@ -472,6 +472,9 @@ end
 %! endfor
 %! assert (isnan (r.Predictions(folds == 0)) && ! any (any (r.Scores(folds == 0,:))));
 %! assert (sum (r.Confusion(:)), 75);
+%! ## a fold whose training part lacks a class scores that class 0
+%! r = vorla_crossval (X, y, "CVPartition", 1 + (y == 3), one_net{:});
+%! assert (all (r.Scores(y == 3, 3) == 0) && all (r.Scores(y != 3, 3) > 0));
 %! ## a stratified holdout: one test of a share of each class
 %! [r, folds] = vorla_crossval (X, y, "Holdout", 0.25, one_net{:});
 %! assert (accumarray (y, folds), [10; 10; 5]);

@@ -152,7 +152,8 @@ function model = vorla_train (X, labels, varargin)
 %                       values), BestAccuracy (its inner accuracy), Trials
 %                       (one row per setting and count of networks scored:
 %                       the searched options, Voters, Accuracy and the mean
-%                       Nodes of an inner fold's networks) and Seconds
+%                       Nodes of an inner fold's networks); the same data
+%                       and settings give the same results, bit for bit
 %     History           one entry per call that trained the model, with the
 %                       fields Patterns, Classes and Nodes (counts after the
 %                       call), Presentations, Converged, Seed (of the voters'
@@ -228,7 +229,9 @@ function model = vorla_train (X, labels, varargin)
 %   file.
 %   One presentation per chunk gives the model of one presentation of the
 %   whole file; leave MaxPresentations out to train each chunk to
-%   convergence instead.
+%   convergence instead. The first call names its vigilance and one network:
+%   a search would see the first chunk only, and each further voter would
+%   learn every chunk in an order of its own.
 %     fid = fopen ('records.bin', 'r');
 %     range = [Inf, Inf; -Inf, -Inf];
 %     chunk = fread (fid, [3, 1e6], 'double')';
@@ -242,7 +245,7 @@ function model = vorla_train (X, labels, varargin)
 %     while ~isempty (chunk)
 %       if isempty (model)
 %         model = vorla_train (chunk(:,1:2), chunk(:,3), 'Scale', range, ...
-%                              'MaxPresentations', 1);
+%                              'MaxPresentations', 1, 'Vigilance', 0.75, 'Voters', 1);
 %       else
 %         model = vorla_train (model, chunk(:,1:2), chunk(:,3));
 %       end

@@ -20,8 +20,12 @@ function out = fold_task (task)
   model = vorla_train (task.X(training,:), task.index(training), args{:}, 'Trace', task.trace, ...
                        'Display', display, 'OptimizeHyperparameters', task.optimize, ...
                        'HyperparameterOptimizationOptions', task.how);
-  [out.Predicted, out.Scores] = vorla_predict (model, task.X(task.folds == task.k,:), 'UnknownLabel', 0, ...
-                                               'Scores', 'choice');
+  [out.Predicted, scores] = vorla_predict (model, task.X(task.folds == task.k,:), 'UnknownLabel', 0, ...
+                                          'Scores', 'choice');
+  % A training part may lack a class: its model scores only the classes it
+  % knows, which are class numbers of the whole data.
+  out.Scores = zeros (size (scores, 1), max (task.index));
+  out.Scores(:, model.ClassNames) = scores;
   out.Voters = model.Voters;
   out.Chosen = struct ([]);
   if isfield (model, 'HyperparameterOptimizationResults')

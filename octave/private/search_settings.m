@@ -118,10 +118,10 @@ function [opts, results] = search_settings (who, X, index, opts, search)
   best_row = table(best(smallest));
   results = struct ('Optimized', {names}, 'KFold', K, 'Seed', search.Seed, ...
                     'Best', rmfield (best_row, setdiff ({'Voters', 'Accuracy', 'Nodes'}, names)), 'BestAccuracy', best_row.Accuracy, ...
-                    'Trials', table(:), 'Seconds', toc (started));
+                    'Trials', table(:));
   if ~strcmp (search.Display, 'off')
     show ('vorla_%s: chose %s (inner %d-fold accuracy %.2f%%) of %d settings tried, %.2f s\n', who, ...
-          setting_text (results.Best, names), K, 100 * best_row.Accuracy, numel (trials), results.Seconds);
+          setting_text (results.Best, names), K, 100 * best_row.Accuracy, numel (trials), toc (started));
   end
 end
 

@@ -25,7 +25,8 @@ function chunked_example_test ()
   end
   cd (here);
   range = [min(records(:,1:2)); max(records(:,1:2))];
-  whole = vorla_train (records(:,1:2), records(:,3), "Scale", range, "MaxPresentations", 1);
+  whole = vorla_train (records(:,1:2), records(:,3), "Scale", range, "MaxPresentations", 1, "Vigilance", 0.75, ...
+                       "Voters", 1);
   fields = {"Templates", "NLabels", "ClassNames", "Range"};
   r(end+1) = check_case ("chunks give the model of one call", ...
                          isequal (cellfun (@(f) model.(f), fields, "UniformOutput", false), ...

@@ -37,12 +37,34 @@ function contract_test ()
     what(end+1:numel (calls),1) = {sprintf("argument: %s", shown (odd{v}))};
   end
   options = {"Vigilance", "Alpha", "LearningRate", "MaxPresentations", "Trim", "ChoiceTest", "Scale", "D", ...
-             "Voters", "Seed", "Trace", "Parallel", "MatchTracking", "Display"};
+             "Voters", "Seed", "Trace", "Parallel", "MatchTracking", "Display", ...
+             "OptimizeHyperparameters", "HyperparameterOptimizationOptions"};
+  searched = {"OptimizeHyperparameters", "HyperparameterOptimizationOptions"};
   for i = 1:numel (options)
+    % The search runs where its own options are odd; elsewhere it would only
+    % repeat the same checks many times over.
+    rest = {"MaxPresentations", 20, "OptimizeHyperparameters", "none"};
+    if any (strcmp (options{i}, searched))
+      rest = {"MaxPresentations", 20, "HyperparameterOptimizationOptions", struct("KFold", 2)};
+      rest = rest(1:2 + 2 * ! strcmp (options{i}, "HyperparameterOptimizationOptions"));
+    end
     for v = 1:numel (odd)
-      calls{end+1,1} = @() vorla_train (X, y, options{i}, odd{v}, "MaxPresentations", 20);
-      calls{end+1,1} = @() vorla_crossval (X, y, "KFold", 3, options{i}, odd{v}, "MaxPresentations", 20);
+      calls{end+1,1} = @() vorla_train (X, y, options{i}, odd{v}, rest{:});
+      calls{end+1,1} = @() vorla_crossval (X, y, "KFold", 3, options{i}, odd{v}, rest{:});
       what(end+1:numel (calls),1) = {sprintf("%s: %s", options{i}, shown (odd{v}))};
+    end
+  end
+  for name = {"CVPartition", "Holdout"}
+    for v = 1:numel (odd)
+      calls{end+1,1} = @() vorla_crossval (X, y, name{1}, odd{v}, "OptimizeHyperparameters", "none");
+      what(end+1:numel (calls),1) = {sprintf("%s: %s", name{1}, shown (odd{v}))};
+    end
+  end
+  for field = {"KFold", "CVPartition", "SearchSpace", "MaxObjectiveEvaluations", "Display", "Seed"}
+    for v = 1:numel (odd)
+      how = struct (field{1}, {odd{v}});
+      calls{end+1,1} = @() vorla_train (X, y, "HyperparameterOptimizationOptions", how, "MaxPresentations", 20);
+      what(end+1:numel (calls),1) = {sprintf("HyperparameterOptimizationOptions.%s: %s", field{1}, shown (odd{v}))};
     end
   end
   for i = 1:5

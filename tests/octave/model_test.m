@@ -98,7 +98,7 @@ function model_test ()
                                      vorla_predict (model, Q, "UnknownLabel", "none")));
 
   % Every error identifier, with the message the user sees.
-  model = vorla_train (X, y);
+  model = vorla_train (X, y, "OptimizeHyperparameters", "none", "Voters", 1);
   cases = {
     "vorla:train:shape",        @() vorla_train (X', y),                "X must have one row per pattern: 3 x 600 given for 600 labels; transpose X?"
     "vorla:train:shape",        @() vorla_train (X(1:5,:), y),          "X must have one row per pattern: 5 x 3 given for 600 labels"
