@@ -1,5 +1,6 @@
-% Measures the advice of the README's "Choosing the parameters" on real data and prints its
-% tables as Markdown.
+% Measures what vigilance, voters, presentation order and match tracking do to one network
+% trained without the search (OptimizeHyperparameters 'none', Voters 1 unless varied) on
+% real data, and prints the tables of the README's "Choosing the parameters" as Markdown.
 %
 %   octave-cli --no-gui --norc scripts/advice_table.m [DIR]
 %
@@ -17,6 +18,7 @@ end
 addpath (make_absolute_filename (folder));
 addpath (fileparts (mfilename ('fullpath')));
 warning ('off', 'vorla:crossval:conflict');
+base = {'OptimizeHyperparameters', 'none', 'Voters', 1};
 
 function text = ifelse_text (condition, yes, no)
   text = no;
@@ -64,7 +66,7 @@ best = zeros (1, numel (names));
 seconds = zeros (1, numel (names));
 for s = 1:numel (names)
   started = tic ();
-  r = vorla_crossval (sets{s,2}, sets{s,3}, 'Vigilance', vigilance);
+  r = vorla_crossval (sets{s,2}, sets{s,3}, 'Vigilance', vigilance, base{:});
   seconds(s) = toc (started);
   for i = 1:numel (vigilance)
     cells{i,1} = sprintf ('Vigilance %g%s', vigilance(i), ifelse_text (i == 1, ' (default)', ''));
@@ -72,7 +74,7 @@ for s = 1:numel (names)
   end
   [~, at] = max ([r.MeanAccuracy]);
   best(s) = vigilance(at);
-  strict = vorla_crossval (sets{s,2}, sets{s,3}, 'MatchTracking', 'strict', 'MaxPresentations', 100);
+  strict = vorla_crossval (sets{s,2}, sets{s,3}, 'MatchTracking', 'strict', 'MaxPresentations', 100, base{:});
   cells{end,1} = 'Vigilance 0, strict match tracking (cap 100)';
   cells{end,s+1} = score (strict);
 end
@@ -82,7 +84,7 @@ printf ('\n(seconds for the vigilance column of each set: %s)\n', sprintf ('%.1f
 voters = [1 5 15];
 cells = cell (numel (voters), numel (names) + 1);
 for s = 1:numel (names)
-  r = vorla_crossval (sets{s,2}, sets{s,3}, 'Vigilance', best(s), 'Voters', voters);
+  r = vorla_crossval (sets{s,2}, sets{s,3}, 'Vigilance', best(s), 'Voters', voters, 'OptimizeHyperparameters', 'none');
   for i = 1:numel (voters)
     cells{i,1} = sprintf ('Voters %d', voters(i));
     cells{i,s+1} = score (r(i));
@@ -99,13 +101,13 @@ cells = cell (2, numel (names) + 1);
 cells(:,1) = {'best row of the grid, same folds'; 'nested: chosen on inner folds, scored on the outer fold'};
 for s = 1:numel (names)
   [X, y] = sets{s,2:3};
-  [r, outer] = vorla_crossval (X, y, 'Vigilance', vigilance);
+  [r, outer] = vorla_crossval (X, y, 'Vigilance', vigilance, base{:});
   cells{1,s+1} = sprintf ('%.1f%%', 100 * max ([r.MeanAccuracy]));
   right = 0;
   for k = 1:10
-    inner = vorla_crossval (X(outer != k,:), y(outer != k), 'Vigilance', vigilance, 'KFold', 5);
+    inner = vorla_crossval (X(outer != k,:), y(outer != k), 'Vigilance', vigilance, 'KFold', 5, base{:});
     [~, at] = max ([inner.MeanAccuracy]);
-    model = vorla_train (X(outer != k,:), y(outer != k), 'Vigilance', vigilance(at));
+    model = vorla_train (X(outer != k,:), y(outer != k), 'Vigilance', vigilance(at), base{:});
     right += sum (vorla_predict (model, X(outer == k,:)) == y(outer == k));
   end
   cells{2,s+1} = sprintf ('%.1f%%', 100 * right / numel (y));
@@ -119,7 +121,7 @@ cells = cell (2, numel (names) + 1);
 cells(:,1) = {'order of the file'; '5 random orders: lowest to highest'};
 for s = 1:numel (names)
   [X, y] = sets{s,2:3};
-  [r, folds] = vorla_crossval (X, y);
+  [r, folds] = vorla_crossval (X, y, base{:});
   cells{1,s+1} = sprintf ('%.1f%%', 100 * r.MeanAccuracy);
   accuracy = zeros (1, 5);
   rand ('twister', 2);
@@ -127,7 +129,7 @@ for s = 1:numel (names)
     for k = 1:10
       training = find (folds != k);
       training = training(randperm (numel (training)));
-      model = vorla_train (X(training,:), y(training));
+      model = vorla_train (X(training,:), y(training), base{:});
       accuracy(o) += mean (vorla_predict (model, X(folds == k,:)) == y(folds == k)) / 10;
     end
   end
@@ -148,10 +150,10 @@ if (! isempty (s))
   printf ('| data, rule | nodes | presentations | seconds |\n|---|---:|---:|---:|\n');
   cases = {'clean rows, tolerant', X, y, {}; 'with the twins, tolerant', twins, labels, {}; ...
            'with the twins, strict', twins, labels, {'MatchTracking', 'strict'}};
-  vorla_train (X, y);
+  vorla_train (X, y, base{:});
   for i = 1:rows (cases)
     started = tic ();
-    model = vorla_train (cases{i,2}, cases{i,3}, cases{i,4}{:});
+    model = vorla_train (cases{i,2}, cases{i,3}, cases{i,4}{:}, base{:});
     printf ('| %s | %d | %d | %.3f |\n', cases{i,1}, numel (model.NLabels), model.Presentations, toc (started));
   end
 end
@@ -163,7 +165,7 @@ printf ('| set | values | beyond the range | farthest, in range widths (features
 printf ('|---|---:|---:|---:|---:|\n');
 for s = 1:numel (names)
   [X, y] = sets{s,2:3};
-  [~, folds] = vorla_crossval (X, y, 'MaxPresentations', 1);
+  [~, folds] = vorla_crossval (X, y, 'MaxPresentations', 1, base{:});
   count = 0;
   farthest = 0;
   far = 0;
