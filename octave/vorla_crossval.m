@@ -103,6 +103,13 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
   if ~isempty (unscaled)
     check_unscaled ('crossval', X, min (cellfun (@(setting) setting.D, settings(unscaled))), 'X');
   end
+  % The folds clip to a given range in silence; the call warns once, for the first range that clips X.
+  ranges = settings(cellfun (@(setting) ~ischar (setting.Scale), settings));
+  for i = 1:numel (ranges)
+    if clip_warning ('crossval', X, ranges{i}.Scale, true)
+      break;
+    end
+  end
 
   folds = stratified_folds (index, K, opts.Seed);
   % Each setting's folds in a row, so that its line can be printed as soon as they are done.

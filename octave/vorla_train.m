@@ -230,6 +230,8 @@ function model = vorla_train (X, labels, varargin)
   [Xs, range, scale] = apply_scale (X, opts.Scale);
   if strcmp (scale, 'none')
     check_unscaled ('train', Xs, opts.D, 'X');
+  elseif strcmp (scale, 'range')
+    clip_warning ('train', X, range, true);
   end
   conflict_warning ('train', Xs, index, opts.MatchTracking);
   nets = train_networks (Xs, index, opts, opts.Seed, {});
@@ -555,6 +557,23 @@ end
 %! vorla_train (X - 3.5, y, "Scale", "none", "D", 46);
 %! vorla_train (X / 40, y, "Scale", "none");
 %! assert (lastwarn (), "");
+
+%!test
+%! ## a given Scale range clips X under the rule of continuing and predicting:
+%! ## a few values beyond it in silence, a feature in other units with one warning
+%! range = [0 0; 6 40];
+%! lastwarn ("");
+%! vorla_train ([X; 7 60], [y; 1], "Scale", range);
+%! assert (lastwarn (), "");
+%! lastwarn ("");
+%! text = evalc ("model = vorla_train (X, y, 'Scale', [0 0; 6 4], 'Voters', 2);");
+%! [msg, id] = lastwarn ();
+%! assert (id, "vorla:train:clipped");
+%! assert (msg, ["vorla_train: 6 of the 6 values of feature 2 of X lie beyond the given Scale range [0, 4] ", ...
+%!               "by more than its width: is the range in other units than X? 6 values in 6 patterns ", ...
+%!               "were clipped to the range"]);
+%! assert (numel (strfind (text, "warning: vorla_train")), 1);
+%! assert (model.Range, [0 0; 6 4]);
 
 %!error <X must have one row per pattern: 2 x 6 given for 6 labels; transpose X\?> vorla_train (X', y)
 %!error <X must have one row per pattern: 6 x 2 given for 5 labels> vorla_train (X, y(1:5))
