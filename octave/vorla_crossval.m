@@ -59,7 +59,9 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
 %   carries the same class), vorla:crossval:conflict (identical patterns
 %   carry different labels), vorla:crossval:cap (runs stopped at the safety
 %   cap, which a given MaxPresentations replaces), vorla:crossval:unscaled
-%   (Scale 'none' with values outside [0, 1]).
+%   (Scale 'none' with values outside [0, 1]), vorla:crossval:clipped (a
+%   feature of X far beyond a given Scale range), vorla:crossval:workers
+%   (with Parallel, worker processes that could not start).
 %   Errors carry identifiers vorla:crossval:arguments, vorla:crossval:X, vorla:crossval:labels,
 %   vorla:crossval:shape, vorla:crossval:options, vorla:crossval:<Option>.
 %

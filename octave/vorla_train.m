@@ -38,7 +38,10 @@ function model = vorla_train (X, labels, varargin)
 %                                X is used as given (scale it into [0, 1]
 %                                yourself, or choose a D that holds it: a
 %                                warning says when neither is so); or a 2 x M
-%                                range [smallest; largest] to scale with.
+%                                range [smallest; largest] to scale with
+%                                (values beyond it are clipped to it, with
+%                                the warning vorla:train:clipped under the
+%                                rule of vorla_predict).
 %     'D'                 M      size of the input space, > 0.
 %     'Voters'            1      number of networks (at most 10000). Network 1 learns the
 %                                patterns in the given order, the others in
@@ -76,7 +79,9 @@ function model = vorla_train (X, labels, varargin)
 %                                Parallel Computing Toolbox (without it the
 %                                run is serial, warning vorla:train:serial).
 %                                The model is the same as a serial run's, bit
-%                                for bit.
+%                                for bit; a worker that cannot start leaves
+%                                its tasks to this process, with the warning
+%                                vorla:train:workers.
 %
 %   Each network is one call
 %     vorla_fit (Xs(order,:), index(order), D, Vigilance, Alpha,
@@ -155,8 +160,10 @@ function model = vorla_train (X, labels, varargin)
 %                           to this call or to the model's first).
 %     vorla:train:unscaled  with Scale 'none', values outside [0, 1] and a D
 %                           smaller than the data's extent.
-%     vorla:train:clipped   (continuing) a feature of X lies far beyond the
-%                           model's range.
+%     vorla:train:clipped   a feature of X lies far beyond the given Scale
+%                           range or, continuing, the model's range.
+%     vorla:train:workers   with Parallel, worker processes that could not
+%                           start: what the first said.
 %   Errors carry identifiers vorla:train:arguments, vorla:train:X, vorla:train:labels,
 %   vorla:train:shape, vorla:train:options and vorla:train:<Option>; when
 %   continuing also vorla:train:model and vorla:train:features.
