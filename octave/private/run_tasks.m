@@ -179,20 +179,20 @@ function failed = ended_workers (folder, live)
   end
 end
 
-function not_started (folder, failed, started, who)
+function not_started (folder, failed, total, who)
 % Once per call: this process took their tasks, so the results are the
 % serial run's; the first worker's log says why it failed.
-  log = fullfile (folder, sprintf ('worker%d.log', failed(1)));
+  file = fullfile (folder, sprintf ('worker%d.log', failed(1)));
   text = '';
-  if exist (log, 'file')
-    text = strtrim (fileread (log));
+  if exist (file, 'file')
+    text = strtrim (fileread (file));
   end
   if isempty (text)
     text = 'no message';
   end
   notify (['vorla:' who ':workers'], ...
           ['vorla_%s: Parallel is true but %d of the %d worker processes did not start; their tasks ran ' ...
-           'in this process. The first one said: %s'], who, numel (failed), started, text);
+           'in this process. The first one said: %s'], who, numel (failed), total, text);
 end
 
 function found = any_result (folder, pending)
