@@ -573,13 +573,12 @@ end
 %! vorla_train ([X; 7 60], [y; 1], "Scale", range);
 %! assert (lastwarn (), "");
 %! lastwarn ("");
-%! text = evalc ("model = vorla_train (X, y, 'Scale', [0 0; 6 4], 'Voters', 2);");
+%! model = vorla_train (X, y, "Scale", [0 0; 6 4], "Voters", 2);
 %! [msg, id] = lastwarn ();
 %! assert (id, "vorla:train:clipped");
 %! assert (msg, ["vorla_train: 6 of the 6 values of feature 2 of X lie beyond the given Scale range [0, 4] ", ...
 %!               "by more than its width: is the range in other units than X? 6 values in 6 patterns ", ...
 %!               "were clipped to the range"]);
-%! assert (numel (strfind (text, "warning: vorla_train")), 1);
 %! assert (model.Range, [0 0; 6 4]);
 
 %!error <X must have one row per pattern: 2 x 6 given for 6 labels; transpose X\?> vorla_train (X', y)
