@@ -78,7 +78,9 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
 %   carries the same class), vorla:crossval:conflict (identical patterns
 %   carry different labels), vorla:crossval:cap (runs stopped at the safety
 %   cap, which a given MaxPresentations replaces), vorla:crossval:unscaled
-%   (Scale 'none' with values outside [0, 1]).
+%   (Scale 'none' with values outside [0, 1]), vorla:crossval:clipped (a
+%   feature of X far beyond a given Scale range), vorla:crossval:workers
+%   (with Parallel, worker processes that could not start).
 %   Errors carry identifiers vorla:crossval:arguments, vorla:crossval:X, vorla:crossval:labels,
 %   vorla:crossval:shape, vorla:crossval:options, vorla:crossval:<Option>.
 %
@@ -128,6 +130,13 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
   unscaled = find (cellfun (@(setting) strcmp (setting.Scale, 'none'), settings));
   if ~isempty (unscaled)
     check_unscaled ('crossval', X, min (cellfun (@(setting) setting.D, settings(unscaled))), 'X');
+  end
+  % The folds clip to a given range in silence; the call warns once, for the first range that clips X.
+  ranges = settings(cellfun (@(setting) ~ischar (setting.Scale), settings));
+  for i = 1:numel (ranges)
+    if clip_warning ('crossval', X, ranges{i}.Scale, true)
+      break;
+    end
   end
 
   % Each setting's folds in a row, so that its line can be printed as soon as they are done.

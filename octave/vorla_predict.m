@@ -62,7 +62,8 @@ function [labels, scores] = vorla_predict (model, X, varargin)
 %     'Trace'         0   oflag of the vorla_eval calls (0 to 3).
 %     'Parallel'      false  classify pieces of X in worker processes where
 %                         that pays, as vorla_train does; the labels are the
-%                         same.
+%                         same (worker processes that could not start: the
+%                         warning vorla:predict:workers).
 %     'Scores'        'votes'  what scores holds: 'votes' or 'choice'
 %                         (see above).
 %

@@ -43,7 +43,10 @@ function model = vorla_train (X, labels, varargin)
 %                                X is used as given (scale it into [0, 1]
 %                                yourself, or choose a D that holds it: a
 %                                warning says when neither is so); or a 2 x M
-%                                range [smallest; largest] to scale with.
+%                                range [smallest; largest] to scale with
+%                                (values beyond it are clipped to it, with
+%                                the warning vorla:train:clipped under the
+%                                rule of vorla_predict).
 %     'D'                 M      size of the input space, > 0.
 %     'Voters'            10     number of networks (at most 10000). Network 1 learns the
 %                                patterns in the given order, the others in
@@ -81,7 +84,9 @@ function model = vorla_train (X, labels, varargin)
 %                                Parallel Computing Toolbox (without it the
 %                                run is serial, warning vorla:train:serial).
 %                                The model is the same as a serial run's, bit
-%                                for bit.
+%                                for bit; a worker that cannot start leaves
+%                                its tasks to this process, with the warning
+%                                vorla:train:workers.
 %     'OptimizeHyperparameters'  'auto'  options chosen on inner folds of
 %                                the training data before the model is
 %                                trained on all of it: 'auto' the Vigilance;
@@ -204,8 +209,10 @@ function model = vorla_train (X, labels, varargin)
 %                           to this call or to the model's first).
 %     vorla:train:unscaled  with Scale 'none', values outside [0, 1] and a D
 %                           smaller than the data's extent.
-%     vorla:train:clipped   (continuing) a feature of X lies far beyond the
-%                           model's range.
+%     vorla:train:clipped   a feature of X lies far beyond the given Scale
+%                           range or, continuing, the model's range.
+%     vorla:train:workers   with Parallel, worker processes that could not
+%                           start: what the first said.
 %   Errors carry identifiers vorla:train:arguments, vorla:train:X, vorla:train:labels,
 %   vorla:train:shape, vorla:train:options and vorla:train:<Option>; when
 %   continuing also vorla:train:model and vorla:train:features.
@@ -283,6 +290,8 @@ function model = vorla_train (X, labels, varargin)
   [Xs, range, scale] = apply_scale (X, opts.Scale);
   if strcmp (scale, 'none')
     check_unscaled ('train', Xs, opts.D, 'X');
+  elseif strcmp (scale, 'range')
+    clip_warning ('train', X, range, true);
   end
   conflict_warning ('train', Xs, index, opts.MatchTracking);
   if ~isempty (search.Names)
@@ -621,6 +630,22 @@ end
 %! vorla_train (X - 3.5, y, "Scale", "none", "D", 46, one_net{:});
 %! vorla_train (X / 40, y, "Scale", "none", one_net{:});
 %! assert (lastwarn (), "");
+
+%!test
+%! ## a given Scale range clips X under the rule of continuing and predicting:
+%! ## a few values beyond it in silence, a feature in other units with one warning
+%! range = [0 0; 6 40];
+%! lastwarn ("");
+%! vorla_train ([X; 7 60], [y; 1], "Scale", range);
+%! assert (lastwarn (), "");
+%! lastwarn ("");
+%! model = vorla_train (X, y, "Scale", [0 0; 6 4], "Voters", 2);
+%! [msg, id] = lastwarn ();
+%! assert (id, "vorla:train:clipped");
+%! assert (msg, ["vorla_train: 6 of the 6 values of feature 2 of X lie beyond the given Scale range [0, 4] ", ...
+%!               "by more than its width: is the range in other units than X? 6 values in 6 patterns ", ...
+%!               "were clipped to the range"]);
+%! assert (model.Range, [0 0; 6 4]);
 
 %!error <X must have one row per pattern: 2 x 6 given for 6 labels; transpose X\?> vorla_train (X', y)
 %!error <X must have one row per pattern: 6 x 2 given for 5 labels> vorla_train (X, y(1:5))

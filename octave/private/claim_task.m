@@ -4,8 +4,7 @@ function [task, name, i] = claim_task (folder, owner)
   task = [];
   name = '';
   i = [];
-  listing = dir (fullfile (folder, 'task*.mat'));
-  numbers = sort (cellfun (@(f) sscanf (f, 'task%d.mat'), {listing.name}));
+  numbers = sort (cellfun (@(f) sscanf (f, 'task%d.mat'), folder_files (folder, '^task\d+\.mat$')));
   for j = numbers
     mine = fullfile (folder, sprintf ('claimed%d.%s', j, owner));
     if rename (fullfile (folder, sprintf ('task%d.mat', j)), mine) == 0

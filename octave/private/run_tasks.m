@@ -31,7 +31,7 @@ function out = run_tasks (name, tasks, parallel, who, done)
   end
   % The engine is 'octave' only in Octave; the test says so where it is read.
   if workers > 1 && strcmp (engine, 'octave') && exist ('OCTAVE_VERSION', 'builtin')
-    out = worker_processes (name, tasks, out, workers, done);
+    out = worker_processes (name, tasks, out, workers, done, who);
   elseif workers > 1 && strcmp (engine, 'matlab')
     rest = tasks(2:end);
     results = cell (size (rest));
@@ -69,7 +69,7 @@ function seconds = worker_cost (workers)
   seconds = each * (workers - 1);
 end
 
-function out = worker_processes (name, tasks, out, workers, done)
+function out = worker_processes (name, tasks, out, workers, done, who)
 % The tasks after the first go into files of a fresh folder; this process
 % and workers - 1 others claim them one at a time (task_worker). This
 % process waits for the others in pause, where Ctrl-C, SIGTERM and SIGHUP
@@ -87,19 +87,10 @@ function out = worker_processes (name, tasks, out, workers, done)
     task = tasks{i};
     save ('-binary', fullfile (folder, sprintf ('task%d.mat', i)), 'task', 'name');
   end
-  here = fileparts (mfilename ('fullpath'));
-  binary = fullfile (OCTAVE_HOME (), 'bin', 'octave-cli');
-  if ~exist (binary, 'file')
-    binary = 'octave-cli';
-  end
-  for w = 1:workers - 1
-    quoted = strrep ({here, fileparts(here), folder}, '''', '''''');
-    command = sprintf ('cd (''%s''); addpath (''%s''); task_worker (''%s'', %d);', quoted{:}, w);
-    live(w) = system (sprintf ('exec "%s" --no-gui --norc --no-history --quiet --no-window-system --eval "%s" 2> "%s"', ...
-                               binary, command, fullfile (folder, sprintf ('worker%d.log', w))), false, 'async');
-  end
+  start_workers (folder, live, workers);
   pending = true (1, numel (tasks));
   pending(1) = false;
+  failed = [];
   while any (pending)
     [task, task_name, mine] = claim_task (folder, 'caller');
     if ~isempty (mine)
@@ -118,17 +109,90 @@ function out = worker_processes (name, tasks, out, workers, done)
       end
     end
     if any (pending) && isempty (mine)
-      for w = cell2mat (keys (live))
-        if waitpid (live(w), WNOHANG) == live(w)
-          remove (live, w);
-        end
-      end
-      if live.Count == 0 && isempty (dir (fullfile (folder, 'task*.mat'))) && ~any_result (folder, pending)
+      failed = [failed, ended_workers(folder, live)];
+      if live.Count == 0 && isempty (folder_files (folder, '^task\d+\.mat$')) && ~any_result (folder, pending)
         lost (folder, pending);
       end
       pause (0.01);
     end
   end
+  failed = [failed, ended_workers(folder, live)];
+  if ~isempty (failed)
+    not_started (folder, failed, workers - 1, who);
+  end
+end
+
+function start_workers (folder, live, workers)
+% The folders reach each worker through its environment, never through the
+% text of a command: the shell command and the worker's code are fixed, so a
+% folder's name may hold any character. VORLA_WORKER_OCTAVE names another
+% program to run as the worker (the tests give one that cannot start).
+  here = fileparts (mfilename ('fullpath'));
+  binary = getenv ('VORLA_WORKER_OCTAVE');
+  if isempty (binary)
+    binary = fullfile (OCTAVE_HOME (), 'bin', 'octave-cli');
+    if ~exist (binary, 'file')
+      binary = 'octave-cli';
+    end
+  end
+  names = {'VORLA_WORKER_PROGRAM', 'VORLA_WORKER_HOME', 'VORLA_TASK_FOLDER', 'VORLA_WORKER_CODE'};
+  saved = cellfun (@getenv, names, 'UniformOutput', false);
+  restore = onCleanup (@() restore_environment (names, saved));
+  setenv ('VORLA_WORKER_PROGRAM', binary);
+  setenv ('VORLA_WORKER_HOME', here);
+  setenv ('VORLA_TASK_FOLDER', folder);
+  for w = 1:workers - 1
+    setenv ('VORLA_WORKER_CODE', sprintf (['addpath (fileparts (getenv (''VORLA_WORKER_HOME''))); ' ...
+                                           'task_worker (getenv (''VORLA_TASK_FOLDER''), %d);'], w));
+    % The worker starts in the private folder: an Octave started in the
+    % folder above it takes these functions for that folder's private ones
+    % and looks for them in private/private.
+    live(w) = system (sprintf (['exec 2> "$VORLA_TASK_FOLDER/worker%d.log"; cd "$VORLA_WORKER_HOME" && ' ...
+                                'exec "$VORLA_WORKER_PROGRAM" --no-gui --norc --no-history --quiet ' ...
+                                '--no-window-system --eval "$VORLA_WORKER_CODE"'], w), false, 'async');
+  end
+end
+
+function restore_environment (names, saved)
+  for i = 1:numel (names)
+    if isempty (saved{i})
+      unsetenv (names{i});
+    else
+      setenv (names{i}, saved{i});
+    end
+  end
+end
+
+function failed = ended_workers (folder, live)
+% Takes the workers that have ended out of live; failed lists those that
+% ended in failure before they claimed a task: they never started.
+  failed = [];
+  for w = cell2mat (keys (live))
+    [pid, status] = waitpid (live(w), WNOHANG);
+    if pid == live(w)
+      remove (live, w);
+      ok = WIFEXITED (status) && WEXITSTATUS (status) == 0;
+      if ~ok && isempty (folder_files (folder, sprintf ('^claimed\\d+\\.worker%d$', w)))
+        failed(end+1) = w;
+      end
+    end
+  end
+end
+
+function not_started (folder, failed, total, who)
+% Once per call: this process took their tasks, so the results are the
+% serial run's; the first worker's log says why it failed.
+  file = fullfile (folder, sprintf ('worker%d.log', failed(1)));
+  text = '';
+  if exist (file, 'file')
+    text = strtrim (fileread (file));
+  end
+  if isempty (text)
+    text = 'no message';
+  end
+  notify (['vorla:' who ':workers'], ...
+          ['vorla_%s: Parallel is true but %d of the %d worker processes did not start; their tasks ran ' ...
+           'in this process. The first one said: %s'], who, numel (failed), total, text);
 end
 
 function found = any_result (folder, pending)
@@ -139,9 +203,9 @@ function lost (folder, pending)
 % Every worker ended, yet some results never came: the workers' logs say why
 % (a crash, a killed process, memory).
   text = '';
-  logs = dir (fullfile (folder, 'worker*.log'));
+  logs = folder_files (folder, '^worker\d+\.log$');
   for j = 1:numel (logs)
-    text = [text, fileread(fullfile (folder, logs(j).name))];
+    text = [text, fileread(fullfile (folder, logs{j}))];
   end
   error ('vorla:worker', 'a worker process ended without the results of %d tasks: %s', ...
          sum (pending), strtrim (text));

@@ -191,6 +191,9 @@ function model_test ()
     "vorla:crossval:conflict", "vorla_crossval (twins, twin_labels, 'KFold', 3);"
     "vorla:crossval:cap",      "vorla_crossval (zeros (6, 1), [1; 2; 1; 2; 1; 2], 'KFold', 2, 'Scale', 'none', 'MatchTracking', 'strict', 'Voters', [1 2]);"
     "vorla:crossval:unscaled", "vorla_crossval (X, y, 'KFold', 3, 'Scale', {'none', 'auto'});"
+    "vorla:train:clipped",     "vorla_train (X, y, 'Scale', [-3 -3 -0.3; 4 4 0.4], 'Voters', 2);"
+    "vorla:crossval:clipped",  "vorla_crossval (X, y, 'KFold', 3, 'Scale', {[-3 -3 -0.3; 4 4 0.4], [-3 -3 -0.3; 4 4 0.3]});"
+    "vorla:train:workers",     "setenv ('VORLA_WORKER_OCTAVE', '/nonexistent'); vorla_train (X, y, 'Voters', 8, 'Parallel', true); unsetenv ('VORLA_WORKER_OCTAVE');"
   };
   % One warning enabled at a time; each must come once per call.
   for i = 1:rows (calls)

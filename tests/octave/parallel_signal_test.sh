@@ -25,7 +25,15 @@ never="addpath('$build'); rand('seed', 1); P = rand(4000, 3); P(2:2:end,:) = P(1
 failed=0
 
 now_ms() { date +%s%3N; }
-workers_left() { ps -eo pid=,stat=,args= | grep -F "$work" | grep -v grep || true; }
+# A worker is known by its environment, which names its task folder under $TMPDIR.
+workers_left() {
+  local environ
+  for environ in /proc/[0-9]*/environ; do
+    if grep -qzF "VORLA_TASK_FOLDER=$TMPDIR/" "$environ" 2> /dev/null; then
+      ps -o pid=,stat=,args= -p "$(basename "$(dirname "$environ")")" || true
+    fi
+  done
+}
 
 check_end() {  # $1 name, $2 ms at the signal, $3 pid
   while kill -0 "$3" 2> /dev/null; do
