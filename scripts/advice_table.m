@@ -69,7 +69,7 @@ for s = 1:numel (names)
   r = vorla_crossval (sets{s,2}, sets{s,3}, 'Vigilance', vigilance, base{:});
   seconds(s) = toc (started);
   for i = 1:numel (vigilance)
-    cells{i,1} = sprintf ('Vigilance %g%s', vigilance(i), ifelse_text (i == 1, ' (default)', ''));
+    cells{i,1} = sprintf ('Vigilance %g%s', vigilance(i), ifelse_text (i == 1, ' (published)', ''));
     cells{i,s+1} = score (r(i));
   end
   [~, at] = max ([r.MeanAccuracy]);
@@ -135,7 +135,7 @@ for s = 1:numel (names)
   end
   cells{2,s+1} = sprintf ('%.1f%% to %.1f%%', 100 * min (accuracy), 100 * max (accuracy));
 end
-print_table ('Presentation order, defaults:', 'order', names, cells);
+print_table ('Presentation order, one network without the search:', 'order', names, cells);
 
 % 4. Conflicting twins: the breast-cancer rows with their first five rows again, labels
 % flipped, under each rule with every other option at its default.
@@ -146,7 +146,7 @@ if (! isempty (s))
   labels = [y; 3 - y(1:5)];
   warning ('off', 'vorla:train:conflict');
   warning ('off', 'vorla:train:cap');
-  printf ('\nBreast cancer with 5 flipped duplicates, vorla_train defaults:\n\n');
+  printf ('\nBreast cancer with 5 flipped duplicates, one network without the search:\n\n');
   printf ('| data, rule | nodes | presentations | seconds |\n|---|---:|---:|---:|\n');
   cases = {'clean rows, tolerant', X, y, {}; 'with the twins, tolerant', twins, labels, {}; ...
            'with the twins, strict', twins, labels, {'MatchTracking', 'strict'}};

@@ -37,7 +37,7 @@ circle_labels = 1 + ((P(:,1) - 0.5) .^ 2 + (P(:,2) - 0.5) .^ 2 > 1 / (2 * pi));
 sets = {iris.meas, iris.species; P, circle_labels};
 
 settings = {
-  'defaults',                 {}
+  'one network, no search',   {}
   'Vigilance 0.5',            {'Vigilance', 0.5}
   'Vigilance 0.75',           {'Vigilance', 0.75}
   'Vigilance 0.9',            {'Vigilance', 0.9}

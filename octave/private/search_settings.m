@@ -48,6 +48,10 @@ function [opts, results] = search_settings (who, X, index, opts, search)
   alive = 1:S;
   trials = struct ('Setting', {}, 'Voters', {}, 'Accuracy', {}, 'Nodes', {});
   done = 0;
+  % Whatever keeps worker processes from starting is said once, by the
+  % training of the final model, which asks for them in the same way.
+  quiet = [warning('off', ['vorla:' who ':workers']), warning('off', ['vorla:' who ':serial'])];
+  restore = onCleanup (@() warning (quiet));
   for r = 1:numel (rungs)
     first = done + 1;
     done = rungs(r);
@@ -85,6 +89,7 @@ function [opts, results] = search_settings (who, X, index, opts, search)
     end
   end
 
+  clear restore;
   candidate = ismember ([trials.Voters], counts);
   accuracy = [trials.Accuracy];
   accuracy(~candidate) = -Inf;
