@@ -94,6 +94,18 @@ function [hbox, hpoint] = vorla_plot_boxes (varargin)
     plabels = full (double (plabels(:)));
   end
 
+  % Octave's axes fail to find limits and ticks for coordinates near
+  % realmax (out of memory); up to 1e307 they draw.
+  far = @(A) sum (abs (A(:)) > 1e307);
+  if far (T) > 0
+    error ('vorla:plot_boxes:Templates', ['vorla_plot_boxes: the boxes hold %d coordinates beyond +-1e307, ' ...
+           'which the axes cannot draw'], far (T));
+  end
+  if far (P) > 0
+    error ('vorla:plot_boxes:Patterns', ['vorla_plot_boxes: Patterns hold %d coordinates beyond +-1e307, ' ...
+           'which the axes cannot draw'], far (P));
+  end
+
   if isempty (ax)
     ax = newplot ();
   else
@@ -132,7 +144,9 @@ function [hbox, hpoint] = vorla_plot_boxes (varargin)
     colour = colour_of (box_labels(i));
     hbox = [hbox; line(x(:), y(:), 'parent', ax, 'color', colour, 'linewidth', 1.5, ...
                        'displayname', label_text (box_labels(i)))];
-    point = (B(:,1) == B(:,3)) & (B(:,2) == B(:,4));
+    % Slow learning can leave a point box's corners a rounding step apart
+    % the wrong way round: still a point.
+    point = (B(:,1) >= B(:,3)) & (B(:,2) >= B(:,4));
     if any (point)
       line (B(point,1), B(point,2), 'parent', ax, 'linestyle', 'none', 'marker', 's', ...
             'markersize', 4, 'color', colour, 'handlevisibility', 'off');
@@ -179,15 +193,21 @@ function [args, label_text] = model_arguments (args)
   T = templates{network};
   if ~strcmp (model.Scale, 'none')
     lo = model.Range(1,:);
-    width = model.Range(2,:) - lo;
-    T = [lo + T(:,1:2) .* width, lo + T(:,3:4) .* width];
+    hi = model.Range(2,:);
+    width = hi - lo;
+    if all (isfinite (width))
+      T = [lo + T(:,1:2) .* width, lo + T(:,3:4) .* width];
+    else
+      % A range wider than the largest double: the blend stays finite.
+      T = [lo .* (1 - T(:,1:2)) + hi .* T(:,1:2), lo .* (1 - T(:,3:4)) + hi .* T(:,3:4)];
+    end
   end
   names = model.ClassNames;
   if iscell (names)
     % The legend typesets TeX: class_0 must not become a subscript.
     names = regexprep (deblank (names), '([\\_^{}])', '\\$1');
   else
-    names = arrayfun (@(v) num2str (v), names, 'UniformOutput', false);
+    names = arrayfun (@(v) describe (v), names, 'UniformOutput', false);
   end
   label_text = @(i) ['label ' names{i}];
   if numel (args) == 3
@@ -203,7 +223,11 @@ function index = class_numbers (model, labels)
   if iscell (names) && (iscellstr (labels) || (ischar (labels) && ndims (labels) == 2))
     [~, index] = ismember (deblank (cellstr (labels)), deblank (names));
   elseif ~iscell (names) && (isnumeric (labels) || islogical (labels)) && isreal (labels)
-    [~, index] = ismember (full (double (labels(:))), double (names));
+    % Matched in the model's class: through double, int64 and uint64 labels
+    % beyond 2^53 would take a neighbour's colour.
+    [same, exact] = exact_cast (labels(:), class (names));
+    [~, index] = ismember (same, names);
+    index(~exact) = 0;
   else
     error ('vorla:plot_boxes:labels', 'vorla_plot_boxes: labels must be %s labels like those of the model; %s given', ...
            model.LabelKind, describe (labels));

@@ -200,11 +200,11 @@ function [unknown, kind] = unknown_label (model, given)
       unknown = given;
     otherwise
       % NaN is a value of double and single only; logical refuses the cast.
-      ok = (isnumeric (given) || islogical (given)) && isreal (given) && isscalar (given) && ~issparse (given) ...
-           && (~isnan (given) || any (strcmp (kind, {'double', 'single'}))) ...
-           && isequaln (double (cast (given, kind)), double (given));
+      ok = (isnumeric (given) || islogical (given)) && isreal (given) && isscalar (given) && ~issparse (given);
       if ok
-        unknown = cast (given, kind);
+        % Held exactly in the model's class, and compared there.
+        [unknown, exact] = exact_cast (given, kind);
+        ok = exact || (isnan (given) && any (strcmp (kind, {'double', 'single'})));
         taken = any (names == unknown);
       end
       expected = ['a scalar that ' kind ' holds exactly'];
