@@ -324,4 +324,32 @@ end
 %!error <PLabels must hold one label for each of the 3 rows> vorla_plot_boxes (zeros (2, 4), [1; 2], zeros (3, 2), 1)
 
 %!test
+%! ## 64-bit labels beyond 2^53 keep their own colours and names
+%! clf (f);
+%! ax = axes ("parent", f);
+%! names = intmax ("uint64") - [0; 1];
+%! model = vorla_train ([0 0; 1 1], names);
+%! [hb, hp] = vorla_plot_boxes (ax, model, [0 0; 1 1], names);
+%! assert (get (hb, "displayname"), {"label 18446744073709551614"; "label 18446744073709551615"});
+%! assert (numel (hp), 2);
+%! assert (get (hp(1), "xdata"), 1);
+%! ## boxes at +-realmax: a vorla error, not the axes running out of memory
+%! clf (f);
+%! ax = axes ("parent", f);
+%! model = vorla_train ([-realmax 0; realmax 1; 0 0], [1; 2; 1], "Scale", "none", "D", realmax);
+%! try
+%!   vorla_plot_boxes (ax, model);
+%!   error ("no error");
+%! catch err
+%!   assert ({err.identifier, err.message}, {"vorla:plot_boxes:Templates", ...
+%!           "vorla_plot_boxes: the boxes hold 3 coordinates beyond +-1e307, which the axes cannot draw"});
+%! end_try_catch
+%! try
+%!   vorla_plot_boxes (ax, [0 0 1 1], 1, [1e308 0], 1);
+%!   error ("no error");
+%! catch err
+%!   assert (err.identifier, "vorla:plot_boxes:Patterns");
+%! end_try_catch
+
+%!test
 %! close (f);

@@ -264,6 +264,25 @@ end
 %!error <model must be the struct that vorla_train returns> vorla_rules (1)
 %!error <options must come in Name, Value pairs> vorla_rules (model, "X")
 
+%!test
+%! ## a Scale 'none' model with a range is refused, not read in other units
+%! m = vorla_train ([0 0; 0.5 0.5; 0.2 0.9], [1; 1; 2], "Scale", "none");
+%! m.Range = [0 0; 10 10];
+%! try
+%!   vorla_rules (m);
+%!   error ("no error");
+%! catch err
+%!   assert (err.identifier, "vorla:rules:model");
+%!   assert (strfind (err.message, "model.Range must be [] with Scale 'none'"), 14);
+%! end_try_catch
+%! ## a point box that slow learning left a rounding step reversed reads as a point;
+%! ## 64-bit classes in every digit
+%! v = 0.83757797566257286;
+%! m = vorla_train ([0 0; 1 1; v 0.5; v+eps(v) 0.5], intmax ("uint64") - [0; 0; 1; 1], ...
+%!                  "LearningRate", 0.3, "Vigilance", 0.9, "Scale", "none");
+%! r = vorla_rules (m, "Digits", 17);
+%! assert (r(3).Text, sprintf ("if x1 = %.17g and x2 = 0.5 then 18446744073709551614", r(3).Lower(1)));
+
 %!demo
 %! ## the rules of a model of two clusters, with the training patterns each box holds
 %! rand ("state", 1);

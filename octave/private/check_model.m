@@ -96,7 +96,8 @@ function model = check_model (who, model)
   % they crossed a power of two. 16 / beta leaves room, with beta the
   % smallest rate of the calls that trained the model (1: fast learning is
   % exact and allows none).
-  slack = 16 / min ([1, learning_rates(model)]);
+  beta = min ([1, learning_rates(model)]);
+  slack = (beta < 1) * 16 / beta;
   templates = model.Templates;
   nlabels = model.NLabels;
   if V > 1

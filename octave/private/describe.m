@@ -33,9 +33,16 @@ function text = integer_text (value)
   end
   text = '';
   while true
-    rest = idivide (value, uint64 (10), 'floor');
-    text = [char('0' + double (value - rest * 10)), text];
-    value = rest;
+    % Integer division rounds; one less than the rounded quotient, times
+    % ten, stays within the class and at most 15 below value.
+    below = value / 10 - 1;
+    digit = value - below * 10;
+    if digit >= 10
+      digit = digit - 10;
+      below = below + 1;
+    end
+    text = [char('0' + double (digit)), text];
+    value = below;
     if value == 0
       break;
     end
