@@ -85,7 +85,8 @@ function model = vorla_train (X, labels, varargin)
 %   tolerant match tracking, or Display 'iter', the call is vorla_learn with
 %   the same ten inputs and match_tracking and display after them.
 %
-%   The model is a plain struct (save and load keep it):
+%   The model is a plain struct (save and load keep it, in every format but
+%   Octave's -float-binary, which rounds it to single precision):
 %     Format            'vorla model 1'
 %     ClassNames        C x 1 classes in sorted order (a continued model
 %                       appends its new ones): numeric or logical as the
@@ -97,7 +98,8 @@ function model = vorla_train (X, labels, varargin)
 %                       ...), 'cellstr', 'char' or 'string': the kind that
 %                       vorla_predict gives back
 %     Features          M, the number of columns of X
-%     Range             2 x M scaling range ([] with Scale 'none')
+%     Range             2 x M scaling range ([] with Scale 'none', and
+%                       must stay so)
 %     Templates         K x 2M node boxes as vorla_fit returned them, in the
 %                       scaled units; with Voters > 1 a 1 x V cell of them
 %     NLabels           K x 1 class index of each node; with Voters > 1 a
