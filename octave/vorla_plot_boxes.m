@@ -94,6 +94,18 @@ function [hbox, hpoint] = vorla_plot_boxes (varargin)
     plabels = full (double (plabels(:)));
   end
 
+  % Octave's axes fail to find limits and ticks for coordinates near
+  % realmax (out of memory); up to 1e307 they draw.
+  far = @(A) sum (abs (A(:)) > 1e307);
+  if far (T) > 0
+    error ('vorla:plot_boxes:Templates', ['vorla_plot_boxes: the boxes hold %d coordinates beyond +-1e307, ' ...
+           'which the axes cannot draw'], far (T));
+  end
+  if far (P) > 0
+    error ('vorla:plot_boxes:Patterns', ['vorla_plot_boxes: Patterns hold %d coordinates beyond +-1e307, ' ...
+           'which the axes cannot draw'], far (P));
+  end
+
   if isempty (ax)
     ax = newplot ();
   else
@@ -132,7 +144,9 @@ function [hbox, hpoint] = vorla_plot_boxes (varargin)
     colour = colour_of (box_labels(i));
     hbox = [hbox; line(x(:), y(:), 'parent', ax, 'color', colour, 'linewidth', 1.5, ...
                        'displayname', label_text (box_labels(i)))];
-    point = (B(:,1) == B(:,3)) & (B(:,2) == B(:,4));
+    % Slow learning can leave a point box's corners a rounding step apart
+    % the wrong way round: still a point.
+    point = (B(:,1) >= B(:,3)) & (B(:,2) >= B(:,4));
     if any (point)
       line (B(point,1), B(point,2), 'parent', ax, 'linestyle', 'none', 'marker', 's', ...
             'markersize', 4, 'color', colour, 'handlevisibility', 'off');
@@ -179,15 +193,21 @@ function [args, label_text] = model_arguments (args)
   T = templates{network};
   if ~strcmp (model.Scale, 'none')
     lo = model.Range(1,:);
-    width = model.Range(2,:) - lo;
-    T = [lo + T(:,1:2) .* width, lo + T(:,3:4) .* width];
+    hi = model.Range(2,:);
+    width = hi - lo;
+    if all (isfinite (width))
+      T = [lo + T(:,1:2) .* width, lo + T(:,3:4) .* width];
+    else
+      % A range wider than the largest double: the blend stays finite.
+      T = [lo .* (1 - T(:,1:2)) + hi .* T(:,1:2), lo .* (1 - T(:,3:4)) + hi .* T(:,3:4)];
+    end
   end
   names = model.ClassNames;
   if iscell (names)
     % The legend typesets TeX: class_0 must not become a subscript.
     names = regexprep (deblank (names), '([\\_^{}])', '\\$1');
   else
-    names = arrayfun (@(v) num2str (v), names, 'UniformOutput', false);
+    names = arrayfun (@(v) describe (v), names, 'UniformOutput', false);
   end
   label_text = @(i) ['label ' names{i}];
   if numel (args) == 3
@@ -203,7 +223,11 @@ function index = class_numbers (model, labels)
   if iscell (names) && (iscellstr (labels) || (ischar (labels) && ndims (labels) == 2))
     [~, index] = ismember (deblank (cellstr (labels)), deblank (names));
   elseif ~iscell (names) && (isnumeric (labels) || islogical (labels)) && isreal (labels)
-    [~, index] = ismember (full (double (labels(:))), double (names));
+    % Matched in the model's class: through double, int64 and uint64 labels
+    % beyond 2^53 would take a neighbour's colour.
+    [same, exact] = exact_cast (labels(:), class (names));
+    [~, index] = ismember (same, names);
+    index(~exact) = 0;
   else
     error ('vorla:plot_boxes:labels', 'vorla_plot_boxes: labels must be %s labels like those of the model; %s given', ...
            model.LabelKind, describe (labels));
@@ -300,6 +324,34 @@ end
 %!error <NLabels must hold one label for each of the 2 rows> vorla_plot_boxes (zeros (2, 4), 1)
 %!error <Patterns must be an N x 2 matrix> vorla_plot_boxes (zeros (2, 4), [1; 2], zeros (3, 3))
 %!error <PLabels must hold one label for each of the 3 rows> vorla_plot_boxes (zeros (2, 4), [1; 2], zeros (3, 2), 1)
+
+%!test
+%! ## 64-bit labels beyond 2^53 keep their own colours and names
+%! clf (f);
+%! ax = axes ("parent", f);
+%! names = intmax ("uint64") - [0; 1];
+%! model = vorla_train ([0 0; 1 1], names);
+%! [hb, hp] = vorla_plot_boxes (ax, model, [0 0; 1 1], names);
+%! assert (get (hb, "displayname"), {"label 18446744073709551614"; "label 18446744073709551615"});
+%! assert (numel (hp), 2);
+%! assert (get (hp(1), "xdata"), 1);
+%! ## boxes at +-realmax: a vorla error, not the axes running out of memory
+%! clf (f);
+%! ax = axes ("parent", f);
+%! model = vorla_train ([-realmax 0; realmax 1; 0 0], [1; 2; 1], "Scale", "none", "D", realmax);
+%! try
+%!   vorla_plot_boxes (ax, model);
+%!   error ("no error");
+%! catch err
+%!   assert ({err.identifier, err.message}, {"vorla:plot_boxes:Templates", ...
+%!           "vorla_plot_boxes: the boxes hold 3 coordinates beyond +-1e307, which the axes cannot draw"});
+%! end_try_catch
+%! try
+%!   vorla_plot_boxes (ax, [0 0 1 1], 1, [1e308 0], 1);
+%!   error ("no error");
+%! catch err
+%!   assert (err.identifier, "vorla:plot_boxes:Patterns");
+%! end_try_catch
 
 %!test
 %! close (f);

@@ -201,11 +201,11 @@ function [unknown, kind] = unknown_label (model, given)
       unknown = given;
     otherwise
       % NaN is a value of double and single only; logical refuses the cast.
-      ok = (isnumeric (given) || islogical (given)) && isreal (given) && isscalar (given) && ~issparse (given) ...
-           && (~isnan (given) || any (strcmp (kind, {'double', 'single'}))) ...
-           && isequaln (double (cast (given, kind)), double (given));
+      ok = (isnumeric (given) || islogical (given)) && isreal (given) && isscalar (given) && ~issparse (given);
       if ok
-        unknown = cast (given, kind);
+        % Held exactly in the model's class, and compared there.
+        [unknown, exact] = exact_cast (given, kind);
+        ok = exact || (isnan (given) && any (strcmp (kind, {'double', 'single'})));
         taken = any (names == unknown);
       end
       expected = ['a scalar that ' kind ' holds exactly'];
@@ -388,6 +388,40 @@ end
 %!error <X holds 1 Inf values> vorla_predict (model, [1 Inf])
 %!error <Trace must be one of 0, 1, 2, 3> vorla_predict (model, X, "Trace", 4)
 %!error <Scores must be 'votes' or 'choice'> vorla_predict (model, X, "Scores", "rank")
+
+%!function id = lasterr_of (call)
+%! id = "";
+%! try
+%!   call ();
+%! catch err
+%!   id = err.identifier;
+%! end_try_catch
+%!endfunction
+
+%!test
+%! ## slow learning can round a point box's corner one step past the other: such models predict
+%! v = 0.83757797566257286;
+%! m = vorla_train ([0 0; 1 1; v 0.5; v+eps(v) 0.5], [1; 1; 2; 2], "LearningRate", 0.3, "Vigilance", 0.9);
+%! assert (any (m.Templates(:,1) > m.Templates(:,3)));
+%! assert (vorla_predict (m, [0 0; v 0.5]), [1; 2]);
+%! u = 0.1004;
+%! m = vorla_train ([0 0; u 0.5; u-eps(u) 0.5; 1 1], [2; 1; 1; 2], "LearningRate", 0.1, "MaxPresentations", 2, ...
+%!                  "Scale", "none", "Vigilance", 0.9);
+%! assert (vorla_predict (m, [u 0.5]), 1);
+%! ## a reversal beyond what rounding makes is still refused, and fast learning allows none
+%! m.Templates(2,1) = m.Templates(2,3) + 200 * eps (u);
+%! assert (lasterr_of (@() vorla_predict (m, [u 0.5])), "vorla:predict:model");
+%! m.Templates(2,1) = m.Templates(2,3) + eps (u);
+%! m.LearningRate = 1;
+%! m.History.LearningRate = 1;
+%! assert (lasterr_of (@() vorla_predict (m, [u 0.5])), "vorla:predict:model");
+
+%!test
+%! ## UnknownLabel must be held exactly by the model's class, also beyond 2^53
+%! m = vorla_train ([0; 1], intmax ("int64") - [1; 2]);
+%! assert (lasterr_of (@() vorla_predict (m, 0.5, "UnknownLabel", 2^63)), "vorla:predict:UnknownLabel");
+%! assert (lasterr_of (@() vorla_predict (m, 0.5, "UnknownLabel", intmax ("int64") - 1)), "vorla:predict:UnknownLabel");
+%! assert (vorla_predict (m, [0; 1], "UnknownLabel", intmax ("int64")), intmax ("int64") - [1; 2]);
 
 %!demo
 %! ## the share of five voters that chose class 2, over the square

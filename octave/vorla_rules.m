@@ -69,17 +69,19 @@ function rules = vorla_rules (model, varargin)
   if ~(isnumeric (digits) && isreal (digits) && isscalar (digits) && digits == fix (digits) && digits >= 1 && digits <= 17)
     error ('vorla:rules:Digits', 'vorla_rules: Digits must be a whole number from 1 to 17; %s given', describe (digits));
   end
+  % The model's Scale says whether its boxes are in data units, as vorla_predict reads it.
+  unscaled = strcmp (model.Scale, 'none');
   counted = ~isempty (opts.X);
   if counted
     X = check_patterns ('rules', opts.X, 'X');
     if size (X, 2) ~= M
       error ('vorla:rules:X', 'vorla_rules: model has %d features but X has %d columns', M, size (X, 2));
     end
-    if ~isempty (model.Range)
+    if ~unscaled
       X = vorla_scale (X, model.Range);
     end
   end
-  if isempty (model.Range)
+  if unscaled
     low = zeros (1, M);
     width = ones (1, M);
     bounded = true (2, M);
@@ -116,7 +118,7 @@ function rules = vorla_rules (model, varargin)
       if counted
         net(i).Count = count(k);
       end
-      if isempty (model.Range)
+      if unscaled
         from = true (1, M);
         to = true (1, M);
       else
@@ -165,8 +167,9 @@ end
 function text = class_text (name)
   if ischar (name)
     text = name;
-  elseif islogical (name)
-    text = mat2str (name);
+  elseif islogical (name) || isinteger (name)
+    % Every digit of 64-bit classes beyond 2^53.
+    text = describe (name);
   else
     text = num2str (name);
   end
@@ -176,7 +179,8 @@ function text = rule_text (names, lower, upper, from, to, class, digits)
   format = sprintf ('%%.%dg', digits);
   parts = {};
   for i = 1:numel (names)
-    if from(i) && to(i) && lower(i) == upper(i)
+    % Slow learning can leave a point box's corners a rounding step apart the wrong way round.
+    if from(i) && to(i) && lower(i) >= upper(i)
       parts{end+1} = sprintf (['%s = ' format], names{i}, lower(i));
     elseif from(i) && to(i)
       parts{end+1} = sprintf ([format ' <= %s <= ' format], lower(i), names{i}, upper(i));
@@ -261,6 +265,25 @@ end
 %!error <Digits must be a whole number from 1 to 17> vorla_rules (model, "Digits", 0)
 %!error <model must be the struct that vorla_train returns> vorla_rules (1)
 %!error <options must come in Name, Value pairs> vorla_rules (model, "X")
+
+%!test
+%! ## a Scale 'none' model with a range is refused, not read in other units
+%! m = vorla_train ([0 0; 0.5 0.5; 0.2 0.9], [1; 1; 2], "Scale", "none");
+%! m.Range = [0 0; 10 10];
+%! try
+%!   vorla_rules (m);
+%!   error ("no error");
+%! catch err
+%!   assert (err.identifier, "vorla:rules:model");
+%!   assert (strfind (err.message, "model.Range must be [] with Scale 'none'"), 14);
+%! end_try_catch
+%! ## a point box that slow learning left a rounding step reversed reads as a point;
+%! ## 64-bit classes in every digit
+%! v = 0.83757797566257286;
+%! m = vorla_train ([0 0; 1 1; v 0.5; v+eps(v) 0.5], intmax ("uint64") - [0; 0; 1; 1], ...
+%!                  "LearningRate", 0.3, "Vigilance", 0.9, "Scale", "none");
+%! r = vorla_rules (m, "Digits", 17);
+%! assert (r(3).Text, sprintf ("if x1 = %.17g and x2 = 0.5 then 18446744073709551614", r(3).Lower(1)));
 
 %!demo
 %! ## the rules of a model of two clusters, with the training patterns each box holds

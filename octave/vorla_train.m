@@ -130,7 +130,8 @@ function model = vorla_train (X, labels, varargin)
 %   tolerant match tracking, or Display 'iter', the call is vorla_learn with
 %   the same ten inputs and match_tracking and display after them.
 %
-%   The model is a plain struct (save and load keep it):
+%   The model is a plain struct (save and load keep it, in every format but
+%   Octave's -float-binary, which rounds it to single precision):
 %     Format            'vorla model 1'
 %     ClassNames        C x 1 classes in sorted order (a continued model
 %                       appends its new ones): numeric or logical as the
@@ -142,7 +143,8 @@ function model = vorla_train (X, labels, varargin)
 %                       ...), 'cellstr', 'char' or 'string': the kind that
 %                       vorla_predict gives back
 %     Features          M, the number of columns of X
-%     Range             2 x M scaling range ([] with Scale 'none')
+%     Range             2 x M scaling range ([] with Scale 'none', and
+%                       must stay so)
 %     Templates         K x 2M node boxes as vorla_fit returned them, in the
 %                       scaled units; with Voters > 1 a 1 x V cell of them
 %     NLabels           K x 1 class index of each node; with Voters > 1 a
@@ -872,6 +874,35 @@ end
 %! more = vorla_train (model, P(5:7,:), ["a"; "cc"; "a"]);
 %! assert (cellstr (more.ClassNames), {"bb"; "cc"; "a"});
 %! assert (vorla_predict (more, P(5:7,:)), ["a "; "cc"; "a "]);
+
+%!test
+%! ## 64-bit labels beyond 2^53 keep their classes when a model goes on
+%! for top = {intmax("uint64"), intmax("int64"), intmin("int64") + 2}
+%!   labels = top{1} - [0; 1; 2];
+%!   model = vorla_train ([0; 0.5; 1], labels([1; 3; 1]));
+%!   more = vorla_train (model, [0.5; 0.75], labels([2; 3]));
+%!   assert (more.ClassNames, labels([3; 1; 2]));
+%! endfor
+%! ## a double that the model's class cannot hold exactly is refused
+%! model = vorla_train ([0; 1], intmax ("uint64") - [0; 1]);
+%! try
+%!   vorla_train (model, 0.5, 2^64);
+%!   error ("no error");
+%! catch err
+%!   assert (err.message, "vorla_train: the model's labels are uint64, which cannot hold the label 1.844674407370955e+19");
+%! end_try_catch
+
+%!test
+%! ## the cells of a voting model in another shape go on as the row vorla_train makes
+%! model = vorla_train (P(1:50,:), c(1:50), "Voters", 6, "Seed", 2);
+%! expected = vorla_train (model, P(51:end,:), c(51:end));
+%! for shape = {[6 1], [2 3]}
+%!   edited = model;
+%!   edited.Templates = reshape (model.Templates, shape{1});
+%!   edited.NLabels = reshape (model.NLabels, shape{1});
+%!   assert (vorla_train (edited, P(51:end,:), c(51:end)), expected);
+%!   assert (vorla_predict (edited, P), vorla_predict (model, P));
+%! endfor
 
 %!demo
 %! ## points inside and outside a circle: one network, then five that vote

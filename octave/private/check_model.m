@@ -26,8 +26,11 @@ function model = check_model (who, model)
   V = double (model.Voters);
   need ('Scale', ischar (model.Scale) && any (strcmp (model.Scale, {'auto', 'none', 'range'})), ...
         '''auto'', ''none'' or ''range''');
-  if ~strcmp (model.Scale, 'none')
-    range = model.Range;
+  range = model.Range;
+  if strcmp (model.Scale, 'none')
+    % Boxes in data units: a range would say otherwise to whoever reads it.
+    need ('Range', isnumeric (range) && isempty (range), '[] with Scale ''none''');
+  else
     need ('Range', isa (range, 'double') && isreal (range) && ~issparse (range) && isequal (size (range), [2 M]) ...
           && all (isfinite (range(:))) && all (range(1,:) <= range(2,:)), ...
           sprintf ('a 2 x %d matrix [smallest; largest] of finite values', M));
@@ -82,11 +85,29 @@ function model = check_model (who, model)
   model.ClassNames = names;
   C = numel (names);
 
+  % Slow learning rounds: a blend of a corner toward a pattern,
+  % beta * x + (1 - beta) * w, lies within 3 rounding units of |w| or |x|
+  % of its exact value (its two products, 1 - beta and the sum each round
+  % once; a pattern far from the box moves the corner by far more), so a
+  % point box's corner can end a step past the other. A
+  % reversal d of a box shrinks to (1 - beta) * d at the next update that
+  % moves it, and each update adds at most two blends' error: d stays below
+  % 6 units / beta, 6 / beta * eps of the corners, or 12 / beta * eps where
+  % they crossed a power of two. 16 / beta leaves room, with beta the
+  % smallest rate of the calls that trained the model (1: fast learning is
+  % exact and allows none).
+  beta = min ([1, learning_rates(model)]);
+  slack = (beta < 1) * 16 / beta;
   templates = model.Templates;
   nlabels = model.NLabels;
   if V > 1
     need ('Templates', iscell (templates) && numel (templates) == V, sprintf ('a cell of the %d networks of Voters', V));
     need ('NLabels', iscell (nlabels) && numel (nlabels) == V, sprintf ('a cell of the %d networks of Voters', V));
+    % In the row that vorla_train makes, whatever shape the cells came in.
+    templates = reshape (templates, 1, V);
+    nlabels = reshape (nlabels, 1, V);
+    model.Templates = templates;
+    model.NLabels = nlabels;
   else
     need ('Templates', ~iscell (templates), 'the K x 2M matrix of one network (Voters is 1)');
     need ('NLabels', ~iscell (nlabels), 'the K x 1 class numbers of one network (Voters is 1)');
@@ -104,8 +125,10 @@ function model = check_model (who, model)
     need (['Templates' suffix], isa (T, 'double') && isreal (T) && ~issparse (T) && ndims (T) == 2 ...
           && size (T, 2) == 2 * M && size (T, 1) >= 1, shape, describe (T));
     need (['Templates' suffix], all (isfinite (T(:))), 'finite', sprintf ('%d NaN or Inf values', sum (~isfinite (T(:)))));
-    reversed = sum (any (T(:,1:M) > T(:,M+1:end), 2));
-    need (['Templates' suffix], reversed == 0, 'boxes with lower <= upper in every feature', ...
+    reversal = T(:,1:M) - T(:,M+1:end);
+    reversed = sum (any (reversal > slack * eps (max (abs (T(:,1:M)), abs (T(:,M+1:end)))), 2));
+    need (['Templates' suffix], reversed == 0, ...
+          'boxes with lower <= upper in every feature (up to the rounding of slow learning)', ...
           sprintf ('%d reversed boxes', reversed));
     shape = sprintf ('a %d x 1 double column of class numbers 1 to %d', size (T, 1), C);
     need (['NLabels' suffix], isa (L, 'double') && isreal (L) && ~issparse (L) && iscolumn (L) ...
@@ -124,6 +147,19 @@ function model = check_model (who, model)
       error (id, '%s: model.%s must be %s; %s given', fn, field, expected, value);
     end
   end
+end
+
+function rates = learning_rates (model)
+% The learning rates in (0, 1] that the model and its history record.
+  values = {};
+  if isfield (model, 'LearningRate')
+    values = {model.LearningRate};
+  end
+  if isfield (model, 'History') && isstruct (model.History) && isfield (model.History, 'LearningRate')
+    values = [values, {model.History.LearningRate}];
+  end
+  valid = cellfun (@(rate) is_number (rate) && rate > 0 && rate <= 1, values);
+  rates = cellfun (@double, values(valid));
 end
 
 function ok = is_number (value)

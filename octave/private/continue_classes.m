@@ -19,14 +19,14 @@ function [names, index, added] = continue_classes (who, names0, kind0, labels)
     end
     [known, where] = ismember (given, names);
   else
-    % The class function (double, int8, logical, ...) converts in every host.
-    same = feval (class (names0), found);
-    lost = double (same) ~= double (found);
-    if any (lost)
+    % Matched in the model's own class: int64 and uint64 classes beyond 2^53
+    % would merge with their neighbours through double.
+    [same, exact] = exact_cast (found, class (names0));
+    if ~all (exact)
       error (id, 'vorla_%s: the model''s labels are %s, which cannot hold the label %s', ...
-             who, class (names0), num2str (double (found(find (lost, 1)))));
+             who, class (names0), describe (found(find (~exact, 1))));
     end
-    [known, where] = ismember (double (found), double (names0));
+    [known, where] = ismember (same, names0);
   end
   added = sum (~known);
   where(~known) = size (names0, 1) + (1:added);

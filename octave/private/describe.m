@@ -4,7 +4,9 @@ function text = describe (value)
     text = ['''' value ''''];
   elseif (isnumeric (value) || islogical (value)) && isscalar (value) && ~issparse (value)
     text = num2str (value);
-    if islogical (value)
+    if isinteger (value)
+      text = integer_text (value);
+    elseif islogical (value)
       text = mat2str (value);
     end
   else
@@ -16,4 +18,34 @@ function text = describe (value)
   elseif (isnumeric (value) || islogical (value)) && ~isreal (value)
     text = sprintf ('%s (complex)', text);
   end
+end
+
+function text = integer_text (value)
+% Every digit of an integer: num2str and sprintf go through double for
+% 64-bit values beyond 2^53.
+  sign = '';
+  if value < 0
+    sign = '-';
+    % -intmin does not fit its class; one more than -(value + 1) does in uint64.
+    value = uint64 (-(value + 1)) + 1;
+  else
+    value = uint64 (value);
+  end
+  text = '';
+  while true
+    % Integer division rounds; one less than the rounded quotient, times
+    % ten, stays within the class and at most 15 below value.
+    below = value / 10 - 1;
+    digit = value - below * 10;
+    if digit >= 10
+      digit = digit - 10;
+      below = below + 1;
+    end
+    text = [char('0' + double (digit)), text];
+    value = below;
+    if value == 0
+      break;
+    end
+  end
+  text = [sign text];
 end

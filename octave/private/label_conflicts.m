@@ -11,13 +11,20 @@ function [patterns, groups, rows] = label_conflicts (X, y)
   end
   % Only patterns that share their first feature with another can be twins;
   % one sort of a column finds them, where sorting whole rows costs ten times more.
-  [first, order] = sort (X(:,1));
-  tied = [false; diff(first) == 0];
-  tied = tied | [tied(2:end); false];
-  if ~any (tied)
+  % The sort gives no order: Octave 7.3's sort with an index output can crash
+  % the process where memory runs short, and the tied values suffice.
+  first = sort (X(:,1));
+  shared = first([false; diff(first) == 0]);
+  if isempty (shared)
     return;
   end
-  candidates = order(tied);
+  shared = shared([true; diff(shared) ~= 0]);
+  if exist ('OCTAVE_VERSION', 'builtin')
+    % lookup finds them in the sorted values without sorting X again.
+    candidates = find (lookup (shared, X(:,1), 'b'));
+  else
+    candidates = find (ismember (X(:,1), shared));
+  end
   [~, ~, group] = unique (X(candidates,:), 'rows');
   group = group(:);
   pairs = unique ([group, y(candidates)], 'rows');
