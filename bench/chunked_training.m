@@ -19,7 +19,8 @@ function chunked_training (file, how, out)
     records = fread (fid, [3, Inf], 'double')';
     fclose (fid);
     range = [min(records(:,1:2)); max(records(:,1:2))];
-    model = vorla_train (records(:,1:2), records(:,3), 'Scale', range, 'MaxPresentations', 1);
+    model = vorla_train (records(:,1:2), records(:,3), 'Scale', range, 'MaxPresentations', 1, ...
+                         'Vigilance', 0, 'Voters', 1);
   end
   seconds = toc (started);
   [~, nlabels] = deal (model.Templates, model.NLabels);

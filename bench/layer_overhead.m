@@ -38,7 +38,7 @@ function results = layer_overhead (repeats)
 
       cpu = cputime ();
       started = tic ();
-      model = vorla_train (P, c, 'MaxPresentations', cap);
+      model = vorla_train (P, c, 'MaxPresentations', cap, 'OptimizeHyperparameters', 'none', 'Voters', 1);
       labels = vorla_predict (model, Q);
       layer = min (layer, toc (started));
       layer_cpu = min (layer_cpu, cputime () - cpu);

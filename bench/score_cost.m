@@ -17,7 +17,8 @@ function results = score_cost (repeats)
   N = 100000;
   rand ('state', 1);
   P = rand (10000, M);
-  model = vorla_train (P, 1 + (sum (P(:,1:3) .^ 2, 2) + 0.3 * sin (6 * P(:,4)) > 1));
+  model = vorla_train (P, 1 + (sum (P(:,1:3) .^ 2, 2) + 0.3 * sin (6 * P(:,4)) > 1), ...
+                       'OptimizeHyperparameters', 'none', 'Voters', 1);
   X = rand (N, M);
   [T, L, R] = eval_data (1000, M, N);
   random_model = model;

@@ -105,6 +105,11 @@ function model = vorla_train (X, labels, varargin)
 %                                largest; settings are pruned by successive
 %                                halving on that count (all train 3 networks,
 %                                the better half go on to the largest count).
+%                                The search's networks train in silence
+%                                (Trace and Display are the final model's); it
+%                                costs about 15 times the training of the
+%                                final model: give the options by name, or
+%                                'none', where that is too much.
 %     'HyperparameterOptimizationOptions'  struct ()  fields, all optional:
 %                                KFold (5, or one fold per pattern for fewer
 %                                patterns; a single pattern skips the
