@@ -471,10 +471,10 @@ end
 %! ## the caller's folds, 0 for patterns that every fold trains on; out-of-fold scores
 %! warning ("off", "vorla:predict:clipped", "local");
 %! folds = repmat ([1; 2; 0; 3], 25, 1);
-%! r = vorla_crossval (X, y, "CVPartition", folds, "Vigilance", 0.5, "Voters", 3);
+%! r = vorla_crossval (X, y, "CVPartition", folds, "Vigilance", 0.5, "Voters", 3, no_search{:});
 %! assert (numel (r.Accuracy), 3);
 %! for k = 1:3
-%!   model = vorla_train (X(folds != k,:), y(folds != k), "Vigilance", 0.5, "Voters", 3);
+%!   model = vorla_train (X(folds != k,:), y(folds != k), "Vigilance", 0.5, "Voters", 3, no_search{:});
 %!   [p, scores] = vorla_predict (model, X(folds == k,:), "Scores", "choice");
 %!   assert ({r.Predictions(folds == k), r.Scores(folds == k,:)}, {p, scores});
 %!   assert (r.Accuracy(k), mean (p == y(folds == k)));

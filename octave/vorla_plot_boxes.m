@@ -330,7 +330,7 @@ end
 %! clf (f);
 %! ax = axes ("parent", f);
 %! names = intmax ("uint64") - [0; 1];
-%! model = vorla_train ([0 0; 1 1], names);
+%! model = vorla_train ([0 0; 1 1], names, one_net{:});
 %! [hb, hp] = vorla_plot_boxes (ax, model, [0 0; 1 1], names);
 %! assert (get (hb, "displayname"), {"label 18446744073709551614"; "label 18446744073709551615"});
 %! assert (numel (hp), 2);
@@ -338,7 +338,7 @@ end
 %! ## boxes at +-realmax: a vorla error, not the axes running out of memory
 %! clf (f);
 %! ax = axes ("parent", f);
-%! model = vorla_train ([-realmax 0; realmax 1; 0 0], [1; 2; 1], "Scale", "none", "D", realmax);
+%! model = vorla_train ([-realmax 0; realmax 1; 0 0], [1; 2; 1], "Scale", "none", "D", realmax, one_net{:});
 %! try
 %!   vorla_plot_boxes (ax, model);
 %!   error ("no error");

@@ -401,12 +401,12 @@ end
 %!test
 %! ## slow learning can round a point box's corner one step past the other: such models predict
 %! v = 0.83757797566257286;
-%! m = vorla_train ([0 0; 1 1; v 0.5; v+eps(v) 0.5], [1; 1; 2; 2], "LearningRate", 0.3, "Vigilance", 0.9);
+%! m = vorla_train ([0 0; 1 1; v 0.5; v+eps(v) 0.5], [1; 1; 2; 2], "LearningRate", 0.3, "Vigilance", 0.9, one_net{:});
 %! assert (any (m.Templates(:,1) > m.Templates(:,3)));
 %! assert (vorla_predict (m, [0 0; v 0.5]), [1; 2]);
 %! u = 0.1004;
 %! m = vorla_train ([0 0; u 0.5; u-eps(u) 0.5; 1 1], [2; 1; 1; 2], "LearningRate", 0.1, "MaxPresentations", 2, ...
-%!                  "Scale", "none", "Vigilance", 0.9);
+%!                  "Scale", "none", "Vigilance", 0.9, one_net{:});
 %! assert (vorla_predict (m, [u 0.5]), 1);
 %! ## a reversal beyond what rounding makes is still refused, and fast learning allows none
 %! m.Templates(2,1) = m.Templates(2,3) + 200 * eps (u);
@@ -418,7 +418,7 @@ end
 
 %!test
 %! ## UnknownLabel must be held exactly by the model's class, also beyond 2^53
-%! m = vorla_train ([0; 1], intmax ("int64") - [1; 2]);
+%! m = vorla_train ([0; 1], intmax ("int64") - [1; 2], one_net{:});
 %! assert (lasterr_of (@() vorla_predict (m, 0.5, "UnknownLabel", 2^63)), "vorla:predict:UnknownLabel");
 %! assert (lasterr_of (@() vorla_predict (m, 0.5, "UnknownLabel", intmax ("int64") - 1)), "vorla:predict:UnknownLabel");
 %! assert (vorla_predict (m, [0; 1], "UnknownLabel", intmax ("int64")), intmax ("int64") - [1; 2]);

@@ -268,7 +268,7 @@ end
 
 %!test
 %! ## a Scale 'none' model with a range is refused, not read in other units
-%! m = vorla_train ([0 0; 0.5 0.5; 0.2 0.9], [1; 1; 2], "Scale", "none");
+%! m = vorla_train ([0 0; 0.5 0.5; 0.2 0.9], [1; 1; 2], "Scale", "none", one_net{:});
 %! m.Range = [0 0; 10 10];
 %! try
 %!   vorla_rules (m);
@@ -281,7 +281,7 @@ end
 %! ## 64-bit classes in every digit
 %! v = 0.83757797566257286;
 %! m = vorla_train ([0 0; 1 1; v 0.5; v+eps(v) 0.5], intmax ("uint64") - [0; 0; 1; 1], ...
-%!                  "LearningRate", 0.3, "Vigilance", 0.9, "Scale", "none");
+%!                  "LearningRate", 0.3, "Vigilance", 0.9, "Scale", "none", one_net{:});
 %! r = vorla_rules (m, "Digits", 17);
 %! assert (r(3).Text, sprintf ("if x1 = %.17g and x2 = 0.5 then 18446744073709551614", r(3).Lower(1)));
 

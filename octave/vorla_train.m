@@ -643,10 +643,10 @@ end
 %! ## a few values beyond it in silence, a feature in other units with one warning
 %! range = [0 0; 6 40];
 %! lastwarn ("");
-%! vorla_train ([X; 7 60], [y; 1], "Scale", range);
+%! vorla_train ([X; 7 60], [y; 1], "Scale", range, one_net{:});
 %! assert (lastwarn (), "");
 %! lastwarn ("");
-%! model = vorla_train (X, y, "Scale", [0 0; 6 4], "Voters", 2);
+%! model = vorla_train (X, y, "Scale", [0 0; 6 4], "Voters", 2, no_search{:});
 %! [msg, id] = lastwarn ();
 %! assert (id, "vorla:train:clipped");
 %! assert (msg, ["vorla_train: 6 of the 6 values of feature 2 of X lie beyond the given Scale range [0, 4] ", ...
@@ -884,12 +884,12 @@ end
 %! ## 64-bit labels beyond 2^53 keep their classes when a model goes on
 %! for top = {intmax("uint64"), intmax("int64"), intmin("int64") + 2}
 %!   labels = top{1} - [0; 1; 2];
-%!   model = vorla_train ([0; 0.5; 1], labels([1; 3; 1]));
+%!   model = vorla_train ([0; 0.5; 1], labels([1; 3; 1]), one_net{:});
 %!   more = vorla_train (model, [0.5; 0.75], labels([2; 3]));
 %!   assert (more.ClassNames, labels([3; 1; 2]));
 %! endfor
 %! ## a double that the model's class cannot hold exactly is refused
-%! model = vorla_train ([0; 1], intmax ("uint64") - [0; 1]);
+%! model = vorla_train ([0; 1], intmax ("uint64") - [0; 1], one_net{:});
 %! try
 %!   vorla_train (model, 0.5, 2^64);
 %!   error ("no error");
@@ -899,7 +899,7 @@ end
 
 %!test
 %! ## the cells of a voting model in another shape go on as the row vorla_train makes
-%! model = vorla_train (P(1:50,:), c(1:50), "Voters", 6, "Seed", 2);
+%! model = vorla_train (P(1:50,:), c(1:50), "Voters", 6, "Seed", 2, no_search{:});
 %! expected = vorla_train (model, P(51:end,:), c(51:end));
 %! for shape = {[6 1], [2 3]}
 %!   edited = model;
