@@ -45,6 +45,17 @@ function memory_limit_test ()
     grown = (held(end) - held(1)) / 2^20;
     r(end+1) = check_case ([what " holds nothing after failing"], grown < 64, sprintf ("%.0f MB more", grown));
   end
+  % An output that the call made but Octave cannot copy into its own value on return ends
+  % with Octave's error, outside the call (as the README says); Octave goes on.
+  limit_address_space (vm_size () + 250 * 2^20);
+  try
+    x = vorla_eval (T, 1, 1, 0, 0.001, 0, P1, 0, 0);
+    got = "no error";
+  catch err
+    got = err.identifier;
+  end
+  limit_address_space (Inf);
+  r(end+1) = check_case ("output not taken over on return", strcmp (got, "Octave:bad-alloc"), got);
   r(end+1) = check_case ("calls after the failures", isequal (small_calls (), before), "");
   if (! all (r))
     error ("memory_limit_test: %d failed", sum (! r));
