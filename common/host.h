@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <new>
 
 #if defined(VORLA_HOST_OCTAVE)
 #include <octave/quit.h>
@@ -48,17 +49,48 @@ inline Shape shape_of(const mxArray* array) {
   return s;
 }
 
-// A new real double matrix with undefined contents, or null when the host has no memory for it.
 // Asks the system to back a large block with huge pages where it can, before anything is
 // written into it: on virtual machines the first touch of each small page is costly.
 void advise_large_block(void* block, std::size_t bytes);
 
+// Whether count elements of element_size bytes can be stated in bytes at all. A request
+// that cannot is never made: GNU Octave multiplies it out in size_t and would hand back a
+// block of the wrapped-around size, which the caller would then overrun.
+inline bool byte_count_fits(std::uint64_t count, std::size_t element_size) {
+  return count <= std::numeric_limits<std::size_t>::max() / element_size;
+}
+
+// Makes one host allocation; null when the host has no memory for it. MATLAB then gives
+// null; GNU Octave instead raises its own error (or lets std::bad_alloc out of its array
+// code), which would end the call with Octave's words and skip the caller's own path for
+// no memory. Only those two are taken back here: an interrupt or an exit passes on.
+template <class Request>
+auto from_host(Request request) -> decltype(request()) {
+#if defined(VORLA_HOST_OCTAVE)
+  try {
+    return request();
+  } catch (const octave::execution_exception&) {
+    return nullptr;
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+#else
+  return request();
+#endif
+}
+
+// A new real double matrix with undefined contents, or null when the host has no memory
+// for it or its size in bytes cannot be represented.
 inline mxArray* create_double_matrix(std::int32_t rows, std::int32_t cols) {
+  // Both counts are at most 2^31 - 1, so their product fits; its size in bytes may not.
+  const std::uint64_t elements = static_cast<std::uint64_t>(rows) * static_cast<std::uint64_t>(cols);
+  if (!byte_count_fits(elements, sizeof(double))) return nullptr;
   // Every element is written by the caller, so the host need not clear them first.
-  mxArray* array = mxCreateUninitNumericMatrix(static_cast<std::size_t>(rows), static_cast<std::size_t>(cols),
-                                               mxDOUBLE_CLASS, mxREAL);
-  if (array)
-    advise_large_block(mxGetPr(array), static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols) * sizeof(double));
+  mxArray* array = from_host([&] {
+    return mxCreateUninitNumericMatrix(static_cast<std::size_t>(rows), static_cast<std::size_t>(cols), mxDOUBLE_CLASS,
+                                       mxREAL);
+  });
+  if (array) advise_large_block(mxGetPr(array), static_cast<std::size_t>(elements) * sizeof(double));
   return array;
 }
 
@@ -68,8 +100,8 @@ inline mxArray* create_double_matrix(std::int32_t rows, std::int32_t cols) {
 // host without that much memory would.
 inline void* allocate(std::int64_t count, std::size_t element_size) {
   const std::uint64_t elements = count > 0 ? static_cast<std::uint64_t>(count) : 1;
-  if (elements > std::numeric_limits<std::size_t>::max() / element_size) return nullptr;
-  void* block = mxCalloc(static_cast<std::size_t>(elements), element_size);
+  if (!byte_count_fits(elements, element_size)) return nullptr;
+  void* block = from_host([&] { return mxCalloc(static_cast<std::size_t>(elements), element_size); });
   if (block) advise_large_block(block, static_cast<std::size_t>(elements) * element_size);
   return block;
 }
@@ -78,10 +110,18 @@ inline void* allocate(std::int64_t count, std::size_t element_size) {
 // fills completely, so that the host does not write each page once before the caller does.
 inline void* allocate_for_writing(std::int64_t count, std::size_t element_size) {
   const std::uint64_t elements = count > 0 ? static_cast<std::uint64_t>(count) : 1;
-  if (elements > std::numeric_limits<std::size_t>::max() / element_size) return nullptr;
-  void* block = mxMalloc(static_cast<std::size_t>(elements) * element_size);
+  if (!byte_count_fits(elements, element_size)) return nullptr;
+  void* block = from_host([&] { return mxMalloc(static_cast<std::size_t>(elements) * element_size); });
   if (block) advise_large_block(block, static_cast<std::size_t>(elements) * element_size);
   return block;
+}
+
+// block (from allocate) grown or shrunk to count elements, or null, leaving block as it
+// was, when the host has no memory for that.
+inline void* reallocate(void* block, std::int64_t count, std::size_t element_size) {
+  const std::uint64_t elements = count > 0 ? static_cast<std::uint64_t>(count) : 1;
+  if (!byte_count_fits(elements, element_size)) return nullptr;
+  return from_host([&] { return mxRealloc(block, static_cast<std::size_t>(elements) * element_size); });
 }
 
 // Whether the host keeps a floating-point operation counter: where it does not, a call's

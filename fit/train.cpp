@@ -35,8 +35,8 @@ class NodeList {
 
   // Appends a point-box node at x; false when no memory could be had for it.
   bool append(const double* x, std::int32_t label) {
-    void* grown = count_ == 0 ? mxCalloc(1, sizeof(Node*))
-                              : mxRealloc(slots_, (static_cast<std::size_t>(count_) + 1) * sizeof(Node*));
+    void* grown = count_ == 0 ? host::allocate(1, sizeof(Node*))
+                              : host::reallocate(slots_, static_cast<std::int64_t>(count_) + 1, sizeof(Node*));
     if (!grown) return false;
     slots_ = static_cast<Node**>(grown);
     slots_[count_] = new Node(x, label);
@@ -48,7 +48,7 @@ class NodeList {
   // host block of count slots; false when no memory could be had for it.
   bool append_boxes(double* const* rows, const double* labels, std::int32_t count) {
     if (count == 0) return true;
-    slots_ = static_cast<Node**>(mxCalloc(static_cast<std::size_t>(count), sizeof(Node*)));
+    slots_ = static_cast<Node**>(host::allocate(count, sizeof(Node*)));
     if (!slots_) return false;
     for (std::int32_t k = 0; k < count; ++k) {
       slots_[count_] = new Node(rows[k], static_cast<std::int32_t>(labels[k]), 1);

@@ -77,7 +77,7 @@ host::Outcome run_training(mxArray* plhs[], const mxArray* prhs[], const Trainin
   if (!plhs[OUT_TEMPLATES]) return out_of_memory;
   plhs[OUT_NLABELS] = cArray1D_to_mxArray1D(template_count, node_labels);
   if (!plhs[OUT_NLABELS]) return out_of_memory;
-  auto* count = static_cast<double*>(mxCalloc(1, sizeof(double)));
+  auto* count = static_cast<double*>(host::allocate(1, sizeof(double)));
   if (!count) return out_of_memory;
   *count = list_presentations;
   plhs[OUT_LIST_PRESENTATIONS] = cArray1D_to_mxArray1D(1, count);

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <map>
 
@@ -256,11 +257,14 @@ Input any_array(const Slot& s, ByteReader& bytes) {
 
 int count_from(std::uint8_t b, int usual, int top) { return b < 224 ? usual : (b - 224) % (top + 1); }
 
-void decode_inputs(ByteReader& bytes, int nrhs, const std::vector<Slot>& slots, Call& call) {
+// adjust, when given, may change the slot of input k in view of the inputs before it.
+void decode_inputs(ByteReader& bytes, int nrhs, const std::vector<Slot>& slots, Call& call,
+                   const std::function<void(int k, Slot& slot, const Call& call)>& adjust = {}) {
   Slot extra;
   extra.table = {0.0};
   for (int k = 0; k < nrhs; ++k) {
-    const Slot& s = k < static_cast<int>(slots.size()) ? slots[k] : extra;
+    Slot s = k < static_cast<int>(slots.size()) ? slots[k] : extra;
+    if (adjust) adjust(k, s, call);
     call.inputs.push_back(bytes.byte() < 192 ? well_formed(s, bytes) : any_array(s, bytes));
   }
   call.match_path = bytes.byte() % 6;
@@ -550,11 +554,37 @@ Call decode_score(ByteReader& bytes) {
   std::vector<Slot> slots = classification_slots(bytes);
   // Labels are mostly 1 to 3.
   slots.push_back(scalar({3, 4, 2, 1, 0, 2.5, -1}));
-  // Scores of N x class_count: a count in the billions would ask the host for more memory
-  // than the machine may have, which would make the outcome depend on the machine.
+  // Scores of N x class_count: counts in the billions would ask the host for more memory
+  // than the machine may have, which would make the outcome depend on the machine. Both
+  // stay large only where N x class_count x 8 bytes wraps around 64 bits, a call that must
+  // be refused before anything is asked of the host: then N is in the billions (patterns
+  // with no features), and class_count is left unbounded; otherwise such an N is refused.
+  slots[6].rows_must_stay_small = false;
   slots[7].first_value_limit = 64;
-  decode_inputs(bytes, nrhs, slots, call);
+  auto billions_of_rows = [](const Call& c) {
+    const std::vector<std::uint64_t>& dims = c.inputs[6].dims;
+    return dims.size() == 2 && dims[0] > 4096 && dims[0] <= 2147483647u;
+  };
+  decode_inputs(bytes, nrhs, slots, call, [&](int k, Slot& slot, const Call& c) {
+    if (k == 7 && billions_of_rows(c)) slot.first_value_limit = inf;
+  });
+  if (nrhs > 6 && billions_of_rows(call) && !(nrhs > 7 && score_bytes_wrap(call))) {
+    Input& patterns = call.inputs[6];
+    std::vector<std::uint64_t> dims = patterns.dims;
+    dims[0] = 2147483648u;  // holds no data: nothing else to keep
+    patterns = build(patterns.kind, dims, {}, {});
+  }
   return call;
+}
+
+bool score_bytes_wrap(const Call& call) {
+  const Input& patterns = call.inputs.at(6);
+  const Input& classes = call.inputs.at(7);
+  if (patterns.dims.size() != 2 || classes.values.empty()) return false;
+  const double C = classes.values[0];
+  if (!(C >= 1 && C <= 2147483647.0)) return false;
+  const std::uint64_t N = patterns.dims[0], count = static_cast<std::uint64_t>(C);
+  return N > 0 && N <= 2147483647u && count > std::numeric_limits<std::size_t>::max() / sizeof(double) / N;
 }
 
 namespace {
@@ -687,7 +717,8 @@ std::optional<std::string> expected_score_error(const Call& call) {
                            static_cast<int>(classes), static_cast<unsigned long long>(k + 1))),
              e.message;
   }
-  if (call.nlhs > 2) e.fail(format("at most %d output arguments allowed.", 2));
+  if (call.nlhs > 2) return e.fail(format("at most %d output arguments allowed.", 2)), e.message;
+  if (score_bytes_wrap(call)) e.fail("Not enough memory available; unable to run!");
   return e.message;
 }
 

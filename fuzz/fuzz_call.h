@@ -67,6 +67,8 @@ Call decode_learn(ByteReader& bytes);
 Call decode_eval(ByteReader& bytes);
 // A vorla_score call: the first seven inputs as vorla_eval's, then class_count.
 Call decode_score(ByteReader& bytes);
+// Whether a score call's Scores, N x class_count, has more bytes than size_t can state.
+bool score_bytes_wrap(const Call& call);
 
 // Sets the node bank's match path and index use that the call chose, for the banks built from
 // now on.

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
-"""Writes the seed corpus of the fuzz targets: fuzz/corpus/fit and fuzz/corpus/eval.
+"""Writes the seed corpus of the fuzz targets: fuzz/corpus/fit, eval and learn, and some of score.
 
 Each seed is a call in the byte layout that fuzz/fuzz_call.cpp decodes:
   header   fit:  nrhs-code nlhs-code N M          eval: nrhs-code nlhs-code N M shape
+           score: as eval
            (a count code below 224 means the usual count; 224 + c means c;
             eval shape: bits 0-6 give K (mod 17), bit 7 adds an unread odd column)
   input    form byte: below 192 the well-formed argument, else any array:
@@ -31,7 +32,7 @@ KIND = {name: k for k, name in enumerate(
 # Positions in the edge-value table.
 NAN, INF, NEG_INF, NEG_ZERO = 0, 1, 2, 3
 MIN_SUBNORMAL, DBL_MAX = 5, 9
-INT32_MAX_HALF, TWO_31, BELOW_INT32_MIN_FITS, TWO_63 = 29, 30, 32, 37
+INT32_MAX, INT32_MAX_HALF, TWO_31, BELOW_INT32_MIN_FITS, TWO_63 = 28, 29, 30, 32, 37
 TOLERANCE_EDGE = 19  # 0.7 - 0.5e-7
 HUGE_3E9, HUGE_2_31_MINUS_1, HUGE_1073741823 = 244, 242, 240
 
@@ -159,3 +160,12 @@ write("learn", "templates_wrong_columns", learn(1, 1, 1, matrix([grid(3)]), labe
                                                 any_array("double", [200, 1], [grid(3)]), labels([1])))
 write("learn", "given_label_fraction", learn(1, 1, 1, matrix([grid(3)]), labels([1]), [0, grid(3), 0],
                                              [0, 0, 192] + raw(1.5)))
+
+# Scores: the classification inputs as above, then class_count (usual picks 3 4 2 1 0 2.5 -1).
+def score_call(N, M, K, T, nlabels, patterns, classes=pick(0), nrhs=0, nlhs=0, D=pick(0), vigilance=pick(2),
+               alpha=pick(0), ct=pick(1)):
+    return [nrhs, nlhs, N, M, K] + T + nlabels + D + vigilance + alpha + ct + patterns + classes
+
+# 2^31 - 1 patterns of no features by 2^31 - 1 classes: the scores' size in bytes wraps around 64 bits.
+write("score", "scores_bytes_wrap", score_call(0, 0, 1, [0], labels([1]), any_array("double", [HUGE_2_31_MINUS_1, 0]),
+                                               classes=scalar_value(edge(INT32_MAX)), D=pick(1)))

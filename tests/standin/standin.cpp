@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <set>
 #include <stdexcept>
@@ -79,6 +80,18 @@ std::size_t element_count(const std::vector<mwSize>& dims) {
   std::size_t n = 1;
   for (mwSize d : dims) n *= d;
   return n;
+}
+
+// Whether the elements of an array of these dimensions can be stated in bytes in size_t.
+bool bytes_fit(const std::vector<mwSize>& dims, std::size_t size) {
+  for (mwSize d : dims)
+    if (d == 0) return true;
+  std::size_t n = size;
+  for (mwSize d : dims) {
+    if (n > std::numeric_limits<std::size_t>::max() / d) return false;
+    n *= d;
+  }
+  return true;
 }
 
 template <class T>
@@ -362,6 +375,11 @@ mxArray* mxCreateNumericArray(mwSize ndim, const mwSize* dims, mxClassID class_i
   InHost in_host;
   if (standin::allocation_fails()) return nullptr;
   std::vector<mwSize> d(dims, dims + ndim);
+  if (!standin::bytes_fit(d, standin::element_size(class_id))) {
+    standin::fault("an array was requested whose size in bytes wraps around size_t (GNU Octave would make it "
+                   "of the wrapped size)");
+    return nullptr;
+  }
   standin::ArrayPtr made;
   try {
     made = standin::make_array(class_id, d);
@@ -371,6 +389,8 @@ mxArray* mxCreateNumericArray(mwSize ndim, const mwSize* dims, mxClassID class_i
     }
   } catch (const std::bad_alloc&) {
     return nullptr;  // as a host without that much memory answers
+  } catch (const std::length_error&) {
+    return nullptr;  // more than a block can hold: likewise
   }
   mxArray* a = made.release();
   if (current) current->created.insert(a);
@@ -408,6 +428,10 @@ void* mxCalloc(std::size_t count, std::size_t element_size) {
   InHost in_host;
   if (!current) fault("mxCalloc outside a call");
   if (standin::allocation_fails()) return nullptr;
+  if (!standin::bytes_fit({count}, element_size)) {
+    standin::fault("mxCalloc of a size in bytes that wraps around size_t");
+    return nullptr;
+  }
   std::size_t bytes = count * element_size;
   void* block = std::calloc(bytes ? bytes : 1, 1);
   if (current) current->blocks[block] = bytes;

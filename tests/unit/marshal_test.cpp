@@ -194,6 +194,36 @@ TEST(Marshal, RequestsTooLargeToStateInBytesAreNotMade) {
   EXPECT_TRUE(r.faults.empty());
 }
 
+// Every output and block goes through these: one whose size in bytes wraps around is
+// never asked of the host, one that fits (or is empty) is.
+TEST(Marshal, OutputsTooLargeToStateInBytesAreNotMade) {
+  constexpr std::int32_t most = std::numeric_limits<std::int32_t>::max();
+  struct Matrix {
+    std::int32_t rows, cols;
+    bool made;
+  };
+  const Matrix matrices[] = {{most, most, false}, {most, (1 << 30) + 1, false}, {most, 0, true}, {0, most, true},
+                             {1000, 1000, true}};
+  for (const Matrix& m : matrices) {
+    mxArray* array = nullptr;
+    auto r = in_call([&](mxArray**) { array = host::create_double_matrix(m.rows, m.cols); });
+    SCOPED_TRACE(std::to_string(m.rows) + " x " + std::to_string(m.cols));
+    EXPECT_TRUE(r.faults.empty()) << r.faults.front();
+    EXPECT_EQ(r.allocations, m.made ? 1 : 0);
+    if (!m.made) {
+      EXPECT_EQ(array, nullptr);
+    }
+  }
+  void* grown = reinterpret_cast<void*>(1);
+  auto r = in_call([&](mxArray**) {
+    void* block = host::allocate(1, 8);
+    grown = host::reallocate(block, std::numeric_limits<std::int64_t>::max() / 2, 8);
+  });
+  EXPECT_EQ(grown, nullptr);
+  EXPECT_EQ(r.allocations, 1);
+  EXPECT_TRUE(r.faults.empty());
+}
+
 TEST(Marshal, EmptyArraysConvertToEmptyResults) {
   auto none = make_double(0, 3);
   auto r = in_call(

@@ -224,4 +224,33 @@ TEST(ScoreExactness, EverySearchGivesThePlainScores) {
   }
 }
 
+// Scores of N x class_count whose size in bytes wraps around 64 bits: asked of GNU Octave,
+// such a matrix comes back tiny and the scoring writes far past it. With no features the
+// inputs themselves are empty, so any N and class_count can be asked for.
+TEST(ScoreMemory, ScoresTooLargeToStateInBytesAreRefusedAsOutOfMemory) {
+  struct Size {
+    double N, class_count;
+    int nlhs;
+    long allocations;  // host requests made: none for a size that cannot be stated
+  };
+  const Size sizes[] = {
+      {1824726041, 1263665316, 1, 0},  // 32 bytes after wrapping
+      {2147483647, 2147483647, 2, 0},
+      {2147483647, 1073741825, 0, 0},
+      {1073741824, 2147483647, 1, 1},  // 2^64 - 2^33 bytes: stated, and more than the host has
+  };
+  for (const Size& size : sizes) {
+    Inputs in;
+    in.add(make_double(1, 0)).add(make_scalar(1));
+    for (double v : {1.0, 0.0, 0.001, 0.0}) in.add(make_scalar(v));
+    in.add(make_double(static_cast<mwSize>(size.N), 0)).add(make_scalar(size.class_count));
+    const auto r = standin::call(vorla::vorla_score, size.nlhs, in.pointers());
+    SCOPED_TRACE(std::to_string(size.N) + " x " + std::to_string(size.class_count));
+    EXPECT_TRUE(r.faults.empty()) << r.faults.front();
+    EXPECT_EQ(r.error.value_or("none"), "VORLA_SCORE: Not enough memory available; unable to run!");
+    EXPECT_EQ(r.allocations - 3, size.allocations) << "beyond the template and label copies";
+    EXPECT_EQ(r.arrays_reclaimed, 0);
+  }
+}
+
 }  // namespace

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
+#include <vector>
 
 namespace {
 
@@ -97,6 +99,21 @@ TEST(StandIn, NoticesMisuseOfTheHost) {
   EXPECT_EQ(r.faults.size(), 4u) << ::testing::PrintToString(r.faults);
   auto escaped = standin::call(escapes, 0, {});
   EXPECT_EQ(escaped.faults.size(), 1u);
+}
+
+void asks_for_wrapping_sizes(int, mxArray*[], int, const mxArray*[]) {
+  const std::size_t half = (std::numeric_limits<std::size_t>::max() >> 1) + 1;
+  mxCreateNumericArray(2, std::vector<mwSize>{half, 2}.data(), mxINT8_CLASS, mxREAL);
+  mxCreateUninitNumericMatrix(std::size_t{1} << 31, std::size_t{1} << 30, mxDOUBLE_CLASS, mxREAL);
+  mxCalloc(half, 4);
+  mxCreateNumericArray(3, std::vector<mwSize>{half, half, 0}.data(), mxDOUBLE_CLASS, mxREAL);  // empty: fine
+}
+
+// A host multiplies out the bytes of an array in size_t: the stand-in says where that wraps.
+TEST(StandIn, NoticesSizesWhoseBytesWrapAround) {
+  auto r = standin::call(asks_for_wrapping_sizes, 0, {});
+  EXPECT_EQ(r.faults.size(), 3u) << ::testing::PrintToString(r.faults);
+  EXPECT_EQ(r.arrays_reclaimed, 1);
 }
 
 TEST(StandIn, InterruptsAtTheChosenPoll) {
