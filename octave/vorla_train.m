@@ -14,13 +14,14 @@ function model = vorla_train (X, labels, varargin)
 %   order for vorla_fit and named again by vorla_predict.
 %
 %   By default the features are scaled into [0, 1] by the training range
-%   (vorla_scale), the vigilance is chosen on 5 inner stratified folds of the
+%   (where far values would squash a feature, by the span of the rest), the
+%   vigilance is chosen on 5 inner stratified folds of the
 %   training data (OptimizeHyperparameters below), ten networks are trained
 %   at the chosen vigilance with fast learning and tolerant match tracking
 %   until a list presentation changes nothing, and the range goes into the
 %   model so that vorla_predict scales new data the same way. The network of
 %   the 1992 paper, exactly as vorla_fit trains it, is
-%     vorla_train (X, labels, 'Vigilance', 0, 'Voters', 1, 'MatchTracking', 'strict')
+%     vorla_train (X, labels, 'Vigilance', 0, 'Voters', 1, 'MatchTracking', 'strict', 'Scale', 'auto')
 %   (an option given by name is never searched).
 %
 %   Options (names are case-insensitive):
@@ -38,8 +39,17 @@ function model = vorla_train (X, labels, varargin)
 %                                run.
 %     'ChoiceTest'        false  the CT: a node must be chosen at least as
 %                                strongly as an uncommitted node.
-%     'Scale'             'auto' 'auto': the range of X (vorla_scale), kept in
-%                                the model and applied to new data; 'none':
+%     'Scale'             'robust'  'robust': the range of X, except that a
+%                                feature whose range is more than twice the
+%                                span of its values within the outer fences
+%                                (first quartile - 3 IQR to third quartile
+%                                + 3 IQR) gets that span, so that a few far
+%                                values (an outlier, a mistyped record) do
+%                                not squash the rest into a corner; values
+%                                beyond it are clipped to it. On data without
+%                                such values it is the range of X. Kept in the
+%                                model and applied to new data. 'auto': the
+%                                whole range of X (vorla_scale); 'none':
 %                                X is used as given (scale it into [0, 1]
 %                                yourself, or choose a D that holds it: a
 %                                warning says when neither is so); or a 2 x M
@@ -157,7 +167,7 @@ function model = vorla_train (X, labels, varargin)
 %     Presentations     1 x V list presentations of each network
 %     Converged         1 x V, true where the run ended before its cap
 %     D, Vigilance, Alpha, LearningRate, MaxPresentations (the cap used),
-%     Trim, ChoiceTest, Scale ('auto', 'none' or 'range'), Voters, Seed,
+%     Trim, ChoiceTest, Scale ('robust', 'auto', 'none' or 'range'), Voters, Seed,
 %     MatchTracking     the settings of the training
 %     HyperparameterOptimizationResults  (only when a search ran) Optimized
 %                       (the names searched), KFold, Seed, Best (the chosen
@@ -502,14 +512,35 @@ end
 %! y = [1; 2; 1; 2; 1; 2];
 
 %!test
-%! ## defaults: the training range, D = M, tolerant fast learning until convergence
+%! ## defaults: the training range (no feature has far values), D = M, tolerant fast learning until convergence
 %! model = vorla_train (X, y, one_net{:});
 %! [Xs, range] = vorla_scale (X);
 %! [T, L, n] = vorla_learn (Xs, y, 2, 0, 0.001, 1, 1000, 0, 0, 0, 1, 0, zeros (0, 0), zeros (0, 1));
 %! assert ({model.Templates, model.NLabels, model.Presentations}, {T, L, n});
-%! assert ({model.Range, model.D, model.Features, model.Scale}, {range, 2, 2, "auto"});
+%! assert ({model.Range, model.D, model.Features, model.Scale}, {range, 2, 2, "robust"});
 %! assert ({model.ClassNames, model.LabelKind, model.Converged}, {[1; 2], "double", true});
 %! assert (model.MatchTracking, "tolerant");
+
+%!test
+%! ## the robust range: a feature squashed by far values keeps the span within its outer fences
+%! ## (0:10 has the quartiles 2 and 8 of 12 values, so the fences -16 and 26)
+%! cases = {1000, [0; 10];                   # far beyond: the span of the rest
+%!          26,   [0; 26];                   # on the fence: inside
+%!          27,   [0; 10];                   # just beyond, and the range over twice the rest's
+%!          19,   [0; 19]};                  # inside: the whole range
+%! for i = 1:rows (cases)
+%!   z = [(0:10)'; cases{i,1}];
+%!   model = vorla_train ([z, (1:12)'], mod ((1:12)', 2), one_net{:});
+%!   assert (model.Range, [cases{i,2}, [1; 12]]);
+%! endfor
+%! ## no spread between the quartiles: the whole range
+%! assert (vorla_train ([zeros(11, 1); 5], mod ((1:12)', 2), one_net{:}).Range, [0; 5]);
+%! ## values beyond it are clipped, in training and in prediction; "auto" keeps the whole range
+%! z = [(0:10)'; 1000];
+%! model = vorla_train (z, mod ((1:12)', 2) + 1, one_net{:});
+%! assert (max (model.Templates(:)), 1);
+%! assert (vorla_predict (model, 500), vorla_predict (model, 10));
+%! assert (vorla_train (z, mod ((1:12)', 2) + 1, "Scale", "auto", one_net{:}).Range, [0; 1000]);
 
 %!test
 %! ## with the strict rule each option reaches vorla_fit as the argument it stands for
@@ -657,7 +688,7 @@ end
 %!error <X must have one row per pattern: 2 x 6 given for 6 labels; transpose X\?> vorla_train (X', y)
 %!error <X must have one row per pattern: 6 x 2 given for 5 labels> vorla_train (X, y(1:5))
 %!error <Vigilance must be a number in \[0, 1\]; 2 given> vorla_train (X, y, "Vigilance", 2)
-%!error <Scale must be 'auto', 'none' or a 2 x 2 range> vorla_train (X, y, "Scale", [0 1])
+%!error <Scale must be 'auto', 'none', 'robust' or a 2 x 2 range> vorla_train (X, y, "Scale", [0 1])
 %!error <Scale must be 'auto', 'none'> vorla_train (X, y, "Scale", "minmax")
 %!error <X holds 1 NaN values> vorla_train ([X; NaN 1], [y; 1])
 %!error <labels hold 1 NaN values> vorla_train (X, [y(1:5); NaN])
@@ -670,7 +701,7 @@ end
 %!error <model's labels are int8, which cannot hold the label 300> vorla_train (vorla_train (X, int8 (y)), X, [y(1:5); 300])
 %!error <model's labels are of kind cellstr but double labels came> vorla_train (vorla_train (X, {"a"; "b"; "a"; "b"; "a"; "b"}), X, y)
 %!error <a continued model keeps its Voters \(10\); 3 given> vorla_train (vorla_train (X, y), X, y, "Voters", 3)
-%!error <a continued model keeps its Scale \('auto'\); 'none' given> vorla_train (vorla_train (X, y), X, y, "Scale", "none")
+%!error <a continued model keeps its Scale \('robust'\); 'none' given> vorla_train (vorla_train (X, y), X, y, "Scale", "none")
 %!error <a continued model keeps its D \(2\); 3 given> vorla_train (vorla_train (X, y), X, y, "D", 3)
 %!error <model has 2 features but X has 3 columns> vorla_train (vorla_train (X, y), [X, X(:,1)], y)
 %!error <X must be a real numeric .* a 1 x 1 struct given \(a model is continued with> vorla_train (vorla_train (X, y), X)

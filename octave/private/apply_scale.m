@@ -3,6 +3,10 @@ function [Xs, range, scale] = apply_scale (X, option)
   if ischar (option) && strcmp (option, 'auto')
     [Xs, range] = vorla_scale (X);
     scale = 'auto';
+  elseif ischar (option) && strcmp (option, 'robust')
+    range = robust_range (X);
+    Xs = vorla_scale (X, range);
+    scale = 'robust';
   elseif ischar (option)
     Xs = X;
     range = [];

@@ -24,8 +24,8 @@ function model = check_model (who, model)
   need ('ChoiceTest', is_number (model.ChoiceTest) && any (model.ChoiceTest == [0 1]), 'true or false');
   need ('Voters', is_count (model.Voters, 1), 'a whole number >= 1');
   V = double (model.Voters);
-  need ('Scale', ischar (model.Scale) && any (strcmp (model.Scale, {'auto', 'none', 'range'})), ...
-        '''auto'', ''none'' or ''range''');
+  need ('Scale', ischar (model.Scale) && any (strcmp (model.Scale, {'auto', 'none', 'range', 'robust'})), ...
+        '''auto'', ''none'', ''range'' or ''robust''');
   range = model.Range;
   if strcmp (model.Scale, 'none')
     % Boxes in data units: a range would say otherwise to whoever reads it.

@@ -22,14 +22,14 @@ function value = check_option (who, name, value, features)
       value = logical (value);
     case 'Scale'
       if ischar (value) && (isrow (value) || isequal (size (value), [0 0]))
-        choices = {'auto', 'none'};
+        choices = {'auto', 'none', 'robust'};
         hit = find (strcmpi (value, choices));
-        need (~isempty (hit), '''auto'', ''none'' or a 2 x M range');
+        need (~isempty (hit), '''auto'', ''none'', ''robust'' or a 2 x M range');
         value = choices{hit};
       else
         need (isnumeric (value) && isreal (value) && ~issparse (value) && isequal (size (value), [2, features]) ...
               && all (isfinite (value(:))) && all (value(1,:) <= value(2,:)), ...
-              sprintf ('''auto'', ''none'' or a 2 x %d range [smallest; largest] of finite values', features));
+              sprintf ('''auto'', ''none'', ''robust'' or a 2 x %d range [smallest; largest] of finite values', features));
         value = double (value);
       end
     case 'MatchTracking'

@@ -23,7 +23,7 @@ function p = train_parser (who)
   p.addParameter ('MaxPresentations', Inf);
   p.addParameter ('Trim', false);
   p.addParameter ('ChoiceTest', false);
-  p.addParameter ('Scale', 'auto');
+  p.addParameter ('Scale', 'robust');
   p.addParameter ('D', []);
   p.addParameter ('Voters', 10);
   p.addParameter ('Seed', 0);

@@ -115,7 +115,7 @@ function model_test ()
     "vorla:train:MaxPresentations", @() vorla_train (X, y, "MaxPresentations", 2.5), "MaxPresentations must be a whole number in [1, 2^31 - 1]"
     "vorla:train:Trim",         @() vorla_train (X, y, "Trim", 2),      "Trim must be true or false (or 1 or 0); 2 given"
     "vorla:train:ChoiceTest",   @() vorla_train (X, y, "ChoiceTest", "yes"), "ChoiceTest must be true or false (or 1 or 0); 'yes' given"
-    "vorla:train:Scale",        @() vorla_train (X, y, "Scale", [0 0 0; 1 1 -1]), "Scale must be 'auto', 'none' or a 2 x 3 range"
+    "vorla:train:Scale",        @() vorla_train (X, y, "Scale", [0 0 0; 1 1 -1]), "Scale must be 'auto', 'none', 'robust' or a 2 x 3 range"
     "vorla:train:D",            @() vorla_train (X, y, "D", 0),         "D must be a finite number > 0"
     "vorla:train:Voters",       @() vorla_train (X, y, "Voters", 0),    "Voters must be a whole number in [1, 10000]; 0 given"
     "vorla:train:Seed",         @() vorla_train (X, y, "Seed", -1),     "Seed must be a whole number in [0, 2^32)"
