@@ -176,8 +176,8 @@ end
 % Peers that did not run (all of them, or the grid under --quick) have no row.
 ran = [any(! isnan (peer_accuracy), 2); true(V, 1)];
 cells = cells(ran,:);
-print_table (['Accuracy (%) out of fold, 10 stratified folds (seed 0), the same folds for every method; ' ...
-              'best peer in bold:'], 'method', names, cells);
+print_table (['Accuracy (%) out of fold, 10 stratified folds (seed 0), the same folds for every method' ...
+              merge(have_peers, '; best peer in bold', '') ':'], 'method', names, cells);
 
 if (have_peers)
   best = max (peer_accuracy(baseline,:), [], 1);
