@@ -24,15 +24,23 @@ function [X, y, names] = real_data (name)
     if ~exist (file, 'file')
       return;
     end
+    % The names reach the shell through its environment, never the text of the
+    % command, so that no character of TMPDIR can run or break a command.
     plain = [tempname() '.csv'];
-    [status, ~] = system (sprintf ('gzip -dc "%s" > "%s"', file, plain));
+    setenv ('VORLA_DATA_IN', file);
+    setenv ('VORLA_DATA_OUT', plain);
+    [status, ~] = system ('gzip -dc "$VORLA_DATA_IN" > "$VORLA_DATA_OUT"');
+    unsetenv ('VORLA_DATA_IN');
+    unsetenv ('VORLA_DATA_OUT');
     if status == 0
       table = dlmread (plain, ',');
       X = table(:,1:end-1);
       y = table(:,end) + 1;
       names = arrayfun (@num2str, 0:9, 'UniformOutput', false)';
     end
-    delete (plain);
+    if exist (plain, 'file')
+      delete (plain);
+    end
     return;
   end
   file = fullfile (folder, [strrep(name, 'wine', 'wine_data') '.csv']);
