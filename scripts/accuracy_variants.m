@@ -13,7 +13,7 @@
 %   4. distributed prediction: the Q nodes that choose a pattern best vote, each weighted by
 %      its choice value and by how many training patterns chose it (one network, and ten);
 %   5. nested: the search as vorla_train runs it, with the voters searched too, with one
-%      presentation, and with 'all';
+%      presentation, with 'all', and on three inner folds instead of five;
 %   6. the default call with the whole training range ('auto'), the robust range ('robust',
 %      the default) and percentiles of the training part (1% and 5% cut at each end,
 %      clipped), on the clean data and with one outlier per feature.
@@ -216,7 +216,8 @@ for s = 1:numel (sets)
 
   % 5: the search, nested in the outer folds.
   variants = {'default', {}; 'voters searched (1, 3, 10)', {'OptimizeHyperparameters', {'Vigilance', 'Voters'}}; ...
-              'one presentation', {'MaxPresentations', 1}; '''all''', {'OptimizeHyperparameters', 'all'}};
+              'one presentation', {'MaxPresentations', 1}; '''all''', {'OptimizeHyperparameters', 'all'}; ...
+              'three inner folds', {'HyperparameterOptimizationOptions', struct('KFold', 3)}};
   table = {};
   for i = 1:rows (variants)
     started = tic ();

@@ -40,7 +40,9 @@ function [opts, results] = search_settings (who, X, index, opts, search)
   end
   K = max (folds);
   held_out = folds > 0;
-  parts = arrayfun (@(k) inner_part (X, index, folds, k, opts), 1:K, 'UniformOutput', false);
+  % The voters' orders of each inner fold, drawn once for every setting.
+  parts = arrayfun (@(k) inner_part (X, index, folds, k, opts, search.Seed, max (rungs)), 1:K, ...
+                    'UniformOutput', false);
 
   S = numel (settings);
   classes = repmat ({zeros(numel (index), 0)}, 1, S);
@@ -58,7 +60,6 @@ function [opts, results] = search_settings (who, X, index, opts, search)
     [t, s] = ndgrid (1:K, alive);
     tasks = arrayfun (@(i) setfield (parts{t(i)}, 'setting', settings{s(i)}), 1:numel (s), 'UniformOutput', false);
     tasks = cellfun (@(task) setfield (setfield (task, 'first', first), 'last', done), tasks, 'UniformOutput', false);
-    tasks = cellfun (@(task) setfield (task, 'seed', search.Seed), tasks, 'UniformOutput', false);
     out = run_tasks ('search_task', tasks, opts.Parallel, who);
     for i = 1:numel (out)
       held = folds == t(i);
@@ -130,10 +131,12 @@ function [opts, results] = search_settings (who, X, index, opts, search)
   end
 end
 
-function part = inner_part (X, index, folds, k, opts)
+function part = inner_part (X, index, folds, k, opts, seed, V)
 % The training part of inner fold k, scaled by its own range as vorla_train
-% would scale it, and its held-out part in the same units.
+% would scale it, its held-out part in the same units, and the orders in
+% which networks 2 to V learn it.
   training = folds ~= k;
+  part.orders = [{[]}, seeded_permutations(seed, repmat (sum (training), 1, V - 1))];
   [part.Xs, range, scale] = apply_scale (X(training,:), opts.Scale);
   part.index = index(training);
   part.Xv = X(~training,:);
