@@ -764,6 +764,11 @@ end
 %! assert (regexp (lines{2}, "^  Vigilance 0.6, Voters 1: inner accuracy [\\d.]+%, [\\d.]+ nodes$"));
 %! assert (regexp (lines{end}, "^vorla_train: chose Vigilance [\\d.]+, Voters \\d \\(inner 3-fold accuracy [\\d.]+%\\) of \\d settings tried"));
 %! assert (unique ([r.Trials.Vigilance]), [0.2 0.6]);
+%! ## one rule given as text is one value, not one per character
+%! how = struct ("SearchSpace", struct ("MatchTracking", "strict"));
+%! r = vorla_train (Q, q, "OptimizeHyperparameters", {"MatchTracking"}, ...
+%!                  "HyperparameterOptimizationOptions", how).HyperparameterOptimizationResults;
+%! assert ({r.Trials.MatchTracking}, {"strict"});
 %! how = struct ("MaxObjectiveEvaluations", 2);
 %! r = vorla_train (Q, q, "HyperparameterOptimizationOptions", how).HyperparameterOptimizationResults;
 %! assert (numel (unique ([r.Trials.Vigilance])), 2);

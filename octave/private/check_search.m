@@ -86,7 +86,9 @@ function search = check_search (who, which, how, given, opts, N)
                sprintf (' %s', searchable{:}));
       end
       values = space.(f{1});
-      if ~iscell (values)
+      if ischar (values) || isa (values, 'string')
+        values = cellstr (values);
+      elseif ~iscell (values)
         values = num2cell (values(:)');
       end
       if isempty (values)

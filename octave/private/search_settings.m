@@ -9,10 +9,10 @@ function [opts, results] = search_settings (who, X, index, opts, search)
 % setting are exactly the networks of Voters v (the same orders from the
 % same seed), so one group of networks scores every count up to the largest.
 % Settings are pruned by successive halving on that count: every setting
-% trains one network, the better half go on to three, the better half of
-% those to the next count, up to the largest; a setting that trails at few
-% voters seldom leads at many, and the few that go on pay for most of the
-% networks. The choice is made among the counts that Voters may take (the
+% trains three networks (or each count of Voters below three), the better
+% half go on to the next count, the better half of those to the next, up to
+% the largest; a setting that trails at few voters seldom leads at many, and
+% the few that go on pay for most of the networks. The choice is made among the counts that Voters may take (the
 % given one, when Voters is not searched); ties go to the smaller model
 % (fewer nodes in all), then to the earlier setting.
   started = tic ();
@@ -122,9 +122,9 @@ function [opts, results] = search_settings (who, X, index, opts, search)
   end
   table = [rows{:}];
   best_row = table(best(smallest));
-  results = struct ('Optimized', {names}, 'KFold', K, 'Seed', search.Seed, ...
-                    'Best', rmfield (best_row, setdiff ({'Voters', 'Accuracy', 'Nodes'}, names)), 'BestAccuracy', best_row.Accuracy, ...
-                    'Trials', table(:));
+  best_values = rmfield (best_row, setdiff ({'Voters', 'Accuracy', 'Nodes'}, names));
+  results = struct ('Optimized', {names}, 'KFold', K, 'Seed', search.Seed, 'Best', best_values, ...
+                    'BestAccuracy', best_row.Accuracy, 'Trials', table(:));
   if ~strcmp (search.Display, 'off')
     show ('vorla_%s: chose %s (inner %d-fold accuracy %.2f%%) of %d settings tried, %.2f s\n', who, ...
           setting_text (results.Best, names), K, 100 * best_row.Accuracy, numel (trials), toc (started));
