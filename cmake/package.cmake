@@ -76,7 +76,7 @@ if(VORLA_OCTAVE_FOUND AND VORLA_TESTS)
       COMMAND ${OCTAVE_CLI_EXECUTABLE} --no-gui --norc ${CMAKE_CURRENT_SOURCE_DIR}/scripts/roc_breast_cancer.m
               ${CMAKE_BINARY_DIR} ${CMAKE_BINARY_DIR})
     set_tests_properties(octave_readme_roc PROPERTIES LABELS octave TIMEOUT 120 SKIP_RETURN_CODE 77
-      PASS_REGULAR_EXPRESSION "269 of 284 held-out patients classified correctly.*area under the ROC curve: 0.9878")
+      PASS_REGULAR_EXPRESSION "268 of 284 held-out patients classified correctly.*area under the ROC curve: 0.9863")
     add_test(NAME octave_readme_rules
       COMMAND ${OCTAVE_CLI_EXECUTABLE} --no-gui --norc ${CMAKE_CURRENT_SOURCE_DIR}/scripts/rules_iris.m ${CMAKE_BINARY_DIR})
     set_tests_properties(octave_readme_rules PROPERTIES LABELS octave TIMEOUT 120 SKIP_RETURN_CODE 77
