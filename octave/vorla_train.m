@@ -269,7 +269,7 @@ function model = vorla_train (X, labels, varargin)
 %     while ~isempty (chunk)
 %       if isempty (model)
 %         model = vorla_train (chunk(:,1:2), chunk(:,3), 'Scale', range, ...
-%                              'MaxPresentations', 1, 'Vigilance', 0.75, 'Voters', 1);
+%                              'MaxPresentations', 1, 'Vigilance', 0, 'Voters', 1);
 %       else
 %         model = vorla_train (model, chunk(:,1:2), chunk(:,3));
 %       end
