@@ -58,12 +58,6 @@ function text = percent (value)
   end
 end
 
-function print_table (title, first, names, cells)
-  printf ('\n%s\n\n| %s | %s |\n|---|%s\n', title, first, strjoin (names, ' | '), repmat ('---:|', 1, numel (names)));
-  for i = 1:rows (cells)
-    printf ('| %s |\n', strjoin (cells(i,:), ' | '));
-  end
-end
 
 % The sets, by file name (no spaces) and display name.
 sets = {};
@@ -179,14 +173,14 @@ end
 % Peers that did not run (all of them, or the grid under --quick) have no row.
 ran = [any(! isnan (peer_accuracy), 2); true(V, 1)];
 cells = cells(ran,:);
-print_table (['Accuracy (%) out of fold, 10 stratified folds (seed 0), the same folds for every method' ...
+print_markdown (['Accuracy (%) out of fold, 10 stratified folds (seed 0), the same folds for every method' ...
               merge(have_peers, '; best peer in bold', '') ':'], 'method', names, cells);
 
 if (have_peers)
   best = max (peer_accuracy(baseline,:), [], 1);
   gap = 100 * (vorla_accuracy - best);
   cells = [vorla(:,1), arrayfun(@(g) sprintf ('%+.1f', g), [gap, median(gap, 2)], 'UniformOutput', false)];
-  print_table (['Gap to the best of 1-NN, 5-NN, SVC (defaults) and the forest, in points ' ...
+  print_markdown (['Gap to the best of 1-NN, 5-NN, SVC (defaults) and the forest, in points ' ...
                 '(negative: vorla behind):'], 'vorla', [names, {'median'}], cells);
 end
 
@@ -199,14 +193,14 @@ if (have_peers)
   ran(end+1:end+2) = ! all (isnan (ratio), 2);
 end
 cells = cells(ran,:);
-print_table ('Seconds for the 10 folds (fit plus predict; a shared machine, so noisy):', 'method', names, cells);
+print_markdown ('Seconds for the 10 folds (fit plus predict; a shared machine, so noisy):', 'method', names, cells);
 
 two = find (all (! isnan (vorla_auc), 1));
 if (! isempty (two))
   auc = [peer_auc; vorla_auc];
   shown = find (any (! isnan (auc(:,two)), 2));
   cells = [row_names(shown), arrayfun(@(a) sprintf ('%.4f', a), auc(shown,two), 'UniformOutput', false)];
-  print_table (['AUC of the out-of-fold scores for class 2 (vorla: the choice margins; SVC: its ' ...
+  print_markdown (['AUC of the out-of-fold scores for class 2 (vorla: the choice margins; SVC: its ' ...
                 'decision function; forest: its class probability; ties count half):'], ...
                'method', names(two), cells);
 end

@@ -78,6 +78,10 @@ function [classes, margins] = network_outputs (model, Xt, C)
   end
 end
 
+function print_rows (title, header, table)
+  print_markdown (title, header{1}, header(2:end), table);
+end
+
 function T = choice_values (box, x, D, alpha)
   M = columns (x);
   u = box(:,1:M);
@@ -93,12 +97,6 @@ function s = pct (right, n)
   s = sprintf ('%.1f%%', 100 * right / n);
 end
 
-function print_rows (title, header, rows_)
-  printf ('\n%s\n\n| %s |\n|%s\n', title, strjoin (header, ' | '), repmat ('---|', 1, numel (header)));
-  for i = 1:rows (rows_)
-    printf ('| %s |\n', strjoin (rows_(i,:), ' | '));
-  end
-end
 
 vigilances = [0 0.5 0.7 0.8 0.9 0.95];
 counts = [1 3 5 10 20];

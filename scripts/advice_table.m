@@ -31,12 +31,6 @@ function cell_text = score (r)
   cell_text = sprintf ('%.1f%% (%.0f)', 100 * r.MeanAccuracy, mean (r.Nodes));
 end
 
-function print_table (title, rows_text, names, cells)
-  printf ('\n%s\n\n| %s | %s |\n|---|%s\n', title, rows_text, strjoin (names, ' | '), repmat ('---:|', 1, numel (names)));
-  for i = 1:rows (cells)
-    printf ('| %s |\n', strjoin (cells(i,:), ' | '));
-  end
-end
 
 
 sets = {};
@@ -78,7 +72,7 @@ for s = 1:numel (names)
   cells{end,1} = 'Vigilance 0, strict match tracking (cap 100)';
   cells{end,s+1} = score (strict);
 end
-print_table ('Accuracy (nodes) by vigilance:', 'setting', names, cells);
+print_markdown ('Accuracy (nodes) by vigilance:', 'setting', names, cells);
 printf ('\n(seconds for the vigilance column of each set: %s)\n', sprintf ('%.1f ', seconds));
 
 voters = [1 5 15];
@@ -90,7 +84,7 @@ for s = 1:numel (names)
     cells{i,s+1} = score (r(i));
   end
 end
-print_table ('Accuracy (nodes, summed over the voters) by voters, at the best vigilance of each set:', ...
+print_markdown ('Accuracy (nodes, summed over the voters) by voters, at the best vigilance of each set:', ...
              'setting', names, cells);
 printf ('(best vigilance: %s)\n', sprintf ('%g ', best));
 
@@ -112,7 +106,7 @@ for s = 1:numel (names)
   end
   cells{2,s+1} = sprintf ('%.1f%%', 100 * right / numel (y));
 end
-print_table ('Choosing vigilance by cross-validation: what the choice promises and what it delivers:', ...
+print_markdown ('Choosing vigilance by cross-validation: what the choice promises and what it delivers:', ...
              'estimate', names, cells);
 
 % 3. Order: the files' own order (iris and wine sorted by class)
@@ -135,7 +129,7 @@ for s = 1:numel (names)
   end
   cells{2,s+1} = sprintf ('%.1f%% to %.1f%%', 100 * min (accuracy), 100 * max (accuracy));
 end
-print_table ('Presentation order, one network without the search:', 'order', names, cells);
+print_markdown ('Presentation order, one network without the search:', 'order', names, cells);
 
 % 4. Conflicting twins: the breast-cancer rows with their first five rows again, labels
 % flipped, under each rule with every other option at its default.

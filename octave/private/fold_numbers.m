@@ -5,7 +5,7 @@ function folds = fold_numbers (who, given, N, name)
 % of N fold numbers.
   id = ['vorla:' who ':' strtok(name, '.')];
   fn = ['vorla_' who];
-  if isobject (given) && any (strcmp (class (given), {'cvpartition'}))
+  if isobject (given) && strcmp (class (given), 'cvpartition')
     K = property (given, 'NumTestSets');
     if property (given, 'NumObservations') ~= N
       error (id, '%s: %s is a partition of %d patterns; X has %d', fn, name, property (given, 'NumObservations'), N);

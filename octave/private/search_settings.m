@@ -152,7 +152,7 @@ function settings = setting_grid (opts, names, space)
                  'LearningRate', opts.LearningRate, 'MaxPresentations', opts.MaxPresentations, ...
                  'ChoiceTest', opts.ChoiceTest, 'MatchTracking', opts.MatchTracking);
   values = cellfun (@(name) space.(name), names, 'UniformOutput', false);
-  values = cellfun (@(v) iff_cell (v), values, 'UniformOutput', false);
+  values = cellfun (@as_cells, values, 'UniformOutput', false);
   sizes = [cellfun('numel', values), 1];
   settings = cell (1, prod (sizes));
   pick = cell (1, numel (sizes));
@@ -166,7 +166,7 @@ function settings = setting_grid (opts, names, space)
   end
 end
 
-function c = iff_cell (v)
+function c = as_cells (v)
   if iscell (v)
     c = v(:)';
   else

@@ -51,22 +51,14 @@ function made_models_test ()
         reversed = reversed + any_reversed (model);
         r(end+1) = through_all (name, model, X, y, kinds{k}{2}, has_graphics);
         for f = 1:numel (formats) * (trial == 1)
-          file = [tempname() ".mat"];
           try
-            if isempty (formats{f})
-              save (file, "model");
-            else
-              save (formats{f}, file, "model");
-            end
-            loaded = load (file);
-            ok = isequal (loaded.model, model) ...
-                 && isequaln (vorla_predict (loaded.model, X), vorla_predict (model, X));
+            loaded = saved_model (model, formats{f});
+            ok = isequal (loaded, model) && isequaln (vorla_predict (loaded, X), vorla_predict (model, X));
             detail = "";
           catch err
             ok = false;
             detail = err.message;
           end
-          delete (file);
           r(end+1) = check_case (sprintf ("%s: save %s", name, formats{f}), ok, detail);
         end
       end

@@ -67,23 +67,16 @@ function model_test ()
     % Logical labels have no missing value: the unclassified row makes them double.
     same_kind = strcmp (class (expected), class (kinds{i})) || islogical (kinds{i});
     for j = 1:numel (formats)
-      file = [tempname() ".mat"];
-      if isempty (formats{j})
-        save (file, "model");
-      else
-        save (formats{j}, file, "model");
-      end
       try
-        loaded = load (file);
-        got = vorla_predict (loaded.model, Q, "UnknownLabel", unknown_for (kinds{i}));
-        ok = isequal (loaded.model, model) && isequaln (got, expected) && same_kind ...
-             && isequal (vorla_train (loaded.model, X(1:50,:), kinds{i}(1:50,:)), further);
+        loaded = saved_model (model, formats{j});
+        got = vorla_predict (loaded, Q, "UnknownLabel", unknown_for (kinds{i}));
+        ok = isequal (loaded, model) && isequaln (got, expected) && same_kind ...
+             && isequal (vorla_train (loaded, X(1:50,:), kinds{i}(1:50,:)), further);
         detail = "";
       catch err
         ok = false;
         detail = err.message;
       end
-      delete (file);
       r(end+1) = check_case (sprintf ("%s labels (%s) through save %s", class (kinds{i}), ...
                                       mat2str (size (kinds{i})), formats{j}), ok, detail);
     end
