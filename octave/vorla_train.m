@@ -81,6 +81,10 @@ function model = vorla_train (X, labels, varargin)
 %                                presentation as it ends (its number, the
 %                                nodes, those created and changed in it, the
 %                                seconds so far), 'final' a line per network.
+%                                Both count the presentations as
+%                                model.Presentations does: a converged run's
+%                                last one, which changed nothing, is named
+%                                but not counted.
 %     'Trace'             0      oflag of the vorla_fit calls (0 to 4).
 %     'Parallel'          false  train the voters in worker processes where
 %                                that pays: the first network is trained here
