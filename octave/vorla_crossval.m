@@ -74,7 +74,7 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
 %
 %   The best row of a grid, chosen on these folds, overstates what it will
 %   score on new data: choose on the folds of a training part and score on
-%   a held-out part (see "Choosing the parameters" in the README).
+%   a held-out part (see "Choosing the parameters" in doc/guide.md).
 %
 %   Warnings (once per call): vorla:crossval:oneclass (every pattern
 %   carries the same class), vorla:crossval:conflict (identical patterns
