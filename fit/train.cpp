@@ -605,9 +605,16 @@ host::Outcome run(const std::int32_t& pattern_count, double* const* patterns, co
       if (extras.history)
         history.insert(history.end(), {static_cast<double>(nodes.count()), static_cast<double>(trainer.new_node_count),
                                        static_cast<double>(trainer.update_count), seconds});
-      if (extras.progress)
-        mexPrintf("%s: presentation %d: %d nodes, %d created, %d changed, %.2f s\n", extras.progress_name,
+      if (extras.progress) {
+        mexPrintf("%s: presentation %d: %d nodes, %d created, %d changed, %.2f s", extras.progress_name,
                   list_presentations, nodes.count(), trainer.new_node_count, trainer.update_count, seconds);
+        // Counted as the summary and the model count: the confirming pass is not one.
+        const std::int32_t counted = list_presentations - 1;
+        if (trainer.new_node_count == 0 && trainer.update_count == 0)
+          mexPrintf("; converged after %d list presentation%s (presentation %d changed nothing)", counted,
+                    counted == 1 ? "" : "s", list_presentations);
+        mexPrintf("\n");
+      }
     }
     if (trainer.new_node_count == 0 && trainer.update_count == 0) {
       converged = true;

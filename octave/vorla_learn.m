@@ -37,7 +37,10 @@
 %                   vorla_learn: presentation P: K nodes, C created, U changed, S s
 %                 P the presentation's number, K the nodes at its end, C the
 %                 nodes it created, U the boxes it changed (updates), S the
-%                 seconds since the run began, with two decimals.
+%                 seconds since the run began, with two decimals. The line
+%                 of the presentation that changed nothing adds "; converged
+%                 after P-1 list presentations (presentation P changed
+%                 nothing)": the count of list_presentations and the summary.
 %     Templates0  K0 x 2M, the nodes training starts from, each row a box
 %                 [lower upper] as Templates of vorla_fit or vorla_learn; any
 %                 numeric class. 0 x 0 (or 0 x 2M) for none. Values must be

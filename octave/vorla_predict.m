@@ -10,7 +10,8 @@ function [labels, scores] = vorla_predict (model, X, varargin)
 %   they are clipped silently; the warning vorla:predict:clipped comes when
 %   a feature lies beyond the range by more than the range's width in more
 %   than a tenth of the patterns (in every pattern, for one pattern), as
-%   when that feature is in other units than the training data. A model
+%   when that feature is in other units than the training data, or varies
+%   where it was constant in training (the warning says which). A model
 %   trained with Scale 'none' warns instead (vorla:predict:unscaled) of
 %   values outside [0, 1] that its D does not hold. warning ('off', ID)
 %   silences either.
@@ -369,6 +370,33 @@ end
 %! assert (msg, ["vorla_predict: 3 of the 21 values of feature 2 of X lie beyond the training range [10, 40] ", ...
 %!               "by more than its width: are they in other units than the training data? 5 values in 3 patterns ", ...
 %!               "were clipped to the range"]);
+
+%!test
+%! ## a feature constant in training: any other value is beyond its range, and
+%! ## the warning says the feature tells the model nothing, not that units differ
+%! flat = vorla_train ([X(:,1), 20 * ones(6, 1)], y, one_net{:});
+%! cases = {
+%!   [1 20; 6 20; 3 20],                     ""
+%!   [repmat([1 20; 6 20; 3 20], 4, 1); 2 21],  ""
+%!   [1 20; 6 21; 3 25],                     "feature 2 was constant in training (20), and 2 of the 3 values of X differ from it: the model learned nothing from this feature. 2 values in 2 patterns were clipped to the range"
+%!   [10 * X(:,1), 20 * ones(6, 1)],         "5 of the 6 values of feature 1 of X lie beyond the training range [1, 6] by more than its width: are they in other units"
+%! };
+%! for i = 1:rows (cases)
+%!   lastwarn ("");
+%!   evalc ("vorla_predict (flat, cases{i,1});");
+%!   [msg, id] = lastwarn ();
+%!   if isempty (cases{i,2})
+%!     assert (msg, "");
+%!   else
+%!     assert (id, "vorla:predict:clipped");
+%!     assert (strfind (msg, ["vorla_predict: " cases{i,2}]), 1);
+%!   endif
+%! endfor
+%! ## so is a given Scale range of one value
+%! lastwarn ("");
+%! evalc ("vorla_train (X, y, 'Scale', [1 20; 6 20], one_net{:});");
+%! assert (strfind (lastwarn (), ["vorla_train: the given Scale range of feature 2 is the single value 20, and 5 of the ", ...
+%!                                "6 values of X differ from it: the model learns nothing from this feature. "]), 1);
 
 %!test
 %! ## a model trained with Scale 'none' warns of patterns outside [0, 1]

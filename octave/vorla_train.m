@@ -81,6 +81,10 @@ function model = vorla_train (X, labels, varargin)
 %                                presentation as it ends (its number, the
 %                                nodes, those created and changed in it, the
 %                                seconds so far), 'final' a line per network.
+%                                Both count the presentations as
+%                                model.Presentations does: a converged run's
+%                                last one, which changed nothing, is named
+%                                but not counted.
 %     'Trace'             0      oflag of the vorla_fit calls (0 to 4).
 %     'Parallel'          false  train the voters in worker processes where
 %                                that pays: the first network is trained here
@@ -580,8 +584,17 @@ end
 %! assert (! isempty (strfind (text, "vorla_train: network 2 of 2")));
 %! assert (m, vorla_train (X, y, "Voters", 2, "MatchTracking", "strict", no_search{:}));
 %! text = evalc ("m = vorla_train (X, y, 'Display', 'final', 'Voters', 3, no_search{:});");
-%! assert (regexp (text, "^vorla_train: network 1 of 3 converged after \\d+ list presentations, \\d+ nodes, [\\d.]+ s\n"));
+%! assert (regexp (text, "^vorla_train: network 1 of 3 converged after \\d+ list presentations? \\(presentation \\d+ changed nothing\\), \\d+ nodes, [\\d.]+ s\n"));
 %! assert (numel (strfind (text, "\n")), 3);
+%! ## both count the presentations as the model does, and name the one that confirmed it
+%! for display = {"iter", "final"}
+%!   text = evalc ("m = vorla_train (X, y, 'Display', display{1}, one_net{:});");
+%!   said = regexp (text, "converged after (\\d+) list presentations? \\(presentation (\\d+) changed nothing\\)", "tokens");
+%!   assert (numel (said), 1);
+%!   assert (str2double (said{1}), [m.Presentations, m.Presentations + 1]);
+%! end
+%! text = evalc ("m = vorla_train (X, y, 'Display', 'final', 'MaxPresentations', 1, one_net{:});");
+%! assert (regexp (text, "^vorla_train: stopped at its cap of 1 list presentation, \\d+ nodes"));
 
 %!test
 %! ## labels of every kind become class indices in sorted order

@@ -7,8 +7,13 @@ function X = check_patterns (who, X, name, complete)
   end
   X = full (double (X));
   if any (isinf (X(:)))
-    error (['vorla:' who ':X'], 'vorla_%s: %s holds %d Inf values; features must be finite (NaN marks a missing value)', ...
-           who, name, sum (isinf (X(:))));
+    % Only where NaN is accepted may the message offer it.
+    if nargin > 3 && complete
+      need = 'training needs a finite value for every feature of every pattern';
+    else
+      need = 'features must be finite (NaN marks a missing value)';
+    end
+    error (['vorla:' who ':X'], 'vorla_%s: %s holds %d Inf values; %s', who, name, sum (isinf (X(:))), need);
   end
   if nargin > 3 && complete && isempty (X)
     error (['vorla:' who ':X'], 'vorla_%s: %s is %d x %d; training needs at least one pattern (row) and one feature (column)', ...

@@ -23,7 +23,7 @@ LearnCall learn_from(const FitCall& fit) {
 }
 
 std::string masked_progress(const std::string& text) {
-  return std::regex_replace(test::masked(text), std::regex(", [0-9]+\\.[0-9]{2} s\n"), ", T s\n");
+  return std::regex_replace(test::masked(text), std::regex(", [0-9]+\\.[0-9]{2} s"), ", T s");
 }
 
 // Column k of a P x 4 history.
@@ -246,14 +246,16 @@ TEST(LearnProgress, OneLinePerPresentationAndTheHistory) {
     auto r = c.run();
     test::expect_sound(r);
     const std::string lines = "vorla_learn: presentation 1: 2 nodes, 2 created, 0 changed, T s\n"
-                              "vorla_learn: presentation 2: 2 nodes, 0 created, 0 changed, T s\n";
+                              "vorla_learn: presentation 2: 2 nodes, 0 created, 0 changed, T s; converged after 1 "
+                              "list presentation (presentation 2 changed nothing)\n";
     if (oflag == 0) {
       EXPECT_EQ(masked_progress(r.text), lines);
     } else {
       const std::string expected = "List presentation #1: 2 new nodes created, 0 node updates\n"
                                    "vorla_learn: presentation 1: 2 nodes, 2 created, 0 changed, T s\n"
                                    "List presentation #2: 0 new nodes created, 0 node updates\n"
-                                   "vorla_learn: presentation 2: 2 nodes, 0 created, 0 changed, T s\n"
+                                   "vorla_learn: presentation 2: 2 nodes, 0 created, 0 changed, T s; converged "
+                                   "after 1 list presentation (presentation 2 changed nothing)\n"
                                    "\nFAM training converged";
       EXPECT_EQ(masked_progress(r.text).substr(0, expected.size()), expected);
     }
@@ -275,6 +277,23 @@ TEST(LearnProgress, OneLinePerPresentationAndTheHistory) {
   EXPECT_EQ(history_column(r, 0), (std::vector<double>{3, 3}));
   EXPECT_EQ(history_column(r, 1), (std::vector<double>{3, 0}));
   EXPECT_EQ(history_column(r, 2), (std::vector<double>{1, 1}));
+  // The last line of a converged run counts as the summary does; a stopped run's has no count.
+  c.display = 1;
+  for (double cap : {2.0, 10.0}) {
+    c.fit.max_list_presentations = cap;
+    r = c.run();
+    test::expect_sound(r);
+    const std::string text = masked_progress(r.text);
+    const std::string last = text.substr(text.rfind("vorla_learn: presentation"));
+    const double counted = values_of(r.output(2))[0];
+    if (cap == 2)
+      EXPECT_EQ(last, "vorla_learn: presentation 2: 3 nodes, 0 created, 1 changed, T s\n");
+    else
+      EXPECT_EQ(last, "vorla_learn: presentation " + std::to_string(static_cast<int>(counted) + 1) + ": 3 nodes, 0 " +
+                          "created, 0 changed, T s; converged after " + std::to_string(static_cast<int>(counted)) +
+                          " list presentations (presentation " + std::to_string(static_cast<int>(counted) + 1) +
+                          " changed nothing)\n");
+  }
 }
 
 struct Fault {
