@@ -90,11 +90,7 @@ function [labels, scores] = vorla_predict (model, X, varargin)
   end
   opts = parse_options (train_parser ('predict'), 'predict', varargin);
   model = check_model ('predict', model);
-  X = check_patterns ('predict', X, 'X');
-  if size (X, 2) ~= model.Features
-    error ('vorla:predict:features', 'vorla_predict: model has %d features but X has %d columns', ...
-           model.Features, size (X, 2));
-  end
+  X = category_positions ('predict', X, model);
   vigilance = check_option ('predict', 'Vigilance', opts.Vigilance, model.Features);
   parallel = check_option ('predict', 'Parallel', opts.Parallel, model.Features);
   trace = opts.Trace;
@@ -104,12 +100,12 @@ function [labels, scores] = vorla_predict (model, X, varargin)
   [unknown, kind] = unknown_label (model, opts.UnknownLabel);
   choice_scores = score_kind (opts.Scores) && nargout > 1;
 
-  Xs = X;
   if strcmp (model.Scale, 'none')
-    check_unscaled ('predict', X, model.D, 'X');
+    Xs = code_patterns (X, [], model);
+    check_unscaled ('predict', Xs, model.D, 'X');
   else
-    clip_warning ('predict', X, model.Range);
-    Xs = vorla_scale (X, model.Range);
+    clip_warning ('predict', X, model.Range, false, categorical_features (model));
+    Xs = code_patterns (X, model.Range, model);
   end
 
   N = size (Xs, 1);

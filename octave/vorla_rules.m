@@ -1,4 +1,4 @@
-function rules = vorla_rules (model, varargin)
+function [rules, scores] = vorla_rules (model, varargin)
 % VORLA_RULES  List the boxes of a model as if-then rules in the data's own units.
 %
 %   vorla_rules (model)
@@ -60,6 +60,8 @@ function rules = vorla_rules (model, varargin)
     parser.addParameter ('FeatureNames', []);
     parser.addParameter ('X', []);
     parser.addParameter ('Digits', 4);
+    parser.addParameter ('Simplify', false);
+    parser.addParameter ('Labels', []);
   end
   opts = parse_options (parser, 'rules', varargin);
   model = check_model ('rules', model);
@@ -69,16 +71,40 @@ function rules = vorla_rules (model, varargin)
   if ~(isnumeric (digits) && isreal (digits) && isscalar (digits) && digits == fix (digits) && digits >= 1 && digits <= 17)
     error ('vorla:rules:Digits', 'vorla_rules: Digits must be a whole number from 1 to 17; %s given', describe (digits));
   end
+  simplify = opts.Simplify;
+  if ~((isnumeric (simplify) || islogical (simplify)) && isscalar (simplify) && any (simplify == [0 1]))
+    error ('vorla:rules:Simplify', 'vorla_rules: Simplify must be true or false; %s given', describe (simplify));
+  end
   % The model's Scale says whether its boxes are in data units, as vorla_predict reads it.
   unscaled = strcmp (model.Scale, 'none');
   counted = ~isempty (opts.X);
+  if simplify && ~counted
+    error ('vorla:rules:Simplify', 'vorla_rules: Simplify needs the training patterns as the X option');
+  end
+  features = categorical_features (model);
+  numeric = true (1, M);
+  numeric(features) = false;
+  step = NaN (1, M);
   if counted
-    X = check_patterns ('rules', opts.X, 'X');
-    if size (X, 2) ~= M
-      error ('vorla:rules:X', 'vorla_rules: model has %d features but X has %d columns', M, size (X, 2));
+    X = category_positions ('rules', opts.X, model);
+    for j = find (numeric)
+      values = unique (X(~isnan (X(:,j)), j));
+      if numel (values) > 1
+        step(j) = min (diff (values));
+      end
     end
-    if ~unscaled
-      X = vorla_scale (X, model.Range);
+    if unscaled
+      X = code_patterns (X, [], model);
+    else
+      X = code_patterns (X, model.Range, model);
+    end
+    known = ~any (isnan (X), 2);
+    if ~isempty (opts.Labels)
+      [~, truth] = continue_classes ('rules', model.ClassNames, model.LabelKind, opts.Labels);
+      if numel (truth) ~= size (X, 1)
+        error ('vorla:rules:Labels', 'vorla_rules: Labels must hold one label per row of X: %d given for %d rows', ...
+               numel (truth), size (X, 1));
+      end
     end
   end
   if unscaled
@@ -91,30 +117,50 @@ function rules = vorla_rules (model, varargin)
     % Scaled data lie in [0, 1], a constant feature at 0: bounds there constrain nothing.
     bounded = [true(1, M); width > 0];
   end
+  [first, span] = coded_layout (model, M);
+  W = sum (span);
 
   [templates, nlabels] = network_list (model);
-  rules = struct ('Network', {}, 'Node', {}, 'Class', {}, 'Lower', {}, 'Upper', {}, 'Count', {}, 'Text', {});
+  rules = struct ('Network', {}, 'Node', {}, 'Class', {}, 'Lower', {}, 'Upper', {}, 'Categories', {}, ...
+                  'Count', {}, 'Text', {});
+  scores = struct ('Network', {}, 'Conditions', {}, 'Kept', {}, 'Covered', {}, 'Agreement', {}, 'Accuracy', {});
   for v = 1:numel (templates)
     T = templates{v};
     K = size (T, 1);
     count = zeros (K, 1);
     if counted
       for k = 1:K
-        count(k) = sum (all (bsxfun (@ge, X, T(k,1:M)) & bsxfun (@le, X, T(k,M+1:2*M)), 2));
+        count(k) = sum (all (bsxfun (@ge, X, T(k,1:W)) & bsxfun (@le, X, T(k,W+1:2*W)), 2));
       end
       [~, order] = sort (-count);
     else
       order = (1:K)';
     end
+    if simplify
+      network_class = vorla_eval (T, nlabels{v}, model.D, 0, model.Alpha, double (model.ChoiceTest), X, 0, 0);
+    end
     net = struct ('Network', num2cell (v * ones (K, 1)), 'Node', num2cell (order(:)), 'Class', [], ...
-                  'Lower', [], 'Upper', [], 'Count', [], 'Text', '');
+                  'Lower', [], 'Upper', [], 'Categories', [], 'Count', [], 'Text', '');
+    held = [];
+    if simplify
+      held = zeros (size (X, 1), K);
+    end
+    conditions = [0 0];
     for i = 1:K
       k = order(i);
-      lower = T(k,1:M);
-      upper = T(k,M+1:2*M);
+      lower = T(k,first);
+      upper = T(k,W+first);
       net(i).Class = class_name (model, nlabels{v}(k));
       net(i).Lower = low + lower .* width;
       net(i).Upper = low + upper .* width;
+      net(i).Lower(features) = NaN;
+      net(i).Upper(features) = NaN;
+      net(i).Categories = cell (1, M);
+      for f = 1:numel (features)
+        j = features(f);
+        net(i).Categories{j} = model.Categories{f}(held_categories (T(k,:), first(j), span(j), W, ...
+                                                                   numel (model.Categories{f})));
+      end
       if counted
         net(i).Count = count(k);
       end
@@ -125,15 +171,101 @@ function rules = vorla_rules (model, varargin)
         from = bounded(2,:) & lower > 0;
         to = bounded(2,:) & upper < 1;
       end
-      net(i).Text = rule_text (names, net(i).Lower, net(i).Upper, from, to, class_text (net(i).Class), digits);
+      from(features) = false;
+      to(features) = false;
+      sets = false (1, M);
+      sets(features) = cellfun ('numel', net(i).Categories(features)) < cellfun ('numel', model.Categories(:)');
+      if simplify
+        before = sum ([from, to, sets]);
+        [from, to, sets] = simplified (X(known,:), T(k,:), network_class(known) ~= nlabels{v}(k), ...
+                                       from, to, sets, first, span, W);
+        conditions = conditions + [before, sum([from, to, sets])];
+        held(known,i) = inside (X(known,:), T(k,:), from, to, sets, first, span, W);
+      end
+      points = [to & ~unscaled & upper <= 0; from & ~unscaled & lower >= 1];
+      net(i).Text = rule_text (names, net(i), from, to, sets, points, step, class_text (net(i).Class), digits);
     end
     rules = [rules; net];
+    if simplify
+      % The rules read as a list: the first that a pattern fits gives its class.
+      [fits, which] = max (held, [], 2);
+      given = zeros (size (X, 1), 1);
+      given(fits > 0) = nlabels{v}(order(which(fits > 0)));
+      accuracy = NaN;
+      if ~isempty (opts.Labels)
+        accuracy = mean (given == truth);
+      end
+      scores(end+1) = struct ('Network', v, 'Conditions', conditions(1), 'Kept', conditions(2), ...
+                              'Covered', mean (fits > 0), 'Agreement', mean (given == network_class), ...
+                              'Accuracy', accuracy);
+    end
   end
 
   if nargout == 0
-    show (rules, numel (templates), counted);
+    show (rules, numel (templates), counted, scores);
     clear rules;
   end
+end
+
+function held = held_categories (box, first, span, W, L)
+% The categories whose coded patterns lie inside the box in their feature's columns.
+  lower = box(first + (0:span-1));
+  upper = box(W + first + (0:span-1));
+  if span == 1
+    codes = (0:L-1)';
+  else
+    codes = eye (L) / L;
+  end
+  held = all (bsxfun (@ge, codes, lower) & bsxfun (@le, codes, upper), 2);
+end
+
+function in = inside (X, box, from, to, sets, first, span, W)
+% The patterns (coded) that fit the conditions left of a box.
+  in = true (size (X, 1), 1);
+  for j = find (from)
+    in = in & X(:, first(j)) >= box(first(j));
+  end
+  for j = find (to)
+    in = in & X(:, first(j)) <= box(W + first(j));
+  end
+  for j = find (sets)
+    columns = first(j) + (0:span(j)-1);
+    in = in & all (bsxfun (@ge, X(:, columns), box(columns)) & bsxfun (@le, X(:, columns), box(W + columns)), 2);
+  end
+end
+
+function [from, to, sets] = simplified (X, box, other, from, to, sets, first, span, W)
+% Drops the conditions of a box that keep out no pattern of another class:
+% the box so relaxed takes in no training pattern that the network gives
+% another class, beyond those the whole box holds. Conditions that keep out
+% the fewest such patterns go first.
+  other = other & ~inside (X, box, from, to, sets, first, span, W);
+  if ~any (other)
+    from(:) = false;
+    to(:) = false;
+    sets(:) = false;
+    return;
+  end
+  M = numel (from);
+  kinds = [from; to; sets];
+  [kind, feature] = find (kinds);
+  strength = zeros (numel (kind), 1);
+  for c = 1:numel (kind)
+    alone = false (3, M);
+    alone(kind(c), feature(c)) = true;
+    strength(c) = sum (other & ~inside (X, box, alone(1,:), alone(2,:), alone(3,:), first, span, W));
+  end
+  [~, weakest] = sort (strength);
+  for c = weakest(:)'
+    trial = kinds;
+    trial(kind(c), feature(c)) = false;
+    if ~any (inside (X(other,:), box, trial(1,:), trial(2,:), trial(3,:), first, span, W))
+      kinds = trial;
+    end
+  end
+  from = kinds(1,:);
+  to = kinds(2,:);
+  sets = kinds(3,:);
 end
 
 function names = feature_names (given, M)
@@ -175,19 +307,36 @@ function text = class_text (name)
   end
 end
 
-function text = rule_text (names, lower, upper, from, to, class, digits)
-  format = sprintf ('%%.%dg', digits);
+function text = rule_text (names, rule, from, to, sets, points, step, class, digits)
+% points(1,j): the box reaches no higher than the smallest training value of
+% feature j, so it holds that value alone (a binary feature's 0); points(2,j)
+% the same at the largest value.
   parts = {};
   for i = 1:numel (names)
+    lower = rule.Lower(i);
+    upper = rule.Upper(i);
     % Slow learning can leave a point box's corners a rounding step apart the wrong way round.
-    if from(i) && to(i) && lower(i) >= upper(i)
-      parts{end+1} = sprintf (['%s = ' format], names{i}, lower(i));
+    if from(i) && to(i) && lower >= upper
+      parts{end+1} = sprintf ('%s = %s', names{i}, bound_text (lower, digits, step(i)));
     elseif from(i) && to(i)
-      parts{end+1} = sprintf ([format ' <= %s <= ' format], lower(i), names{i}, upper(i));
+      [a, b] = pair_text (lower, upper, digits, step(i));
+      parts{end+1} = sprintf ('%s <= %s <= %s', a, names{i}, b);
     elseif from(i)
-      parts{end+1} = sprintf (['%s >= ' format], names{i}, lower(i));
+      parts{end+1} = sprintf ('%s %s %s', names{i}, pick (points(2,i), '=', '>='), bound_text (lower, digits, step(i)));
     elseif to(i)
-      parts{end+1} = sprintf (['%s <= ' format], names{i}, upper(i));
+      parts{end+1} = sprintf ('%s %s %s', names{i}, pick (points(1,i), '=', '<='), bound_text (upper, digits, step(i)));
+    elseif sets(i)
+      held = rule.Categories{i};
+      if iscellstr (held)
+        held = held(:)';
+      else
+        held = arrayfun (@(value) sprintf ('%.17g', value), held(:)', 'UniformOutput', false);
+      end
+      if numel (held) == 1
+        parts{end+1} = sprintf ('%s = %s', names{i}, held{1});
+      else
+        parts{end+1} = sprintf ('%s in {%s}', names{i}, strjoin (held, ', '));
+      end
     end
   end
   if isempty (parts)
@@ -197,7 +346,35 @@ function text = rule_text (names, lower, upper, from, to, class, digits)
   end
 end
 
-function show (rules, networks, counted)
+function text = pick (condition, yes, no)
+  if condition
+    text = yes;
+  else
+    text = no;
+  end
+end
+
+function text = bound_text (value, digits, step)
+% Digits significant digits, or where the feature's values (X) lie closer
+% together than those show, as many decimals as their finest step needs.
+  text = sprintf (sprintf ('%%.%dg', digits), value);
+  if ~isnan (step) && abs (str2double (text) - value) > step / 2
+    text = sprintf (sprintf ('%%.%df', min (17, max (0, -floor (log10 (step))))), value);
+  end
+end
+
+function [a, b] = pair_text (lower, upper, digits, step)
+% Two bounds that differ never read alike.
+  a = bound_text (lower, digits, step);
+  b = bound_text (upper, digits, step);
+  while strcmp (a, b) && digits < 17
+    digits = digits + 1;
+    a = bound_text (lower, digits, step);
+    b = bound_text (upper, digits, step);
+  end
+end
+
+function show (rules, networks, counted, scores)
   for v = 1:networks
     net = rules([rules.Network] == v);
     if networks > 1
@@ -211,6 +388,15 @@ function show (rules, networks, counted)
       else
         fprintf ('  %s\n', net(i).Text);
       end
+    end
+    if numel (scores) >= v
+      s = scores(v);
+      fprintf ('Simplified: %d of %d conditions kept; read in this order the rules fit %.1f%% of X and label %.1f%% as the network does', ...
+               s.Kept, s.Conditions, 100 * s.Covered, 100 * s.Agreement);
+      if ~isnan (s.Accuracy)
+        fprintf (', %.1f%% right by Labels', 100 * s.Accuracy);
+      end
+      fprintf ('\n');
     end
   end
 end
@@ -227,12 +413,13 @@ end
 %! assert (numel (r), 2);
 %! assert ({r.Class}, {"small", "big"});
 %! assert ([r.Count], [3 3]);
-%! assert ({r.Text}, {"if width <= 2 and height <= 2 then small", "if width >= 8 and height >= 9 then big"});
+%! ## a box at one edge of a feature holds its training values there alone
+%! assert ({r.Text}, {"if width <= 2 and height <= 2 then small", "if width >= 8 and height = 9 then big"});
 %! assert (r(1).Lower, [1 1]);
 %! assert (r(2).Upper, [9 9]);
 %! r = vorla_rules (model, "X", [8.5 9; 8.7 9; 1 1]);
 %! assert ([r.Node], [2 1]);
-%! assert (r(1).Text, "if x1 >= 8 and x2 >= 9 then big");
+%! assert (r(1).Text, "if x1 >= 8 and x2 = 9 then big");
 %! r = vorla_rules (model);
 %! assert (isempty (r(1).Count));
 

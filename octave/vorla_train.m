@@ -295,7 +295,7 @@ function model = vorla_train (X, labels, varargin)
   end
   p = train_parser ('train');
   [opts, given] = parse_options (p, 'train', varargin);
-  X = check_patterns ('train', X, 'X', true);
+  [X, coding] = learn_coding ('train', X, opts.CategoricalPredictors);
   [names, index, kind] = label_classes ('train', labels);
   check_shape ('train', X, numel (index));
   opts = check_train_options ('train', opts, size (X, 2));
@@ -304,20 +304,23 @@ function model = vorla_train (X, labels, varargin)
 
   one_class ('train', names);
 
-  [Xs, range, scale] = apply_scale (X, opts.Scale);
+  [Xs, range, scale] = apply_scale (X, opts.Scale, coding);
   if strcmp (scale, 'none')
     check_unscaled ('train', Xs, opts.D, 'X');
   elseif strcmp (scale, 'range')
-    clip_warning ('train', X, range, true);
+    clip_warning ('train', X, range, true, coding.CategoricalPredictors);
   end
   conflict_warning ('train', Xs, index, opts.MatchTracking);
   if ~isempty (search.Names)
+    opts.Coding = coding;
     [opts, searched] = search_settings ('train', X, index, opts, search);
   end
   nets = train_networks (Xs, index, opts, opts.Seed, {});
 
   model = struct ('Format', 'vorla model 1', 'ClassNames', {names}, 'LabelKind', kind, ...
-                  'Features', size (X, 2), 'Range', range, 'Templates', [], 'NLabels', [], ...
+                  'Features', size (X, 2), 'Range', range, ...
+                  'CategoricalPredictors', coding.CategoricalPredictors, 'Categories', {coding.Categories}, ...
+                  'Templates', [], 'NLabels', [], ...
                   'Presentations', [], 'Converged', [], 'D', opts.D, 'Vigilance', [], 'Alpha', [], ...
                   'LearningRate', [], 'MaxPresentations', [], 'Trim', [], 'ChoiceTest', [], ...
                   'Scale', scale, 'Voters', opts.Voters, 'Seed', opts.Seed, 'MatchTracking', [], ...
@@ -342,20 +345,22 @@ function model = continue_model (model, X, labels, options)
   if (isnumeric (X) || islogical (X)) && isempty (X) && isempty (labels)
     return;
   end
-  X = check_patterns ('train', X, 'X', true);
-  if size (X, 2) ~= model.Features
-    error ('vorla:train:features', 'vorla_train: model has %d features but X has %d columns', ...
-           model.Features, size (X, 2));
+  if any (strcmp (given, 'CategoricalPredictors')) ...
+     && ~isequal (find (check_option ('train', 'CategoricalPredictors', opts.CategoricalPredictors, model.Features)), ...
+                  categorical_features (model))
+    error ('vorla:train:CategoricalPredictors', 'vorla_train: a continued model keeps its CategoricalPredictors (%s); %s given', ...
+           mat2str (categorical_features (model)), describe (opts.CategoricalPredictors));
   end
+  X = check_patterns ('train', category_positions ('train', X, model), 'X', true);
   [names, index] = continue_classes ('train', model.ClassNames, model.LabelKind, labels);
   check_shape ('train', X, numel (index));
 
   if strcmp (model.Scale, 'none')
-    Xs = X;
+    Xs = code_patterns (X, [], model);
     check_unscaled ('train', Xs, model.D, 'X');
   else
-    clip_warning ('train', X, model.Range);
-    Xs = vorla_scale (X, model.Range);
+    clip_warning ('train', X, model.Range, false, categorical_features (model));
+    Xs = code_patterns (X, model.Range, model);
   end
   conflict_warning ('train', Xs, index, opts.MatchTracking);
   calls = 1;
