@@ -121,6 +121,17 @@ function [rules, scores] = vorla_rules (model, varargin)
   W = sum (span);
 
   [templates, nlabels] = network_list (model);
+  if ~counted
+    % Without X the boxes' corners, which fast learning takes from training
+    % patterns, show how finely each feature varies.
+    corners = cell2mat (cellfun (@(T) [T(:,first); T(:,W+first)], templates(:), 'UniformOutput', false));
+    for j = find (numeric)
+      values = unique (low(j) + corners(:,j) * width(j));
+      if numel (values) > 1
+        step(j) = min (diff (values));
+      end
+    end
+  end
   rules = struct ('Network', {}, 'Node', {}, 'Class', {}, 'Lower', {}, 'Upper', {}, 'Categories', {}, ...
                   'Count', {}, 'Text', {});
   scores = struct ('Network', {}, 'Conditions', {}, 'Kept', {}, 'Covered', {}, 'Agreement', {}, 'Accuracy', {});
@@ -137,6 +148,10 @@ function [rules, scores] = vorla_rules (model, varargin)
       order = (1:K)';
     end
     if simplify
+      % Where boxes overlap the smaller one wins: read as a list, the
+      % smaller rules come first.
+      [~, by_size] = sort (sum (T(order,W+1:2*W) - T(order,1:W), 2));
+      order = order(by_size);
       network_class = vorla_eval (T, nlabels{v}, model.D, 0, model.Alpha, double (model.ChoiceTest), X, 0, 0);
     end
     net = struct ('Network', num2cell (v * ones (K, 1)), 'Node', num2cell (order(:)), 'Class', [], ...
@@ -447,6 +462,54 @@ end
 %! assert (strncmp (text, "Network 1 of 2: ", 16));
 %! assert (! isempty (strfind (text, "     3  if x1 <= 2 and x2 <= 2 then 1")));
 
+%!test
+%! ## categorical features read as sets, binary ones as = 0 / = 1, a set of every category as no condition
+%! P = {"red", "s"; "blue", "s"; "green", "m"; "red", "l"; "blue", "l"; "green", "l"};
+%! m = vorla_train (P, [1; 1; 2; 1; 1; 2], one_net{:});
+%! r = vorla_rules (m, "FeatureNames", {"colour", "size"}, "X", P);
+%! assert ({r.Text}, {"if colour in {blue, red} and size in {l, s} then 1", "if colour = green and size in {l, m} then 2"});
+%! assert ({r(1).Categories{1}, r(2).Categories{2}, r(1).Lower}, {{"blue"; "red"}, {"l"; "m"}, [NaN NaN]});
+%! Z = [1 1; 2 5; 3 2];
+%! r = vorla_rules (vorla_train (Z, [1; 1; 2], "CategoricalPredictors", 2, one_net{:}), "X", Z);
+%! assert ({r.Categories}, {{[], [1; 5]}, {[], 2}});
+%! Z = [0 1 1; 1 1 3; 0 0 2; 1 0 1; 0 1 2];
+%! m = vorla_train (Z, [1; 1; 2; 2; 1], "CategoricalPredictors", 3, "Vigilance", 0.4, one_net{:});
+%! r = vorla_rules (m, "FeatureNames", {"milk", "feathers", "legs"});
+%! assert ({r.Text}, {"if feathers = 1 and legs in {1, 3} then 1", "if feathers = 0 and legs in {1, 2} then 2", ...
+%!                    "if milk = 0 and feathers = 1 and legs = 2 then 1"});
+
+%!test
+%! ## bounds to the precision that the feature's values vary in; two different bounds never read alike
+%! RI = [1.51761; 1.51793; 1.52101; 1.51618; 1.52152; 1.51966];
+%! m = vorla_train ([RI, [0; 1; 0; 1; 1; 0]], [1; 1; 1; 2; 2; 2], "Vigilance", 0.3, one_net{:});
+%! ## the values lie 0.00032 apart at the least: four decimals, from X or from the boxes' corners
+%! expected = {"if 1.5176 <= x1 <= 1.5179 then 1", "if x1 = 1.5210 and x2 = 0 then 1", "if x2 = 1 then 2", ...
+%!             "if x1 = 1.5197 and x2 = 0 then 2", "if x1 = 1.5179 and x2 = 1 then 1"};
+%! assert ({vorla_rules(m, "Digits", 3).Text}, expected);
+%! assert (sort ({vorla_rules(m, "Digits", 3, "X", [RI, RI > 1.52]).Text}), sort (expected));
+
+%!test
+%! ## Simplify keeps the conditions that keep out the patterns the network gives another class
+%! Z = [0.1 0.2; 0.2 0.9; 0.3 0.5; 0.7 0.1; 0.8 0.8; 0.9 0.4];
+%! labels = {"a"; "a"; "a"; "b"; "b"; "b"};
+%! m = vorla_train (Z, labels, "Vigilance", 0.5, one_net{:});
+%! [r, s] = vorla_rules (m, "X", Z, "Simplify", true, "Labels", labels);
+%! assert ({vorla_rules(m, "X", Z).Text}, {"if x1 <= 0.2 and x2 >= 0.2 then a", ...
+%!          "if 0.7 <= x1 <= 0.8 and x2 <= 0.8 then b", "if x1 = 0.3 and x2 = 0.5 then a", "if x1 = 0.9 and x2 = 0.4 then b"});
+%! assert ({r.Text}, {"if x1 <= 0.3 then a", "if x1 = 0.9 then b", "if x1 <= 0.2 then a", "if x1 >= 0.7 then b"});
+%! assert ({s.Conditions, s.Kept, s.Covered, s.Agreement, s.Accuracy}, {12, 4, 1, 1, 1});
+%! ## where one feature does not separate the classes, both stay
+%! Z = [0 0; 0.4 0.4; 0.6 0.6; 1 1; 0 1; 1 0; 0.45 0.6; 0.6 0.45];
+%! m = vorla_train (Z, [1; 1; 1; 1; 2; 2; 2; 2], "Vigilance", 0.8, "Voters", 2, no_search{:});
+%! [r, s] = vorla_rules (m, "X", Z, "Simplify", true);
+%! assert ([s.Agreement], [1 1]);
+%! assert (all ([s.Kept] < [s.Conditions]));
+%! text = evalc ("vorla_rules (m, 'X', Z, 'Simplify', true, 'Labels', [1; 1; 1; 1; 2; 2; 2; 1])");
+%! assert (regexp (text, "Simplified: \\d+ of \\d+ conditions kept; .* 100.0% as the network does, 87.5% right by Labels"));
+
+%!error <Simplify needs the training patterns as the X option> vorla_rules (model, "Simplify", true)
+%!error <Simplify must be true or false> vorla_rules (model, "X", X, "Simplify", 2)
+%!error <Labels must hold one label per row of X: 2 given for 5 rows> vorla_rules (model, "X", X, "Simplify", true, "Labels", {"big"; "big"})
 %!error <FeatureNames must be a cellstr of 2 names> vorla_rules (model, "FeatureNames", {"a"})
 %!error <model has 2 features but X has 3 columns> vorla_rules (model, "X", ones (1, 3))
 %!error <Digits must be a whole number from 1 to 17> vorla_rules (model, "Digits", 0)

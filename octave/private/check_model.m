@@ -146,6 +146,9 @@ function model = check_model (who, model)
     if ~isfield (model, 'CategoricalPredictors') && ~isfield (model, 'Categories')
       return;
     end
+    % One without the other is a model edited by hand: name the missing one.
+    need ('CategoricalPredictors', isfield (model, 'CategoricalPredictors'), 'given with Categories');
+    need ('Categories', isfield (model, 'Categories'), 'given with CategoricalPredictors');
     features = model.CategoricalPredictors;
     need ('CategoricalPredictors', isnumeric (features) && isreal (features) && (isempty (features) ...
           || (isrow (features) && all (features == fix (features)) && all (diff (features) > 0) ...
