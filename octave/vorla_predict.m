@@ -15,6 +15,12 @@ function [labels, scores] = vorla_predict (model, X, varargin)
 %   values outside [0, 1] that its D does not hold. warning ('off', ID)
 %   silences either.
 %   NaN marks a missing feature: such a pattern is not classified.
+%   Categorical features (vorla_train's CategoricalPredictors) are coded as
+%   in training: X holds their codes, or is text (a cellstr matrix, or
+%   MATLAB's categorical) for a model trained on text. A category that
+%   training never saw lies equally near every category of its feature (0
+%   in each indicator), with the warning vorla:predict:category that counts
+%   them; a missing one (NaN, '' or undefined) is a missing feature.
 %
 %   labels (N x 1) come back in the kind the training labels had: numeric of
 %   the same class, logical, cellstr or char rows; string labels as strings

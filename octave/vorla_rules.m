@@ -3,6 +3,7 @@ function [rules, scores] = vorla_rules (model, varargin)
 %
 %   vorla_rules (model)
 %   rules = vorla_rules (model, Name, Value, ...)
+%   [rules, scores] = vorla_rules (model, 'X', X, 'Simplify', true, ...)
 %
 %   Every node of a model is a box with a class: a pattern inside the box
 %   fits the rule
@@ -11,8 +12,14 @@ function [rules, scores] = vorla_rules (model, varargin)
 %   (vorla_scale) into the units of the training data. A feature over whose
 %   whole training range the box reaches sets no condition; a bound at the
 %   edge of that range is left out ("petal width >= 1.5"), since
-%   vorla_predict clips new values to the range. A box that sets no
-%   condition reads "always versicolor".
+%   vorla_predict clips new values to the range, and a box that reaches only
+%   the edge holds that value alone ("feathers = 0", "milk = 1" for binary
+%   features). A categorical feature reads as the set of categories the box
+%   holds ("colour in {blue, red}", "colour = red"; no condition when it
+%   holds them all). A box that sets no condition reads "always versicolor".
+%   Bounds have Digits significant digits, or where a feature's values lie
+%   closer together than that shows, as many decimals as their finest step
+%   needs (the values of X, or without X the boxes' corners).
 %
 %   A rule says what the box holds, not the whole decision: where boxes of
 %   two classes overlap the smaller box wins, and a pattern outside every
@@ -26,11 +33,15 @@ function [rules, scores] = vorla_rules (model, varargin)
 %     Class     its class, as in model.ClassNames (a char row for text)
 %     Lower     1 x M lower corner in data units
 %     Upper     1 x M upper corner in data units
+%     Categories  1 x M cell: for a categorical feature the categories that
+%               the box holds ([] for a numeric feature; Lower and Upper
+%               are NaN for a categorical one)
 %     Count     the patterns of the X option that the box holds ([]
 %               without X)
 %     Text      the rule as a char row
 %   Within each network the rules are sorted by Count, most first (ties and
-%   rules without X in node order).
+%   rules without X in node order); with Simplify by the size of the box,
+%   smallest first, as the smaller box wins where boxes overlap.
 %
 %   Options (names are case-insensitive):
 %     'FeatureNames'  {'x1', ..., 'xM'}  a name per feature (cellstr or
@@ -40,6 +51,21 @@ function [rules, scores] = vorla_rules (model, varargin)
 %                     measured as vorla_predict scales them; a row with NaN
 %                     lies in no box.
 %     'Digits'        4   significant digits of the bounds in Text.
+%     'Simplify'      false  keep only the conditions that separate each box
+%                     from the patterns of X (the training data) that the
+%                     network gives another class: a condition goes when the
+%                     box without it takes in no such pattern beyond those the
+%                     whole box holds (those that the fewest such patterns
+%                     fail go first). The second output, and the printout,
+%                     say what the simplified rules score on X, read as a
+%                     list in their order (the first rule a pattern fits
+%                     gives its class): scores(v) of network v has the
+%                     fields Network, Conditions and Kept (counted before
+%                     and after), Covered (the share of X that some rule
+%                     fits), Agreement (the share labelled as the network
+%                     labels it) and Accuracy (the share labelled as the
+%                     Labels option says; NaN without it).
+%     'Labels'        []  the labels of X, of the model's kind, for Accuracy.
 %
 %   Errors carry identifiers vorla:rules:arguments, vorla:rules:model, vorla:rules:options and
 %   vorla:rules:<Option>.
@@ -345,7 +371,7 @@ function text = rule_text (names, rule, from, to, sets, points, step, class, dig
       if iscellstr (held)
         held = held(:)';
       else
-        held = arrayfun (@(value) sprintf ('%.17g', value), held(:)', 'UniformOutput', false);
+        held = arrayfun (@shortest, held(:)', 'UniformOutput', false);
       end
       if numel (held) == 1
         parts{end+1} = sprintf ('%s = %s', names{i}, held{1});
@@ -358,6 +384,16 @@ function text = rule_text (names, rule, from, to, sets, points, step, class, dig
     text = ['always ' class];
   else
     text = sprintf ('if %s then %s', strjoin (parts, ' and '), class);
+  end
+end
+
+function text = shortest (value)
+% A category's number in the fewest digits that give it back exactly.
+  for digits = 15:17
+    text = sprintf (sprintf ('%%.%dg', digits), value);
+    if str2double (text) == value
+      return;
+    end
   end
 end
 
@@ -472,6 +508,8 @@ end
 %! Z = [1 1; 2 5; 3 2];
 %! r = vorla_rules (vorla_train (Z, [1; 1; 2], "CategoricalPredictors", 2, one_net{:}), "X", Z);
 %! assert ({r.Categories}, {{[], [1; 5]}, {[], 2}});
+%! r = vorla_rules (vorla_train ([1 1; 2 -1/3; 3 0.1], [1; 2; 1], "CategoricalPredictors", 2, one_net{:}));
+%! assert (r(3).Text, "if x1 = 3 and x2 = 0.1 then 1");
 %! Z = [0 1 1; 1 1 3; 0 0 2; 1 0 1; 0 1 2];
 %! m = vorla_train (Z, [1; 1; 2; 2; 1], "CategoricalPredictors", 3, "Vigilance", 0.4, one_net{:});
 %! r = vorla_rules (m, "FeatureNames", {"milk", "feathers", "legs"});

@@ -137,6 +137,26 @@ function model = vorla_train (X, labels, varargin)
 %                                ('off', 'iter': a line per setting tried,
 %                                'final': the choice) and Seed (the model's:
 %                                deals the inner folds and the voters' orders).
+%     'CategoricalPredictors'  []  the features whose values are categories,
+%                                not quantities, as MATLAB's fitc* take it:
+%                                feature indices, a logical mask of M, or
+%                                'all'. Text X (a cellstr matrix, or MATLAB's
+%                                categorical array) is categorical in every
+%                                feature. A categorical feature of L
+%                                categories (those seen in X, in sorted
+%                                order) is coded as L indicator columns at
+%                                1 / L (one column at 0 and 1 for L = 2), so
+%                                that a box holds a set of categories, not a
+%                                range of codes, and spans 1 when it holds
+%                                them all, as a numeric feature's box spans 1
+%                                over its whole range: D stays M. The coding
+%                                goes into the model and vorla_predict codes
+%                                new data the same way; a category that
+%                                training never saw lies equally near every
+%                                category (the warning vorla:predict:category
+%                                counts them). Codes that are really
+%                                quantities (cylinders, years, counts) do
+%                                better as numbers: see doc/categorical.md.
 %
 %   Each network is one call
 %     vorla_fit (Xs(order,:), index(order), D, Vigilance, Alpha,
@@ -159,9 +179,13 @@ function model = vorla_train (X, labels, varargin)
 %                       vorla_predict gives back
 %     Features          M, the number of columns of X
 %     Range             2 x M scaling range ([] with Scale 'none', and
-%                       must stay so)
+%                       must stay so); [0; 1] for a categorical feature
+%     CategoricalPredictors  indices of the categorical features ([] for none)
+%     Categories        1 x P cell, the sorted categories of each of them
+%                       (a column of numbers, or a cellstr for text)
 %     Templates         K x 2M node boxes as vorla_fit returned them, in the
-%                       scaled units; with Voters > 1 a 1 x V cell of them
+%                       scaled units (and the columns of the categorical
+%                       coding, 2W for W columns); with Voters > 1 a 1 x V cell of them
 %     NLabels           K x 1 class index of each node; with Voters > 1 a
 %                       1 x V cell of them
 %     Presentations     1 x V list presentations of each network
@@ -189,6 +213,9 @@ function model = vorla_train (X, labels, varargin)
 %     - X is scaled with the model's range; values beyond it are clipped to it,
 %       with the warning vorla:train:clipped under the rule of vorla_predict
 %       (a feature far beyond the range in many patterns).
+%     - CategoricalPredictors and the categories belong to the model: a
+%       category the model has never seen is coded as in vorla_predict,
+%       with the warning vorla:train:category.
 %     - Labels must be of the model's kind (text or numeric). Classes the model
 %       knows keep their numbers; new classes follow, in sorted order. The
 %       nodes keep their order and classes; new nodes come after them, and
