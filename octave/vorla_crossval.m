@@ -380,6 +380,23 @@ end
 %! y = [ones(40, 1); 2 * ones(40, 1); 3 * ones(20, 1)];
 
 %!test
+%! ## categorical features, as codes or as text: each fold's model as vorla_train makes it
+%! warning ("off", "vorla:crossval:conflict", "local");
+%! warning ("off", "vorla:train:conflict", "local");
+%! words = {"red"; "green"; "blue"; "grey"};
+%! codes = 1 + mod ((1:numel (y))', 4);
+%! Z = [X(:,1), codes];
+%! T = [words(codes), words(1 + (X(:,2) > 0.5))];
+%! for data = {{Z, {"CategoricalPredictors", 2}}, {T, {}}}
+%!   [r, folds] = vorla_crossval (data{1}{1}, y, data{1}{2}{:}, "KFold", 3, one_net{:});
+%!   for k = 1:3
+%!     test = (folds == k);
+%!     model = vorla_train (data{1}{1}(! test,:), y(! test), data{1}{2}{:}, one_net{:});
+%!     assert (r.Predictions(test), vorla_predict (model, data{1}{1}(test,:)));
+%!   endfor
+%! endfor
+
+%!test
 %! ## stratified, reproducible folds; each fold's model as vorla_train makes it
 %! [r, folds] = vorla_crossval (X, y, "KFold", 5, "Seed", 2, one_net{:});
 %! assert (accumarray ([folds, y], 1), repmat ([8 8 4], 5, 1));
