@@ -100,7 +100,9 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
   end
   p = train_parser ('crossval');
   [opts, given] = parse_options (p, 'crossval', varargin);
-  X = check_patterns ('crossval', X, 'X', true);
+  % Text categories become their positions once, which every fold's model then codes as categories.
+  [X, coding] = learn_coding ('crossval', X, opts.CategoricalPredictors);
+  numeric = setdiff (1:size (X, 2), coding.CategoricalPredictors);
   [names, index, kind] = label_classes ('crossval', labels);
   N = numel (index);
   check_shape ('crossval', X, N);
@@ -131,19 +133,19 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
   conflict_warning ('crossval', X, index, rule);
   unscaled = find (cellfun (@(setting) strcmp (setting.Scale, 'none'), settings));
   if ~isempty (unscaled)
-    check_unscaled ('crossval', X, min (cellfun (@(setting) setting.D, settings(unscaled))), 'X');
+    check_unscaled ('crossval', X(:,numeric), min (cellfun (@(setting) setting.D, settings(unscaled))), 'X');
   end
   % The folds clip to a given range in silence; the call warns once, for the first range that clips X.
   ranges = settings(cellfun (@(setting) ~ischar (setting.Scale), settings));
   for i = 1:numel (ranges)
-    if clip_warning ('crossval', X, ranges{i}.Scale, true)
+    if clip_warning ('crossval', X, ranges{i}.Scale, true, coding.CategoricalPredictors)
       break;
     end
   end
 
   % Each setting's folds in a row, so that its line can be printed as soon as they are done.
   [k, s] = ndgrid (1:K, 1:numel (settings));
-  tasks = arrayfun (@(i) struct ('X', X, 'index', index, 'folds', folds, 'setting', settings{s(i)}, 'passed', {passed}, ...
+  tasks = arrayfun (@(i) struct ('X', X, 'categorical', coding.CategoricalPredictors, 'index', index, 'folds', folds, 'setting', settings{s(i)}, 'passed', {passed}, ...
                                  'optimize', {opts.OptimizeHyperparameters}, ...
                                  'how', opts.HyperparameterOptimizationOptions, ...
                                  'k', k(i), 'trace', opts.Trace, 'display', opts.Display, ...
@@ -381,6 +383,23 @@ end
 %! rand ("state", 8);
 %! X = [randn(40, 2); randn(40, 2) + 2.5; randn(20, 2) + [3 -2]];
 %! y = [ones(40, 1); 2 * ones(40, 1); 3 * ones(20, 1)];
+
+%!test
+%! ## categorical features, as codes or as text: each fold's model as vorla_train makes it
+%! warning ("off", "vorla:crossval:conflict", "local");
+%! warning ("off", "vorla:train:conflict", "local");
+%! words = {"red"; "green"; "blue"; "grey"};
+%! codes = 1 + mod ((1:numel (y))', 4);
+%! Z = [X(:,1), codes];
+%! T = [words(codes), words(1 + (X(:,2) > 0.5))];
+%! for data = {{Z, {"CategoricalPredictors", 2}}, {T, {}}}
+%!   [r, folds] = vorla_crossval (data{1}{1}, y, data{1}{2}{:}, "KFold", 3, one_net{:});
+%!   for k = 1:3
+%!     test = (folds == k);
+%!     model = vorla_train (data{1}{1}(! test,:), y(! test), data{1}{2}{:}, one_net{:});
+%!     assert (r.Predictions(test), vorla_predict (model, data{1}{1}(test,:)));
+%!   endfor
+%! endfor
 
 %!test
 %! ## stratified, reproducible folds; each fold's model as vorla_train makes it

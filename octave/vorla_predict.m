@@ -16,6 +16,12 @@ function [labels, scores] = vorla_predict (model, X, varargin)
 %   values outside [0, 1] that its D does not hold. warning ('off', ID)
 %   silences either.
 %   NaN marks a missing feature: such a pattern is not classified.
+%   Categorical features (vorla_train's CategoricalPredictors) are coded as
+%   in training: X holds their codes, or is text (a cellstr matrix, or
+%   MATLAB's categorical) for a model trained on text. A category that
+%   training never saw lies equally near every category of its feature (0
+%   in each indicator), with the warning vorla:predict:category that counts
+%   them; a missing one (NaN, '' or undefined) is a missing feature.
 %
 %   labels (N x 1) come back in the kind the training labels had: numeric of
 %   the same class, logical, cellstr or char rows; string labels as strings
@@ -91,11 +97,7 @@ function [labels, scores] = vorla_predict (model, X, varargin)
   end
   opts = parse_options (train_parser ('predict'), 'predict', varargin);
   model = check_model ('predict', model);
-  X = check_patterns ('predict', X, 'X');
-  if size (X, 2) ~= model.Features
-    error ('vorla:predict:features', 'vorla_predict: model has %d features but X has %d columns', ...
-           model.Features, size (X, 2));
-  end
+  X = category_positions ('predict', X, model);
   vigilance = check_option ('predict', 'Vigilance', opts.Vigilance, model.Features);
   parallel = check_option ('predict', 'Parallel', opts.Parallel, model.Features);
   trace = opts.Trace;
@@ -105,12 +107,12 @@ function [labels, scores] = vorla_predict (model, X, varargin)
   [unknown, kind] = unknown_label (model, opts.UnknownLabel);
   choice_scores = score_kind (opts.Scores) && nargout > 1;
 
-  Xs = X;
   if strcmp (model.Scale, 'none')
-    check_unscaled ('predict', X, model.D, 'X');
+    Xs = code_patterns (X, [], model);
+    check_unscaled ('predict', Xs, model.D, 'X');
   else
-    clip_warning ('predict', X, model.Range);
-    Xs = vorla_scale (X, model.Range);
+    clip_warning ('predict', X, model.Range, false, categorical_features (model));
+    Xs = code_patterns (X, model.Range, model);
   end
 
   N = size (Xs, 1);

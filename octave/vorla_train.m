@@ -141,6 +141,26 @@ function model = vorla_train (X, labels, varargin)
 %                                ('off', 'iter': a line per setting tried,
 %                                'final': the choice) and Seed (the model's:
 %                                deals the inner folds and the voters' orders).
+%     'CategoricalPredictors'  []  the features whose values are categories,
+%                                not quantities, as MATLAB's fitc* take it:
+%                                feature indices, a logical mask of M, or
+%                                'all'. Text X (a cellstr matrix, or MATLAB's
+%                                categorical array) is categorical in every
+%                                feature. A categorical feature of L
+%                                categories (those seen in X, in sorted
+%                                order) is coded as L indicator columns at
+%                                1 / L (one column at 0 and 1 for L = 2), so
+%                                that a box holds a set of categories, not a
+%                                range of codes, and spans 1 when it holds
+%                                them all, as a numeric feature's box spans 1
+%                                over its whole range: D stays M. The coding
+%                                goes into the model and vorla_predict codes
+%                                new data the same way; a category that
+%                                training never saw lies equally near every
+%                                category (the warning vorla:predict:category
+%                                counts them). Codes that are really
+%                                quantities (cylinders, years, counts) do
+%                                better as numbers: see doc/categorical.md.
 %
 %   Each network is one call
 %     vorla_fit (Xs(order,:), index(order), D, Vigilance, Alpha,
@@ -163,9 +183,13 @@ function model = vorla_train (X, labels, varargin)
 %                       vorla_predict gives back
 %     Features          M, the number of columns of X
 %     Range             2 x M scaling range ([] with Scale 'none', and
-%                       must stay so)
+%                       must stay so); [0; 1] for a categorical feature
+%     CategoricalPredictors  indices of the categorical features ([] for none)
+%     Categories        1 x P cell, the sorted categories of each of them
+%                       (a column of numbers, or a cellstr for text)
 %     Templates         K x 2M node boxes as vorla_fit returned them, in the
-%                       scaled units; with Voters > 1 a 1 x V cell of them
+%                       scaled units (and the columns of the categorical
+%                       coding, 2W for W columns); with Voters > 1 a 1 x V cell of them
 %     NLabels           K x 1 class index of each node; with Voters > 1 a
 %                       1 x V cell of them
 %     Presentations     1 x V list presentations of each network
@@ -193,6 +217,9 @@ function model = vorla_train (X, labels, varargin)
 %     - X is scaled with the model's range; values beyond it are clipped to it,
 %       with the warning vorla:train:clipped under the rule of vorla_predict
 %       (a feature far beyond the range in many patterns).
+%     - CategoricalPredictors and the categories belong to the model: a
+%       category the model has never seen is coded as in vorla_predict,
+%       with the warning vorla:train:category.
 %     - Labels must be of the model's kind (text or numeric). Classes the model
 %       knows keep their numbers; new classes follow, in sorted order. The
 %       nodes keep their order and classes; new nodes come after them, and
@@ -299,7 +326,7 @@ function model = vorla_train (X, labels, varargin)
   end
   p = train_parser ('train');
   [opts, given] = parse_options (p, 'train', varargin);
-  X = check_patterns ('train', X, 'X', true);
+  [X, coding] = learn_coding ('train', X, opts.CategoricalPredictors);
   [names, index, kind] = label_classes ('train', labels);
   check_shape ('train', X, numel (index));
   opts = check_train_options ('train', opts, size (X, 2));
@@ -308,20 +335,23 @@ function model = vorla_train (X, labels, varargin)
 
   one_class ('train', names);
 
-  [Xs, range, scale] = apply_scale (X, opts.Scale);
+  [Xs, range, scale] = apply_scale (X, opts.Scale, coding);
   if strcmp (scale, 'none')
     check_unscaled ('train', Xs, opts.D, 'X');
   elseif strcmp (scale, 'range')
-    clip_warning ('train', X, range, true);
+    clip_warning ('train', X, range, true, coding.CategoricalPredictors);
   end
   conflict_warning ('train', Xs, index, opts.MatchTracking);
   if ~isempty (search.Names)
+    opts.Coding = coding;
     [opts, searched] = search_settings ('train', X, index, opts, search);
   end
   nets = train_networks (Xs, index, opts, opts.Seed, {});
 
   model = struct ('Format', 'vorla model 1', 'ClassNames', {names}, 'LabelKind', kind, ...
-                  'Features', size (X, 2), 'Range', range, 'Templates', [], 'NLabels', [], ...
+                  'Features', size (X, 2), 'Range', range, ...
+                  'CategoricalPredictors', coding.CategoricalPredictors, 'Categories', {coding.Categories}, ...
+                  'Templates', [], 'NLabels', [], ...
                   'Presentations', [], 'Converged', [], 'D', opts.D, 'Vigilance', [], 'Alpha', [], ...
                   'LearningRate', [], 'MaxPresentations', [], 'Trim', [], 'ChoiceTest', [], ...
                   'Scale', scale, 'Voters', opts.Voters, 'Seed', opts.Seed, 'MatchTracking', [], ...
@@ -346,20 +376,22 @@ function model = continue_model (model, X, labels, options)
   if (isnumeric (X) || islogical (X)) && isempty (X) && isempty (labels)
     return;
   end
-  X = check_patterns ('train', X, 'X', true);
-  if size (X, 2) ~= model.Features
-    error ('vorla:train:features', 'vorla_train: model has %d features but X has %d columns', ...
-           model.Features, size (X, 2));
+  if any (strcmp (given, 'CategoricalPredictors')) ...
+     && ~isequal (find (check_option ('train', 'CategoricalPredictors', opts.CategoricalPredictors, model.Features)), ...
+                  categorical_features (model))
+    error ('vorla:train:CategoricalPredictors', 'vorla_train: a continued model keeps its CategoricalPredictors (%s); %s given', ...
+           mat2str (categorical_features (model)), describe (opts.CategoricalPredictors));
   end
+  X = check_patterns ('train', category_positions ('train', X, model), 'X', true);
   [names, index] = continue_classes ('train', model.ClassNames, model.LabelKind, labels);
   check_shape ('train', X, numel (index));
 
   if strcmp (model.Scale, 'none')
-    Xs = X;
+    Xs = code_patterns (X, [], model);
     check_unscaled ('train', Xs, model.D, 'X');
   else
-    clip_warning ('train', X, model.Range);
-    Xs = vorla_scale (X, model.Range);
+    clip_warning ('train', X, model.Range, false, categorical_features (model));
+    Xs = code_patterns (X, model.Range, model);
   end
   conflict_warning ('train', Xs, index, opts.MatchTracking);
   calls = 1;
@@ -697,6 +729,86 @@ end
 %!               "by more than its width: is the range in other units than X? 6 values in 6 patterns ", ...
 %!               "were clipped to the range"]);
 %! assert (model.Range, [0 0; 6 4]);
+
+%!function id = lasterr_of (call)
+%! id = "";
+%! try
+%!   call ();
+%! catch err
+%!   id = err.identifier;
+%! end_try_catch
+%!endfunction
+
+%!function Xs = by_hand (X, range)
+%! ## feature 1 scaled, feature 2 (categories 1, 2, 5) as indicators at 1/3, feature 3 (0, 1) as one column
+%! Xs = [(X(:,1) - range(1)) / (range(2) - range(1)), [X(:,2) == 1, X(:,2) == 2, X(:,2) == 5] / 3, X(:,3)];
+%!endfunction
+
+%!test
+%! ## a categorical feature of three categories takes three indicators at 1/3, one of two a single column;
+%! ## the option as indices, a mask or 'all' of MATLAB's fitc*
+%! Z = [1 1 0; 2 5 1; 3 2 0; 4 1 1; 5 5 0; 6 2 1; 2.5 5 1; 4.5 2 0];
+%! z = [1; 2; 1; 2; 1; 2; 1; 1];
+%! [T, L, ~] = vorla_learn (by_hand (Z, [1 6]), z, 3, 0.5, 0.001, 1, 1000, 0, 0, 0, 1, 0, zeros (0, 0), zeros (0, 1));
+%! for given = {[2 3], [3 2], logical([0 1 1]), logical([0; 1; 1])}
+%!   m = vorla_train (Z, z, "CategoricalPredictors", given{1}, "Vigilance", 0.5, one_net{:});
+%!   assert ({m.Templates, m.NLabels, m.CategoricalPredictors, m.Categories}, {T, L, [2 3], {[1; 2; 5], [0; 1]}});
+%!   assert ({m.D, m.Range}, {3, [1 0 0; 6 1 1]});
+%! endfor
+%! m = vorla_train (Z(:,2:3), z, "CategoricalPredictors", "all", one_net{:});
+%! assert ({m.CategoricalPredictors, size(m.Templates, 2)}, {[1 2], 8});
+%! ## without the option nothing changes: codes are numbers
+%! m = vorla_train (Z, z, one_net{:});
+%! assert ({m.CategoricalPredictors, m.Categories, size(m.Templates, 2)}, {[], {}, 6});
+%! ## text patterns: every feature categorical, its categories in sorted order
+%! m = vorla_train ({"red", "s"; "blue", "m"; "red", "m"; "green", "s"}, [1; 2; 1; 2], one_net{:});
+%! assert ({m.CategoricalPredictors, m.Categories}, {[1 2], {{"blue"; "green"; "red"}, {"m"; "s"}}});
+%! assert (vorla_predict (m, {"red", "s"; "green", "m"}), [1; 2]);
+
+%!test
+%! ## prediction codes as training did; a category never seen lies in every box that holds two or more
+%! ## (0 in each indicator, 1/2 in a single column), with a warning that counts them
+%! Z = [1 1 0; 2 5 1; 3 2 0; 4 1 1; 5 5 0; 6 2 1];
+%! m = vorla_train (Z, [1; 2; 1; 2; 1; 2], "CategoricalPredictors", [2 3], "Voters", 1, "Vigilance", 0.6, no_search{:});
+%! Q = [1.5 2 1; 7 5 0; 3 4 0; 2 1 7; 4 3 3];
+%! Qs = by_hand (Q, [1 6]);
+%! Qs(1,1) = 0.1;
+%! Qs(2,1) = 1;
+%! Qs(4:5,end) = 0.5;
+%! expect = vorla_eval (m.Templates, m.NLabels, 3, 0, 0.001, 0, Qs, 0, 0);
+%! warning ("off", "vorla:predict:clipped", "local");
+%! lastwarn ("");
+%! evalc ("labels = vorla_predict (m, Q);");
+%! assert (labels, expect);
+%! [msg, id] = lastwarn ();
+%! assert ({id, regexp(msg, "^vorla_predict: 4 values of X are categories that training never saw;", "once")}, ...
+%!         {"vorla:predict:category", 1});
+%! ## a missing category is a missing value; a text model takes no numbers, nor a numeric one text
+%! assert (vorla_predict (m, [1 NaN 0]), NaN);
+%! t = vorla_train ({"a"; "b"}, [1; 2], one_net{:});
+%! assert (lasterr_of (@() vorla_predict (t, 1)), "vorla:predict:X");
+%! assert (lasterr_of (@() vorla_predict (m, {"a", "b", "c"})), "vorla:predict:X");
+
+%!test
+%! ## continued: A, then B gives the model of one call on [A; B]; the coding belongs to the model
+%! Z = [mod((1:40)' * 0.618, 1), 1 + mod((1:40)', 4), mod((1:40)', 2)];
+%! z = 1 + (Z(:,1) > 0.5 & Z(:,2) < 3);
+%! args = {"CategoricalPredictors", [2 3], "Scale", [0 1 0; 1 4 1], "MaxPresentations", 1, one_net{:}};
+%! whole = vorla_train (Z, z, args{:});
+%! model = vorla_train (vorla_train (Z(1:25,:), z(1:25), args{:}), Z(26:end,:), z(26:end));
+%! assert ({model.Templates, model.NLabels, model.Categories}, {whole.Templates, whole.NLabels, whole.Categories});
+%! assert (model, vorla_train (model, Z(1:0,:), z(1:0)));
+%! assert (lasterr_of (@() vorla_train (model, Z, z, "CategoricalPredictors", 2)), "vorla:train:CategoricalPredictors");
+%! ## a model whose lists of categories do not fit its boxes is refused
+%! model.Categories{1}(end+1) = 9;
+%! assert (lasterr_of (@() vorla_predict (model, Z)), "vorla:predict:model");
+%! model.Categories{1} = [3; 1; 2; 4];
+%! assert (lasterr_of (@() vorla_predict (model, Z)), "vorla:predict:model");
+
+%!error <CategoricalPredictors must be feature indices in 1 to 2, a logical mask of 2 or 'all'; a 1 x 2 double given> vorla_train (X, y, "CategoricalPredictors", [1 3])
+%!error <CategoricalPredictors must be feature indices in 1 to 2> vorla_train (X, y, "CategoricalPredictors", "some")
+%!error <X holds text, so every feature is categorical; CategoricalPredictors leaves out 1 of 2> vorla_train ({"a", "b"; "c", "d"}, [1; 2], "CategoricalPredictors", 1)
+%!error <X holds 1 missing categories> vorla_train ({"a", ""; "c", "d"}, [1; 2])
 
 %!error <X must have one row per pattern: 2 x 6 given for 6 labels; transpose X\?> vorla_train (X', y)
 %!error <X must have one row per pattern: 6 x 2 given for 5 labels> vorla_train (X, y(1:5))

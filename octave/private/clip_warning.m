@@ -1,4 +1,4 @@
-function warned = clip_warning (who, X, range, given)
+function warned = clip_warning (who, X, range, given, ignored)
 % Values a little beyond the training range are what an ordinary held-out set
 % brings, and clipping them is harmless. A feature whose values lie beyond it
 % by more than its width, in more than a tenth of the patterns, is another
@@ -9,6 +9,10 @@ function warned = clip_warning (who, X, range, given)
     given = false;
   end
   warned = false;
+  if nargin > 4 && ~isempty (ignored)
+    % Categorical features hold the positions of their categories, no values to clip.
+    X(:, ignored) = repmat (range(1, ignored), size (X, 1), 1);
+  end
   lo = range(1,:);
   width = range(2,:) - lo;
   beyond = max (bsxfun (@minus, lo, X), bsxfun (@minus, X, range(2,:)));
