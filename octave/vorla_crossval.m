@@ -98,7 +98,7 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
   end
   p = train_parser ('crossval');
   [opts, given] = parse_options (p, 'crossval', varargin);
-  X = check_patterns ('crossval', X, 'X', true);
+  X = check_patterns ('crossval', X, 'X', true, ~strcmp (missing_option ('crossval', opts.MissingValues), 'error'));
   [names, index, kind] = label_classes ('crossval', labels);
   N = numel (index);
   check_shape ('crossval', X, N);

@@ -14,7 +14,11 @@ function [labels, scores] = vorla_predict (model, X, varargin)
 %   trained with Scale 'none' warns instead (vorla:predict:unscaled) of
 %   values outside [0, 1] that its D does not hold. warning ('off', ID)
 %   silences either.
-%   NaN marks a missing feature: such a pattern is not classified.
+%   NaN marks a missing feature, taken as the model's MissingValues says
+%   (vorla_train): 'inside' classifies the pattern by the features observed,
+%   'impute' fills in the training median, 'error' refuses it. A pattern
+%   with every feature missing gets UnknownLabel, with the warning
+%   vorla:predict:gone that counts them.
 %
 %   labels (N x 1) come back in the kind the training labels had: numeric of
 %   the same class, logical, cellstr or char rows; string labels as strings
@@ -104,6 +108,20 @@ function [labels, scores] = vorla_predict (model, X, varargin)
   [unknown, kind] = unknown_label (model, opts.UnknownLabel);
   choice_scores = score_kind (opts.Scores) && nargout > 1;
 
+  [how, fill] = model_missing (model);
+  gone = false (size (X, 1), 1);
+  if strcmp (how, 'error') && any (isnan (X(:)))
+    error ('vorla:predict:X', 'vorla_predict: X holds %d NaN values, and the model was trained with MissingValues ''error''', ...
+           sum (isnan (X(:))));
+  elseif strcmp (how, 'impute')
+    X = fill_missing (X, fill);
+  elseif size (X, 2) > 0
+    gone = all (isnan (X), 2);
+    if any (gone)
+      notify ('vorla:predict:gone', 'vorla_predict: %d patterns have every feature missing and get UnknownLabel', ...
+              sum (gone));
+    end
+  end
   Xs = X;
   if strcmp (model.Scale, 'none')
     check_unscaled ('predict', X, model.D, 'X');
@@ -130,6 +148,8 @@ function [labels, scores] = vorla_predict (model, X, varargin)
   chosen = vertcat (chosen{:});
   choice = chosen(:, V+1:end) / V;
   chosen = chosen(:, 1:V);
+  chosen(gone,:) = 0;
+  choice(gone,:) = 0;
 
   if V == 1
     index = chosen;

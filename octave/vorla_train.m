@@ -6,7 +6,7 @@ function model = vorla_train (X, labels, varargin)
 %   model = vorla_train (model, X, labels, Name, Value, ...)
 %
 %   X is an N x M matrix, one pattern per row, one feature per column, of any
-%   real numeric class or logical, without NaN or Inf. labels holds one class
+%   real numeric class or logical, without Inf (NaN: MissingValues). labels holds one class
 %   per pattern, of any usual kind: a numeric vector (every distinct value is
 %   a class, fractions included), a logical vector, a cellstr, a char
 %   matrix with one label per row, or (MATLAB) a string array. Text options
@@ -77,6 +77,19 @@ function model = vorla_train (X, labels, varargin)
 %                                the run converges; on data without such
 %                                twins the two rules differ only where nodes
 %                                tie in their match. See vorla_learn.
+%     'MissingValues'     'inside'  what NaN in X means, a missing value:
+%                                'inside': the pattern lies inside every
+%                                box in that feature, so boxes are matched
+%                                and chosen by the features observed, grow
+%                                in none other, and a node made from it
+%                                stays open in the feature until a value
+%                                comes (vorla_learn; a pattern with every
+%                                feature missing is left out, warning
+%                                vorla:train:gone); 'impute': the training
+%                                median of the feature, kept in the model
+%                                (model.Impute) and used by vorla_predict;
+%                                'error': NaN is refused. The default was
+%                                chosen by measurement (doc/accuracy.md).
 %     'Display'           'off'  progress: 'iter' prints a line per list
 %                                presentation as it ends (its number, the
 %                                nodes, those created and changed in it, the
@@ -295,10 +308,12 @@ function model = vorla_train (X, labels, varargin)
   end
   p = train_parser ('train');
   [opts, given] = parse_options (p, 'train', varargin);
-  X = check_patterns ('train', X, 'X', true);
+  how = missing_option ('train', opts.MissingValues);
+  X = check_patterns ('train', X, 'X', true, ~strcmp (how, 'error'));
   [names, index, kind] = label_classes ('train', labels);
   check_shape ('train', X, numel (index));
   opts = check_train_options ('train', opts, size (X, 2));
+  [X, index, fill] = prepare_missing (X, index, how, []);
   search = check_search ('train', opts.OptimizeHyperparameters, opts.HyperparameterOptimizationOptions, given, ...
                          opts, numel (index));
 
@@ -321,7 +336,7 @@ function model = vorla_train (X, labels, varargin)
                   'Presentations', [], 'Converged', [], 'D', opts.D, 'Vigilance', [], 'Alpha', [], ...
                   'LearningRate', [], 'MaxPresentations', [], 'Trim', [], 'ChoiceTest', [], ...
                   'Scale', scale, 'Voters', opts.Voters, 'Seed', opts.Seed, 'MatchTracking', [], ...
-                  'History', struct ([]));
+                  'History', struct ([]), 'MissingValues', how, 'Impute', fill);
   model = record_call (model, nets, opts, size (Xs, 1), opts.Seed);
   if ~isempty (search.Names)
     model.HyperparameterOptimizationResults = searched;
@@ -339,16 +354,22 @@ function model = continue_model (model, X, labels, options)
            describe (opts.OptimizeHyperparameters));
   end
   opts = model_settings (model, opts, given);
+  [how, fill] = model_missing (model);
+  if any (strcmp ('MissingValues', given)) && ~strcmp (opts.MissingValues, how)
+    error ('vorla:train:MissingValues', 'vorla_train: a continued model keeps its MissingValues (''%s''); ''%s'' given', ...
+           how, opts.MissingValues);
+  end
   if (isnumeric (X) || islogical (X)) && isempty (X) && isempty (labels)
     return;
   end
-  X = check_patterns ('train', X, 'X', true);
+  X = check_patterns ('train', X, 'X', true, ~strcmp (how, 'error'));
   if size (X, 2) ~= model.Features
     error ('vorla:train:features', 'vorla_train: model has %d features but X has %d columns', ...
            model.Features, size (X, 2));
   end
   [names, index] = continue_classes ('train', model.ClassNames, model.LabelKind, labels);
   check_shape ('train', X, numel (index));
+  [X, index] = prepare_missing (X, index, how, fill);
 
   if strcmp (model.Scale, 'none')
     Xs = X;
@@ -372,6 +393,24 @@ function model = continue_model (model, X, labels, options)
     model.History = struct ([]);
   end
   model = record_call (model, nets, opts, size (Xs, 1), seed);
+end
+
+function [X, index, fill] = prepare_missing (X, index, how, fill)
+% The training patterns under MissingValues: 'impute' fills each NaN with its
+% feature's training median (fill, kept in the model; given when continuing);
+% 'inside' leaves NaN to the rule of vorla_learn, but a pattern with every
+% feature missing says nothing and is left out, with a warning.
+  if strcmp (how, 'impute')
+    [X, fill] = fill_missing (X, fill);
+    return;
+  end
+  fill = [];
+  gone = all (isnan (X), 2) & size (X, 2) > 0;
+  if any (gone)
+    warning ('vorla:train:gone', 'vorla_train: %d patterns have every feature missing and are left out', sum (gone));
+    X = X(~gone,:);
+    index = index(~gone);
+  end
 end
 
 function opts = model_settings (model, opts, given)
@@ -690,7 +729,7 @@ end
 %!error <Vigilance must be a number in \[0, 1\]; 2 given> vorla_train (X, y, "Vigilance", 2)
 %!error <Scale must be 'auto', 'none', 'robust' or a 2 x 2 range> vorla_train (X, y, "Scale", [0 1])
 %!error <Scale must be 'auto', 'none'> vorla_train (X, y, "Scale", "minmax")
-%!error <X holds 1 NaN values> vorla_train ([X; NaN 1], [y; 1])
+%!error <X holds 1 NaN values> vorla_train ([X; NaN 1], [y; 1], "MissingValues", "error")
 %!error <labels hold 1 NaN values> vorla_train (X, [y(1:5); NaN])
 %!error <labels must be a numeric or logical vector, a cellstr or char rows> vorla_train (X, {1; 2; 1; 2; 1; 2})
 %!error <options must come in Name, Value pairs> vorla_train (X, y, "Vigilance")
@@ -962,3 +1001,68 @@ end
 %!         sum (cellfun ("numel", five.NLabels)), 100 * mean (vorla_predict (five, Q) == truth));
 %! vorla_plot_boxes (one, P, c);
 %! title ("Boxes of one network, in the units of the data");
+%!test
+%! ## missing values: 'inside' trains with NaN, keeps open features, predicts, saves and continues
+%! X = [1 2; 2 3; 3 1; 8 9; 9 8; 7 9; NaN 2.5; 8.5 NaN];
+%! y = [1; 1; 1; 2; 2; 2; 1; 2];
+%! opts = {"Voters", 1, "OptimizeHyperparameters", "none"};
+%! model = vorla_train (X, y, opts{:});
+%! assert ({model.MissingValues, model.Impute}, {"inside", []});
+%! assert (vorla_predict (model, [NaN 2; 8 NaN; 1 1; 9 9]), [1; 2; 1; 2]);
+%! f = [tempname() ".mat"];
+%! save ("-v7", f, "model");
+%! saved = load (f).model;
+%! delete (f);
+%! assert (vorla_predict (saved, [NaN 2; 8 NaN]), [1; 2]);
+%! more = vorla_train (saved, [NaN 9; 2 NaN], [2; 1], opts{:});
+%! assert (rows (more.Templates) >= rows (model.Templates));
+%! assert (vorla_predict (more, [NaN 9]), 2);
+%!test
+%! ## 'impute': the training medians, kept and used at prediction; 'error' refuses NaN
+%! X = [1 2; 2 3; 3 1; 8 9; 9 8; 7 9; NaN 2.5; 8.5 NaN];
+%! y = [1; 1; 1; 2; 2; 2; 1; 2];
+%! model = vorla_train (X, y, "MissingValues", "Impute", "Voters", 3, "OptimizeHyperparameters", "none");
+%! assert (model.Impute, [7 3]);
+%! filled = X;
+%! filled(7,1) = 7;
+%! filled(8,2) = 3;
+%! same = vorla_train (filled, y, "Voters", 3, "OptimizeHyperparameters", "none");
+%! assert (model.Templates, same.Templates);
+%! assert (vorla_predict (model, [NaN 1]), vorla_predict (same, [7 1]));
+%! bad = model;
+%! bad.Impute = [1 2 3];
+%! try
+%!   vorla_predict (bad, X);
+%!   id = "";
+%! catch e
+%!   id = e.identifier;
+%! end
+%! assert (id, "vorla:predict:model");
+%! strict = vorla_train (X(1:6,:), y(1:6), "MissingValues", "error", "Voters", 1);
+%! try
+%!   vorla_predict (strict, [NaN 1]);
+%!   id = "";
+%! catch e
+%!   id = e.identifier;
+%! end
+%! assert (id, "vorla:predict:X");
+%! try
+%!   vorla_train (model, X, y, "MissingValues", "inside");
+%!   id = "";
+%! catch e
+%!   id = e.identifier;
+%! end
+%! assert (id, "vorla:train:MissingValues");
+%!test
+%! ## every feature missing: left out of training, UnknownLabel at prediction, both counted
+%! X = [1 2; 2 3; 8 9; 9 8; NaN NaN];
+%! y = [1; 1; 2; 2; 2];
+%! lastwarn ("");
+%! model = vorla_train (X, y, "Voters", 1, "OptimizeHyperparameters", "none");
+%! [~, id] = lastwarn ();
+%! assert (id, "vorla:train:gone");
+%! lastwarn ("");
+%! assert (vorla_predict (model, [NaN NaN; 1 2; NaN NaN]), [NaN; 1; NaN]);
+%! [msg, id] = lastwarn ();
+%! assert ({id, msg}, {"vorla:predict:gone", "vorla_predict: 2 patterns have every feature missing and get UnknownLabel"});
+%!error <MissingValues must be 'inside', 'impute' or 'error'> vorla_train ([1; 2], [1; 2], "MissingValues", "drop")

@@ -1,0 +1,10 @@
+function [how, fill] = model_missing (model)
+% A model's MissingValues and its fill values ('inside' and none for models
+% made before the option).
+  how = 'inside';
+  fill = [];
+  if isfield (model, 'MissingValues')
+    how = model.MissingValues;
+    fill = model.Impute;
+  end
+end
