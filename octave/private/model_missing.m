@@ -5,6 +5,8 @@ function [how, fill] = model_missing (model)
   fill = [];
   if isfield (model, 'MissingValues')
     how = model.MissingValues;
+  end
+  if isfield (model, 'Impute')
     fill = model.Impute;
   end
 end
