@@ -101,7 +101,8 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
   p = train_parser ('crossval');
   [opts, given] = parse_options (p, 'crossval', varargin);
   % Text categories become their positions once, which every fold's model then codes as categories.
-  [X, coding] = learn_coding ('crossval', X, opts.CategoricalPredictors);
+  [X, coding] = learn_coding ('crossval', X, opts.CategoricalPredictors, ...
+                              ~strcmp (missing_option ('crossval', opts.MissingValues), 'error'));
   numeric = setdiff (1:size (X, 2), coding.CategoricalPredictors);
   [names, index, kind] = label_classes ('crossval', labels);
   N = numel (index);

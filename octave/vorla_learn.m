@@ -58,6 +58,15 @@
 %   share of all nodes as the redundancy. With no patterns (N = 0) the given
 %   nodes come back unchanged.
 %
+%   Missing features. A NaN in Patterns (which vorla_fit refuses) is a
+%   feature the pattern says nothing about: it lies inside every box there.
+%   The box's own extent counts in its size with the pattern, so the MFV and
+%   the CFV judge the box by the features observed; learning moves no corner
+%   in that feature; a node made from the pattern is a point in the observed
+%   features and open in the missing ones, lower 1 and upper 0, until a
+%   pattern with a value there closes it. At oflag 4 the pattern's line adds
+%   "k of M features missing". Inf is refused.
+%
 %   Outputs
 %     Templates, NLabels, list_presentations  as vorla_fit, given nodes first.
 %     history     P x 4, one row per list presentation made, the confirming

@@ -31,8 +31,10 @@ function [rules, scores] = vorla_rules (model, varargin)
 %     Network   the network of the box (1 for a single network)
 %     Node      its row in the network's Templates
 %     Class     its class, as in model.ClassNames (a char row for text)
-%     Lower     1 x M lower corner in data units
-%     Upper     1 x M upper corner in data units
+%     Lower     1 x M lower corner in data units (-Inf where the box is
+%               open: made from a pattern missing the feature, and no value
+%               seen there since)
+%     Upper     1 x M upper corner in data units (Inf where open)
 %     Categories  1 x M cell: for a categorical feature the categories that
 %               the box holds ([] for a numeric feature; Lower and Upper
 %               are NaN for a categorical one)
@@ -48,8 +50,8 @@ function [rules, scores] = vorla_rules (model, varargin)
 %                     string array of M names).
 %     'X'             []  patterns in data units, N x M (e.g. the training
 %                     data): Count is the number of them inside each box,
-%                     measured as vorla_predict scales them; a row with NaN
-%                     lies in no box.
+%                     measured as vorla_predict scales them; a missing
+%                     value (NaN) lies inside every box in its feature.
 %     'Digits'        4   significant digits of the bounds in Text.
 %     'Simplify'      false  keep only the conditions that separate each box
 %                     from the patterns of X (the training data) that the
@@ -162,12 +164,21 @@ function [rules, scores] = vorla_rules (model, varargin)
                   'Count', {}, 'Text', {});
   scores = struct ('Network', {}, 'Conditions', {}, 'Kept', {}, 'Covered', {}, 'Agreement', {}, 'Accuracy', {});
   for v = 1:numel (templates)
+    % A feature left open ([1, 0]: the node was made from a pattern missing
+    % it, and no value came since) holds every value: no condition.
     T = templates{v};
+    corner = T(:,1:W);
+    open = corner == 1 & T(:,W+1:end) == 0;
+    corner(open) = -Inf;
+    T(:,1:W) = corner;
+    corner = T(:,W+1:end);
+    corner(open) = Inf;
+    T(:,W+1:end) = corner;
     K = size (T, 1);
     count = zeros (K, 1);
     if counted
       for k = 1:K
-        count(k) = sum (all (bsxfun (@ge, X, T(k,1:W)) & bsxfun (@le, X, T(k,W+1:2*W)), 2));
+        count(k) = sum (all ((bsxfun (@ge, X, T(k,1:W)) & bsxfun (@le, X, T(k,W+1:2*W))) | isnan (X), 2));
       end
       [~, order] = sort (-count);
     else
@@ -176,9 +187,9 @@ function [rules, scores] = vorla_rules (model, varargin)
     if simplify
       % Where boxes overlap the smaller one wins: read as a list, the
       % smaller rules come first.
-      [~, by_size] = sort (sum (T(order,W+1:2*W) - T(order,1:W), 2));
+      [~, by_size] = sort (sum (min (T(order,W+1:2*W), 1) - max (T(order,1:W), 0), 2));
       order = order(by_size);
-      network_class = vorla_eval (T, nlabels{v}, model.D, 0, model.Alpha, double (model.ChoiceTest), X, 0, 0);
+      network_class = vorla_eval (templates{v}, nlabels{v}, model.D, 0, model.Alpha, double (model.ChoiceTest), X, 0, 0);
     end
     net = struct ('Network', num2cell (v * ones (K, 1)), 'Node', num2cell (order(:)), 'Class', [], ...
                   'Lower', [], 'Upper', [], 'Categories', [], 'Count', [], 'Text', '');
@@ -194,6 +205,8 @@ function [rules, scores] = vorla_rules (model, varargin)
       net(i).Class = class_name (model, nlabels{v}(k));
       net(i).Lower = low + lower .* width;
       net(i).Upper = low + upper .* width;
+      net(i).Lower(lower == -Inf) = -Inf;
+      net(i).Upper(upper == Inf) = Inf;
       net(i).Lower(features) = NaN;
       net(i).Upper(features) = NaN;
       net(i).Categories = cell (1, M);
@@ -206,8 +219,8 @@ function [rules, scores] = vorla_rules (model, varargin)
         net(i).Count = count(k);
       end
       if unscaled
-        from = true (1, M);
-        to = true (1, M);
+        from = lower > -Inf;
+        to = upper < Inf;
       else
         from = bounded(2,:) & lower > 0;
         to = bounded(2,:) & upper < 1;
@@ -463,7 +476,7 @@ end
 %! r = vorla_rules (model, "FeatureNames", {"width", "height"}, "X", [X; 8.5 9; NaN 1]);
 %! assert (numel (r), 2);
 %! assert ({r.Class}, {"small", "big"});
-%! assert ([r.Count], [3 3]);
+%! assert ([r.Count], [4 3]);   # [NaN 1] lies in the small box by its second feature
 %! ## a box at one edge of a feature holds its training values there alone
 %! assert ({r.Text}, {"if width <= 2 and height <= 2 then small", "if width >= 8 and height = 9 then big"});
 %! assert (r(1).Lower, [1 1]);
@@ -572,6 +585,19 @@ end
 %!                  "LearningRate", 0.3, "Vigilance", 0.9, "Scale", "none", one_net{:});
 %! r = vorla_rules (m, "Digits", 17);
 %! assert (r(3).Text, sprintf ("if x1 = %.17g and x2 = 0.5 then 18446744073709551614", r(3).Lower(1)));
+
+%!test
+%! ## a feature left open by a pattern missing it holds every value: no condition, the corners
+%! ## -Inf and Inf; a missing value counts inside every box there; an open categorical feature
+%! ## holds every category
+%! X = [1 10; NaN 30; 3 20; 4 40; 5 NaN; 6 35];
+%! m = vorla_train (X, [1; 2; 1; 2; 1; 2], "Vigilance", 0.9, one_net{:});
+%! r = vorla_rules (m, "X", X);
+%! assert ({r(1:2).Text}, {"if x1 = 6 and 30 <= x2 <= 35 then 2", "if x1 = 5 then 1"});
+%! assert ({r(2).Lower, r(2).Upper, [r.Count]}, {[5 -Inf], [5 Inf], [2 2 1 1 1]});
+%! m = vorla_train ([1 NaN; 2 5; 3 1; 4 2], [1; 1; 2; 2], "CategoricalPredictors", 2, "Vigilance", 0.9, one_net{:});
+%! r = vorla_rules (m);
+%! assert ({r(1).Text, r(1).Categories{2}}, {"if x1 = 1 then 1", [1; 2; 5]});
 
 %!demo
 %! ## the rules of a model of two clusters, with the training patterns each box holds

@@ -6,7 +6,7 @@ function model = vorla_train (X, labels, varargin)
 %   model = vorla_train (model, X, labels, Name, Value, ...)
 %
 %   X is an N x M matrix, one pattern per row, one feature per column, of any
-%   real numeric class or logical, without NaN or Inf. labels holds one class
+%   real numeric class or logical, without Inf (NaN: MissingValues). labels holds one class
 %   per pattern, of any usual kind: a numeric vector (every distinct value is
 %   a class, fractions included), a logical vector, a cellstr, a char
 %   matrix with one label per row, or (MATLAB) a string array. Text options
@@ -77,6 +77,19 @@ function model = vorla_train (X, labels, varargin)
 %                                the run converges; on data without such
 %                                twins the two rules differ only where nodes
 %                                tie in their match. See vorla_learn.
+%     'MissingValues'     'inside'  what NaN in X means, a missing value:
+%                                'inside': the pattern lies inside every
+%                                box in that feature, so boxes are matched
+%                                and chosen by the features observed, grow
+%                                in none other, and a node made from it
+%                                stays open in the feature until a value
+%                                comes (vorla_learn; a pattern with every
+%                                feature missing is left out, warning
+%                                vorla:train:gone); 'impute': the training
+%                                median of the feature, kept in the model
+%                                (model.Impute) and used by vorla_predict;
+%                                'error': NaN is refused. The default was
+%                                chosen by measurement (doc/accuracy.md).
 %     'Display'           'off'  progress: 'iter' prints a line per list
 %                                presentation as it ends (its number, the
 %                                nodes, those created and changed in it, the
@@ -326,10 +339,12 @@ function model = vorla_train (X, labels, varargin)
   end
   p = train_parser ('train');
   [opts, given] = parse_options (p, 'train', varargin);
-  [X, coding] = learn_coding ('train', X, opts.CategoricalPredictors);
+  how = missing_option ('train', opts.MissingValues);
+  [X, coding] = learn_coding ('train', X, opts.CategoricalPredictors, ~strcmp (how, 'error'));
   [names, index, kind] = label_classes ('train', labels);
   check_shape ('train', X, numel (index));
   opts = check_train_options ('train', opts, size (X, 2));
+  [X, index, fill] = prepare_missing (X, index, how, [], coding.CategoricalPredictors);
   search = check_search ('train', opts.OptimizeHyperparameters, opts.HyperparameterOptimizationOptions, given, ...
                          opts, numel (index));
 
@@ -355,7 +370,7 @@ function model = vorla_train (X, labels, varargin)
                   'Presentations', [], 'Converged', [], 'D', opts.D, 'Vigilance', [], 'Alpha', [], ...
                   'LearningRate', [], 'MaxPresentations', [], 'Trim', [], 'ChoiceTest', [], ...
                   'Scale', scale, 'Voters', opts.Voters, 'Seed', opts.Seed, 'MatchTracking', [], ...
-                  'History', struct ([]));
+                  'History', struct ([]), 'MissingValues', how, 'Impute', fill);
   model = record_call (model, nets, opts, size (Xs, 1), opts.Seed);
   if ~isempty (search.Names)
     model.HyperparameterOptimizationResults = searched;
@@ -373,6 +388,11 @@ function model = continue_model (model, X, labels, options)
            describe (opts.OptimizeHyperparameters));
   end
   opts = model_settings (model, opts, given);
+  [how, fill] = model_missing (model);
+  if any (strcmp ('MissingValues', given)) && ~strcmp (opts.MissingValues, how)
+    error ('vorla:train:MissingValues', 'vorla_train: a continued model keeps its MissingValues (''%s''); ''%s'' given', ...
+           how, opts.MissingValues);
+  end
   if (isnumeric (X) || islogical (X)) && isempty (X) && isempty (labels)
     return;
   end
@@ -382,9 +402,10 @@ function model = continue_model (model, X, labels, options)
     error ('vorla:train:CategoricalPredictors', 'vorla_train: a continued model keeps its CategoricalPredictors (%s); %s given', ...
            mat2str (categorical_features (model)), describe (opts.CategoricalPredictors));
   end
-  X = check_patterns ('train', category_positions ('train', X, model), 'X', true);
+  X = check_patterns ('train', category_positions ('train', X, model), 'X', true, ~strcmp (how, 'error'));
   [names, index] = continue_classes ('train', model.ClassNames, model.LabelKind, labels);
   check_shape ('train', X, numel (index));
+  [X, index] = prepare_missing (X, index, how, fill, categorical_features (model));
 
   if strcmp (model.Scale, 'none')
     Xs = code_patterns (X, [], model);
@@ -408,6 +429,25 @@ function model = continue_model (model, X, labels, options)
     model.History = struct ([]);
   end
   model = record_call (model, nets, opts, size (Xs, 1), seed);
+end
+
+function [X, index, fill] = prepare_missing (X, index, how, fill, categorical)
+% The training patterns under MissingValues: 'impute' fills each NaN with its
+% feature's training median, or for a categorical feature its most frequent
+% category (fill, kept in the model; given when continuing);
+% 'inside' leaves NaN to the rule of vorla_learn, but a pattern with every
+% feature missing says nothing and is left out, with a warning.
+  if strcmp (how, 'impute')
+    [X, fill] = fill_missing (X, fill, categorical);
+    return;
+  end
+  fill = [];
+  gone = all (isnan (X), 2) & size (X, 2) > 0;
+  if any (gone)
+    warning ('vorla:train:gone', 'vorla_train: %d patterns have every feature missing and are left out', sum (gone));
+    X = X(~gone,:);
+    index = index(~gone);
+  end
 end
 
 function opts = model_settings (model, opts, given)
@@ -766,16 +806,19 @@ end
 %! assert (vorla_predict (m, {"red", "s"; "green", "m"}), [1; 2]);
 
 %!test
-%! ## prediction codes as training did; a category never seen lies in every box that holds two or more
-%! ## (0 in each indicator, 1/2 in a single column), with a warning that counts them
+%! ## prediction codes as training did; a category never seen is a missing value (NaN in each of its
+%! ## indicators, inside every box there), with a warning that counts them
 %! Z = [1 1 0; 2 5 1; 3 2 0; 4 1 1; 5 5 0; 6 2 1];
 %! m = vorla_train (Z, [1; 2; 1; 2; 1; 2], "CategoricalPredictors", [2 3], "Voters", 1, "Vigilance", 0.6, no_search{:});
-%! Q = [1.5 2 1; 7 5 0; 3 4 0; 2 1 7; 4 3 3];
+%! Q = [1.5 2 1; 7 5 0; 3 4 0; 2 1 7; 4 3 3; 2 NaN 0];
 %! Qs = by_hand (Q, [1 6]);
 %! Qs(1,1) = 0.1;
 %! Qs(2,1) = 1;
-%! Qs(4:5,end) = 0.5;
+%! Qs([3 5 6],2:4) = NaN;
+%! Qs(4:5,end) = NaN;
 %! expect = vorla_eval (m.Templates, m.NLabels, 3, 0, 0.001, 0, Qs, 0, 0);
+%! [~, expect(3:6)] = vorla_score (m.Templates, m.NLabels, 3, 0, 0.001, 0, Qs(3:6,:), 2);
+%! assert (all (expect > 0));
 %! warning ("off", "vorla:predict:clipped", "local");
 %! lastwarn ("");
 %! evalc ("labels = vorla_predict (m, Q);");
@@ -783,8 +826,7 @@ end
 %! [msg, id] = lastwarn ();
 %! assert ({id, regexp(msg, "^vorla_predict: 4 values of X are categories that training never saw;", "once")}, ...
 %!         {"vorla:predict:category", 1});
-%! ## a missing category is a missing value; a text model takes no numbers, nor a numeric one text
-%! assert (vorla_predict (m, [1 NaN 0]), NaN);
+%! ## a text model takes no numbers, nor a numeric one text
 %! t = vorla_train ({"a"; "b"}, [1; 2], one_net{:});
 %! assert (lasterr_of (@() vorla_predict (t, 1)), "vorla:predict:X");
 %! assert (lasterr_of (@() vorla_predict (m, {"a", "b", "c"})), "vorla:predict:X");
@@ -808,14 +850,25 @@ end
 %!error <CategoricalPredictors must be feature indices in 1 to 2, a logical mask of 2 or 'all'; a 1 x 2 double given> vorla_train (X, y, "CategoricalPredictors", [1 3])
 %!error <CategoricalPredictors must be feature indices in 1 to 2> vorla_train (X, y, "CategoricalPredictors", "some")
 %!error <X holds text, so every feature is categorical; CategoricalPredictors leaves out 1 of 2> vorla_train ({"a", "b"; "c", "d"}, [1; 2], "CategoricalPredictors", 1)
-%!error <X holds 1 missing categories> vorla_train ({"a", ""; "c", "d"}, [1; 2])
+%!test
+%! ## a missing category: 'inside' leaves it open, 'impute' fills in the most frequent category (the
+%! ## first of a tie), numeric features their median
+%! T = {"a", "x"; "b", ""; "b", "y"; "a", "y"; "", "y"};
+%! m = vorla_train (T, [1; 2; 2; 1; 2], "MissingValues", "impute", one_net{:});
+%! assert (m.Impute, [1 2]);
+%! m = vorla_train ([1 5; NaN 2; 3 2; 4 NaN], [1; 2; 2; 1], "CategoricalPredictors", 2, "MissingValues", "impute", one_net{:});
+%! assert (m.Impute, [3 1]);
+%! m = vorla_train (T, [1; 2; 2; 1; 2], one_net{:});
+%! assert (all (ismember (vorla_predict (m, {"", "x"; "b", ""; "", ""}), [1 2])), false);
+%! assert (all (ismember (vorla_predict (m, {"", "x"; "b", ""}), [1 2])));
+%!error <X holds 1 missing categories; training needs every feature of every pattern under MissingValues .error.> vorla_train ({"a", ""; "c", "d"}, [1; 2], "MissingValues", "error")
 
 %!error <X must have one row per pattern: 2 x 6 given for 6 labels; transpose X\?> vorla_train (X', y)
 %!error <X must have one row per pattern: 6 x 2 given for 5 labels> vorla_train (X, y(1:5))
 %!error <Vigilance must be a number in \[0, 1\]; 2 given> vorla_train (X, y, "Vigilance", 2)
 %!error <Scale must be 'auto', 'none', 'robust' or a 2 x 2 range> vorla_train (X, y, "Scale", [0 1])
 %!error <Scale must be 'auto', 'none'> vorla_train (X, y, "Scale", "minmax")
-%!error <X holds 1 NaN values> vorla_train ([X; NaN 1], [y; 1])
+%!error <X holds 1 NaN values> vorla_train ([X; NaN 1], [y; 1], "MissingValues", "error")
 %!error <labels hold 1 NaN values> vorla_train (X, [y(1:5); NaN])
 %!error <labels must be a numeric or logical vector, a cellstr or char rows> vorla_train (X, {1; 2; 1; 2; 1; 2})
 %!error <options must come in Name, Value pairs> vorla_train (X, y, "Vigilance")
@@ -1087,3 +1140,68 @@ end
 %!         sum (cellfun ("numel", five.NLabels)), 100 * mean (vorla_predict (five, Q) == truth));
 %! vorla_plot_boxes (one, P, c);
 %! title ("Boxes of one network, in the units of the data");
+%!test
+%! ## missing values: 'inside' trains with NaN, keeps open features, predicts, saves and continues
+%! X = [1 2; 2 3; 3 1; 8 9; 9 8; 7 9; NaN 2.5; 8.5 NaN];
+%! y = [1; 1; 1; 2; 2; 2; 1; 2];
+%! opts = {"Voters", 1, "OptimizeHyperparameters", "none"};
+%! model = vorla_train (X, y, opts{:});
+%! assert ({model.MissingValues, model.Impute}, {"inside", []});
+%! assert (vorla_predict (model, [NaN 2; 8 NaN; 1 1; 9 9]), [1; 2; 1; 2]);
+%! f = [tempname() ".mat"];
+%! save ("-v7", f, "model");
+%! saved = load (f).model;
+%! delete (f);
+%! assert (vorla_predict (saved, [NaN 2; 8 NaN]), [1; 2]);
+%! more = vorla_train (saved, [NaN 9; 2 NaN], [2; 1], opts{:});
+%! assert (rows (more.Templates) >= rows (model.Templates));
+%! assert (vorla_predict (more, [NaN 9]), 2);
+%!test
+%! ## 'impute': the training medians, kept and used at prediction; 'error' refuses NaN
+%! X = [1 2; 2 3; 3 1; 8 9; 9 8; 7 9; NaN 2.5; 8.5 NaN];
+%! y = [1; 1; 1; 2; 2; 2; 1; 2];
+%! model = vorla_train (X, y, "MissingValues", "Impute", "Voters", 3, "OptimizeHyperparameters", "none");
+%! assert (model.Impute, [7 3]);
+%! filled = X;
+%! filled(7,1) = 7;
+%! filled(8,2) = 3;
+%! same = vorla_train (filled, y, "Voters", 3, "OptimizeHyperparameters", "none");
+%! assert (model.Templates, same.Templates);
+%! assert (vorla_predict (model, [NaN 1]), vorla_predict (same, [7 1]));
+%! bad = model;
+%! bad.Impute = [1 2 3];
+%! try
+%!   vorla_predict (bad, X);
+%!   id = "";
+%! catch e
+%!   id = e.identifier;
+%! end
+%! assert (id, "vorla:predict:model");
+%! strict = vorla_train (X(1:6,:), y(1:6), "MissingValues", "error", "Voters", 1);
+%! try
+%!   vorla_predict (strict, [NaN 1]);
+%!   id = "";
+%! catch e
+%!   id = e.identifier;
+%! end
+%! assert (id, "vorla:predict:X");
+%! try
+%!   vorla_train (model, X, y, "MissingValues", "inside");
+%!   id = "";
+%! catch e
+%!   id = e.identifier;
+%! end
+%! assert (id, "vorla:train:MissingValues");
+%!test
+%! ## every feature missing: left out of training, UnknownLabel at prediction, both counted
+%! X = [1 2; 2 3; 8 9; 9 8; NaN NaN];
+%! y = [1; 1; 2; 2; 2];
+%! lastwarn ("");
+%! model = vorla_train (X, y, "Voters", 1, "OptimizeHyperparameters", "none");
+%! [~, id] = lastwarn ();
+%! assert (id, "vorla:train:gone");
+%! lastwarn ("");
+%! assert (vorla_predict (model, [NaN NaN; 1 2; NaN NaN]), [NaN; 1; NaN]);
+%! [msg, id] = lastwarn ();
+%! assert ({id, msg}, {"vorla:predict:gone", "vorla_predict: 2 patterns have every feature missing and get UnknownLabel"});
+%!error <MissingValues must be 'inside', 'impute' or 'error'> vorla_train ([1; 2], [1; 2], "MissingValues", "drop")

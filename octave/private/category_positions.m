@@ -1,8 +1,8 @@
 function X = category_positions (who, X, model, name)
 % Patterns for a model (vorla_predict, continued training, vorla_rules): each
 % categorical feature as the position of its category in the model's list,
-% NaN where it is missing and 0 for a category that training never saw
-% (counted in a warning), numeric features as given.
+% NaN where it is missing or a category that training never saw (counted in
+% a warning), numeric features as given.
   if nargin < 4
     name = 'X';
   end
@@ -38,13 +38,13 @@ function X = category_positions (who, X, model, name)
       missing = isnan (X(:,j));
       [~, position] = ismember (X(:,j), known);
     end
-    position(missing) = NaN;
+    unseen = unseen + sum (position == 0 & ~missing);
+    position(missing | position == 0) = NaN;
     X(:,j) = position;
-    unseen = unseen + sum (position == 0);
   end
   if unseen > 0
     notify (['vorla:' who ':category'], ['vorla_%s: %d values of %s are categories that training never saw; ' ...
-            'they count as missing, equally near every category of their feature'], who, unseen, name);
+            'they count as missing values'], who, unseen, name);
   end
 end
 

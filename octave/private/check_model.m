@@ -39,6 +39,21 @@ function model = check_model (who, model)
   [~, count] = coded_layout (check_coding (), M);
   W = sum (count);
 
+  if isfield (model, 'MissingValues')
+    how = model.MissingValues;
+    need ('MissingValues', ischar (how) && any (strcmp (how, {'inside', 'impute', 'error'})), ...
+          '''inside'', ''impute'' or ''error''');
+    fill = [];
+    if isfield (model, 'Impute')
+      fill = model.Impute;
+    end
+    if strcmp (how, 'impute')
+      need ('Impute', isa (fill, 'double') && isreal (fill) && isequal (size (fill), [1 M]) && all (isfinite (fill)), ...
+            sprintf ('a 1 x %d row of finite fill values with MissingValues ''impute''', M));
+    else
+      need ('Impute', isnumeric (fill) && isempty (fill), '[] unless MissingValues is ''impute''');
+    end
+  end
   if strcmp (who, 'train')
     % Continued training goes on with the model's own seed, and with its
     % settings and history where it has them.
@@ -129,6 +144,8 @@ function model = check_model (who, model)
           && size (T, 2) == 2 * W && size (T, 1) >= 1, shape, describe (T));
     need (['Templates' suffix], all (isfinite (T(:))), 'finite', sprintf ('%d NaN or Inf values', sum (~isfinite (T(:)))));
     reversal = T(:,1:W) - T(:,W+1:end);
+    % A feature still open since a pattern missing it made the node: [1, 0].
+    reversal(T(:,1:W) == 1 & T(:,W+1:end) == 0) = 0;
     reversed = sum (any (reversal > slack * eps (max (abs (T(:,1:W)), abs (T(:,W+1:end)))), 2));
     need (['Templates' suffix], reversed == 0, ...
           'boxes with lower <= upper in every feature (up to the rounding of slow learning)', ...

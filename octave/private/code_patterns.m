@@ -1,15 +1,14 @@
 function Xs = code_patterns (X, range, coding)
 % The columns that the networks see. Numeric features are scaled by range
 % (vorla_scale; [] leaves them as given). A categorical feature (X holding the
-% position of its category, 0 for one never seen, NaN for a missing one) of
+% position of its category, NaN for a missing one) of
 % L categories takes L indicator columns, the category's at 1 / L and the rest
 % at 0, so that a box holds a set of categories: an indicator at [0, 1 / L]
 % lets its category in, one at [0, 0] keeps it out, and a box that holds k >= 2
 % categories spans k / L in the feature (every category: 1, as a numeric
 % feature's whole range). Two categories take one column, at 0 and 1, which is
-% the same geometry without the second column. A category never seen lies
-% equally near every category: 0 in each indicator (1/2 in one column), inside
-% every box that holds two or more categories and 1 / L from the rest.
+% the same geometry without the second column. A missing category is NaN in
+% every indicator: inside every box there.
   features = categorical_features (coding);
   if isempty (features)
     if isempty (range)
@@ -34,10 +33,7 @@ function Xs = code_patterns (X, range, coding)
     position = X(:,j);
     L = numel (coding.Categories{i});
     if count(j) == 1
-      value = position - 1;
-      value(position == 0) = 0.5 * (L == 2);
-      Xs(:, first(j)) = max (value, 0);
-      Xs(isnan (position), first(j)) = NaN;
+      Xs(:, first(j)) = position - 1;
     else
       seen = find (position >= 1);
       Xs(sub2ind (size (Xs), seen, first(j) - 1 + position(seen))) = 1 / L;

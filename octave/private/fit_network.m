@@ -21,7 +21,8 @@ function net = fit_network (task)
     show ('%s\n', task.heading);
   end
   started = tic ();
-  if ~task.tolerant && ~strcmp (task.display, 'iter') && isempty (templates0)
+  % Missing features (NaN) take vorla_learn's rule; vorla_fit refuses them.
+  if ~task.tolerant && ~strcmp (task.display, 'iter') && isempty (templates0) && ~any (isnan (Xs(:)))
     [net.Templates, net.NLabels, net.Presentations] = vorla_fit (Xs, index, task.args{:});
   else
     [net.Templates, net.NLabels, net.Presentations] = ...

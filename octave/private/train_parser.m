@@ -34,6 +34,7 @@ function p = train_parser (who)
   p.addParameter ('OptimizeHyperparameters', 'auto');
   p.addParameter ('HyperparameterOptimizationOptions', struct ());
   p.addParameter ('CategoricalPredictors', []);
+  p.addParameter ('MissingValues', 'inside');
   switch who
     case 'crossval'
       p.addParameter ('KFold', 10);
