@@ -80,13 +80,14 @@ function model = vorla_train (X, labels, varargin)
 %     'MissingValues'     'inside'  what NaN in X means, a missing value:
 %                                'inside': the pattern lies inside every
 %                                box in that feature, so boxes are matched
-%                                and chosen by the features observed, grow
-%                                in none other, and a node made from it
+%                                and chosen by the features observed and
+%                                grow in no missing one, and a node made from it
 %                                stays open in the feature until a value
 %                                comes (vorla_learn; a pattern with every
 %                                feature missing is left out, warning
 %                                vorla:train:gone); 'impute': the training
-%                                median of the feature, kept in the model
+%                                median of the feature (of a categorical one
+%                                its most frequent category), kept in the model
 %                                (model.Impute) and used by vorla_predict;
 %                                'error': NaN is refused. The default was
 %                                chosen by measurement (doc/accuracy.md).
@@ -169,9 +170,9 @@ function model = vorla_train (X, labels, varargin)
 %                                over its whole range: D stays M. The coding
 %                                goes into the model and vorla_predict codes
 %                                new data the same way; a category that
-%                                training never saw lies equally near every
-%                                category (the warning vorla:predict:category
-%                                counts them). Codes that are really
+%                                training never saw is a missing value (the
+%                                warning vorla:predict:category counts
+%                                them). Codes that are really
 %                                quantities (cylinders, years, counts) do
 %                                better as numbers: see doc/categorical.md.
 %
@@ -200,6 +201,11 @@ function model = vorla_train (X, labels, varargin)
 %     CategoricalPredictors  indices of the categorical features ([] for none)
 %     Categories        1 x P cell, the sorted categories of each of them
 %                       (a column of numbers, or a cellstr for text)
+%     MissingValues     'inside', 'impute' or 'error', as trained (a model
+%                       made without the field reads as 'inside')
+%     Impute            1 x M fill values with 'impute' (medians, and the
+%                       position in Categories of a categorical feature's
+%                       most frequent category), [] otherwise
 %     Templates         K x 2M node boxes as vorla_fit returned them, in the
 %                       scaled units (and the columns of the categorical
 %                       coding, 2W for W columns); with Voters > 1 a 1 x V cell of them
