@@ -266,6 +266,8 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
         self
         """
         first = not hasattr(self, "templates_")
+        if not first and len(X) == 0 and len(y) == 0:
+            return self  # no patterns: the model as it was
         X, y = self._validate_data(X, y, dtype="numeric", force_all_finite=True, reset=first)
         check_classification_targets(y)
         if first:
@@ -287,8 +289,6 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
         else:
             _checks.clip_warning(X, self.range_)
             Xs = _layer.scale(X, self.range_)
-        if X.shape[0] == 0:
-            return self
         _checks.conflict_warning(Xs, index, opts["MatchTracking"])
         seed = (opts["Seed"] + len(self.history_) * _layer.CONTINUE_STEP) % 2**32
         start = list(zip(self.templates_, self.nlabels_))
