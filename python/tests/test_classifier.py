@@ -87,7 +87,10 @@ def test_partial_fit_classes_and_the_settings_a_model_keeps():
     model.set_params(voters=3)
     with pytest.raises(ValueError, match=r"a continued model keeps its voters \(1\); 3 given"):
         model.partial_fit(P[10:20], C[10:20])
-    model.set_params(voters=None, vigilance=0.9)
+    model.set_params(voters=None, scale="auto")
+    with pytest.raises(ValueError, match=r"keeps its scale \('robust'\); 'auto' given"):
+        model.partial_fit(P[10:20], C[10:20])
+    model.set_params(scale="robust", vigilance=0.9)
     model.partial_fit(P[10:20], C[10:20])
     assert model.settings_["Vigilance"] == 0.9 and model.history_[0]["Vigilance"] == 0.0
     before = [T.copy() for T in model.templates_]

@@ -2,6 +2,7 @@
 scikit-learn estimator, calling the same engine entry points in the same way."""
 
 import math
+import numbers
 import warnings
 
 import numpy as np
@@ -315,14 +316,15 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
             value = model[option]
             now = opts[option]
             if option == "Scale":
-                same = (now == value) if isinstance(now, str) else (value != "none" and np.array_equal(now, self.range_))
-                if same or not isinstance(now, str):
+                same = (now == value) if isinstance(now, str) else (value == "range"
+                                                                     and np.array_equal(now, self.range_))
+                if same:
                     now = value
-            if option == "Seed" and self.random_state is None:
-                now = value
+            if option == "Seed" and not isinstance(self.random_state, numbers.Integral):
+                now = value  # None or a generator: the model's seed goes on
             if option in ("D", "Voters") and getattr(self, _checks.PARAMETERS[option]) is None:
                 now = value
-            if now != value:
+            if isinstance(now, np.ndarray) or now != value:
                 raise ValueError("%s: a continued model keeps its %s (%s); %s given"
                                  % (WHO, _checks.PARAMETERS[option], _checks.describe(value), _checks.describe(now)))
             opts[option] = value
