@@ -70,16 +70,16 @@ if(VORLA_OCTAVE_FOUND AND VORLA_TESTS)
         WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
       set_tests_properties(octave_demo PROPERTIES LABELS octave TIMEOUT 300 FAIL_REGULAR_EXPRESSION "warning")
     endif()
-    # The ROC curve and the page of rules of the README, as its scripts print them (skipped
+    # The ROC curve and the page of rules of the user guide, as its scripts print them (skipped
     # where python3-sklearn or octave-statistics is missing).
-    add_test(NAME octave_readme_roc
+    add_test(NAME octave_guide_roc
       COMMAND ${OCTAVE_CLI_EXECUTABLE} --no-gui --norc ${CMAKE_CURRENT_SOURCE_DIR}/scripts/roc_breast_cancer.m
               ${CMAKE_BINARY_DIR} ${CMAKE_BINARY_DIR})
-    set_tests_properties(octave_readme_roc PROPERTIES LABELS octave TIMEOUT 120 SKIP_RETURN_CODE 77
+    set_tests_properties(octave_guide_roc PROPERTIES LABELS octave TIMEOUT 120 SKIP_RETURN_CODE 77
       PASS_REGULAR_EXPRESSION "268 of 284 held-out patients classified correctly.*area under the ROC curve: 0.9863")
-    add_test(NAME octave_readme_rules
+    add_test(NAME octave_guide_rules
       COMMAND ${OCTAVE_CLI_EXECUTABLE} --no-gui --norc ${CMAKE_CURRENT_SOURCE_DIR}/scripts/rules_iris.m ${CMAKE_BINARY_DIR})
-    set_tests_properties(octave_readme_rules PROPERTIES LABELS octave TIMEOUT 120 SKIP_RETURN_CODE 77
+    set_tests_properties(octave_guide_rules PROPERTIES LABELS octave TIMEOUT 120 SKIP_RETURN_CODE 77
       PASS_REGULAR_EXPRESSION "15 rules\n +41  if sepal length <= 5.4 and 2.9 <= sepal width <= 3.9 and petal length <= 1.9 and petal width <= 0.4 then setosa")
     # With a display and no folder the demo shows its pictures and writes nothing.
     find_program(XVFB_RUN_EXECUTABLE xvfb-run)

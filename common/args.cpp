@@ -122,6 +122,17 @@ bool all_finite(const mxArray* array, std::int64_t element_count) {
   return finite;
 }
 
+bool all_finite_or_nan(const mxArray* array, std::int64_t element_count) {
+  bool finite = true;
+  visit_real_data(array, [&](const auto* data) {
+    using Element = std::remove_const_t<std::remove_pointer_t<decltype(data)>>;
+    if constexpr (std::is_floating_point_v<Element>) {
+      for (std::int64_t k = 0; k < element_count && finite; ++k) finite = !std::isinf(data[k]);
+    }
+  });
+  return finite;
+}
+
 bool all_truncate_to_int32(const mxArray* array, std::int64_t element_count) {
   bool fits = true;
   visit_real_data(array, [&](const auto* data) {

@@ -77,6 +77,8 @@ bool truncate_to_int32(double value, std::int32_t& result);
 
 // True when every real element is finite (integer and logical classes always are).
 bool all_finite(const mxArray* array, std::int64_t element_count);
+// Whether no real element is +Inf or -Inf (NaN passes).
+bool all_finite_or_nan(const mxArray* array, std::int64_t element_count);
 
 // True when every real element truncates to a 32-bit integer.
 bool all_truncate_to_int32(const mxArray* array, std::int64_t element_count);

@@ -12,6 +12,13 @@ Node::Node(const double* pattern, const std::int32_t& node_label)
   std::copy(pattern, pattern + model.feature_count, upper.get());
   // A point box has size 0.
   choice_denominator = model.alpha + model.D;
+  if (!any_missing(pattern)) return;
+  for (std::int32_t i = 0; i < model.feature_count; ++i) {
+    if (!is_missing(pattern[i])) continue;
+    lower[i] = open_lower;
+    upper[i] = open_upper;
+  }
+  compute_choice_denominator();
 }
 
 Node::Node(const double* row, const std::int32_t& node_label, int /*from_template*/)
@@ -25,6 +32,7 @@ int Node::learn(const double* x, const double& learning_rate, std::uint32_t& flo
   flop_count = 0;
   int changed = 0;
   for (std::int32_t i = 0; i < model.feature_count; ++i) {
+    if (is_missing(x[i])) continue;
     double target = x[i] <= lower[i] ? x[i] : lower[i];
     if (target != lower[i]) {
       if (learning_rate == 1.0) {

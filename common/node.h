@@ -24,9 +24,40 @@ inline double box_size(const double* lower, const double* upper) {
   return size;
 }
 
+// A pattern value of NaN is a missing feature: the pattern says nothing about it, so it lies
+// inside every box there (doc/design.md, "Missing features").
+inline bool is_missing(double v) { return v != v; }
+inline bool any_missing(const double* x) {
+  for (std::int32_t i = 0; i < model.feature_count; ++i)
+    if (is_missing(x[i])) return true;
+  return false;
+}
+// The corners of a feature that no pattern of a node has given yet: the inverted interval
+// [1, 0], the (1, 1) complement code of a feature on [0, 1]. Any value in [0, 1] grows it to
+// the point at that value, and a missing one adds its extent -1.
+constexpr double open_lower = 1.0;
+constexpr double open_upper = 0.0;
+
+// The size of the smallest box holding the box and x, where a missing feature of x adds the
+// box's own extent: D minus it is the match numerator. For x without missing features this is
+// Node::compute_match's size, operation for operation.
+inline double size_with_missing(const double* lower, const double* upper, const double* x) {
+  double size = 0.0;
+  for (std::int32_t i = 0; i < model.feature_count; ++i) {
+    double high = upper[i];
+    double low = lower[i];
+    if (!is_missing(x[i])) {
+      high = x[i] < upper[i] ? upper[i] : x[i];
+      low = x[i] <= lower[i] ? x[i] : lower[i];
+    }
+    size = size + (high - low);
+  }
+  return size;
+}
+
 class Node {
  public:
-  // A point box at the pattern.
+  // A point box at the pattern; open (open_lower, open_upper) in its missing features.
   Node(const double* pattern, const std::int32_t& label);
   // The box of a template row laid out [lower upper]; from_template is any non-zero value.
   Node(const double* row, const std::int32_t& label, int from_template);
@@ -49,7 +80,7 @@ class Node {
 
   // Moves the box toward x; flop_count receives the operations done. Returns 1 when a
   // corner coordinate's value changed: a slow-learning blend that rounds back to the
-  // corner leaves the box as it was.
+  // corner leaves the box as it was. A missing feature of x moves nothing.
   int learn(const double* x, const double& learning_rate, std::uint32_t& flop_count);
 
   // Writes [lower upper] into destination (2 x feature_count doubles).

@@ -156,17 +156,25 @@ class Trainer {
     const double* x = patterns_[p];
     const double label = labels_[p];
     PatternCounts counts;
-    if (oflag_ >= 4)
-      mexPrintf("   Pattern #%d is being presented (label %d)\n", p + 1, static_cast<std::int32_t>(label));
+    // A pattern with a missing feature takes the plain search (see plain_search).
+    const std::int32_t missing = missing_count(x);
+    const bool plain = missing > 0;
+    if (oflag_ >= 4) {
+      if (plain)
+        mexPrintf("   Pattern #%d is being presented (label %d, %d of %d features missing)\n", p + 1,
+                  static_cast<std::int32_t>(label), missing, model.feature_count);
+      else
+        mexPrintf("   Pattern #%d is being presented (label %d)\n", p + 1, static_cast<std::int32_t>(label));
+    }
 
     double rho = vigilance_;
     left_.clear();
     least_cfv_ = std::numeric_limits<double>::quiet_NaN();
-    std::int32_t winner = search(x, rho, counts);
+    std::int32_t winner = plain ? plain_search(x, rho, counts) : search(x, rho, counts);
     if (interrupted) return false;
     bool mt_engaged = false;
     for (;;) {
-      if (reach_ && winner != no_winner) least_cfv_ = std::fmin(least_cfv_, bank.cfv(winner));
+      if (reach_ && !plain && winner != no_winner) least_cfv_ = std::fmin(least_cfv_, bank.cfv(winner));
       if (winner == no_winner) {
         if (!create_node(p, x, label, mt_engaged)) return false;
         break;
@@ -182,7 +190,7 @@ class Trainer {
         interrupted = true;
         return false;
       }
-      rho = bank.mfv(winner);
+      rho = plain ? plain_mfv_[static_cast<std::size_t>(winner)] : bank.mfv(winner);
       mt_engaged = true;
       if (oflag_ == 4)
         mexPrintf(tolerant_ ? "      Node #%d (label %d) misclassifies pattern #%d - Engage MT- (set rho=%f)\n"
@@ -190,14 +198,17 @@ class Trainer {
                   winner + 1, w.label, p + 1, rho);
       // The tolerant rule takes the winner alone out, before re-selection compares it, so
       // it costs no comparison; nodes that match as well as it stay in.
-      if (tolerant_) {
+      if (tolerant_ && plain) {
+        plain_eligible_[static_cast<std::size_t>(winner)] = 0;
+      } else if (tolerant_) {
         bank.eligible(winner) = 0;
         if (reach_) left_.push_back(winner);
       }
-      winner = reselect(x, rho, counts);
+      winner = plain ? plain_reselect(rho, counts) : reselect(x, rho, counts);
       if (interrupted) return false;
     }
-    if (reach_) {
+    // The bound learns its cuts from the patterns that its searches take.
+    if (reach_ && !plain) {
       const auto node = [this](std::int32_t j) -> const Node& { return nodes[j]; };
       // The bound pays only where the vigilance test's own index would not.
       const auto allowed = [this] {
@@ -210,6 +221,80 @@ class Trainer {
     flop_total += counts.flops;
     comparison_total += counts.comparisons;
     return true;
+  }
+
+  static std::int32_t missing_count(const double* x) {
+    std::int32_t count = 0;
+    for (std::int32_t i = 0; i < model.feature_count; ++i) count += is_missing(x[i]) ? 1 : 0;
+    return count;
+  }
+
+  // The search of a pattern with a missing feature: every node measured by the rule of
+  // size_with_missing, in creation order, with the tests, counts and trace of the search of a
+  // whole measurement. The bank's kernels, its index and the bounds all rest on sizes that are
+  // never negative, which a missing feature's own extent of an open node breaks, so none of
+  // them is used; the pattern's results live here, apart from the bank's.
+  std::int32_t plain_search(const double* x, double rho, PatternCounts& counts) {
+    const std::int32_t node_count = nodes.count();
+    const auto n = static_cast<std::size_t>(node_count);
+    if (plain_mfv_.size() < n) {
+      plain_mfv_.resize(std::max(n, 2 * plain_mfv_.size()));
+      plain_cfv_.resize(plain_mfv_.size());
+      plain_eligible_.resize(plain_mfv_.size());
+    }
+    std::int32_t winner = no_winner;
+    double best_cfv = 0.0;
+    for (std::int32_t j = 0; j < node_count; ++j) {
+      if (j % traced_nodes_per_poll == traced_nodes_per_poll - 1 && host::interrupt_requested()) {
+        interrupted = true;
+        return no_winner;
+      }
+      const Node& node = nodes[j];
+      const auto k = static_cast<std::size_t>(j);
+      const double numerator = model.D - size_with_missing(node.lower.get(), node.upper.get(), x);
+      const double mfv = numerator / model.D;
+      plain_mfv_[k] = mfv;
+      plain_eligible_[k] = 1;
+      counts.flops += match_flops_;
+      counts.comparisons += match_comparisons_;
+      if (!(mfv + tolerance >= rho)) {
+        counts.comparisons += 1;
+        plain_eligible_[k] = 0;
+        if (oflag_ == 4) mexPrintf("      Node #%d fails VT (MFV=%f < rho=%f)\n", j + 1, mfv, rho);
+        continue;
+      }
+      const double cfv = numerator / node.choice_denominator;
+      plain_cfv_[k] = cfv;
+      counts.flops += 1;
+      if (ct_option_ != 0) {
+        counts.comparisons += 1;
+        if (!(cfv + tolerance >= Tu_)) {
+          plain_eligible_[k] = 0;
+          if (oflag_ == 4) mexPrintf("      Node #%d fails CT (CFV=%f < Tu=%f)\n", j + 1, cfv, Tu_);
+          continue;
+        }
+      }
+      consider(j, cfv, winner, best_cfv, counts);
+      if (oflag_ == 4) mexPrintf("      Node #%d is candidate (CFV=%f)\n", j + 1, cfv);
+    }
+    return winner;
+  }
+
+  // reselect_among for the plain search's results.
+  std::int32_t plain_reselect(double rho, PatternCounts& counts) {
+    std::int32_t winner = no_winner;
+    double best_cfv = 0.0;
+    for (std::int32_t j = 0; j < nodes.count(); ++j) {
+      const auto k = static_cast<std::size_t>(j);
+      if (!plain_eligible_[k]) continue;
+      counts.comparisons += 1;
+      if (!passes_match(plain_mfv_[k], rho, !tolerant_)) {
+        plain_eligible_[k] = 0;
+        continue;
+      }
+      consider(j, plain_cfv_[k], winner, best_cfv, counts);
+    }
+    return winner;
   }
 
   // Measures every node against x and returns the best that passes the tests, earliest on ties.
@@ -538,6 +623,10 @@ class Trainer {
   std::vector<double> cfvs_;
   std::vector<double> mfvs_;
   bool divided_ = false;
+  // plain_search's results, per node.
+  std::vector<double> plain_mfv_;
+  std::vector<double> plain_cfv_;
+  std::vector<std::int32_t> plain_eligible_;
 };
 
 // Share of a count in percent; 0 when there is nothing to share.
@@ -605,9 +694,16 @@ host::Outcome run(const std::int32_t& pattern_count, double* const* patterns, co
       if (extras.history)
         history.insert(history.end(), {static_cast<double>(nodes.count()), static_cast<double>(trainer.new_node_count),
                                        static_cast<double>(trainer.update_count), seconds});
-      if (extras.progress)
-        mexPrintf("%s: presentation %d: %d nodes, %d created, %d changed, %.2f s\n", extras.progress_name,
+      if (extras.progress) {
+        mexPrintf("%s: presentation %d: %d nodes, %d created, %d changed, %.2f s", extras.progress_name,
                   list_presentations, nodes.count(), trainer.new_node_count, trainer.update_count, seconds);
+        // Counted as the summary and the model count: the confirming pass is not one.
+        const std::int32_t counted = list_presentations - 1;
+        if (trainer.new_node_count == 0 && trainer.update_count == 0)
+          mexPrintf("; converged after %d list presentation%s (presentation %d changed nothing)", counted,
+                    counted == 1 ? "" : "s", list_presentations);
+        mexPrintf("\n");
+      }
     }
     if (trainer.new_node_count == 0 && trainer.update_count == 0) {
       converged = true;

@@ -18,14 +18,17 @@ Argument input(const mxArray* prhs[], TrainingInput which) {
 
 }  // namespace
 
-bool check_training_inputs(const mxArray* prhs[], TrainingArguments& a, MessageBuffer& m) {
+bool check_training_inputs(const mxArray* prhs[], TrainingArguments& a, MessageBuffer& m, bool missing_allowed) {
   const Argument patterns = input(prhs, IN_PATTERNS);
   host::Shape shape;
   if (read_matrix_shape(patterns, std::numeric_limits<std::int32_t>::max() / 2, m, shape)) return true;
   a.pattern_count = static_cast<std::int32_t>(shape.rows);
   a.feature_count = static_cast<std::int32_t>(shape.cols);
-  // A pattern that is not a finite point never matches a node and would never let training settle.
-  if (!all_finite(patterns.array, shape.rows * shape.cols))
+  // A pattern that is not a finite point never matches a node and would never let training settle;
+  // where NaN marks a missing feature, only Inf is such a value.
+  if (missing_allowed && !all_finite_or_nan(patterns.array, shape.rows * shape.cols))
+    return m.fail("%s: 1st input argument (Patterns) must not contain Inf values (NaN marks a missing feature).");
+  if (!missing_allowed && !all_finite(patterns.array, shape.rows * shape.cols))
     return m.fail("%s: 1st input argument (Patterns) must not contain NaN or Inf values.");
 
   if (check_label_vector(input(prhs, IN_PLABELS), a.pattern_count, m)) return true;

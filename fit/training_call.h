@@ -41,8 +41,9 @@ struct TrainingArguments {
 };
 
 // Checks the ten training inputs in order; true at the first fault, whose message is then
-// in the buffer.
-bool check_training_inputs(const mxArray* prhs[], TrainingArguments& a, MessageBuffer& m);
+// in the buffer. missing_allowed: Patterns may hold NaN, each a missing feature.
+bool check_training_inputs(const mxArray* prhs[], TrainingArguments& a, MessageBuffer& m,
+                           bool missing_allowed = false);
 
 // Converts Patterns and PLabels, trains and sets the three training outputs.
 host::Outcome run_training(mxArray* plhs[], const mxArray* prhs[], const TrainingArguments& a,

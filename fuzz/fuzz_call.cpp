@@ -443,6 +443,21 @@ double PlainNetwork::grown_size(std::uint64_t r, std::uint64_t j) const {
   return size;
 }
 
+double PlainNetwork::grown_size_missing(std::uint64_t r, std::uint64_t j) const {
+  double size = 0.0;
+  for (std::uint64_t i = 0; i < M; ++i) {
+    const double x = P[i * N + j];
+    if (std::isnan(x)) {
+      size = size + (upper(r, i) - lower(r, i));
+      continue;
+    }
+    const double high = x < upper(r, i) ? upper(r, i) : x;
+    const double low = x <= lower(r, i) ? x : lower(r, i);
+    size = size + (high - low);
+  }
+  return size;
+}
+
 std::vector<const mxArray*> Call::arrays() const {
   std::vector<const mxArray*> a;
   for (const Input& in : inputs) a.push_back(in.array.get());

@@ -83,6 +83,9 @@ struct PlainNetwork {
   double upper(std::uint64_t r, std::uint64_t i) const { return T[(M + i) * K + r]; }
   // The size of box r grown to take pattern j.
   double grown_size(std::uint64_t r, std::uint64_t j) const;
+  // The same, but a missing feature (NaN) of the pattern lies inside the box: vorla_score's
+  // and vorla_learn's rule.
+  double grown_size_missing(std::uint64_t r, std::uint64_t j) const;
 
   const std::vector<double>& T;
   const std::vector<double>& P;

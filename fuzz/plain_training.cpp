@@ -1,5 +1,6 @@
 #include "plain_training.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -69,8 +70,10 @@ PlainRun train_plainly(const Call& call) {
         b.eligible = true;
         double size = 0.0;
         for (std::size_t i = 0; i < M; ++i) {
-          const double high = x[i] < b.upper[i] ? b.upper[i] : x[i];
-          const double low = x[i] <= b.lower[i] ? x[i] : b.lower[i];
+          // A missing feature (NaN) lies inside the box.
+          const bool missing = std::isnan(x[i]);
+          const double high = missing || x[i] < b.upper[i] ? b.upper[i] : x[i];
+          const double low = !missing && x[i] <= b.lower[i] ? x[i] : b.lower[i];
           size = size + (high - low);
         }
         b.mfv = (D - size) / D;
@@ -100,6 +103,19 @@ PlainRun train_plainly(const Call& call) {
           b.upper = x;
           b.label = static_cast<std::int32_t>(label);
           b.denominator = alpha + D;
+          // Missing features stay open: the interval from 1 down to 0.
+          bool open = false;
+          for (std::size_t i = 0; i < M; ++i)
+            if (std::isnan(x[i])) {
+              b.lower[i] = 1.0;
+              b.upper[i] = 0.0;
+              open = true;
+            }
+          if (open) {
+            double size = 0.0;
+            for (std::size_t i = 0; i < M; ++i) size = size + (b.upper[i] - b.lower[i]);
+            b.denominator = (D - size) + alpha;
+          }
           nodes.push_back(b);
           ++created;
           break;
@@ -108,6 +124,7 @@ PlainRun train_plainly(const Call& call) {
         if (static_cast<double>(w.label) == label) {
           bool changed = false;
           for (std::size_t i = 0; i < M; ++i) {
+            if (std::isnan(x[i])) continue;
             const double down = x[i] <= w.lower[i] ? x[i] : w.lower[i];
             if (down != w.lower[i]) {
               if (rate == 1.0) {

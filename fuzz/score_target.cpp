@@ -28,7 +28,7 @@ Expected score_plainly(const fuzz::Call& call) {
     double winner_cfv = 0.0;
     double winner_class = 0;
     for (std::uint64_t r = 0; r < K; ++r) {
-      const double grown = net.grown_size(r, j);
+      const double grown = net.grown_size_missing(r, j);
       if (!((net.D - grown) / net.D >= net.vigilance)) continue;
       const double cfv = (net.D - grown) / net.denominator[r];
       if (net.ct && !(cfv >= net.Tu)) continue;

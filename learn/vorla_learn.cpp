@@ -69,7 +69,7 @@ bool check_arguments(int nlhs, int nrhs, const mxArray* prhs[], LearnArguments& 
   if (nrhs != TRAINING_INPUT_COUNT && nrhs != LEARN_INPUT_COUNT)
     return m.fail("%s: %d or %d input arguments required.", static_cast<int>(TRAINING_INPUT_COUNT),
                   static_cast<int>(LEARN_INPUT_COUNT));
-  if (check_training_inputs(prhs, a.training, m)) return true;
+  if (check_training_inputs(prhs, a.training, m, true)) return true;
   if (nrhs == LEARN_INPUT_COUNT) {
     if (read_switch({prhs[IN_MATCH_TRACKING], IN_MATCH_TRACKING + 1, "match_tracking"}, m, a.match_tracking))
       return true;

@@ -3,7 +3,8 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
 %
 %   result = vorla_crossval (X, labels)
 %   [result, folds] = vorla_crossval (X, labels, Name, Value, ...)
-%   vorla_crossval (...)              prints a table of the results
+%   vorla_crossval (...)              prints a table of the results: means
+%                                     over the folds, and the total time
 %
 %   X and labels are as for vorla_train. The patterns are dealt into KFold
 %   folds class by class, so that each fold holds about the same share of
@@ -28,7 +29,8 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
 %                       there are several) before each fold's training, and
 %                       vorla_train's line per list presentation; 'final': a
 %                       line per setting as its last fold ends, with its
-%                       accuracy, nodes, presentations and seconds.
+%                       accuracy, nodes and presentations per fold and
+%                       the seconds of all its folds.
 %   Each fold's model is trained as vorla_train trains it, so with the
 %   default OptimizeHyperparameters ('auto') each fold chooses its vigilance
 %   on inner folds of its own training part: nested cross-validation, whose
@@ -72,7 +74,7 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
 %
 %   The best row of a grid, chosen on these folds, overstates what it will
 %   score on new data: choose on the folds of a training part and score on
-%   a held-out part (see "Choosing the parameters" in the README).
+%   a held-out part (see "Choosing the parameters" in doc/guide.md).
 %
 %   Warnings (once per call): vorla:crossval:oneclass (every pattern
 %   carries the same class), vorla:crossval:conflict (identical patterns
@@ -98,7 +100,10 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
   end
   p = train_parser ('crossval');
   [opts, given] = parse_options (p, 'crossval', varargin);
-  X = check_patterns ('crossval', X, 'X', true);
+  % Text categories become their positions once, which every fold's model then codes as categories.
+  [X, coding] = learn_coding ('crossval', X, opts.CategoricalPredictors, ...
+                              ~strcmp (missing_option ('crossval', opts.MissingValues), 'error'));
+  numeric = setdiff (1:size (X, 2), coding.CategoricalPredictors);
   [names, index, kind] = label_classes ('crossval', labels);
   N = numel (index);
   check_shape ('crossval', X, N);
@@ -129,19 +134,19 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
   conflict_warning ('crossval', X, index, rule);
   unscaled = find (cellfun (@(setting) strcmp (setting.Scale, 'none'), settings));
   if ~isempty (unscaled)
-    check_unscaled ('crossval', X, min (cellfun (@(setting) setting.D, settings(unscaled))), 'X');
+    check_unscaled ('crossval', X(:,numeric), min (cellfun (@(setting) setting.D, settings(unscaled))), 'X');
   end
   % The folds clip to a given range in silence; the call warns once, for the first range that clips X.
   ranges = settings(cellfun (@(setting) ~ischar (setting.Scale), settings));
   for i = 1:numel (ranges)
-    if clip_warning ('crossval', X, ranges{i}.Scale, true)
+    if clip_warning ('crossval', X, ranges{i}.Scale, true, coding.CategoricalPredictors)
       break;
     end
   end
 
   % Each setting's folds in a row, so that its line can be printed as soon as they are done.
   [k, s] = ndgrid (1:K, 1:numel (settings));
-  tasks = arrayfun (@(i) struct ('X', X, 'index', index, 'folds', folds, 'setting', settings{s(i)}, 'passed', {passed}, ...
+  tasks = arrayfun (@(i) struct ('X', X, 'categorical', coding.CategoricalPredictors, 'index', index, 'folds', folds, 'setting', settings{s(i)}, 'passed', {passed}, ...
                                  'optimize', {opts.OptimizeHyperparameters}, ...
                                  'how', opts.HyperparameterOptimizationOptions, ...
                                  'k', k(i), 'trace', opts.Trace, 'display', opts.Display, ...
@@ -265,8 +270,9 @@ function setting_line (i, outcome, s, index, folds, settings, varied)
   if numel (settings) > 1
     text = sprintf (' %d of %d (%s)', s(i), numel (settings), setting_text_list (settings{s(i)}, varied));
   end
-  show ('vorla_crossval: setting%s: accuracy %.2f%%, %.1f nodes, %.1f presentations, %.2f s\n', text, ...
-        100 * mean (accuracy), mean ([results.Nodes]), mean ([results.Presentations]), sum ([results.Time]));
+  show ('vorla_crossval: setting%s: accuracy %.2f%%, %.1f nodes and %.1f presentations per fold, %.2f s for the %d folds\n', ...
+        text, 100 * mean (accuracy), mean ([results.Nodes]), mean ([results.Presentations]), sum ([results.Time]), ...
+        numel (results));
 end
 
 function [predicted, accuracy] = out_of_fold (results, folds, index)
@@ -332,7 +338,9 @@ function print_table (result, varied, K)
   widths = max (14, cellfun ('length', varied) + 2);
   columns = @(cells) cell2mat (arrayfun (@(j) sprintf ('%*s', widths(j), cells{j}), 1:numel (cells), ...
                                          'UniformOutput', false));
-  fprintf ('%s  %9s  %8s  %8s  %13s  %8s\n', columns (varied), 'accuracy', 'std', 'nodes', 'presentations', 'time (s)');
+  % Means over the folds, but the time: the sum, what the whole run took.
+  fprintf ('%s  %9s  %8s  %8s  %13s  %14s\n', columns (varied), 'accuracy', 'std', 'nodes', 'presentations', ...
+           'total time (s)');
   for i = 1:numel (result)
     r = result(i);
     searched = {};
@@ -341,7 +349,7 @@ function print_table (result, varied, K)
     end
     cells = cellfun (@(name) setting_text (r.Setting.(name)), varied, 'UniformOutput', false);
     cells(ismember (varied, searched)) = {'chosen'};
-    fprintf ('%s  %8.2f%%  %7.2f%%  %8.1f  %13.1f  %8.2f\n', columns (cells), ...
+    fprintf ('%s  %8.2f%%  %7.2f%%  %8.1f  %13.1f  %14.2f\n', columns (cells), ...
              100 * r.MeanAccuracy, 100 * r.StdAccuracy, mean (r.Nodes), mean (r.Presentations), sum (r.Time));
   end
   % What the folds' searches chose, setting by setting.
@@ -376,6 +384,23 @@ end
 %! rand ("state", 8);
 %! X = [randn(40, 2); randn(40, 2) + 2.5; randn(20, 2) + [3 -2]];
 %! y = [ones(40, 1); 2 * ones(40, 1); 3 * ones(20, 1)];
+
+%!test
+%! ## categorical features, as codes or as text: each fold's model as vorla_train makes it
+%! warning ("off", "vorla:crossval:conflict", "local");
+%! warning ("off", "vorla:train:conflict", "local");
+%! words = {"red"; "green"; "blue"; "grey"};
+%! codes = 1 + mod ((1:numel (y))', 4);
+%! Z = [X(:,1), codes];
+%! T = [words(codes), words(1 + (X(:,2) > 0.5))];
+%! for data = {{Z, {"CategoricalPredictors", 2}}, {T, {}}}
+%!   [r, folds] = vorla_crossval (data{1}{1}, y, data{1}{2}{:}, "KFold", 3, one_net{:});
+%!   for k = 1:3
+%!     test = (folds == k);
+%!     model = vorla_train (data{1}{1}(! test,:), y(! test), data{1}{2}{:}, one_net{:});
+%!     assert (r.Predictions(test), vorla_predict (model, data{1}{1}(test,:)));
+%!   endfor
+%! endfor
 
 %!test
 %! ## stratified, reproducible folds; each fold's model as vorla_train makes it
@@ -435,6 +460,7 @@ end
 %! text = evalc ("vorla_crossval (X, y, 'KFold', 3, 'Alpha', [0.001 0.1], one_net{:})");
 %! assert (! isempty (strfind (text, "3-fold cross-validation, 2 setting(s)")));
 %! assert (numel (strsplit (strtrim (text), "\n")), 4);
+%! assert (! isempty (regexp (text, "presentations  total time \\(s\\)\n")));
 
 %!test
 %! ## progress: a line per fold and presentation, or one per setting as it ends
@@ -442,7 +468,7 @@ end
 %! lines = strsplit (strtrim (text), "\n");
 %! assert (numel (lines), 2);
 %! assert (regexp (lines{2}, ["^vorla_crossval: setting 2 of 2 \\(Vigilance 0.5\\): accuracy ", ...
-%!                           "[\\d.]+%, [\\d.]+ nodes, [\\d.]+ presentations, [\\d.]+ s$"]));
+%!                           "[\\d.]+%, [\\d.]+ nodes and [\\d.]+ presentations per fold, [\\d.]+ s for the 3 folds$"]));
 %! assert (strfind (lines{2}, sprintf ("accuracy %.2f%%", 100 * r(2).MeanAccuracy)) > 0);
 %! text = evalc ("vorla_crossval (X, y, 'KFold', 3, 'Display', 'iter', one_net{:});");
 %! folds = regexp (text, "vorla_crossval: fold (\\d) of 3\n", "tokens");

@@ -85,6 +85,13 @@
 %   and its check for Ctrl-C, utIsInterruptPending, is undocumented. The
 %   workspace is kept, and the next call runs normally.
 %
+%   SIGTERM and SIGHUP (sent by timeout, kill, batch schedulers) end a
+%   running call within a second, and Octave ends as it does for them. On
+%   the way out Octave saves the whole workspace, data included, to
+%   octave-workspace in the working folder, --norc or not; calling
+%   crash_dumps_octave_core (false) first (in ~/.octaverc, or at the top
+%   of a script) keeps it from doing so.
+%
 %   Example: the pattern [0.2 0.3] lies inside the first box.
 %     T = [0.1 0.2 0.3 0.4; 0.5 0.5 0.9 0.9];
 %     p = vorla_eval (T, [1; 2], 2, 0.5, 0.01, 1, [0.2 0.3], 0, 0)

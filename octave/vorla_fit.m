@@ -118,6 +118,13 @@
 %   is undocumented. The workspace is kept, and the next call runs
 %   normally.
 %
+%   SIGTERM and SIGHUP (sent by timeout, kill, batch schedulers) end a
+%   running call within a second, and Octave ends as it does for them. On
+%   the way out Octave saves the whole workspace, data included, to
+%   octave-workspace in the working folder, --norc or not; calling
+%   crash_dumps_octave_core (false) first (in ~/.octaverc, or at the top
+%   of a script) keeps it from doing so.
+%
 %   Example: two points of two classes; the second point meets the first
 %   node, which has the wrong label, and becomes a node of its own.
 %     [T, L, n] = vorla_fit ([0.2; 0.6], [1; 2], 1, 0, 0.001, 1, 10, 0, 0, 0)

@@ -37,7 +37,10 @@
 %                   vorla_learn: presentation P: K nodes, C created, U changed, S s
 %                 P the presentation's number, K the nodes at its end, C the
 %                 nodes it created, U the boxes it changed (updates), S the
-%                 seconds since the run began, with two decimals.
+%                 seconds since the run began, with two decimals. The line
+%                 of the presentation that changed nothing adds "; converged
+%                 after P-1 list presentations (presentation P changed
+%                 nothing)": the count of list_presentations and the summary.
 %     Templates0  K0 x 2M, the nodes training starts from, each row a box
 %                 [lower upper] as Templates of vorla_fit or vorla_learn; any
 %                 numeric class. 0 x 0 (or 0 x 2M) for none. Values must be
@@ -54,6 +57,15 @@
 %   counts those nodes alone as inactive (detected or trimmed), and their
 %   share of all nodes as the redundancy. With no patterns (N = 0) the given
 %   nodes come back unchanged.
+%
+%   Missing features. A NaN in Patterns (which vorla_fit refuses) is a
+%   feature the pattern says nothing about: it lies inside every box there.
+%   The box's own extent counts in its size with the pattern, so the MFV and
+%   the CFV judge the box by the features observed; learning moves no corner
+%   in that feature; a node made from the pattern is a point in the observed
+%   features and open in the missing ones, lower 1 and upper 0, until a
+%   pattern with a value there closes it. At oflag 4 the pattern's line adds
+%   "k of M features missing". Inf is refused.
 %
 %   Outputs
 %     Templates, NLabels, list_presentations  as vorla_fit, given nodes first.

@@ -168,6 +168,12 @@ function [args, label_text] = model_arguments (args)
   if model.Features ~= 2
     error ('vorla:plot_boxes:features', 'vorla_plot_boxes: the model must have 2 features; it has %d', model.Features);
   end
+  features = categorical_features (model);
+  if ~isempty (features)
+    % A set of categories has no place on an axis: vorla_rules lists it.
+    error ('vorla:plot_boxes:features', ['vorla_plot_boxes: the model''s features must be numeric; feature %d is ' ...
+           'categorical (vorla_rules lists its boxes)'], features(1));
+  end
   network = 1;
   chosen = numel (args) >= 3 && ischar (args{end-1}) && strcmpi (args{end-1}, 'Network');
   if chosen
@@ -321,6 +327,7 @@ end
 %!error <the model must have 2 features; it has 3> vorla_plot_boxes (vorla_train (eye (3), [1; 2; 3]))
 %!error <model lacks the fields> vorla_plot_boxes (struct ("Templates", 1))
 %!error <Templates must be a K x 4 matrix> vorla_plot_boxes (zeros (2, 6), [1; 2])
+%!error <feature 2 is categorical> vorla_plot_boxes (vorla_train ([0 1; 1 2], [1; 2], "CategoricalPredictors", 2))
 %!error <NLabels must hold one label for each of the 2 rows> vorla_plot_boxes (zeros (2, 4), 1)
 %!error <Patterns must be an N x 2 matrix> vorla_plot_boxes (zeros (2, 4), [1; 2], zeros (3, 3))
 %!error <PLabels must hold one label for each of the 3 rows> vorla_plot_boxes (zeros (2, 4), [1; 2], zeros (3, 2), 1)

@@ -10,11 +10,23 @@ function [labels, scores] = vorla_predict (model, X, varargin)
 %   they are clipped silently; the warning vorla:predict:clipped comes when
 %   a feature lies beyond the range by more than the range's width in more
 %   than a tenth of the patterns (in every pattern, for one pattern), as
-%   when that feature is in other units than the training data. A model
+%   when that feature is in other units than the training data, or varies
+%   where it was constant in training (the warning says which). A model
 %   trained with Scale 'none' warns instead (vorla:predict:unscaled) of
 %   values outside [0, 1] that its D does not hold. warning ('off', ID)
 %   silences either.
-%   NaN marks a missing feature: such a pattern is not classified.
+%   NaN marks a missing feature, taken as the model's MissingValues says
+%   (vorla_train): 'inside' classifies the pattern by the features observed,
+%   'impute' fills in the training median (for a categorical feature its
+%   most frequent category), 'error' refuses it. A pattern with every
+%   feature missing gets UnknownLabel, with the warning vorla:predict:gone
+%   that counts them.
+%   Categorical features (vorla_train's CategoricalPredictors) are coded as
+%   in training: X holds their codes, or is text (a cellstr matrix, or
+%   MATLAB's categorical) for a model trained on text. A category that
+%   training never saw is a missing value, with the warning
+%   vorla:predict:category that counts them; so is a missing one (NaN, ''
+%   or undefined).
 %
 %   labels (N x 1) come back in the kind the training labels had: numeric of
 %   the same class, logical, cellstr or char rows; string labels as strings
@@ -90,11 +102,7 @@ function [labels, scores] = vorla_predict (model, X, varargin)
   end
   opts = parse_options (train_parser ('predict'), 'predict', varargin);
   model = check_model ('predict', model);
-  X = check_patterns ('predict', X, 'X');
-  if size (X, 2) ~= model.Features
-    error ('vorla:predict:features', 'vorla_predict: model has %d features but X has %d columns', ...
-           model.Features, size (X, 2));
-  end
+  X = category_positions ('predict', X, model);
   vigilance = check_option ('predict', 'Vigilance', opts.Vigilance, model.Features);
   parallel = check_option ('predict', 'Parallel', opts.Parallel, model.Features);
   trace = opts.Trace;
@@ -104,12 +112,26 @@ function [labels, scores] = vorla_predict (model, X, varargin)
   [unknown, kind] = unknown_label (model, opts.UnknownLabel);
   choice_scores = score_kind (opts.Scores) && nargout > 1;
 
-  Xs = X;
+  [how, fill] = model_missing (model);
+  gone = false (size (X, 1), 1);
+  if strcmp (how, 'error') && any (isnan (X(:)))
+    error ('vorla:predict:X', 'vorla_predict: X holds %d missing values, and the model was trained with MissingValues ''error''', ...
+           sum (isnan (X(:))));
+  elseif strcmp (how, 'impute')
+    X = fill_missing (X, fill);
+  elseif size (X, 2) > 0
+    gone = all (isnan (X), 2);
+    if any (gone)
+      notify ('vorla:predict:gone', 'vorla_predict: %d patterns have every feature missing and get UnknownLabel', ...
+              sum (gone));
+    end
+  end
   if strcmp (model.Scale, 'none')
-    check_unscaled ('predict', X, model.D, 'X');
+    Xs = code_patterns (X, [], model);
+    check_unscaled ('predict', Xs, model.D, 'X');
   else
-    clip_warning ('predict', X, model.Range);
-    Xs = vorla_scale (X, model.Range);
+    clip_warning ('predict', X, model.Range, false, categorical_features (model));
+    Xs = code_patterns (X, model.Range, model);
   end
 
   N = size (Xs, 1);
@@ -130,6 +152,8 @@ function [labels, scores] = vorla_predict (model, X, varargin)
   chosen = vertcat (chosen{:});
   choice = chosen(:, V+1:end) / V;
   chosen = chosen(:, 1:V);
+  chosen(gone,:) = 0;
+  choice(gone,:) = 0;
 
   if V == 1
     index = chosen;
@@ -252,9 +276,10 @@ end
 %! kinds = {0.5 * y, single(y), int16(y), y == 2, {"p"; "q"; "p"; "q"; "p"; "q"}, ...
 %!          ["p "; "qq"; "p "; "qq"; "p "; "qq"]};
 %! missing = {NaN, single(NaN), NaN, NaN, "", "  "};
-%! Q = [X; 9 9; NaN 20];
+%! Q = [X; 9 9; NaN NaN];
 %! warning ("off", "vorla:predict:clipped", "local");
 %! warning ("off", "vorla:predict:missing", "local");
+%! warning ("off", "vorla:predict:gone", "local");
 %! for i = 1:numel (kinds)
 %!   m = vorla_train (X, kinds{i}, one_net{:});
 %!   labels = vorla_predict (m, X);
@@ -273,15 +298,15 @@ end
 %! endfor
 %! ## integer and logical labels keep their kind with an UnknownLabel of it
 %! m = vorla_train (X, int16 (y), one_net{:});
-%! assert (vorla_predict (m, [NaN 1], "UnknownLabel", 0), int16 (0));
+%! assert (vorla_predict (m, [NaN NaN], "UnknownLabel", 0), int16 (0));
 %! warning ("on", "vorla:predict:missing", "local");
 %! lastwarn ("");
-%! evalc ("labels = vorla_predict (m, [NaN 1]);");
+%! evalc ("labels = vorla_predict (m, [NaN NaN]);");
 %! assert (labels, NaN);
 %! assert (lastwarn (), ["vorla_predict: 1 patterns were not classified and int16 labels have ", ...
 %!                       "no missing value; labels come back as double with NaN for them (give UnknownLabel to keep int16)"]);
 %! m = vorla_train (X, {"p"; "q"; "p"; "q"; "p"; "q"}, one_net{:});
-%! assert (vorla_predict (m, [NaN 1; 1 10], "UnknownLabel", "none"), {"none"; "p"});
+%! assert (vorla_predict (m, [NaN NaN; 1 10], "UnknownLabel", "none"), {"none"; "p"});
 
 %!test
 %! ## voting: shares of the voters, ties to the first class
@@ -317,8 +342,8 @@ end
 %! b = vorla_score (model.Templates, model.NLabels, 2.5, 0.3, 0.01, 1, Qs, 2);
 %! assert (scores, (1 + [b(:,1) - b(:,2), b(:,2) - b(:,1)]) / 2, eps);
 %! assert (labels, vorla_predict (model, Q, "Vigilance", 0.3));
-%! assert (scores(5,:), [0.5 0.5]);
-%! assert ((scores(1:4,2) > 0.5) + 1, labels(1:4));
+%! ## a missing feature is scored by the one observed
+%! assert ((scores(:,2) > 0.5) + 1, labels);
 %! m = vorla_train ([X; 7 7], {"p"; "q"; "p"; "q"; "p"; "q"; "r"}, "Voters", 3, "Seed", 1, no_search{:});
 %! [labels, scores] = vorla_predict (m, Q, "scores", "CHOICE");
 %! Qs = vorla_scale (Q, m.Range);
@@ -369,6 +394,33 @@ end
 %! assert (msg, ["vorla_predict: 3 of the 21 values of feature 2 of X lie beyond the training range [10, 40] ", ...
 %!               "by more than its width: are they in other units than the training data? 5 values in 3 patterns ", ...
 %!               "were clipped to the range"]);
+
+%!test
+%! ## a feature constant in training: any other value is beyond its range, and
+%! ## the warning says the feature tells the model nothing, not that units differ
+%! flat = vorla_train ([X(:,1), 20 * ones(6, 1)], y, one_net{:});
+%! cases = {
+%!   [1 20; 6 20; 3 20],                     ""
+%!   [repmat([1 20; 6 20; 3 20], 4, 1); 2 21],  ""
+%!   [1 20; 6 21; 3 25],                     "feature 2 was constant in training (20), and 2 of the 3 values of X differ from it: the model learned nothing from this feature. 2 values in 2 patterns were clipped to the range"
+%!   [10 * X(:,1), 20 * ones(6, 1)],         "5 of the 6 values of feature 1 of X lie beyond the training range [1, 6] by more than its width: are they in other units"
+%! };
+%! for i = 1:rows (cases)
+%!   lastwarn ("");
+%!   evalc ("vorla_predict (flat, cases{i,1});");
+%!   [msg, id] = lastwarn ();
+%!   if isempty (cases{i,2})
+%!     assert (msg, "");
+%!   else
+%!     assert (id, "vorla:predict:clipped");
+%!     assert (strfind (msg, ["vorla_predict: " cases{i,2}]), 1);
+%!   endif
+%! endfor
+%! ## so is a given Scale range of one value
+%! lastwarn ("");
+%! evalc ("vorla_train (X, y, 'Scale', [1 20; 6 20], one_net{:});");
+%! assert (strfind (lastwarn (), ["vorla_train: the given Scale range of feature 2 is the single value 20, and 5 of the ", ...
+%!                                "6 values of X differ from it: the model learns nothing from this feature. "]), 1);
 
 %!test
 %! ## a model trained with Scale 'none' warns of patterns outside [0, 1]

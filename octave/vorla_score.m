@@ -20,6 +20,9 @@
 %   pattern inside its box, falling as the pattern lies farther outside. A
 %   CFV that is not a number (0/0: a box of size D with alpha 0) gives no
 %   score. A class with no node scores 0 everywhere.
+%   A missing feature of x (NaN) lies inside every box there: size(B+x)
+%   counts the box's own extent in that feature, so the MFV and the CFV
+%   judge a box by the features observed. Inf is refused.
 %
 %   Classes (N x 1) holds the class that vorla_eval gives each pattern (the
 %   label of the accepting node with the greatest CFV, of tied nodes the
@@ -52,9 +55,10 @@
 %! ## the worked example: node 1 holds the pattern, node 2 is farther
 %! s = vorla_score (T, L, 2, 0, 0.01, 0, [0.2 0.3], 2);
 %! assert (s, [1.6 / 1.61, (2 - 1.3) / (2 - 0.8 + 0.01)], eps);
-%! ## vigilance 0.5 refuses node 2 (MFV 0.35); no node: 0; NaN: no node accepts
+%! ## vigilance 0.5 refuses node 2 (MFV 0.35); no node: 0; a missing first feature counts each box's
+%! ## own extent there: node 1 size 0.2 + 0.4, node 2 0.4 + 0.9 (MFV 0.35, refused)
 %! assert (vorla_score (T, L, 2, 0.5, 0.01, 0, [0.2 0.3; 10 10; NaN 0], 2), ...
-%!         [1.6 / 1.61, 0; 0 0; 0 0]);
+%!         [1.6 / 1.61, 0; 0 0; 1.4 / 1.61, 0]);
 %! ## the CT (Tu = 2/4.01) keeps node 2's CFV of 0.58 and refuses node 1's 0.1/1.61
 %! assert (vorla_score (T, L, 2, 0, 0.01, 1, [0.2 0.3], 2), s);
 %! assert (vorla_score (T, L, 2, 0, 0.01, 0, [0.2 1.9], 2), [0.1 / 1.61, 0], eps);

@@ -6,7 +6,7 @@ function model = vorla_train (X, labels, varargin)
 %   model = vorla_train (model, X, labels, Name, Value, ...)
 %
 %   X is an N x M matrix, one pattern per row, one feature per column, of any
-%   real numeric class or logical, without NaN or Inf. labels holds one class
+%   real numeric class or logical, without Inf (NaN: MissingValues). labels holds one class
 %   per pattern, of any usual kind: a numeric vector (every distinct value is
 %   a class, fractions included), a logical vector, a cellstr, a char
 %   matrix with one label per row, or (MATLAB) a string array. Text options
@@ -77,10 +77,27 @@ function model = vorla_train (X, labels, varargin)
 %                                the run converges; on data without such
 %                                twins the two rules differ only where nodes
 %                                tie in their match. See vorla_learn.
+%     'MissingValues'     'inside'  what NaN in X means, a missing value:
+%                                'inside': the pattern lies inside every
+%                                box in that feature, so boxes are matched
+%                                and chosen by the features observed, grow
+%                                in none other, and a node made from it
+%                                stays open in the feature until a value
+%                                comes (vorla_learn; a pattern with every
+%                                feature missing is left out, warning
+%                                vorla:train:gone); 'impute': the training
+%                                median of the feature, kept in the model
+%                                (model.Impute) and used by vorla_predict;
+%                                'error': NaN is refused. The default was
+%                                chosen by measurement (doc/accuracy.md).
 %     'Display'           'off'  progress: 'iter' prints a line per list
 %                                presentation as it ends (its number, the
 %                                nodes, those created and changed in it, the
 %                                seconds so far), 'final' a line per network.
+%                                Both count the presentations as
+%                                model.Presentations does: a converged run's
+%                                last one, which changed nothing, is named
+%                                but not counted.
 %     'Trace'             0      oflag of the vorla_fit calls (0 to 4).
 %     'Parallel'          false  train the voters in worker processes where
 %                                that pays: the first network is trained here
@@ -137,6 +154,26 @@ function model = vorla_train (X, labels, varargin)
 %                                ('off', 'iter': a line per setting tried,
 %                                'final': the choice) and Seed (the model's:
 %                                deals the inner folds and the voters' orders).
+%     'CategoricalPredictors'  []  the features whose values are categories,
+%                                not quantities, as MATLAB's fitc* take it:
+%                                feature indices, a logical mask of M, or
+%                                'all'. Text X (a cellstr matrix, or MATLAB's
+%                                categorical array) is categorical in every
+%                                feature. A categorical feature of L
+%                                categories (those seen in X, in sorted
+%                                order) is coded as L indicator columns at
+%                                1 / L (one column at 0 and 1 for L = 2), so
+%                                that a box holds a set of categories, not a
+%                                range of codes, and spans 1 when it holds
+%                                them all, as a numeric feature's box spans 1
+%                                over its whole range: D stays M. The coding
+%                                goes into the model and vorla_predict codes
+%                                new data the same way; a category that
+%                                training never saw lies equally near every
+%                                category (the warning vorla:predict:category
+%                                counts them). Codes that are really
+%                                quantities (cylinders, years, counts) do
+%                                better as numbers: see doc/categorical.md.
 %
 %   Each network is one call
 %     vorla_fit (Xs(order,:), index(order), D, Vigilance, Alpha,
@@ -159,9 +196,13 @@ function model = vorla_train (X, labels, varargin)
 %                       vorla_predict gives back
 %     Features          M, the number of columns of X
 %     Range             2 x M scaling range ([] with Scale 'none', and
-%                       must stay so)
+%                       must stay so); [0; 1] for a categorical feature
+%     CategoricalPredictors  indices of the categorical features ([] for none)
+%     Categories        1 x P cell, the sorted categories of each of them
+%                       (a column of numbers, or a cellstr for text)
 %     Templates         K x 2M node boxes as vorla_fit returned them, in the
-%                       scaled units; with Voters > 1 a 1 x V cell of them
+%                       scaled units (and the columns of the categorical
+%                       coding, 2W for W columns); with Voters > 1 a 1 x V cell of them
 %     NLabels           K x 1 class index of each node; with Voters > 1 a
 %                       1 x V cell of them
 %     Presentations     1 x V list presentations of each network
@@ -189,6 +230,9 @@ function model = vorla_train (X, labels, varargin)
 %     - X is scaled with the model's range; values beyond it are clipped to it,
 %       with the warning vorla:train:clipped under the rule of vorla_predict
 %       (a feature far beyond the range in many patterns).
+%     - CategoricalPredictors and the categories belong to the model: a
+%       category the model has never seen is coded as in vorla_predict,
+%       with the warning vorla:train:category.
 %     - Labels must be of the model's kind (text or numeric). Classes the model
 %       knows keep their numbers; new classes follow, in sorted order. The
 %       nodes keep their order and classes; new nodes come after them, and
@@ -295,33 +339,38 @@ function model = vorla_train (X, labels, varargin)
   end
   p = train_parser ('train');
   [opts, given] = parse_options (p, 'train', varargin);
-  X = check_patterns ('train', X, 'X', true);
+  how = missing_option ('train', opts.MissingValues);
+  [X, coding] = learn_coding ('train', X, opts.CategoricalPredictors, ~strcmp (how, 'error'));
   [names, index, kind] = label_classes ('train', labels);
   check_shape ('train', X, numel (index));
   opts = check_train_options ('train', opts, size (X, 2));
+  [X, index, fill] = prepare_missing (X, index, how, [], coding.CategoricalPredictors);
   search = check_search ('train', opts.OptimizeHyperparameters, opts.HyperparameterOptimizationOptions, given, ...
                          opts, numel (index));
 
   one_class ('train', names);
 
-  [Xs, range, scale] = apply_scale (X, opts.Scale);
+  [Xs, range, scale] = apply_scale (X, opts.Scale, coding);
   if strcmp (scale, 'none')
     check_unscaled ('train', Xs, opts.D, 'X');
   elseif strcmp (scale, 'range')
-    clip_warning ('train', X, range, true);
+    clip_warning ('train', X, range, true, coding.CategoricalPredictors);
   end
   conflict_warning ('train', Xs, index, opts.MatchTracking);
   if ~isempty (search.Names)
+    opts.Coding = coding;
     [opts, searched] = search_settings ('train', X, index, opts, search);
   end
   nets = train_networks (Xs, index, opts, opts.Seed, {});
 
   model = struct ('Format', 'vorla model 1', 'ClassNames', {names}, 'LabelKind', kind, ...
-                  'Features', size (X, 2), 'Range', range, 'Templates', [], 'NLabels', [], ...
+                  'Features', size (X, 2), 'Range', range, ...
+                  'CategoricalPredictors', coding.CategoricalPredictors, 'Categories', {coding.Categories}, ...
+                  'Templates', [], 'NLabels', [], ...
                   'Presentations', [], 'Converged', [], 'D', opts.D, 'Vigilance', [], 'Alpha', [], ...
                   'LearningRate', [], 'MaxPresentations', [], 'Trim', [], 'ChoiceTest', [], ...
                   'Scale', scale, 'Voters', opts.Voters, 'Seed', opts.Seed, 'MatchTracking', [], ...
-                  'History', struct ([]));
+                  'History', struct ([]), 'MissingValues', how, 'Impute', fill);
   model = record_call (model, nets, opts, size (Xs, 1), opts.Seed);
   if ~isempty (search.Names)
     model.HyperparameterOptimizationResults = searched;
@@ -339,23 +388,31 @@ function model = continue_model (model, X, labels, options)
            describe (opts.OptimizeHyperparameters));
   end
   opts = model_settings (model, opts, given);
+  [how, fill] = model_missing (model);
+  if any (strcmp ('MissingValues', given)) && ~strcmp (opts.MissingValues, how)
+    error ('vorla:train:MissingValues', 'vorla_train: a continued model keeps its MissingValues (''%s''); ''%s'' given', ...
+           how, opts.MissingValues);
+  end
   if (isnumeric (X) || islogical (X)) && isempty (X) && isempty (labels)
     return;
   end
-  X = check_patterns ('train', X, 'X', true);
-  if size (X, 2) ~= model.Features
-    error ('vorla:train:features', 'vorla_train: model has %d features but X has %d columns', ...
-           model.Features, size (X, 2));
+  if any (strcmp (given, 'CategoricalPredictors')) ...
+     && ~isequal (find (check_option ('train', 'CategoricalPredictors', opts.CategoricalPredictors, model.Features)), ...
+                  categorical_features (model))
+    error ('vorla:train:CategoricalPredictors', 'vorla_train: a continued model keeps its CategoricalPredictors (%s); %s given', ...
+           mat2str (categorical_features (model)), describe (opts.CategoricalPredictors));
   end
+  X = check_patterns ('train', category_positions ('train', X, model), 'X', true, ~strcmp (how, 'error'));
   [names, index] = continue_classes ('train', model.ClassNames, model.LabelKind, labels);
   check_shape ('train', X, numel (index));
+  [X, index] = prepare_missing (X, index, how, fill, categorical_features (model));
 
   if strcmp (model.Scale, 'none')
-    Xs = X;
+    Xs = code_patterns (X, [], model);
     check_unscaled ('train', Xs, model.D, 'X');
   else
-    clip_warning ('train', X, model.Range);
-    Xs = vorla_scale (X, model.Range);
+    clip_warning ('train', X, model.Range, false, categorical_features (model));
+    Xs = code_patterns (X, model.Range, model);
   end
   conflict_warning ('train', Xs, index, opts.MatchTracking);
   calls = 1;
@@ -372,6 +429,25 @@ function model = continue_model (model, X, labels, options)
     model.History = struct ([]);
   end
   model = record_call (model, nets, opts, size (Xs, 1), seed);
+end
+
+function [X, index, fill] = prepare_missing (X, index, how, fill, categorical)
+% The training patterns under MissingValues: 'impute' fills each NaN with its
+% feature's training median, or for a categorical feature its most frequent
+% category (fill, kept in the model; given when continuing);
+% 'inside' leaves NaN to the rule of vorla_learn, but a pattern with every
+% feature missing says nothing and is left out, with a warning.
+  if strcmp (how, 'impute')
+    [X, fill] = fill_missing (X, fill, categorical);
+    return;
+  end
+  fill = [];
+  gone = all (isnan (X), 2) & size (X, 2) > 0;
+  if any (gone)
+    warning ('vorla:train:gone', 'vorla_train: %d patterns have every feature missing and are left out', sum (gone));
+    X = X(~gone,:);
+    index = index(~gone);
+  end
 end
 
 function opts = model_settings (model, opts, given)
@@ -580,8 +656,17 @@ end
 %! assert (! isempty (strfind (text, "vorla_train: network 2 of 2")));
 %! assert (m, vorla_train (X, y, "Voters", 2, "MatchTracking", "strict", no_search{:}));
 %! text = evalc ("m = vorla_train (X, y, 'Display', 'final', 'Voters', 3, no_search{:});");
-%! assert (regexp (text, "^vorla_train: network 1 of 3 converged after \\d+ list presentations, \\d+ nodes, [\\d.]+ s\n"));
+%! assert (regexp (text, "^vorla_train: network 1 of 3 converged after \\d+ list presentations? \\(presentation \\d+ changed nothing\\), \\d+ nodes, [\\d.]+ s\n"));
 %! assert (numel (strfind (text, "\n")), 3);
+%! ## both count the presentations as the model does, and name the one that confirmed it
+%! for display = {"iter", "final"}
+%!   text = evalc ("m = vorla_train (X, y, 'Display', display{1}, one_net{:});");
+%!   said = regexp (text, "converged after (\\d+) list presentations? \\(presentation (\\d+) changed nothing\\)", "tokens");
+%!   assert (numel (said), 1);
+%!   assert (str2double (said{1}), [m.Presentations, m.Presentations + 1]);
+%! end
+%! text = evalc ("m = vorla_train (X, y, 'Display', 'final', 'MaxPresentations', 1, one_net{:});");
+%! assert (regexp (text, "^vorla_train: stopped at its cap of 1 list presentation, \\d+ nodes"));
 
 %!test
 %! ## labels of every kind become class indices in sorted order
@@ -685,12 +770,105 @@ end
 %!               "were clipped to the range"]);
 %! assert (model.Range, [0 0; 6 4]);
 
+%!function id = lasterr_of (call)
+%! id = "";
+%! try
+%!   call ();
+%! catch err
+%!   id = err.identifier;
+%! end_try_catch
+%!endfunction
+
+%!function Xs = by_hand (X, range)
+%! ## feature 1 scaled, feature 2 (categories 1, 2, 5) as indicators at 1/3, feature 3 (0, 1) as one column
+%! Xs = [(X(:,1) - range(1)) / (range(2) - range(1)), [X(:,2) == 1, X(:,2) == 2, X(:,2) == 5] / 3, X(:,3)];
+%!endfunction
+
+%!test
+%! ## a categorical feature of three categories takes three indicators at 1/3, one of two a single column;
+%! ## the option as indices, a mask or 'all' of MATLAB's fitc*
+%! Z = [1 1 0; 2 5 1; 3 2 0; 4 1 1; 5 5 0; 6 2 1; 2.5 5 1; 4.5 2 0];
+%! z = [1; 2; 1; 2; 1; 2; 1; 1];
+%! [T, L, ~] = vorla_learn (by_hand (Z, [1 6]), z, 3, 0.5, 0.001, 1, 1000, 0, 0, 0, 1, 0, zeros (0, 0), zeros (0, 1));
+%! for given = {[2 3], [3 2], logical([0 1 1]), logical([0; 1; 1])}
+%!   m = vorla_train (Z, z, "CategoricalPredictors", given{1}, "Vigilance", 0.5, one_net{:});
+%!   assert ({m.Templates, m.NLabels, m.CategoricalPredictors, m.Categories}, {T, L, [2 3], {[1; 2; 5], [0; 1]}});
+%!   assert ({m.D, m.Range}, {3, [1 0 0; 6 1 1]});
+%! endfor
+%! m = vorla_train (Z(:,2:3), z, "CategoricalPredictors", "all", one_net{:});
+%! assert ({m.CategoricalPredictors, size(m.Templates, 2)}, {[1 2], 8});
+%! ## without the option nothing changes: codes are numbers
+%! m = vorla_train (Z, z, one_net{:});
+%! assert ({m.CategoricalPredictors, m.Categories, size(m.Templates, 2)}, {[], {}, 6});
+%! ## text patterns: every feature categorical, its categories in sorted order
+%! m = vorla_train ({"red", "s"; "blue", "m"; "red", "m"; "green", "s"}, [1; 2; 1; 2], one_net{:});
+%! assert ({m.CategoricalPredictors, m.Categories}, {[1 2], {{"blue"; "green"; "red"}, {"m"; "s"}}});
+%! assert (vorla_predict (m, {"red", "s"; "green", "m"}), [1; 2]);
+
+%!test
+%! ## prediction codes as training did; a category never seen is a missing value (NaN in each of its
+%! ## indicators, inside every box there), with a warning that counts them
+%! Z = [1 1 0; 2 5 1; 3 2 0; 4 1 1; 5 5 0; 6 2 1];
+%! m = vorla_train (Z, [1; 2; 1; 2; 1; 2], "CategoricalPredictors", [2 3], "Voters", 1, "Vigilance", 0.6, no_search{:});
+%! Q = [1.5 2 1; 7 5 0; 3 4 0; 2 1 7; 4 3 3; 2 NaN 0];
+%! Qs = by_hand (Q, [1 6]);
+%! Qs(1,1) = 0.1;
+%! Qs(2,1) = 1;
+%! Qs([3 5 6],2:4) = NaN;
+%! Qs(4:5,end) = NaN;
+%! expect = vorla_eval (m.Templates, m.NLabels, 3, 0, 0.001, 0, Qs, 0, 0);
+%! [~, expect(3:6)] = vorla_score (m.Templates, m.NLabels, 3, 0, 0.001, 0, Qs(3:6,:), 2);
+%! assert (all (expect > 0));
+%! warning ("off", "vorla:predict:clipped", "local");
+%! lastwarn ("");
+%! evalc ("labels = vorla_predict (m, Q);");
+%! assert (labels, expect);
+%! [msg, id] = lastwarn ();
+%! assert ({id, regexp(msg, "^vorla_predict: 4 values of X are categories that training never saw;", "once")}, ...
+%!         {"vorla:predict:category", 1});
+%! ## a text model takes no numbers, nor a numeric one text
+%! t = vorla_train ({"a"; "b"}, [1; 2], one_net{:});
+%! assert (lasterr_of (@() vorla_predict (t, 1)), "vorla:predict:X");
+%! assert (lasterr_of (@() vorla_predict (m, {"a", "b", "c"})), "vorla:predict:X");
+
+%!test
+%! ## continued: A, then B gives the model of one call on [A; B]; the coding belongs to the model
+%! Z = [mod((1:40)' * 0.618, 1), 1 + mod((1:40)', 4), mod((1:40)', 2)];
+%! z = 1 + (Z(:,1) > 0.5 & Z(:,2) < 3);
+%! args = {"CategoricalPredictors", [2 3], "Scale", [0 1 0; 1 4 1], "MaxPresentations", 1, one_net{:}};
+%! whole = vorla_train (Z, z, args{:});
+%! model = vorla_train (vorla_train (Z(1:25,:), z(1:25), args{:}), Z(26:end,:), z(26:end));
+%! assert ({model.Templates, model.NLabels, model.Categories}, {whole.Templates, whole.NLabels, whole.Categories});
+%! assert (model, vorla_train (model, Z(1:0,:), z(1:0)));
+%! assert (lasterr_of (@() vorla_train (model, Z, z, "CategoricalPredictors", 2)), "vorla:train:CategoricalPredictors");
+%! ## a model whose lists of categories do not fit its boxes is refused
+%! model.Categories{1}(end+1) = 9;
+%! assert (lasterr_of (@() vorla_predict (model, Z)), "vorla:predict:model");
+%! model.Categories{1} = [3; 1; 2; 4];
+%! assert (lasterr_of (@() vorla_predict (model, Z)), "vorla:predict:model");
+
+%!error <CategoricalPredictors must be feature indices in 1 to 2, a logical mask of 2 or 'all'; a 1 x 2 double given> vorla_train (X, y, "CategoricalPredictors", [1 3])
+%!error <CategoricalPredictors must be feature indices in 1 to 2> vorla_train (X, y, "CategoricalPredictors", "some")
+%!error <X holds text, so every feature is categorical; CategoricalPredictors leaves out 1 of 2> vorla_train ({"a", "b"; "c", "d"}, [1; 2], "CategoricalPredictors", 1)
+%!test
+%! ## a missing category: 'inside' leaves it open, 'impute' fills in the most frequent category (the
+%! ## first of a tie), numeric features their median
+%! T = {"a", "x"; "b", ""; "b", "y"; "a", "y"; "", "y"};
+%! m = vorla_train (T, [1; 2; 2; 1; 2], "MissingValues", "impute", one_net{:});
+%! assert (m.Impute, [1 2]);
+%! m = vorla_train ([1 5; NaN 2; 3 2; 4 NaN], [1; 2; 2; 1], "CategoricalPredictors", 2, "MissingValues", "impute", one_net{:});
+%! assert (m.Impute, [3 1]);
+%! m = vorla_train (T, [1; 2; 2; 1; 2], one_net{:});
+%! assert (all (ismember (vorla_predict (m, {"", "x"; "b", ""; "", ""}), [1 2])), false);
+%! assert (all (ismember (vorla_predict (m, {"", "x"; "b", ""}), [1 2])));
+%!error <X holds 1 missing categories; training needs every feature of every pattern under MissingValues .error.> vorla_train ({"a", ""; "c", "d"}, [1; 2], "MissingValues", "error")
+
 %!error <X must have one row per pattern: 2 x 6 given for 6 labels; transpose X\?> vorla_train (X', y)
 %!error <X must have one row per pattern: 6 x 2 given for 5 labels> vorla_train (X, y(1:5))
 %!error <Vigilance must be a number in \[0, 1\]; 2 given> vorla_train (X, y, "Vigilance", 2)
 %!error <Scale must be 'auto', 'none', 'robust' or a 2 x 2 range> vorla_train (X, y, "Scale", [0 1])
 %!error <Scale must be 'auto', 'none'> vorla_train (X, y, "Scale", "minmax")
-%!error <X holds 1 NaN values> vorla_train ([X; NaN 1], [y; 1])
+%!error <X holds 1 NaN values> vorla_train ([X; NaN 1], [y; 1], "MissingValues", "error")
 %!error <labels hold 1 NaN values> vorla_train (X, [y(1:5); NaN])
 %!error <labels must be a numeric or logical vector, a cellstr or char rows> vorla_train (X, {1; 2; 1; 2; 1; 2})
 %!error <options must come in Name, Value pairs> vorla_train (X, y, "Vigilance")
@@ -962,3 +1140,68 @@ end
 %!         sum (cellfun ("numel", five.NLabels)), 100 * mean (vorla_predict (five, Q) == truth));
 %! vorla_plot_boxes (one, P, c);
 %! title ("Boxes of one network, in the units of the data");
+%!test
+%! ## missing values: 'inside' trains with NaN, keeps open features, predicts, saves and continues
+%! X = [1 2; 2 3; 3 1; 8 9; 9 8; 7 9; NaN 2.5; 8.5 NaN];
+%! y = [1; 1; 1; 2; 2; 2; 1; 2];
+%! opts = {"Voters", 1, "OptimizeHyperparameters", "none"};
+%! model = vorla_train (X, y, opts{:});
+%! assert ({model.MissingValues, model.Impute}, {"inside", []});
+%! assert (vorla_predict (model, [NaN 2; 8 NaN; 1 1; 9 9]), [1; 2; 1; 2]);
+%! f = [tempname() ".mat"];
+%! save ("-v7", f, "model");
+%! saved = load (f).model;
+%! delete (f);
+%! assert (vorla_predict (saved, [NaN 2; 8 NaN]), [1; 2]);
+%! more = vorla_train (saved, [NaN 9; 2 NaN], [2; 1], opts{:});
+%! assert (rows (more.Templates) >= rows (model.Templates));
+%! assert (vorla_predict (more, [NaN 9]), 2);
+%!test
+%! ## 'impute': the training medians, kept and used at prediction; 'error' refuses NaN
+%! X = [1 2; 2 3; 3 1; 8 9; 9 8; 7 9; NaN 2.5; 8.5 NaN];
+%! y = [1; 1; 1; 2; 2; 2; 1; 2];
+%! model = vorla_train (X, y, "MissingValues", "Impute", "Voters", 3, "OptimizeHyperparameters", "none");
+%! assert (model.Impute, [7 3]);
+%! filled = X;
+%! filled(7,1) = 7;
+%! filled(8,2) = 3;
+%! same = vorla_train (filled, y, "Voters", 3, "OptimizeHyperparameters", "none");
+%! assert (model.Templates, same.Templates);
+%! assert (vorla_predict (model, [NaN 1]), vorla_predict (same, [7 1]));
+%! bad = model;
+%! bad.Impute = [1 2 3];
+%! try
+%!   vorla_predict (bad, X);
+%!   id = "";
+%! catch e
+%!   id = e.identifier;
+%! end
+%! assert (id, "vorla:predict:model");
+%! strict = vorla_train (X(1:6,:), y(1:6), "MissingValues", "error", "Voters", 1);
+%! try
+%!   vorla_predict (strict, [NaN 1]);
+%!   id = "";
+%! catch e
+%!   id = e.identifier;
+%! end
+%! assert (id, "vorla:predict:X");
+%! try
+%!   vorla_train (model, X, y, "MissingValues", "inside");
+%!   id = "";
+%! catch e
+%!   id = e.identifier;
+%! end
+%! assert (id, "vorla:train:MissingValues");
+%!test
+%! ## every feature missing: left out of training, UnknownLabel at prediction, both counted
+%! X = [1 2; 2 3; 8 9; 9 8; NaN NaN];
+%! y = [1; 1; 2; 2; 2];
+%! lastwarn ("");
+%! model = vorla_train (X, y, "Voters", 1, "OptimizeHyperparameters", "none");
+%! [~, id] = lastwarn ();
+%! assert (id, "vorla:train:gone");
+%! lastwarn ("");
+%! assert (vorla_predict (model, [NaN NaN; 1 2; NaN NaN]), [NaN; 1; NaN]);
+%! [msg, id] = lastwarn ();
+%! assert ({id, msg}, {"vorla:predict:gone", "vorla_predict: 2 patterns have every feature missing and get UnknownLabel"});
+%!error <MissingValues must be 'inside', 'impute' or 'error'> vorla_train ([1; 2], [1; 2], "MissingValues", "drop")

@@ -52,6 +52,33 @@ inline Best best_choice(const NodeBank& bank, std::int32_t g, bool ct, double Tu
   return b;
 }
 
+// best_choice for a pattern with a missing feature, measured node by node under the rule of
+// size_with_missing, without tolerance (the bank's kernels and bounds need sizes that are
+// never negative, which such a pattern's own extents of open boxes are not).
+Best plain_best_choice(const std::vector<std::unique_ptr<Node>>& nodes, const double* x, double vigilance, bool ct,
+                       double Tu) {
+  Best b;
+  for (std::size_t k = 0; k < nodes.size(); ++k) {
+    const Node& node = *nodes[k];
+    const double numerator = model.D - size_with_missing(node.lower.get(), node.upper.get(), x);
+    if (!(numerator / model.D >= vigilance)) continue;
+    const double cfv = numerator / node.choice_denominator;
+    if (ct && !(cfv >= Tu)) continue;
+    const auto i = static_cast<std::int32_t>(k);
+    if (b.first < 0) {
+      b.first = i;
+      b.first_nan = cfv != cfv;
+    }
+    if (cfv != cfv) continue;
+    if (!b.found || b.cfv < cfv) {
+      b.cfv = cfv;
+      b.node = i;
+    }
+    b.found = true;
+  }
+  return b;
+}
+
 // The nodes of one class with their bank and, where it pays, a bound on the choice value:
 // each class is a winner search of its own, whose winner's cfv is the class's score.
 struct ClassSearch {
@@ -187,10 +214,30 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
     const std::int32_t group_size = std::min(pattern_group, pattern_count - first);
     patterns.copy_rows(first, group_size, group_values.data());
     std::fill(selected, selected + group_size, Selection{-1, 0.0, -1, -1, false});
+    // The patterns with a missing feature are searched apart; the rest go to the bank together.
+    const double* complete_rows[pattern_group];
+    std::int32_t complete_of[pattern_group];
+    std::int32_t complete_count = 0;
+    for (std::int32_t g = 0; g < group_size; ++g) {
+      if (any_missing(group_rows[g])) continue;
+      complete_of[complete_count] = g;
+      complete_rows[complete_count++] = group_rows[g];
+    }
+    const bool all_complete = complete_count == group_size;
     for (std::size_t k = 0; k < classes.size(); ++k) {
       ClassSearch& s = *classes[k];
-      if (!search_group(s, group_rows, group_size, first, vigilance, ct, Tu, found))
-        return host::Outcome::interrupted;
+      if (all_complete) {
+        if (!search_group(s, group_rows, group_size, first, vigilance, ct, Tu, found))
+          return host::Outcome::interrupted;
+      } else {
+        Best complete_found[pattern_group];
+        if (complete_count > 0 &&
+            !search_group(s, complete_rows, complete_count, first, vigilance, ct, Tu, complete_found))
+          return host::Outcome::interrupted;
+        for (std::int32_t g = 0; g < group_size; ++g)
+          if (any_missing(group_rows[g])) found[g] = plain_best_choice(s.nodes, group_rows[g], vigilance, ct, Tu);
+        for (std::int32_t c = 0; c < complete_count; ++c) found[complete_of[c]] = complete_found[c];
+      }
       double* column = scores + static_cast<std::size_t>(present[k]) * N + static_cast<std::size_t>(first);
       for (std::int32_t g = 0; g < group_size; ++g) {
         const Best& b = found[g];

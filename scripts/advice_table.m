@@ -1,6 +1,6 @@
 % Measures what vigilance, voters, presentation order and match tracking do to one network
 % trained without the search (OptimizeHyperparameters 'none', Voters 1 unless varied) on
-% real data, and prints the tables of the README's "Choosing the parameters" as Markdown.
+% real data, and prints the tables of "Choosing the parameters" in doc/guide.md as Markdown.
 %
 %   octave-cli --no-gui --norc scripts/advice_table.m [DIR]
 %

@@ -1,4 +1,4 @@
-% Continues models on real data and prints what the README shows under "Continuing a
+% Continues models on real data and prints what doc/guide.md shows under "Continuing a
 % model": Fisher's iris data (octave-statistics), a species arriving after the others;
 % and the breast-cancer data of python3-sklearn (skipped with a message where it is not
 % installed), learned in three batches.

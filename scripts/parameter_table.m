@@ -1,6 +1,6 @@
 % Measures what each training parameter does to accuracy and node count, one parameter at
 % a time from one network at vigilance 0 with nothing searched (the published setting, but
-% for tolerant match tracking), and prints the table of the README as Markdown.
+% for tolerant match tracking), and prints the table of doc/guide.md as Markdown.
 %
 %   octave-cli --no-gui --norc scripts/parameter_table.m [DIR]
 %

@@ -1,4 +1,4 @@
-% The ROC curve of the README: choice scores of vorla_predict on the breast-cancer data
+% The ROC curve of the user guide (doc/guide.md): choice scores of vorla_predict on the breast-cancer data
 % that Debian's python3-sklearn ships, with the curve and its area computed in plain Octave.
 %
 %   octave-cli --no-gui --norc scripts/roc_breast_cancer.m [DIR [OUTDIR]]

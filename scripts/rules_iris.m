@@ -1,4 +1,4 @@
-% The page of rules of the README: a model of Fisher's iris data as if-then rules in
+% The page of rules of the user guide (doc/guide.md): a model of Fisher's iris data as if-then rules in
 % centimetres, each with the number of flowers its box holds.
 %
 %   octave-cli --no-gui --norc scripts/rules_iris.m [DIR]

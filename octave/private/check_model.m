@@ -36,6 +36,24 @@ function model = check_model (who, model)
           sprintf ('a 2 x %d matrix [smallest; largest] of finite values', M));
   end
 
+  [~, count] = coded_layout (check_coding (), M);
+  W = sum (count);
+
+  if isfield (model, 'MissingValues')
+    how = model.MissingValues;
+    need ('MissingValues', ischar (how) && any (strcmp (how, {'inside', 'impute', 'error'})), ...
+          '''inside'', ''impute'' or ''error''');
+    fill = [];
+    if isfield (model, 'Impute')
+      fill = model.Impute;
+    end
+    if strcmp (how, 'impute')
+      need ('Impute', isa (fill, 'double') && isreal (fill) && isequal (size (fill), [1 M]) && all (isfinite (fill)), ...
+            sprintf ('a 1 x %d row of finite fill values with MissingValues ''impute''', M));
+    else
+      need ('Impute', isnumeric (fill) && isempty (fill), '[] unless MissingValues is ''impute''');
+    end
+  end
   if strcmp (who, 'train')
     % Continued training goes on with the model's own seed, and with its
     % settings and history where it has them.
@@ -121,12 +139,14 @@ function model = check_model (who, model)
     if V > 1
       suffix = sprintf ('{%d}', v);
     end
-    shape = sprintf ('a K x %d double matrix of node boxes [lower upper], K >= 1', 2 * M);
+    shape = sprintf ('a K x %d double matrix of node boxes [lower upper], K >= 1', 2 * W);
     need (['Templates' suffix], isa (T, 'double') && isreal (T) && ~issparse (T) && ndims (T) == 2 ...
-          && size (T, 2) == 2 * M && size (T, 1) >= 1, shape, describe (T));
+          && size (T, 2) == 2 * W && size (T, 1) >= 1, shape, describe (T));
     need (['Templates' suffix], all (isfinite (T(:))), 'finite', sprintf ('%d NaN or Inf values', sum (~isfinite (T(:)))));
-    reversal = T(:,1:M) - T(:,M+1:end);
-    reversed = sum (any (reversal > slack * eps (max (abs (T(:,1:M)), abs (T(:,M+1:end)))), 2));
+    reversal = T(:,1:W) - T(:,W+1:end);
+    % A feature still open since a pattern missing it made the node: [1, 0].
+    reversal(T(:,1:W) == 1 & T(:,W+1:end) == 0) = 0;
+    reversed = sum (any (reversal > slack * eps (max (abs (T(:,1:W)), abs (T(:,W+1:end)))), 2));
     need (['Templates' suffix], reversed == 0, ...
           'boxes with lower <= upper in every feature (up to the rounding of slow learning)', ...
           sprintf ('%d reversed boxes', reversed));
@@ -135,6 +155,38 @@ function model = check_model (who, model)
           && numel (L) == size (T, 1), shape, describe (L));
     stray = sum (~(L >= 1 & L <= C & L == fix (L)));
     need (['NLabels' suffix], stray == 0, shape, sprintf ('%d values that are no class number', stray));
+  end
+
+  function coding = check_coding ()
+  % The categorical features and their categories, where the model has any.
+    coding = struct ('CategoricalPredictors', [], 'Categories', {{}});
+    if ~isfield (model, 'CategoricalPredictors') && ~isfield (model, 'Categories')
+      return;
+    end
+    % One without the other is a model edited by hand: name the missing one.
+    need ('CategoricalPredictors', isfield (model, 'CategoricalPredictors'), 'given with Categories');
+    need ('Categories', isfield (model, 'Categories'), 'given with CategoricalPredictors');
+    features = model.CategoricalPredictors;
+    need ('CategoricalPredictors', isnumeric (features) && isreal (features) && (isempty (features) ...
+          || (isrow (features) && all (features == fix (features)) && all (diff (features) > 0) ...
+              && features(1) >= 1 && features(end) <= M)), ...
+          sprintf ('a row of increasing feature indices in 1 to %d', M));
+    lists = model.Categories;
+    P = numel (features);
+    need ('Categories', iscell (lists) && numel (lists) == P, ...
+          sprintf ('a cell of the %d lists of categories of CategoricalPredictors', P));
+    for i = 1:P
+      list = lists{i};
+      if iscellstr (list)
+        ok = iscolumn (list) && issorted (list) && numel (unique (list)) == numel (list) && ~any (cellfun ('isempty', list));
+      else
+        ok = isa (list, 'double') && isreal (list) && iscolumn (list) && all (isfinite (list)) && all (diff (list) > 0);
+      end
+      need ('Categories', ok && ~isempty (list), ...
+            'for each categorical feature a column of its distinct categories in sorted order (numbers or texts)', ...
+            sprintf ('%s for feature %d', describe (list), features(i)));
+    end
+    coding = struct ('CategoricalPredictors', double (features(:)'), 'Categories', {lists(:)'});
   end
 
   function need (field, ok, expected, value)

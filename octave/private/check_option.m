@@ -56,6 +56,21 @@ function value = check_option (who, name, value, features)
     case 'Trace'
       need (is_real_scalar (value) && any (value == 0:4), 'one of 0, 1, 2, 3, 4');
       value = double (value);
+    case 'CategoricalPredictors'
+      % As MATLAB's fitc* take it: indices, a logical mask or 'all'; none by default.
+      if ischar (value) && isrow (value) && strcmpi (value, 'all')
+        value = true (1, features);
+      elseif islogical (value) && isvector (value) && numel (value) == features
+        value = value(:)';
+      else
+        need (isempty (value) || (isnumeric (value) && isreal (value) && isvector (value) && ~issparse (value) ...
+              && all (value == fix (value)) && all (value >= 1) && all (value <= features) ...
+              && numel (unique (value)) == numel (value)), ...
+              sprintf ('feature indices in 1 to %d, a logical mask of %d or ''all''', features, features));
+        mask = false (1, features);
+        mask(double (value)) = true;
+        value = mask;
+      end
     case 'KFold'
       need (is_real_scalar (value) && value >= 2 && value == fix (value) && isfinite (value), 'a whole number >= 2');
       value = double (value);

@@ -5,4 +5,7 @@ function opts = check_train_options (who, opts, features)
   for i = 1:numel (names)
     opts.(names{i}) = check_option (who, names{i}, opts.(names{i}), features);
   end
+  if isfield (opts, 'MissingValues')
+    opts.MissingValues = missing_option (who, opts.MissingValues);
+  end
 end

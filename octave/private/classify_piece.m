@@ -12,7 +12,7 @@ function chosen = classify_piece (task)
       % One search gives both the classes and the scores.
       [best, chosen(:,v)] = vorla_score (task.templates{v}, task.nlabels{v}, task.args{:}, task.Xs, C);
     else
-      chosen(:,v) = vorla_eval (task.templates{v}, task.nlabels{v}, task.args{:}, task.Xs, 0, task.trace);
+      chosen(:,v) = net_classes (task.templates{v}, task.nlabels{v}, task.args, task.Xs, task.trace);
     end
     if C > 0
       if task.trace ~= 0

@@ -1,4 +1,4 @@
-function warned = clip_warning (who, X, range, given)
+function warned = clip_warning (who, X, range, given, ignored)
 % Values a little beyond the training range are what an ordinary held-out set
 % brings, and clipping them is harmless. A feature whose values lie beyond it
 % by more than its width, in more than a tenth of the patterns, is another
@@ -9,6 +9,10 @@ function warned = clip_warning (who, X, range, given)
     given = false;
   end
   warned = false;
+  if nargin > 4 && ~isempty (ignored)
+    % Categorical features hold the positions of their categories, no values to clip.
+    X(:, ignored) = repmat (range(1, ignored), size (X, 1), 1);
+  end
   lo = range(1,:);
   width = range(2,:) - lo;
   beyond = max (bsxfun (@minus, lo, X), bsxfun (@minus, X, range(2,:)));
@@ -19,18 +23,28 @@ function warned = clip_warning (who, X, range, given)
     return;
   end
   outside = beyond > 0;
-  if given
-    what = 'the given Scale range';
-    question = 'is the range in other units than X?';
+  low = range(1,feature);
+  high = range(2,feature);
+  % A range of one value is no question of units: any other value is beyond
+  % it, and the feature, clipped to it, tells the model nothing.
+  if high == low && given
+    finding = sprintf ('the given Scale range of feature %d is the single value %.6g, and %d of the %d values of X differ from it: the model learns nothing from this feature.', ...
+                       feature, low, sum (far(:,feature)), size (X, 1));
+  elseif high == low
+    finding = sprintf ('feature %d was constant in training (%.6g), and %d of the %d values of X differ from it: the model learned nothing from this feature.', ...
+                       feature, low, sum (far(:,feature)), size (X, 1));
   else
-    what = 'the training range';
-    question = 'are they in other units than the training data?';
+    if given
+      what = 'the given Scale range';
+      question = 'is the range in other units than X?';
+    else
+      what = 'the training range';
+      question = 'are they in other units than the training data?';
+    end
+    finding = sprintf ('%d of the %d values of feature %d of X lie beyond %s [%.6g, %.6g] by more than its width: %s', ...
+                       sum (far(:,feature)), size (X, 1), feature, what, low, high, question);
   end
-  notify (['vorla:' who ':clipped'], ...
-          ['vorla_' who ': %d of the %d values of feature %d of X lie beyond %s [%.6g, %.6g] ' ...
-           'by more than its width: %s %d values in %d patterns ' ...
-           'were clipped to the range'], ...
-          sum (far(:,feature)), size (X, 1), feature, what, range(1,feature), range(2,feature), ...
-          question, sum (outside(:)), sum (any (outside, 2)));
+  notify (['vorla:' who ':clipped'], 'vorla_%s: %s %d values in %d patterns were clipped to the range', ...
+          who, finding, sum (outside(:)), sum (any (outside, 2)));
   warned = true;
 end

@@ -21,7 +21,8 @@ function net = fit_network (task)
     show ('%s\n', task.heading);
   end
   started = tic ();
-  if ~task.tolerant && ~strcmp (task.display, 'iter') && isempty (templates0)
+  % Missing features (NaN) take vorla_learn's rule; vorla_fit refuses them.
+  if ~task.tolerant && ~strcmp (task.display, 'iter') && isempty (templates0) && ~any (isnan (Xs(:)))
     [net.Templates, net.NLabels, net.Presentations] = vorla_fit (Xs, index, task.args{:});
   else
     [net.Templates, net.NLabels, net.Presentations] = ...
@@ -29,12 +30,18 @@ function net = fit_network (task)
                      templates0, nlabels0);
   end
   if strcmp (task.display, 'final')
-    if net.Presentations < task.args{5}
-      how = 'converged after';
-    else
-      how = 'stopped at its cap of';
+    % Counted as 'iter' counts: a converged run's last presentation only
+    % confirmed it, and is named, not counted.
+    n = net.Presentations;
+    plural = 's';
+    if n == 1
+      plural = '';
     end
-    show ('vorla_train: %s%s %d list presentations, %d nodes, %.2f s\n', task.name, how, ...
-             net.Presentations, numel (net.NLabels), toc (started));
+    if n < task.args{5}
+      how = sprintf ('converged after %d list presentation%s (presentation %d changed nothing)', n, plural, n + 1);
+    else
+      how = sprintf ('stopped at its cap of %d list presentation%s', n, plural);
+    end
+    show ('vorla_train: %s%s, %d nodes, %.2f s\n', task.name, how, numel (net.NLabels), toc (started));
   end
 end

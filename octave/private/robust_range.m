@@ -7,6 +7,17 @@ function range = robust_range (X)
 % quartiles are order statistics, and the fences one multiplication and one
 % subtraction each: the same range in every host.
   X = double (X);
+  if any (isnan (X(:)))
+    % Each feature by its observed values (a feature with none: [0; 0]).
+    range = zeros (2, size (X, 2));
+    for j = 1:size (X, 2)
+      v = X(~isnan (X(:,j)), j);
+      if ~isempty (v)
+        range(:,j) = robust_range (v);
+      end
+    end
+    return;
+  end
   sorted = sort (X, 1);
   n = size (sorted, 1);
   range = [sorted(1,:); sorted(end,:)];

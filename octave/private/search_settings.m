@@ -137,12 +137,9 @@ function part = inner_part (X, index, folds, k, opts, seed, V)
 % which networks 2 to V learn it.
   training = folds ~= k;
   part.orders = [{[]}, seeded_permutations(seed, repmat (sum (training), 1, V - 1))];
-  [part.Xs, range, scale] = apply_scale (X(training,:), opts.Scale);
+  [part.Xs, range] = apply_scale (X(training,:), opts.Scale, opts.Coding);
   part.index = index(training);
-  part.Xv = X(~training,:);
-  if ~strcmp (scale, 'none')
-    part.Xv = vorla_scale (part.Xv, range);
-  end
+  part.Xv = code_patterns (X(~training,:), range, opts.Coding);
 end
 
 function settings = setting_grid (opts, names, space)

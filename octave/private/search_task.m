@@ -20,8 +20,8 @@ function out = search_task (task)
                                'tolerant', strcmp (s.MatchTracking, 'tolerant'), 'display', 'off', ...
                                'name', '', 'heading', ''));
     j = v - task.first + 1;
-    out.Classes(:,j) = vorla_eval (net.Templates, net.NLabels, s.D, 0, s.Alpha, double (s.ChoiceTest), ...
-                                   task.Xv, 0, 0);
+    out.Classes(:,j) = net_classes (net.Templates, net.NLabels, {s.D, 0, s.Alpha, double(s.ChoiceTest)}, ...
+                                    task.Xv, 0);
     out.Nodes(j) = numel (net.NLabels);
   end
 end

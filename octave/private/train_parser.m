@@ -33,6 +33,8 @@ function p = train_parser (who)
   p.addParameter ('Display', 'off');
   p.addParameter ('OptimizeHyperparameters', 'auto');
   p.addParameter ('HyperparameterOptimizationOptions', struct ());
+  p.addParameter ('CategoricalPredictors', []);
+  p.addParameter ('MissingValues', 'inside');
   switch who
     case 'crossval'
       p.addParameter ('KFold', 10);

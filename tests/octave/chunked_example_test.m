@@ -1,7 +1,7 @@
 function chunked_example_test ()
   % The example "data larger than memory" of help vorla_train runs as written
   % (with chunks of 1000 records instead of 10^6) on a file of 3,500 records, and
-  % gives bit for bit the model of one call on the whole file; the README shows
+  % gives bit for bit the model of one call on the whole file; the user guide shows
   % the same code.
   r = [];
   rand ("state", 8);
@@ -34,9 +34,9 @@ function chunked_example_test ()
   r(end+1) = check_case ("one call per chunk", isequal ([model.History.Patterns], [1000 1000 1000 500]), ...
                          mat2str ([model.History.Patterns]));
 
-  readme = fileread (fullfile (fileparts (mfilename ("fullpath")), "..", "..", "README.md"));
-  shown = example_lines (readme);
-  r(end+1) = check_case ("the README shows the example of the help", isequal (shown, code), ...
+  guide = fileread (fullfile (fileparts (mfilename ("fullpath")), "..", "..", "doc", "guide.md"));
+  shown = example_lines (guide);
+  r(end+1) = check_case ("the user guide shows the example of the help", isequal (shown, code), ...
                          sprintf ("\n%s\n", shown{:}));
   printf ("%d of %d cases passed\n", sum (r), numel (r));
   if (! all (r))

@@ -6,7 +6,9 @@
 # Then the signals that end Octave: SIGTERM (sent by timeout) and SIGHUP end a never-ending
 # vorla_fit, vorla_learn and vorla_eval in Octave run with --eval within a second, Octave
 # ends as it does for the signal ("fatal: caught signal ..."), and no Octave is left; a
-# worker process that ends during a call (SIGCHLD) does not end the call.
+# worker process that ends during a call (SIGCHLD) does not end the call. Octave saves its
+# workspace to octave-workspace on the way out, also under --norc, unless
+# crash_dumps_octave_core (false) was called.
 #
 #   tests/octave/interrupt_test.sh BUILD_DIR      BUILD_DIR holds the MEX files
 set -euo pipefail
@@ -187,6 +189,18 @@ for name in "${names[@]}"; do
   echo "Octave ended $took ms after SIGHUP during $name"
   [ "$took" -le "$limit_ms" ] || { echo "took more than $limit_ms ms" >&2; exit 1; }
 done
+
+# What the documentation says of the workspace Octave saves on the way out: by default it
+# writes octave-workspace into the working folder, and crash_dumps_octave_core (false) keeps
+# it from doing so.
+[ -f "$work/term-vorla_fit/octave-workspace" ] || { echo "SIGTERM saved no octave-workspace" >&2; exit 1; }
+dir=$work/term-no-core
+mkdir "$dir"
+status=0
+(cd "$dir" && timeout --preserve-status -s TERM 5 "${batch[@]}" --eval "crash_dumps_octave_core (false); $setup disp('calling'); ${never[vorla_fit]}; disp('the call returned')" > out 2>&1) || status=$?
+check_ended vorla_fit TERM "$dir" "$status"
+[ ! -e "$dir/octave-workspace" ] || { echo "crash_dumps_octave_core (false) did not keep octave-workspace from being written" >&2; exit 1; }
+echo "crash_dumps_octave_core (false): no octave-workspace after SIGTERM"
 
 # Worker processes that end while training runs (about 3 s) leave it running to its end.
 dir=$work/chld

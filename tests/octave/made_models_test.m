@@ -64,6 +64,43 @@ function made_models_test ()
       end
     end
   end
+  % Models with categorical features: a numeric feature, one of three categories and one of two
+  % (codes), or text in every feature.
+  [X, c] = problem (seed);
+  three = 1 + mod ((1:rows (X))', 3);
+  two = 1 + mod ((1:rows (X))', 2);
+  X = [X(:,1), three, 7 * two];
+  words = {"red"; "green"; "blue"};
+  text = [words(three), words(two)];
+  for s = 1:numel (settings)
+    for data = {{X, {"CategoricalPredictors", [2 3]}}, {text, {}}}
+      Z = data{1}{1};
+      name = sprintf ("setting %d, categorical %s", s, class (Z));
+      try
+        args = settings{s};
+        given = find (strcmp (args, "Scale"));
+        if ! isempty (given) && isnumeric (args{given+1})
+          args{given+1} = [zeros(1, columns (Z)); ones(1, columns (Z))];
+        end
+        model = vorla_train (Z, c, data{1}{2}{:}, args{:});
+        more = vorla_train (model, Z(end:-1:1,:), c(end:-1:1));
+        [~, scores] = vorla_predict (more, Z, "Scores", "choice");
+        vorla_rules (more, "X", Z, "Simplify", true, "Labels", c);
+        ok = isequal (size (scores), [rows(Z), 2]);
+        detail = "";
+      catch err
+        ok = false;
+        detail = err.message;
+      end
+      r(end+1) = check_case ([name ": train, continue, predict, rules"], ok, detail);
+      for f = 1:numel (formats) * ok
+        loaded = saved_model (model, formats{f});
+        r(end+1) = check_case (sprintf ("%s: save %s", name, formats{f}), isequal (loaded, model) ...
+                               && isequal (vorla_train (loaded, Z, c), vorla_train (model, Z, c)) ...
+                               && isequaln (vorla_predict (loaded, Z), vorla_predict (model, Z)));
+      end
+    end
+  end
   r(end+1) = check_case (sprintf ("slow learning made reversed point boxes (%d of %d models)", reversed, made), ...
                          reversed > 0);
   % Cross-validation trains and predicts such models inside its folds.

@@ -46,7 +46,7 @@ function memory_limit_test ()
     r(end+1) = check_case ([what " holds nothing after failing"], grown < 64, sprintf ("%.0f MB more", grown));
   end
   % An output that the call made but Octave cannot copy into its own value on return ends
-  % with Octave's error, outside the call (as the README says); Octave goes on.
+  % with Octave's error, outside the call (as doc/reference.md says); Octave goes on.
   limit_address_space (vm_size () + 250 * 2^20);
   try
     x = vorla_eval (T, 1, 1, 0, 0.001, 0, P1, 0, 0);

@@ -24,6 +24,7 @@ function random_fit_check (builddir, ncalls)
 
   failed = 0;
   differing = 0;                  % valid calls whose two rules give other results
+  missing_calls = 0;              % of them, those made again with missing features
   for c = 1:ncalls
     [args, nout] = gen_call ();
     [T, NL, LP, mtxt, merr] = ref_vorla_fit (args, nout);
@@ -44,6 +45,25 @@ function random_fit_check (builddir, ncalls)
         end
       end
     end
+    % Every third valid call again with a quarter of its values missing, through
+    % vorla_learn's rule.
+    if (isempty (why) && isempty (merr) && ! isempty (args{1}) && mod (c, 3) == 0)
+      margs = args;
+      Pm = ref_dbl (args{1});
+      Pm(rand (size (Pm)) < 0.25) = NaN;
+      margs{1} = Pm;
+      for rule = 0:1
+        [T, NL, LP, mtxt, merr] = ref_vorla_fit (margs, nout, rule == 1, true);
+        [outs, xtxt, xerr] = ref_call ('vorla_learn', [margs, {rule, 0, [], []}], nout);
+        why = compare (T, NL, LP, mtxt, merr, outs, xtxt, xerr);
+        if (! isempty (why))
+          why = sprintf ('%s of vorla_learn with match_tracking %d and missing features', why, rule);
+          args = margs;
+          break;
+        end
+      end
+      missing_calls += 1;
+    end
     if (! isempty (why))
       failed += 1;
       if (failed <= 3)
@@ -58,6 +78,7 @@ function random_fit_check (builddir, ncalls)
     error ('random_fit_check: no call made the tolerant rule matter');
   end
   printf ('%d calls where the two match tracking rules give other results\n', differing);
+  printf ('%d calls made again with missing features\n', missing_calls);
   printf ('%d passed, 0 failed\n', ncalls);
 end
 

@@ -1,5 +1,6 @@
 // The model layer's training call: vorla_fit's run under the strict rule, tolerant match
 // tracking, given nodes, the progress lines and the history.
+#include "bank.h"
 #include "test_support.h"
 
 #include <cmath>
@@ -23,7 +24,7 @@ LearnCall learn_from(const FitCall& fit) {
 }
 
 std::string masked_progress(const std::string& text) {
-  return std::regex_replace(test::masked(text), std::regex(", [0-9]+\\.[0-9]{2} s\n"), ", T s\n");
+  return std::regex_replace(test::masked(text), std::regex(", [0-9]+\\.[0-9]{2} s"), ", T s");
 }
 
 // Column k of a P x 4 history.
@@ -246,14 +247,16 @@ TEST(LearnProgress, OneLinePerPresentationAndTheHistory) {
     auto r = c.run();
     test::expect_sound(r);
     const std::string lines = "vorla_learn: presentation 1: 2 nodes, 2 created, 0 changed, T s\n"
-                              "vorla_learn: presentation 2: 2 nodes, 0 created, 0 changed, T s\n";
+                              "vorla_learn: presentation 2: 2 nodes, 0 created, 0 changed, T s; converged after 1 "
+                              "list presentation (presentation 2 changed nothing)\n";
     if (oflag == 0) {
       EXPECT_EQ(masked_progress(r.text), lines);
     } else {
       const std::string expected = "List presentation #1: 2 new nodes created, 0 node updates\n"
                                    "vorla_learn: presentation 1: 2 nodes, 2 created, 0 changed, T s\n"
                                    "List presentation #2: 0 new nodes created, 0 node updates\n"
-                                   "vorla_learn: presentation 2: 2 nodes, 0 created, 0 changed, T s\n"
+                                   "vorla_learn: presentation 2: 2 nodes, 0 created, 0 changed, T s; converged "
+                                   "after 1 list presentation (presentation 2 changed nothing)\n"
                                    "\nFAM training converged";
       EXPECT_EQ(masked_progress(r.text).substr(0, expected.size()), expected);
     }
@@ -275,6 +278,23 @@ TEST(LearnProgress, OneLinePerPresentationAndTheHistory) {
   EXPECT_EQ(history_column(r, 0), (std::vector<double>{3, 3}));
   EXPECT_EQ(history_column(r, 1), (std::vector<double>{3, 0}));
   EXPECT_EQ(history_column(r, 2), (std::vector<double>{1, 1}));
+  // The last line of a converged run counts as the summary does; a stopped run's has no count.
+  c.display = 1;
+  for (double cap : {2.0, 10.0}) {
+    c.fit.max_list_presentations = cap;
+    r = c.run();
+    test::expect_sound(r);
+    const std::string text = masked_progress(r.text);
+    const std::string last = text.substr(text.rfind("vorla_learn: presentation"));
+    const double counted = values_of(r.output(2))[0];
+    if (cap == 2)
+      EXPECT_EQ(last, "vorla_learn: presentation 2: 3 nodes, 0 created, 1 changed, T s\n");
+    else
+      EXPECT_EQ(last, "vorla_learn: presentation " + std::to_string(static_cast<int>(counted) + 1) + ": 3 nodes, 0 " +
+                          "created, 0 changed, T s; converged after " + std::to_string(static_cast<int>(counted)) +
+                          " list presentations (presentation " + std::to_string(static_cast<int>(counted) + 1) +
+                          " changed nothing)\n");
+  }
 }
 
 struct Fault {
@@ -308,6 +328,8 @@ const Fault faults[] = {
      "VORLA_LEARN: 13th input argument (Templates0) must not contain NaN or Inf values."},
     {"Templates0 -Inf", [](Inputs& in) { in[12] = make_array(mxSINGLE_CLASS, {1, 2}, {-INFINITY, 0}); },
      "VORLA_LEARN: 13th input argument (Templates0) must not contain NaN or Inf values."},
+    {"Patterns Inf", [](Inputs& in) { in[0] = make_array(mxSINGLE_CLASS, {2, 1}, {NAN, -INFINITY}); },
+     "VORLA_LEARN: 1st input argument (Patterns) must not contain Inf values (NaN marks a missing feature)."},
     {"NLabels0 missing", [](Inputs& in) { in[12] = make_double(1, 2, {0, 1}); },
      "VORLA_LEARN: 14th input argument (NLabels0) must be of type  1x1 or 1x1."},
     {"NLabels0 too long", [](Inputs& in) { in[13] = test::column({1, 2}); },
@@ -357,6 +379,74 @@ TEST(LearnChecks, CountsOfInputsAndOutputsAndAcceptedForms) {
     change(changed);
     test::expect_sound(standin::call(vorla::vorla_learn, 4, changed.pointers()));
   }
+}
+
+// Missing features, worked by hand (doc/design.md). D 2, alpha 0.5, strict rule.
+// Presentation 1: p1 makes node 1 at (0.2, 0.4), d 2.5. p2 (NaN, 0.8): node 1's size is its
+// own extent 0 plus 0.8 - 0.4, mfv 0.8; it learns feature 2 only: [0.2 0.4 | 0.2 0.8], d 2.1.
+// p3 (0.6, NaN) of class 2: node 1 has size 0.4 + 0.4, mfv 0.6; match tracking raises rho to
+// 0.6, no node exceeds it, and node 2 is made open in feature 2: [0.6 1 | 0.6 0], size -1,
+// d 3.5. Presentation 2 changes nothing: p1 takes node 1 (cfv 1.6 / 2.1 against 1.6 / 3.5),
+// p2 node 1 (1.6 / 2.1 against 2 / 3.5), p3 node 2 (3 / 3.5: its open extent -1 counts).
+// With p4 (0.7, 0.3) of class 2 as well, node 2 takes it (size 0.1 + 0, cfv 1.9 / 3.5
+// against 1 / 2.1) and closes feature 2 at 0.3: [0.6 0.3 | 0.7 0.3].
+TEST(LearnMissing, WorkedCasesByHand) {
+  const struct {
+    const char* what;
+    std::vector<std::vector<double>> patterns;
+    std::vector<double> labels;
+    std::vector<double> templates;  // column order
+    std::vector<double> node_labels;
+  } cases[] = {
+      {"a feature left open", {{0.2, 0.4}, {NAN, 0.8}, {0.6, NAN}}, {1, 1, 2}, {0.2, 0.6, 0.4, 1, 0.2, 0.6, 0.8, 0}, {1, 2}},
+      {"an open feature closed",
+       {{0.2, 0.4}, {NAN, 0.8}, {0.6, NAN}, {0.7, 0.3}},
+       {1, 1, 2, 2},
+       {0.2, 0.6, 0.4, 0.3, 0.2, 0.7, 0.8, 0.3},
+       {1, 2}},
+      {"every feature missing: a node open everywhere", {{NAN, NAN}}, {1}, {1, 1, 0, 0}, {1}},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.what);
+    LearnCall c;
+    c.fit.patterns = k.patterns;
+    c.fit.labels = k.labels;
+    c.fit.D = 2;
+    c.fit.alpha = 0.5;
+    for (vorla::IndexUse use : {vorla::IndexUse::never, vorla::IndexUse::always}) {
+      vorla::set_index_use(use);
+      const auto r = c.run();
+      vorla::set_index_use(vorla::IndexUse::automatic);
+      test::expect_sound(r);
+      EXPECT_EQ(values_of(r.output(0)), k.templates);
+      EXPECT_EQ(values_of(r.output(1)), k.node_labels);
+      EXPECT_EQ(values_of(r.output(2)), std::vector<double>{1});
+    }
+  }
+}
+
+// The trace names the missing features; the counts are those of any pattern: per node 2M + 2
+// flops and 2M comparisons, and a learning step's 4M comparisons.
+TEST(LearnMissing, TraceAndCounts) {
+  LearnCall c;
+  c.fit.patterns = {{0.2, 0.4}, {NAN, 0.8}};
+  c.fit.labels = {1, 1};
+  c.fit.D = 2;
+  c.fit.alpha = 0.5;
+  c.fit.oflag = 4;
+  c.fit.max_list_presentations = 1;
+  const auto r = c.run();
+  test::expect_sound(r);
+  EXPECT_NE(r.text.find("   Pattern #2 is being presented (label 1, 1 of 2 features missing)\n"
+                        "      Node #1 is candidate (CFV=0.640000)\n"
+                        "   Pattern #2 updated  node #1 (label 1)\n"),
+            std::string::npos)
+      << r.text;
+  // Pattern 2: match 6 + cfv 1, learning 2 * 2 + 2 = 6 flops; comparisons 4 + 8.
+  EXPECT_EQ(r.flops, (std::vector<int>{0, 6 + 1 + 6 + 4 + 8}));
+  // The same pattern with its missing feature given inside the box counts the same.
+  c.fit.patterns[1][0] = 0.2;
+  EXPECT_EQ(c.run().flops, r.flops);
 }
 
 TEST(LearnMemory, EveryFailedHostAllocationRaisesTheOutOfMemoryMessage) {

@@ -1447,6 +1447,10 @@ TEST(SearchPaths, LearningWithoutCountsAgreesUnderBothRules) {
       for (int p = 0; p < N; ++p) {
         for (double& v : call.fit.patterns[p]) v = c % 2 ? grid_value(rng, 0.0, 1.0) : (rng() % 1000) / 1e3;
         call.fit.labels[p] = 1 + static_cast<double>(rng() % 3);
+        // Missing features in every third call: the plain search beside the bound's, and
+        // nodes left open that the bound's searches then meet.
+        if (c % 3 == 1 && p % 7 < 2) call.fit.patterns[p][static_cast<std::size_t>(p % M)] = NAN;
+        if (c % 3 == 1 && p % 23 == 5) call.fit.patterns[p].assign(M, NAN);
       }
       const int given = static_cast<int>(rng() % 40);
       for (int j = 0; j < given; ++j) {
@@ -1454,6 +1458,10 @@ TEST(SearchPaths, LearningWithoutCountsAgreesUnderBothRules) {
         for (std::int32_t i = 0; i < M; ++i) {
           row[i] = grid_value(rng, 0.0, 0.8);
           row[M + i] = row[i] + (j % 9 == 8 ? -0.1 : grid_value(rng, 0.0, 0.2));  // now and then inverted
+        }
+        if (j % 9 == 7) {  // open in feature 1, as a pattern missing it left the node
+          row[0] = 1;
+          row[M] = 0;
         }
         call.templates0.push_back(row);
         call.labels0.push_back(1 + static_cast<double>(rng() % 3));

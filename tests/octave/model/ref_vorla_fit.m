@@ -1,8 +1,11 @@
-function [Templates, NLabels, list_presentations, text, errmsg, add_flops] = ref_vorla_fit (args, nout, tolerant)
+function [Templates, NLabels, list_presentations, text, errmsg, add_flops] = ref_vorla_fit (args, nout, tolerant, missing)
   % Reference model of vorla_fit, written in plain Octave for comparison runs.
   %   args : cell array of the inputs (any count), nout : requested outputs.
   %   tolerant : true for the tolerant match tracking of vorla_learn (its
   %   calls with match_tracking 1, display 0 and no given nodes); default false.
+  %   missing : true for vorla_learn's missing features: Patterns may hold NaN,
+  %   which lies inside every box, grows none and leaves a new node open
+  %   there (lower 1, upper 0); default false.
   % On success errmsg is '' and text holds everything the MEX prints, with
   % the run time given as 0 seconds.  On a refused call the results are
   % empty and errmsg holds the message that the MEX raises.  add_flops lists
@@ -11,13 +14,16 @@ function [Templates, NLabels, list_presentations, text, errmsg, add_flops] = ref
   if (nargin < 3)
     tolerant = false;
   end
+  if (nargin < 4)
+    missing = false;
+  end
   Templates = [];
   NLabels = [];
   list_presentations = [];
   text = '';
   add_flops = zeros (0, 1);
 
-  [errmsg, P, PL, D, vig, alpha, lr, maxlp, trim, ct, oflag] = check_args (args, nout);
+  [errmsg, P, PL, D, vig, alpha, lr, maxlp, trim, ct, oflag] = check_args (args, nout, missing);
   if (! isempty (errmsg))
     return;
   end
@@ -56,7 +62,11 @@ function [Templates, NLabels, list_presentations, text, errmsg, add_flops] = ref
       rho = vig;
       pf = 0;
       pc = 0;
-      if (oflag >= 4)
+      gone = sum (isnan (x));
+      if (oflag >= 4 && gone > 0)
+        out{end+1} = sprintf ('   Pattern #%d is being presented (label %d, %d of %d features missing)\n', ...
+                              p, ref_trunc (l), gone, M);
+      elseif (oflag >= 4)
         out{end+1} = sprintf ('   Pattern #%d is being presented (label %d)\n', p, ref_trunc (l));
       end
 
@@ -104,6 +114,11 @@ function [Templates, NLabels, list_presentations, text, errmsg, add_flops] = ref
           lab(end+1, 1) = ref_trunc (l);
           active(end+1, 1) = true;
           cden(end+1, 1) = alpha + D;
+          if (gone > 0)
+            lo(end, isnan (x)) = 1;
+            up(end, isnan (x)) = 0;
+            cden(end) = choice_denominator (lo(end,:), up(end,:), D, alpha);
+          end
           mfv(end+1, 1) = 0;
           cfv(end+1, 1) = 0;
           new_count += 1;
@@ -282,7 +297,7 @@ function mnum = match_numerator (lo, up, x, D)
   for i = 1:columns (lo)
     xi = x(i);
     hi = repmat (xi, K, 1);
-    m = xi < up(:, i);
+    m = xi < up(:, i) | isnan (xi);     % a missing feature lies inside
     hi(m) = up(m, i);
     low = lo(:, i);
     low(xi <= lo(:, i)) = xi;
@@ -320,6 +335,9 @@ function [lo, up, changed, f] = learn (lo, up, x, lr)
   changed = false;
   for i = 1:numel (x)
     xi = x(i);
+    if (isnan (xi))
+      continue;                   % a missing feature moves no corner
+    end
     if (xi <= lo(i))
       t = xi;
     else
@@ -357,7 +375,7 @@ function [lo, up, changed, f] = learn (lo, up, x, lr)
   end
 end
 
-function [msg, P, PL, D, vig, alpha, lr, maxlp, trim, ct, oflag] = check_args (args, nout)
+function [msg, P, PL, D, vig, alpha, lr, maxlp, trim, ct, oflag] = check_args (args, nout, missing)
   NAME = 'VORLA_FIT';
   msg = '';
   P = []; PL = []; D = []; vig = []; alpha = []; lr = [];
@@ -385,7 +403,11 @@ function [msg, P, PL, D, vig, alpha, lr, maxlp, trim, ct, oflag] = check_args (a
     return;
   end
   P = ref_dbl (x);
-  if (! all (isfinite (P(:))))
+  if (missing && any (isinf (P(:))))
+    msg = sprintf ('%s: 1st input argument (Patterns) must not contain Inf values (NaN marks a missing feature).', NAME);
+    return;
+  end
+  if (! missing && ! all (isfinite (P(:))))
     msg = sprintf ('%s: 1st input argument (Patterns) must not contain NaN or Inf values.', NAME);
     return;
   end
