@@ -1,5 +1,5 @@
 // The one door to the MEX host. Everything that differs between hosts (GNU Octave,
-// MATLAB, the unit tests' stand-in host) is bridged here once: size types, the operation
+// MATLAB, Python, the unit tests' stand-in host) is bridged here once: size types, the operation
 // counter that only some hosts have, and the run clock.
 #ifndef VORLA_HOST_H
 #define VORLA_HOST_H
@@ -168,6 +168,8 @@ inline bool interrupt_requested() {
   return utIsInterruptPending();
 #elif defined(VORLA_HOST_STANDIN)
   return standinInterruptPending();
+#elif defined(VORLA_HOST_PYTHON)
+  return vorlaPythonInterruptPending();
 #else
   return false;
 #endif
@@ -192,6 +194,9 @@ inline void end_interrupted_call(const char* message) {
   mexErrMsgIdAndTxt("vorla:interrupted", "%s", message);
 #elif defined(VORLA_HOST_STANDIN)
   standinEndInterruptedCall(message);
+#elif defined(VORLA_HOST_PYTHON)
+  // Python raises the KeyboardInterrupt that the poll took from its signal handler.
+  vorlaPythonEndInterruptedCall(message);
 #else
   mexErrMsgTxt(message);
 #endif

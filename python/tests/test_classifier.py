@@ -1,0 +1,171 @@
+"""The estimator's own behaviour: options and their errors, continued training, pickling,
+the scores, the rules, worker processes and scikit-learn's model selection tools."""
+
+import pickle
+import warnings
+
+import numpy as np
+import pytest
+from sklearn.datasets import load_iris
+from sklearn.model_selection import GridSearchCV, cross_val_score
+from sklearn.pipeline import make_pipeline
+from sklearn.preprocessing import StandardScaler
+
+import vorla
+from vorla import FuzzyARTMAPClassifier
+
+P = np.mod(np.arange(1, 121)[:, None] * np.array([0.6180339887, 0.4142135623]), 1)
+C = np.where(np.sum((P - 0.5) ** 2, axis=1) > 0.1, "out", "in")
+ONE = dict(optimize_hyperparameters="none", voters=1)
+
+
+def same_model(a, b):
+    return (all(np.array_equal(s, t) for s, t in zip(a.templates_, b.templates_))
+            and all(np.array_equal(s, t) for s, t in zip(a.nlabels_, b.nlabels_))
+            and len(a.templates_) == len(b.templates_) and np.array_equal(a.classes_, b.classes_))
+
+
+@pytest.mark.parametrize("options, message", [
+    (dict(vigilance=2), "vigilance must be a number in [0, 1]; 2 given"),
+    (dict(alpha=-1), "alpha must be a finite number >= 0; -1 given"),
+    (dict(learning_rate=0), "learning_rate must be a number in (0, 1]; 0 given"),
+    (dict(max_presentations=1.5), "max_presentations must be a whole number in [1, 2^31 - 1]"),
+    (dict(trim=2), "trim must be True or False (or 1 or 0); 2 given"),
+    (dict(scale="minmax"), "scale must be 'auto', 'none', 'robust' or a 2 x 2 range; 'minmax' given"),
+    (dict(scale=np.array([[0, 1], [1, 0]])), "scale must be 'auto', 'none', 'robust' or a 2 x 2 range [smallest"),
+    (dict(D=0), "D must be a finite number > 0"),
+    (dict(voters=0), "voters must be a whole number in [1, 10000]; 0 given"),
+    (dict(random_state=-1), "random_state must be None, a whole number in [0, 2^32)"),
+    (dict(match_tracking="loose"), "match_tracking must be 'strict' or 'tolerant'; 'loose' given"),
+    (dict(display=1), "display must be 'off', 'iter' or 'final'; 1 given"),
+    (dict(trace=5), "trace must be one of 0, 1, 2, 3, 4; 5 given"),
+    (dict(optimize_hyperparameters=["scale"]), "optimize_hyperparameters names an option that cannot be searched"),
+    (dict(optimize_hyperparameters=1), "optimize_hyperparameters must be 'none', 'auto', 'all' or a list"),
+    (dict(hyperparameter_optimization_options={"folds": 2}), "has no key folds"),
+    (dict(hyperparameter_optimization_options={"kfold": 500}), "the inner kfold must be at most the number of"),
+    (dict(hyperparameter_optimization_options={"search_space": {"vigilance": [0, 2]}}),
+     "vigilance must be a number in [0, 1]; 2 given"),
+    (dict(hyperparameter_optimization_options={"cv": [1] * 120}), "cv holds every pattern out in one test"),
+])
+def test_bad_options_are_value_errors_that_name_the_option(options, message):
+    with pytest.raises(ValueError) as raised:
+        FuzzyARTMAPClassifier(**options).fit(P, C)
+    assert str(raised.value).startswith("FuzzyARTMAPClassifier: ")
+    assert message in str(raised.value)
+
+
+def test_an_option_given_a_value_is_not_searched():
+    searched = FuzzyARTMAPClassifier(optimize_hyperparameters=["vigilance", "voters"]).fit(P, C)
+    assert searched.search_results_["Optimized"] == ["Vigilance", "Voters"]
+    fixed = FuzzyARTMAPClassifier(vigilance=0.5, optimize_hyperparameters=["vigilance", "voters"]).fit(P, C)
+    assert fixed.search_results_["Optimized"] == ["Voters"] and fixed.settings_["Vigilance"] == 0.5
+    assert not hasattr(FuzzyARTMAPClassifier(vigilance=0.5).fit(P, C), "search_results_")
+    # The chosen vigilance, given by name, gives the searched model.
+    chosen = searched.settings_
+    again = FuzzyARTMAPClassifier(vigilance=chosen["Vigilance"], voters=chosen["Voters"]).fit(P, C)
+    assert same_model(searched, again)
+
+
+def test_partial_fit_goes_on_from_the_model_as_one_presentation_of_all_would():
+    # Fast learning, one presentation, one scaling: chunk by chunk is the model of one call.
+    options = dict(ONE, scale=np.array([[0, 0], [1, 1]]), max_presentations=1)
+    whole = FuzzyARTMAPClassifier(**options).fit(P, C)
+    chunked = FuzzyARTMAPClassifier(**options)
+    for part in np.array_split(np.arange(120), 3):
+        chunked.partial_fit(P[part], C[part])
+    assert same_model(whole, chunked)
+    assert [h["Patterns"] for h in chunked.history_] == [40, 40, 40]
+
+
+def test_partial_fit_classes_and_the_settings_a_model_keeps():
+    model = FuzzyARTMAPClassifier(**ONE).partial_fit(P[:10], C[:10], classes=["in", "out", "zz"])
+    assert list(model.classes_) == ["in", "out", "zz"]
+    with pytest.raises(ValueError, match="not in the classes of the first partial_fit call"):
+        model.partial_fit(P[:2], ["in", "new"])
+    grown = FuzzyARTMAPClassifier(**ONE).partial_fit(P[:10], C[:10]).partial_fit(P[10:12], ["aa", "in"])
+    assert list(grown.classes_) == ["in", "out", "aa"]  # new classes follow, as in the Octave layer
+    model.set_params(voters=3)
+    with pytest.raises(ValueError, match=r"a continued model keeps its voters \(1\); 3 given"):
+        model.partial_fit(P[10:20], C[10:20])
+    model.set_params(voters=None, scale="auto")
+    with pytest.raises(ValueError, match=r"keeps its scale \('robust'\); 'auto' given"):
+        model.partial_fit(P[10:20], C[10:20])
+    model.set_params(scale="robust", vigilance=0.9)
+    model.partial_fit(P[10:20], C[10:20])
+    assert model.settings_["Vigilance"] == 0.9 and model.history_[0]["Vigilance"] == 0.0
+    before = [T.copy() for T in model.templates_]
+    model.partial_fit(np.zeros((0, 2)), np.array([], dtype=str))
+    assert all(np.array_equal(a, b) for a, b in zip(before, model.templates_))
+
+
+def test_pickling_round_trips_and_the_copy_goes_on_alike():
+    model = FuzzyARTMAPClassifier(voters=3, vigilance=0.3).fit(P[:80], C[:80])
+    copy = pickle.loads(pickle.dumps(model))
+    assert same_model(model, copy)
+    assert np.array_equal(model.decision_function(P), copy.decision_function(P))
+    assert same_model(model.partial_fit(P[80:], C[80:]), copy.partial_fit(P[80:], C[80:]))
+
+
+def test_scores_predict_proba_and_decision_function_agree_with_predict():
+    model = FuzzyARTMAPClassifier(voters=5, vigilance=0.5).fit(P, C)
+    proba = model.predict_proba(P)
+    assert np.allclose(proba.sum(axis=1), 1) and set(np.unique(proba * 5)) <= set(range(6))
+    predicted = model.predict(P)
+    assert np.array_equal(model.classes_[proba.argmax(axis=1)], predicted)
+    one = FuzzyARTMAPClassifier(**ONE).fit(P, C)
+    decision = one.decision_function(P)
+    assert decision.shape == (120,)
+    assert np.array_equal(one.classes_[(decision > 0).astype(int)], one.predict(P))
+    three = FuzzyARTMAPClassifier(**ONE).fit(P, np.where(P[:, 0] > 0.6, "z", C))
+    margins = three.decision_function(P)
+    assert margins.shape == (120, 3) and np.all((margins >= 0) & (margins <= 1))
+    assert np.array_equal(three.classes_[margins.argmax(axis=1)], three.predict(P))
+
+
+def test_unclassified_patterns_get_the_unknown_label():
+    # With the choice test, a pattern far from every box is refused by all of them.
+    X = np.array([[0.0, 0.0], [0.05, 0.0], [1.0, 1.0], [0.95, 1.0]])
+    y = np.array([1, 1, 2, 2])
+    far = np.array([[0.0, 1.0]])
+    model = FuzzyARTMAPClassifier(choice_test=True, alpha=1, scale="none", **ONE).fit(X, y)
+    assert model.predict(far)[0] == 1  # the most frequent class, the first of tied ones
+    assert model.set_params(unknown_label=-1).predict(far)[0] == -1
+    assert np.array_equal(model.predict_proba(far), [[0.0, 0.0]])
+
+
+def test_rules_read_the_boxes_in_data_units():
+    X = np.array([[1, 10], [2, 12], [8, 30], [9, 40]])
+    model = FuzzyARTMAPClassifier(**ONE).fit(X, ["small", "small", "big", "big"])
+    rules = model.rules(feature_names=["w", "h"], X=X)
+    assert [r["text"] for r in rules] == ["if w <= 2 and h <= 12 then small", "if w >= 8 and h >= 30 then big"]
+    assert [r["count"] for r in rules] == [2, 2]
+    with pytest.raises(ValueError, match="feature_names must hold 2 names"):
+        model.rules(feature_names=["w"])
+
+
+def test_worker_processes_make_the_same_model():
+    serial = FuzzyARTMAPClassifier(voters=4, vigilance=0.4).fit(P, C)
+    assert same_model(serial, FuzzyARTMAPClassifier(voters=4, vigilance=0.4, n_jobs=2).fit(P, C))
+
+
+@pytest.mark.parametrize("X, y, options, warning", [
+    (np.vstack([P, P[:2]]), np.append(C, ["out", "in"]), {}, vorla.ConflictWarning),
+    (P * 10, C, dict(scale="none"), vorla.UnscaledWarning),
+    (P, C, dict(scale=np.array([[0, 0], [0.1, 1]])), vorla.ClippedWarning),
+    (P, np.ones(120), {}, vorla.OneClassWarning),
+    (np.array([[0.5], [0.5]]), [1, 2], dict(match_tracking="strict"), vorla.CapWarning),
+])
+def test_training_warns_as_the_octave_layer_does(X, y, options, warning):
+    with pytest.warns(warning):
+        FuzzyARTMAPClassifier(**ONE, **options).fit(X, y)
+
+
+def test_model_selection_tools_and_pipelines():
+    X, y = load_iris(return_X_y=True)
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        scores = cross_val_score(FuzzyARTMAPClassifier(), X, y, cv=5)
+        grid = GridSearchCV(FuzzyARTMAPClassifier(voters=3), {"vigilance": [0.0, 0.6, 0.8]}, cv=3).fit(X, y)
+        piped = cross_val_score(make_pipeline(StandardScaler(), FuzzyARTMAPClassifier(vigilance=0.7)), X, y, cv=3)
+    assert scores.mean() > 0.9 and piped.mean() > 0.85
+    assert grid.best_params_["vigilance"] in (0.0, 0.6, 0.8) and grid.best_score_ > 0.85

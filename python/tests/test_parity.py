@@ -1,0 +1,101 @@
+"""The Python layer makes the Octave layer's models, bit for bit: parity_hashes.txt holds
+what parity_octave.m computed in Octave for each case (hashes of the doubles, node counts,
+chosen settings), and each case here makes the same model through Python."""
+
+import hashlib
+import pathlib
+import warnings
+
+import numpy as np
+import pytest
+
+from vorla import FuzzyARTMAPClassifier
+
+HERE = pathlib.Path(__file__).parent
+
+
+def digest(x):
+    return hashlib.sha256(np.asarray(x, dtype=np.float64).tobytes(order="F")).hexdigest()
+
+
+def data():
+    n = np.arange(1, 91)[:, None]
+    P = np.mod(n * np.array([0.6180339887, 0.4142135623]), 1)
+    c = 1 + (np.sum((P - 0.5) ** 2, axis=1) > 0.1).astype(float)
+    c[79:90:2] = 3
+    Q = np.mod(np.arange(1, 51)[:, None] * np.array([0.7548776662, 0.5698402910]), 1)
+    return P, c, Q
+
+
+def continued(P, c):
+    model = FuzzyARTMAPClassifier(voters=3, random_state=2, vigilance=0.4, max_presentations=1)
+    model.partial_fit(P[:60], c[:60])
+    model.partial_fit(P[60:75], c[60:75])
+    model.set_params(vigilance=0.6)
+    return model.partial_fit(np.vstack([P[75:90], [[1.5, 0.5]]]), np.append(c[75:90], 3))
+
+
+def make(case):
+    P, c, Q = data()
+    if case == "published":
+        return FuzzyARTMAPClassifier(vigilance=0, voters=1, match_tracking="strict", scale="auto").fit(P, c)
+    if case == "tolerant":
+        twins = np.vstack([P, P[:6]])
+        labels = np.append(c, 4 - c[:6])
+        return FuzzyARTMAPClassifier(vigilance=0.5, alpha=0.01, voters=1, choice_test=True).fit(twins, labels)
+    if case == "voters":
+        return FuzzyARTMAPClassifier(voters=5, random_state=7, vigilance=0.3,
+                                     optimize_hyperparameters="none").fit(P, c)
+    if case == "continued":
+        return continued(P, c)
+    if case == "default":
+        return FuzzyARTMAPClassifier().fit(P, c)
+    if case == "far":
+        return FuzzyARTMAPClassifier().fit(np.vstack([P, [[40, 0.5], [-30, 0.25]]]), np.append(c, [1, 2]))
+    if case == "all":
+        how = {"kfold": 3, "seed": 5, "max_evaluations": 6}
+        return FuzzyARTMAPClassifier(optimize_hyperparameters="all",
+                                     hyperparameter_optimization_options=how).fit(P, c)
+    raise AssertionError(case)
+
+
+def describe(case, model, Q):
+    # Octave's choice scores are one column per class; for two classes decision_function
+    # gives their difference, so the table's classes are compared as Octave gives them.
+    _, summed = model._classify(Q, scores=True)
+    lines = {
+        "templates": digest(np.concatenate([T.ravel(order="F") for T in model.templates_])),
+        "nlabels": digest(np.concatenate(model.nlabels_)),
+        "nodes": " ".join(str(L.size) for L in model.nlabels_) + " ",
+        "presentations": " ".join(str(n) for n in model.presentations_) + " ",
+        "range": digest(model.range_.ravel(order="F")),
+        "vigilance": "%.17g" % model.settings_["Vigilance"],
+        "voters": "%d" % model.settings_["Voters"],
+        "labels": digest(model.predict(Q)),
+        "votes": digest(model.predict_proba(Q).ravel(order="F")),
+        "choice": digest((summed / len(model.templates_)).ravel(order="F")),
+    }
+    return {"%s %s" % (case, key): value for key, value in lines.items()}
+
+
+def expected():
+    table = {}
+    for line in (HERE / "parity_hashes.txt").read_text().splitlines():
+        case, key, value = line.split(" ", 2)
+        table["%s %s" % (case, key)] = value
+    return table
+
+
+CASES = ["published", "tolerant", "voters", "continued", "default", "far", "all"]
+
+
+@pytest.mark.parametrize("case", CASES)
+def test_same_bits_as_octave(case):
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")
+        model = make(case)
+        got = describe(case, model, data()[2])
+    table = expected()
+    want = {key: value for key, value in table.items() if key.startswith(case + " ")}
+    assert want, "no Octave lines for " + case
+    assert got == want

@@ -1,0 +1,483 @@
+"""vorla.FuzzyARTMAPClassifier: the model layer of vorla_train and vorla_predict as a
+scikit-learn estimator, calling the same engine entry points in the same way."""
+
+import math
+import numbers
+import warnings
+
+import numpy as np
+from sklearn.base import BaseEstimator, ClassifierMixin
+from sklearn.utils.multiclass import check_classification_targets
+from sklearn.utils.validation import check_is_fitted
+
+from . import _checks, _layer
+from ._checks import WHO
+
+
+class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
+    """Fuzzy ARTMAP in geometric form: every category is a labelled axis-parallel box.
+
+    The defaults are those of ``vorla_train``: features scaled into [0, 1] by their
+    robust training range, the vigilance chosen on 5 inner stratified folds of the
+    training data, ten networks trained with fast learning and tolerant match tracking
+    until a list presentation changes nothing, and a vote of the ten in prediction. The
+    same data, options and ``random_state`` give the Octave layer's model bit for bit.
+
+    An option left at ``None`` takes the layer's default and may be searched; an option
+    given a value keeps it and is never searched.
+
+    Parameters
+    ----------
+    vigilance : float in [0, 1] or None
+        Baseline vigilance; a box may grow to ``(1 - vigilance) * D``. None: searched
+        (``optimize_hyperparameters='auto'``), else 0.
+    alpha : float >= 0 or None
+        Choice parameter; None is 0.001.
+    learning_rate : float in (0, 1] or None
+        1 (None) is fast learning.
+    max_presentations : int or inf or None
+        The most list presentations; inf (None) trains until convergence with a safety
+        cap of 1000 presentations (``CapWarning`` when a network stops there).
+    trim : bool
+        Leave out the nodes that no pattern selected in the last presentation of a
+        converged run.
+    choice_test : bool or None
+        A node must be chosen at least as strongly as an uncommitted node; None is False.
+    scale : {'robust', 'auto', 'none'} or array of shape (2, n_features)
+        'robust': the training range, except that a feature squashed by far values gets
+        the span within its outer fences (values beyond are clipped); 'auto': the whole
+        training range; 'none': X as given; an array: that range [smallest; largest].
+    D : float > 0 or None
+        Size of the input space; None is the number of features.
+    voters : int in [1, 10000] or None
+        Networks that vote; network 1 learns the patterns in the given order, the others
+        in orders drawn from ``random_state``. None: 10.
+    random_state : int in [0, 2**32), numpy random generator or None
+        Seed of the voters' orders and of the inner folds; None is 0 (the Octave layer's
+        default), so that fitting twice gives the same model.
+    match_tracking : {'tolerant', 'strict'} or None
+        'strict' is the rule of the 1992 paper (``vorla_fit``); 'tolerant' (None) lets
+        only the wrong winner leave the search, so that twins with different labels
+        converge.
+    display : {'off', 'iter', 'final'}
+        Progress on ``sys.stdout``: a line per list presentation or per network.
+    trace : int in 0..4
+        The engine's trace (``oflag``), on ``sys.stdout``.
+    optimize_hyperparameters : {'auto', 'all', 'none'} or list of str
+        Options chosen on inner folds: 'auto' the vigilance, 'all' vigilance, voters,
+        match_tracking and max_presentations, or a list of names (also choice_test,
+        alpha, learning_rate). Options given a value are not searched.
+    hyperparameter_optimization_options : dict or None
+        Keys: ``kfold`` (5), ``cv`` (fold numbers 1..K per pattern, 0 never held out),
+        ``search_space`` (dict of option values), ``max_evaluations``, ``display``,
+        ``seed`` (default: the model's seed).
+    n_jobs : int or None
+        Worker processes (joblib) that train the networks of a fit side by side; the
+        model is the same bit for bit. None or 1: this process.
+    unknown_label : object or None
+        The label ``predict`` gives a pattern that no network classifies (possible only
+        with ``choice_test`` or ``scale='none'``); None gives the most frequent training
+        class.
+
+    Attributes
+    ----------
+    classes_ : ndarray of shape (n_classes,)
+        The class labels, sorted (classes that later ``partial_fit`` calls bring follow).
+    n_features_in_ : int
+    feature_names_in_ : ndarray of str
+        Only when X has feature names.
+    templates_ : list of ndarray of shape (K_v, 2 * n_features)
+        Each network's boxes, rows ``[lower upper]`` in the scaled units.
+    nlabels_ : list of ndarray of shape (K_v,)
+        Each node's class number, 1-based into ``classes_``.
+    box_classes_ : list of ndarray of shape (K_v,)
+        Each node's class label.
+    range_ : ndarray of shape (2, n_features) or None
+        The scaling range (None with ``scale='none'``).
+    presentations_, converged_ : ndarray of shape (n_networks,)
+        List presentations of each network in the last call, and whether it converged.
+    settings_ : dict
+        The options the model was trained with (chosen ones included), Octave names.
+    history_ : list of dict
+        One entry per call that trained the model.
+    search_results_ : dict
+        Only when a search ran: Optimized, KFold, Seed, Best, BestAccuracy, Trials.
+    """
+
+    def __init__(self, vigilance=None, alpha=None, learning_rate=None, max_presentations=None, trim=False,
+                 choice_test=None, scale="robust", D=None, voters=None, random_state=None, match_tracking=None,
+                 display="off", trace=0, optimize_hyperparameters="auto", hyperparameter_optimization_options=None,
+                 n_jobs=None, unknown_label=None):
+        self.vigilance = vigilance
+        self.alpha = alpha
+        self.learning_rate = learning_rate
+        self.max_presentations = max_presentations
+        self.trim = trim
+        self.choice_test = choice_test
+        self.scale = scale
+        self.D = D
+        self.voters = voters
+        self.random_state = random_state
+        self.match_tracking = match_tracking
+        self.display = display
+        self.trace = trace
+        self.optimize_hyperparameters = optimize_hyperparameters
+        self.hyperparameter_optimization_options = hyperparameter_optimization_options
+        self.n_jobs = n_jobs
+        self.unknown_label = unknown_label
+
+    # -- options ---------------------------------------------------------------------
+
+    def _options(self, features):
+        """The options in Octave names and working form, and the names given a value."""
+        given = []
+        opts = {}
+        for option, parameter in _checks.PARAMETERS.items():
+            value = getattr(self, parameter)
+            if option == "Seed":
+                opts[option] = _checks.check_seed(value)
+                continue
+            if option in _checks.DEFAULTS:
+                if value is None:
+                    value = _checks.DEFAULTS[option]
+                else:
+                    given.append(option)
+            opts[option] = _checks.check_option(option, value, features)
+        return opts, given
+
+    # -- training --------------------------------------------------------------------
+
+    def fit(self, X, y):
+        """Train the model on X and y (searching the options left at None).
+
+        Parameters
+        ----------
+        X : array-like of shape (n_samples, n_features)
+            Real numeric or boolean values without NaN or inf.
+        y : array-like of shape (n_samples,)
+            One class per pattern, of any kind NumPy sorts.
+
+        Returns
+        -------
+        self
+        """
+        X, y = self._validate_data(X, y, dtype="numeric", force_all_finite=True)
+        check_classification_targets(y)
+        opts, given = self._options(X.shape[1])
+        self.classes_, inverse = np.unique(y, return_inverse=True)
+        index = inverse.ravel().astype(np.float64) + 1
+        search = _checks.check_search(self.optimize_hyperparameters, self.hyperparameter_optimization_options,
+                                      given, opts, index.size)
+        self._train_first(X, index, opts, search)
+        return self
+
+    def _train_first(self, X, index, opts, search):
+        if self.classes_.size == 1:
+            warnings.warn("%s: every pattern carries the one class %r; the model gives it to every pattern it "
+                          "classifies" % (WHO, self.classes_[0]), _checks.OneClassWarning, stacklevel=3)
+        Xs, value_range, kind = _layer.apply_scale(X, opts["Scale"])
+        if kind == "none":
+            _checks.check_unscaled(Xs, opts["D"])
+        elif kind == "range":
+            _checks.clip_warning(X, value_range, given=True)
+        _checks.conflict_warning(Xs, index, opts["MatchTracking"])
+        self.search_results_ = None
+        if search["Names"]:
+            opts, self.search_results_ = _layer.search_settings(X, index, opts, search)
+        if self.search_results_ is None:
+            del self.search_results_
+        nets = self._networks(Xs, index, opts, opts["Seed"], None)
+        self.range_ = value_range
+        self.scale_ = kind
+        self.class_counts_ = np.bincount(index.astype(np.int64) - 1, minlength=self.classes_.size)
+        self.history_ = []
+        self._record(nets, opts, index.size, opts["Seed"])
+
+    def _networks(self, Xs, index, opts, seed, start):
+        """The networks of a call: network 1 in the given order, network v > 1 in the
+        (v-1)th order drawn from seed; start holds each network's nodes to go on from."""
+        N = Xs.shape[0]
+        V = opts["Voters"]
+        orders = [None] + _layer.seeded_permutations(seed, [N] * (V - 1))
+        cap = _layer.SAFETY_CAP if math.isinf(opts["MaxPresentations"]) else opts["MaxPresentations"]
+        args = (opts["D"], opts["Vigilance"], opts["Alpha"], opts["LearningRate"], cap, float(opts["Trim"]),
+                float(opts["ChoiceTest"]), opts["Trace"])
+        tolerant = opts["MatchTracking"] == "tolerant"
+        Xs = np.asfortranarray(Xs) if Xs.dtype.kind == "f" else Xs
+        tasks = []
+        for v in range(V):
+            heading = "vorla_train: network %d of %d" % (v + 1, V) if V > 1 and opts["Display"] == "iter" else ""
+            tasks.append((Xs, index, orders[v], args, tolerant, opts["Display"],
+                          None if start is None else start[v], "", heading))
+        if self.n_jobs not in (None, 1) and V > 1 and opts["Trace"] == 0 and opts["Display"] == "off":
+            from joblib import Parallel, delayed
+            nets = Parallel(n_jobs=self.n_jobs)(delayed(_layer.fit_network)(*task) for task in tasks)
+        else:
+            nets = [_layer.fit_network(*task) for task in tasks]
+        if opts["Display"] == "final":
+            for v, (T, L, n) in enumerate(nets):
+                name = "network %d of %d " % (v + 1, V) if V > 1 else ""
+                how = "converged after" if n < cap else "stopped at its cap of"
+                print("vorla_train: %s%s %d list presentations, %d nodes" % (name, how, n, L.size))
+        return nets
+
+    def _record(self, nets, opts, N, seed):
+        cap = _layer.SAFETY_CAP if math.isinf(opts["MaxPresentations"]) else opts["MaxPresentations"]
+        self.templates_ = [T for T, _, _ in nets]
+        self.nlabels_ = [L for _, L, _ in nets]
+        self.box_classes_ = [self.classes_[L.astype(np.int64) - 1] for L in self.nlabels_]
+        self.presentations_ = np.array([n for _, _, n in nets])
+        self.converged_ = self.presentations_ < cap
+        self.settings_ = {key: opts[key] for key in ("D", "Vigilance", "Alpha", "LearningRate", "Trim",
+                                                      "ChoiceTest", "Voters", "Seed", "MatchTracking")}
+        self.settings_["MaxPresentations"] = cap
+        self.settings_["Scale"] = self.scale_
+        self.history_.append(dict(Patterns=N, Classes=self.classes_.size, Nodes=[L.size for L in self.nlabels_],
+                                  Presentations=self.presentations_.tolist(), Converged=self.converged_.tolist(),
+                                  Seed=seed, **{k: self.settings_[k] for k in (
+                                      "Vigilance", "Alpha", "LearningRate", "MaxPresentations", "Trim",
+                                      "ChoiceTest", "MatchTracking")}))
+        stopped = int((~self.converged_).sum())
+        if stopped and math.isinf(opts["MaxPresentations"]):
+            warnings.warn("%s: %d of %d networks stopped at the safety cap of %d list presentations without "
+                          "converging; give max_presentations to choose the cap (then converged_ tells, with no "
+                          "warning)" % (WHO, stopped, opts["Voters"], cap), _checks.CapWarning, stacklevel=3)
+
+    def partial_fit(self, X, y, classes=None):
+        """Continue training on new patterns only, from the model's nodes.
+
+        The first call trains as ``fit`` does, but never searches (options left at None
+        take their defaults). Later calls scale X by the model's range, keep the model's
+        scale, D, voters and random_state (another value is an error), and take
+        vigilance, alpha, learning_rate, max_presentations, trim, choice_test and
+        match_tracking as now set (None: the model's). Network v > 1 learns the patterns
+        in an order drawn from ``(seed + calls * 2654435769) mod 2**32``, as
+        ``vorla_train (model, X, labels)`` does.
+
+        Parameters
+        ----------
+        X : array-like of shape (n_samples, n_features)
+        y : array-like of shape (n_samples,)
+        classes : array-like, optional
+            Every class that any call will bring, on the first call; later labels must
+            be among them. Without it, new classes follow the model's in sorted order.
+
+        Returns
+        -------
+        self
+        """
+        first = not hasattr(self, "templates_")
+        if not first and len(X) == 0 and len(y) == 0:
+            return self  # no patterns: the model as it was
+        X, y = self._validate_data(X, y, dtype="numeric", force_all_finite=True, reset=first)
+        check_classification_targets(y)
+        if first:
+            known = np.unique(y) if classes is None else np.unique(np.asarray(classes))
+            self._fixed_classes = classes is not None
+            if classes is not None and not np.isin(y, known).all():
+                raise ValueError("%s: y holds labels that are not in classes" % WHO)
+            self.classes_ = known
+            index = np.searchsorted(known, y).astype(np.float64) + 1
+            opts, _ = self._options(X.shape[1])
+            search = {"Names": []}
+            self._train_first(X, index, opts, search)
+            return self
+        index = self._continue_classes(y)
+        opts = self._continued_options(X.shape[1])
+        if self.scale_ == "none":
+            Xs = X
+            _checks.check_unscaled(Xs, opts["D"])
+        else:
+            _checks.clip_warning(X, self.range_)
+            Xs = _layer.scale(X, self.range_)
+        _checks.conflict_warning(Xs, index, opts["MatchTracking"])
+        seed = (opts["Seed"] + len(self.history_) * _layer.CONTINUE_STEP) % 2**32
+        start = list(zip(self.templates_, self.nlabels_))
+        nets = self._networks(Xs, index, opts, seed, start)
+        self.class_counts_ = (np.pad(self.class_counts_, (0, self.classes_.size - self.class_counts_.size))
+                              + np.bincount(index.astype(np.int64) - 1, minlength=self.classes_.size))
+        self._record(nets, opts, index.size, seed)
+        return self
+
+    def _continue_classes(self, y):
+        known = np.isin(y, self.classes_)
+        if not known.all():
+            if getattr(self, "_fixed_classes", False):
+                raise ValueError("%s: y holds labels that are not in the classes of the first partial_fit call: %s"
+                                 % (WHO, np.unique(np.asarray(y)[~known]).tolist()))
+            self.classes_ = np.concatenate([self.classes_, np.unique(np.asarray(y)[~known])])
+        lookup = {value: k + 1 for k, value in enumerate(self.classes_.tolist())}
+        return np.array([lookup[value] for value in np.asarray(y).tolist()], dtype=np.float64)
+
+    def _continued_options(self, features):
+        opts, given = self._options(features)
+        model = self.settings_
+        for option in ("Scale", "D", "Voters", "Seed"):
+            value = model[option]
+            now = opts[option]
+            if option == "Scale":
+                same = (now == value) if isinstance(now, str) else (value == "range"
+                                                                     and np.array_equal(now, self.range_))
+                if same:
+                    now = value
+            if option == "Seed" and not isinstance(self.random_state, numbers.Integral):
+                now = value  # None or a generator: the model's seed goes on
+            if option in ("D", "Voters") and getattr(self, _checks.PARAMETERS[option]) is None:
+                now = value
+            if isinstance(now, np.ndarray) or now != value:
+                raise ValueError("%s: a continued model keeps its %s (%s); %s given"
+                                 % (WHO, _checks.PARAMETERS[option], _checks.describe(value), _checks.describe(now)))
+            opts[option] = value
+        for option in ("Vigilance", "Alpha", "LearningRate", "MaxPresentations", "ChoiceTest", "MatchTracking"):
+            if option not in given:
+                opts[option] = model[option]
+        if "MaxPresentations" not in given and opts["MaxPresentations"] == _layer.SAFETY_CAP:
+            opts["MaxPresentations"] = math.inf
+        return opts
+
+    # -- prediction ------------------------------------------------------------------
+
+    def _scaled(self, X):
+        check_is_fitted(self, "templates_")
+        X = self._validate_data(X, dtype="numeric", force_all_finite=True, reset=False)
+        if self.scale_ == "none":
+            _checks.check_unscaled(X, self.settings_["D"])
+            return X
+        _checks.clip_warning(X, self.range_)
+        return _layer.scale(X, self.range_)
+
+    def _classify(self, X, scores):
+        Xs = self._scaled(X)
+        s = self.settings_
+        args = (s["D"], 0.0, s["Alpha"], float(s["ChoiceTest"]))
+        return _layer.classify(self.templates_, self.nlabels_, args, Xs, self.classes_.size, scores=scores)
+
+    def predict(self, X):
+        """The class with the most votes (of tied classes the first in ``classes_``).
+
+        Returns
+        -------
+        ndarray of shape (n_samples,)
+        """
+        chosen, _ = self._classify(X, scores=False)
+        index, _ = _layer.vote(chosen, self.classes_.size)
+        return self._labels(index)
+
+    def _labels(self, index):
+        fallback = (self.unknown_label if self.unknown_label is not None
+                    else self.classes_[int(np.argmax(self.class_counts_))])
+        if (index > 0).all():
+            return self.classes_[index - 1]
+        labels = np.empty(index.shape, dtype=np.result_type(self.classes_, np.asarray(fallback)))
+        labels[index > 0] = self.classes_[index[index > 0] - 1]
+        labels[index == 0] = fallback
+        return labels
+
+    def predict_proba(self, X):
+        """The share of the networks that give each class: for one network 1 for its class
+        and 0 elsewhere. It is the probability that a network drawn at random from the
+        model labels the pattern so, not a calibrated probability of the class; a row of
+        zeros where no network classifies the pattern.
+
+        Returns
+        -------
+        ndarray of shape (n_samples, n_classes)
+        """
+        chosen, _ = self._classify(X, scores=False)
+        _, votes = _layer.vote(chosen, self.classes_.size)
+        return votes[:, :self.classes_.size] / len(self.templates_)
+
+    def decision_function(self, X):
+        """The choice margins: per network, with b(c) the greatest choice value of the
+        nodes of class c that accept the pattern, (1 + b(c) - max of b over the other
+        classes) / 2, averaged over the networks. For two classes, the margin of
+        ``classes_[1]`` less that of ``classes_[0]``.
+
+        Returns
+        -------
+        ndarray of shape (n_samples, n_classes), or (n_samples,) for two classes
+        """
+        _, summed = self._classify(X, scores=True)
+        margins = summed / len(self.templates_)
+        if self.classes_.size == 2:
+            return margins[:, 1] - margins[:, 0]
+        return margins
+
+    # -- reading the model -----------------------------------------------------------
+
+    def rules(self, feature_names=None, X=None, digits=4):
+        """Every box as an if-then rule in the data's own units.
+
+        Parameters
+        ----------
+        feature_names : list of str, optional
+            Default: ``feature_names_in_`` when fitted on named columns, else x1..xM.
+        X : array-like, optional
+            Patterns in data units: each rule counts those inside its box, and the rules
+            of each network come most-holding first.
+        digits : int
+            Significant digits of the bounds.
+
+        Returns
+        -------
+        list of dict
+            Keys network, node (1-based row of templates_), class, lower, upper (data
+            units), count (None without X) and text.
+        """
+        check_is_fitted(self, "templates_")
+        M = self.n_features_in_
+        if feature_names is None:
+            feature_names = (list(self.feature_names_in_) if hasattr(self, "feature_names_in_")
+                             else ["x%d" % (i + 1) for i in range(M)])
+        if len(feature_names) != M:
+            raise ValueError("%s: feature_names must hold %d names; %d given" % (WHO, M, len(feature_names)))
+        if not (isinstance(digits, int) and 1 <= digits <= 17):
+            raise ValueError("%s: digits must be a whole number from 1 to 17; %r given" % (WHO, digits))
+        unscaled = self.scale_ == "none"
+        if unscaled:
+            low, width = np.zeros(M), np.ones(M)
+            bounded = np.ones(M, dtype=bool)
+        else:
+            low = self.range_[0]
+            width = self.range_[1] - self.range_[0]
+            bounded = width > 0
+        Xs = None if X is None else self._scaled(X)
+        rules = []
+        for v, (T, L) in enumerate(zip(self.templates_, self.box_classes_)):
+            K = T.shape[0]
+            lower_all, upper_all = T[:, :M], T[:, M:]
+            if Xs is not None:
+                count = np.array([np.sum(np.all((Xs >= lower_all[k]) & (Xs <= upper_all[k]), axis=1))
+                                  for k in range(K)])
+                order = np.argsort(-count, kind="stable")
+            else:
+                count, order = None, np.arange(K)
+            for k in order:
+                lower, upper = lower_all[k], upper_all[k]
+                frm = np.ones(M, bool) if unscaled else bounded & (lower > 0)
+                to = np.ones(M, bool) if unscaled else bounded & (upper < 1)
+                lo_units, up_units = low + lower * width, low + upper * width
+                rules.append(dict(network=v + 1, node=int(k) + 1, **{"class": L[k]}, lower=lo_units,
+                                  upper=up_units, count=None if count is None else int(count[k]),
+                                  text=_rule_text(feature_names, lo_units, up_units, frm, to, L[k], digits)))
+        return rules
+
+    def _more_tags(self):
+        return {"requires_y": True}
+
+
+def _rule_text(names, lower, upper, frm, to, label, digits):
+    f = "%%.%dg" % digits
+    parts = []
+    for i, name in enumerate(names):
+        if frm[i] and to[i] and lower[i] >= upper[i]:
+            parts.append(("%s = " + f) % (name, lower[i]))
+        elif frm[i] and to[i]:
+            parts.append((f + " <= %s <= " + f) % (lower[i], name, upper[i]))
+        elif frm[i]:
+            parts.append(("%s >= " + f) % (name, lower[i]))
+        elif to[i]:
+            parts.append(("%s <= " + f) % (name, upper[i]))
+    if not parts:
+        return "always %s" % (label,)
+    return "if %s then %s" % (" and ".join(parts), label)

@@ -1,0 +1,374 @@
+"""The model layer's arithmetic, as the Octave layer does it, step for step: scaling, the
+seeded orders, the inner folds, the networks of a call, the vote and the search. The same
+data, settings and seed give the same bits in both."""
+
+import math
+
+import numpy as np
+
+from . import engine
+
+SAFETY_CAP = 1000
+CONTINUE_STEP = 2654435769  # a call's seed: mod(seed + calls * step, 2^32)
+
+# The generator's two multiplicative congruential parts.
+_M = (2147483563, 2147483399)
+_A = (40014, 40692)
+_BLOCK = 65536
+_powers = None
+
+
+def _power_table():
+    """a^k mod m for k = 1..65536, for both parts (exact in 64-bit integers)."""
+    global _powers
+    if _powers is None:
+        table = np.empty((_BLOCK, 2), dtype=np.int64)
+        for j in range(2):
+            x = 1
+            for k in range(_BLOCK):
+                x = x * _A[j] % _M[j]
+                table[k, j] = x
+        _powers = table
+    return _powers
+
+
+def seeded_uniform(state, n):
+    """n numbers in (0, 1) and the state that continues the stream; state is a seed (a
+    whole number in [0, 2^32)) or a state that an earlier call returned."""
+    if np.isscalar(state) or isinstance(state, int):
+        seed = int(state)
+        state = tuple(pow(1 + (seed + offset) % (m - 1), 5, m) for offset, m in zip((1234567, 7654321), _M))
+    powers = _power_table()
+    u = np.empty(n)
+    done = 0
+    s1, s2 = state
+    while done < n:
+        count = min(_BLOCK, n - done)
+        x1 = s1 * powers[:count, 0] % _M[0]
+        x2 = s2 * powers[:count, 1] % _M[1]
+        z = (x1 - x2) % (_M[0] - 1)
+        z[z == 0] = _M[0] - 1
+        u[done:done + count] = z / _M[0]
+        s1, s2 = int(x1[-1]), int(x2[-1])
+        done += count
+    return u, (s1, s2)
+
+
+def seeded_permutations(seed, sizes):
+    """A 0-based permutation of range(size) for each size, drawn in turn from the seed."""
+    orders = []
+    state = seed
+    for size in sizes:
+        keys, state = seeded_uniform(state, int(size))
+        orders.append(np.argsort(keys, kind="stable"))
+    return orders
+
+
+def stratified_folds(index, K, seed):
+    """Fold numbers 1..K: each class's patterns in a seeded order, dealt in turn."""
+    index = np.asarray(index)
+    C = int(index.max()) if index.size else 0
+    members = [np.flatnonzero(index == c) for c in range(1, C + 1)]
+    orders = seeded_permutations(seed, [m.size for m in members])
+    folds = np.zeros(index.shape[0])
+    after = 0
+    for m, order in zip(members, orders):
+        folds[m[order]] = np.mod(after + np.arange(m.size), K) + 1
+        after += m.size
+    return folds
+
+
+def scale(X, value_range):
+    """X scaled into [0, 1] by a 2 x M range, values beyond it clipped (vorla_scale)."""
+    X = np.asarray(X, dtype=np.float64)
+    lo = value_range[0]
+    width = value_range[1] - lo
+    constant = width == 0
+    width = np.where(constant, 1.0, width)
+    Xs = (X - lo) / width
+    Xs[:, constant] = 0 * X[:, constant]
+    wide = np.isinf(width)
+    if wide.any():
+        Xs[:, wide] = (X[:, wide] / 2 - lo[wide] / 2) / (value_range[1, wide] / 2 - lo[wide] / 2)
+    # As Octave's max and min: a NaN gives the bound, and the bound is given only below it.
+    Xs = np.where(Xs >= 0, Xs, 0.0)
+    Xs = np.where(Xs <= 1, Xs, 1.0)
+    Xs[np.isnan(X)] = np.nan
+    return np.asfortranarray(Xs)
+
+
+def whole_range(X):
+    X = np.asarray(X, dtype=np.float64)
+    if X.shape[0] == 0:
+        return np.zeros((2, X.shape[1]))
+    return np.vstack([X.min(axis=0), X.max(axis=0)])
+
+
+def robust_range(X):
+    """The training range, except a feature squashed by far values: the span of its
+    values within the outer fences Q1 - 3 IQR .. Q3 + 3 IQR."""
+    ordered = np.sort(np.asarray(X, dtype=np.float64), axis=0)
+    n = ordered.shape[0]
+    if n == 0:
+        return np.zeros((2, ordered.shape[1]))
+    value_range = np.vstack([ordered[0], ordered[-1]])
+    q1 = ordered[math.ceil(0.25 * n) - 1]
+    q3 = ordered[math.ceil(0.75 * n) - 1]
+    spread = q3 - q1
+    for j in np.flatnonzero(spread > 0):
+        column = ordered[:, j]
+        inside = column[(column >= q1[j] - 3 * spread[j]) & (column <= q3[j] + 3 * spread[j])]
+        if value_range[1, j] - value_range[0, j] > 2 * (inside[-1] - inside[0]):
+            value_range[:, j] = [inside[0], inside[-1]]
+    return value_range
+
+
+def apply_scale(X, option):
+    """(Xs, range, kind) for the Scale option: 'robust', 'auto', 'none' or a 2 x M range."""
+    if isinstance(option, str):
+        if option == "auto":
+            value_range = whole_range(X)
+            return scale_unclipped(X, value_range), value_range, "auto"
+        if option == "robust":
+            value_range = robust_range(X)
+            return scale(X, value_range), value_range, "robust"
+        return X, None, "none"
+    value_range = np.asarray(option, dtype=np.float64)
+    return scale(X, value_range), value_range, "range"
+
+
+def scale_unclipped(X, value_range):
+    """vorla_scale (X) with its own range: the same quotients, with nothing to clip."""
+    X = np.asarray(X, dtype=np.float64)
+    lo = value_range[0]
+    width = value_range[1] - lo
+    constant = width == 0
+    width = np.where(constant, 1.0, width)
+    Xs = (X - lo) / width
+    Xs[:, constant] = 0 * X[:, constant]
+    wide = np.isinf(width)
+    if wide.any():
+        Xs[:, wide] = (X[:, wide] / 2 - lo[wide] / 2) / (value_range[1, wide] / 2 - lo[wide] / 2)
+    return np.asfortranarray(Xs)
+
+
+def fit_network(Xs, index, order, args, tolerant, display="off", start=None, name="", heading=""):
+    """One network on the patterns in the given order (None: as they are); args are D,
+    vigilance, alpha, learning rate, cap, trim, choice test, trace. Returns (Templates,
+    NLabels, presentations)."""
+    if order is not None:
+        Xs = Xs[order]
+        index = index[order]
+    if heading:
+        print(heading)
+    if start is None and not tolerant and display != "iter":
+        T, L, n = engine.vorla_fit(Xs, index, *args)
+    else:
+        T0, L0 = start if start is not None else (np.zeros((0, 0)), np.zeros((0, 1)))
+        T, L, n = engine.vorla_learn(Xs, index, *args, float(tolerant), float(display == "iter"), T0, L0)
+    return T, L.ravel(), int(n[0, 0])
+
+
+def vote(classes, C):
+    """The most votes, of tied classes the first; 0 where no network classifies."""
+    N = classes.shape[0]
+    votes = np.zeros((N, max(C, 1)))
+    rows = np.arange(N)
+    for v in range(classes.shape[1]):
+        column = classes[:, v].astype(np.int64)
+        voted = column > 0
+        votes[rows[voted], column[voted] - 1] += 1
+    index = votes.argmax(axis=1) + 1
+    index[votes.max(axis=1) == 0] = 0
+    return index, votes
+
+
+def choice_margins(best):
+    """Per pattern and class, (1 + the class's best choice value - the best of the others) / 2."""
+    N, C = best.shape
+    if C == 0:
+        return best.copy()
+    at = best.argmax(axis=1)
+    top = best[np.arange(N), at]
+    others = np.repeat(top[:, None], C, axis=1)
+    if C > 1:
+        runner = best.copy()
+        runner[np.arange(N), at] = -np.inf
+        others[np.arange(N), at] = runner.max(axis=1)
+    else:
+        others[:] = 0
+    return (1 + best - others) / 2
+
+
+def classify(templates, nlabels, args, Xs, C, trace=0, scores=False):
+    """Each network's class per pattern (N x V) and, with scores, the margins summed."""
+    N = Xs.shape[0]
+    V = len(templates)
+    chosen = np.zeros((N, V))
+    summed = np.zeros((N, C)) if scores else None
+    for v in range(V):
+        if scores and trace == 0:
+            best, classes = engine.vorla_score(templates[v], nlabels[v], *args, Xs, C)
+            chosen[:, v] = classes[:, 0]
+        else:
+            chosen[:, v] = engine.vorla_eval(templates[v], nlabels[v], *args, Xs, 0, trace)[:, 0]
+            if scores:
+                best = engine.vorla_score(templates[v], nlabels[v], *args, Xs, C)[0]
+        if scores:
+            summed = summed + choice_margins(best)
+    return chosen, summed
+
+
+# The search: the options it may choose and their default values.
+SEARCHABLE = ("Vigilance", "Voters", "MatchTracking", "MaxPresentations", "ChoiceTest", "Alpha", "LearningRate")
+DEFAULT_SPACE = {
+    "Vigilance": [0, 0.5, 0.7, 0.8, 0.9],
+    "Voters": [1, 3, 10],
+    "MatchTracking": ["tolerant", "strict"],
+    "MaxPresentations": [1, math.inf],
+    "ChoiceTest": [False, True],
+    "Alpha": [0.001, 0.1, 1],
+    "LearningRate": [1, 0.5],
+}
+GRID_KEYS = ("D", "Vigilance", "Alpha", "LearningRate", "MaxPresentations", "ChoiceTest", "MatchTracking")
+
+
+def setting_grid(opts, names, space):
+    """Every combination of the named options' values, the first changing fastest."""
+    base = {key: opts[key] for key in GRID_KEYS}
+    values = [list(space[name]) for name in names]
+    sizes = [len(v) for v in values]
+    settings = []
+    for j in range(int(np.prod(sizes)) if sizes else 1):
+        s = dict(base)
+        rest = j
+        for name, vals in zip(names, values):
+            s[name] = vals[rest % len(vals)]
+            rest //= len(vals)
+        settings.append(s)
+    return settings
+
+
+def _network_args(s, cap_trim=0, trace=0):
+    cap = SAFETY_CAP if math.isinf(s["MaxPresentations"]) else s["MaxPresentations"]
+    return (s["D"], s["Vigilance"], s["Alpha"], s["LearningRate"], cap, cap_trim, float(s["ChoiceTest"]), trace)
+
+
+def search_settings(X, index, opts, search, report=print):
+    """Chooses the options search['Names'] on inner folds of the training data; returns
+    the chosen options and the results (Optimized, KFold, Seed, Best, BestAccuracy,
+    Trials)."""
+    names = search["Names"]
+    space = search["Space"]
+    grid_names = [n for n in names if n != "Voters"]
+    counts = [opts["Voters"]]
+    if "Voters" in names:
+        counts = sorted(set(space["Voters"]))
+    settings = setting_grid(opts, grid_names, space)
+    if len(settings) > search["MaxEvaluations"]:
+        keep = seeded_permutations(search["Seed"], [len(settings)])[0]
+        settings = [settings[i] for i in np.sort(keep[:int(search["MaxEvaluations"])])]
+    rungs = counts
+    if len(settings) > 1:
+        rungs = sorted(set([3] + counts))
+        rungs = [r for r in rungs if r <= max(counts)]
+
+    folds = search["Folds"]
+    if folds is None:
+        folds = stratified_folds(index, search["KFold"], search["Seed"])
+    K = int(folds.max())
+    held_out = folds > 0
+    parts = []
+    top = max(rungs)
+    for k in range(1, K + 1):
+        training = folds != k
+        part = {"orders": [None] + seeded_permutations(search["Seed"], [int(training.sum())] * (top - 1))}
+        part["Xs"], value_range, kind = apply_scale(X[training], opts["Scale"])
+        part["Xs"] = np.asfortranarray(part["Xs"])
+        part["index"] = index[training]
+        part["Xv"] = X[~training]
+        if kind != "none":
+            part["Xv"] = scale(part["Xv"], value_range)
+        part["held"] = folds == k
+        parts.append(part)
+
+    S = len(settings)
+    N = index.shape[0]
+    C = int(index.max())
+    classes = [np.zeros((N, 0)) for _ in range(S)]
+    nodes = [np.zeros((K, 0)) for _ in range(S)]
+    alive = list(range(S))
+    trials = []
+    done = 0
+    for r, rung in enumerate(rungs):
+        first = done + 1
+        done = rung
+        for j in alive:
+            s = settings[j]
+            args = _network_args(s)
+            if classes[j].shape[1] < done:
+                classes[j] = np.hstack([classes[j], np.zeros((N, done - classes[j].shape[1]))])
+                nodes[j] = np.hstack([nodes[j], np.zeros((K, done - nodes[j].shape[1]))])
+            for k, part in enumerate(parts):
+                for v in range(first, done + 1):
+                    T, L, _ = fit_network(part["Xs"], part["index"], part["orders"][v - 1], args,
+                                          s["MatchTracking"] == "tolerant")
+                    got = engine.vorla_eval(T, L, s["D"], 0, s["Alpha"], float(s["ChoiceTest"]), part["Xv"], 0, 0)
+                    classes[j][part["held"], v - 1] = got[:, 0]
+                    nodes[j][k, v - 1] = L.size
+        score = []
+        for j in alive:
+            for v in sorted(set([c for c in counts if first <= c <= done] + [done])):
+                predicted, _ = vote(classes[j][held_out, :v], C)
+                accuracy = np.mean(predicted == index[held_out])
+                trial = {"Setting": settings[j], "Voters": v, "Accuracy": float(accuracy),
+                         "Nodes": float(np.mean(nodes[j][:, :v].sum(axis=1)))}
+                trials.append(trial)
+                if search["Display"] == "iter":
+                    row = dict(settings[j], Voters=v)
+                    report("  %s: inner accuracy %.2f%%, %.1f nodes" % (setting_text(row, names),
+                                                                         100 * trial["Accuracy"], trial["Nodes"]))
+            score.append(trials[-1]["Accuracy"])
+        if r < len(rungs) - 1:
+            order = np.argsort(-np.asarray(score), kind="stable")
+            alive = sorted(alive[i] for i in order[:math.ceil(len(alive) / 2)])
+
+    accuracy = np.array([t["Accuracy"] if t["Voters"] in counts else -np.inf for t in trials])
+    best = np.flatnonzero(accuracy == accuracy.max())
+    sizes = np.array([trials[i]["Nodes"] for i in best])
+    chosen = trials[best[int(np.argmin(sizes))]]
+    opts = dict(opts)
+    for name in grid_names:
+        opts[name] = chosen["Setting"][name]
+    opts["Voters"] = chosen["Voters"]
+    table = []
+    for t in trials:
+        row = {n: (t["Voters"] if n == "Voters" else t["Setting"][n]) for n in names}
+        row.update(Voters=t["Voters"], Accuracy=t["Accuracy"], Nodes=t["Nodes"])
+        table.append(row)
+    best_row = {n: (chosen["Voters"] if n == "Voters" else chosen["Setting"][n]) for n in names}
+    results = {"Optimized": list(names), "KFold": K, "Seed": search["Seed"], "Best": best_row,
+               "BestAccuracy": chosen["Accuracy"], "Trials": table}
+    if search["Display"] != "off":
+        report("vorla_train: chose %s (inner %d-fold accuracy %.2f%%) of %d settings tried"
+               % (setting_text(best_row, names), K, 100 * chosen["Accuracy"], len(trials)))
+    return opts, results
+
+
+def setting_text(row, names):
+    parts = []
+    for name in names:
+        value = row[name]
+        if isinstance(value, str):
+            parts.append("%s %s" % (name, value))
+        else:
+            parts.append("%s %s" % (name, _g(value)))
+    return ", ".join(parts)
+
+
+def _g(value):
+    if isinstance(value, (bool, np.bool_)):
+        return "%d" % value
+    if isinstance(value, float) and math.isinf(value):
+        return "Inf"
+    return "%g" % value

@@ -1,0 +1,86 @@
+"""The engine's four entry points, with the inputs and outputs of the MEX functions.
+
+Each function takes the MEX function's inputs in its order and returns its outputs as
+NumPy arrays in the same shapes (``Templates`` K x 2M, ``NLabels`` K x 1, ...). Inputs
+may be NumPy arrays of any real numeric or boolean dtype, or Python numbers.
+
+An input is read where it lies when it is in column (Fortran) order, aligned and in the
+machine's byte order; any other array (a C-ordered matrix, a strided view) is first copied
+into column order. A 1-D array counts as a column. Errors are those of the MEX functions:
+a ``ValueError`` (``TypeError`` for a value of a kind the engine does not read) whose
+message begins with the function's name in capitals. Ctrl-C raises ``KeyboardInterrupt``
+within a fraction of a second, with nothing left allocated. The trace (``oflag``) and the
+progress lines are written to ``sys.stdout``. The GIL is released while the engine works;
+calls from several threads run one at a time.
+"""
+
+from . import _core
+
+_TRAINING = ("Patterns", "PLabels", "D", "vigilance", "alpha", "learning_rate",
+             "max_list_presentations", "trim_option", "ct_option", "oflag")
+_LEARN = _TRAINING + ("match_tracking", "display", "Templates0", "NLabels0")
+_CLASSIFY = ("Templates", "NLabels", "D", "vigilance", "alpha", "ct_option", "Patterns")
+
+
+def vorla_fit(Patterns, PLabels, D, vigilance, alpha, learning_rate, max_list_presentations,
+              trim_option, ct_option, oflag):
+    """Train one network with the strict rule.
+
+    Returns
+    -------
+    Templates : ndarray (K, 2M)
+        Each row ``[lower upper]`` of a node's box.
+    NLabels : ndarray (K, 1)
+        The label of each node.
+    list_presentations : ndarray (1, 1)
+        The list presentations made.
+    """
+    args = (Patterns, PLabels, D, vigilance, alpha, learning_rate, max_list_presentations,
+            trim_option, ct_option, oflag)
+    return _core.call("vorla_fit", 3, args, _TRAINING)
+
+
+def vorla_learn(Patterns, PLabels, D, vigilance, alpha, learning_rate, max_list_presentations,
+                trim_option, ct_option, oflag, match_tracking=None, display=None,
+                Templates0=None, NLabels0=None, nargout=3):
+    """Train one network under either rule, optionally from given nodes.
+
+    The last four inputs go together (all given or none). ``nargout`` 4 adds the history,
+    one row per list presentation: nodes, created, changed, seconds.
+
+    Returns
+    -------
+    Templates, NLabels, list_presentations[, history] : ndarray
+    """
+    args = [Patterns, PLabels, D, vigilance, alpha, learning_rate, max_list_presentations,
+            trim_option, ct_option, oflag]
+    extra = (match_tracking, display, Templates0, NLabels0)
+    if any(value is not None for value in extra):
+        args += list(extra)
+    return _core.call("vorla_learn", nargout, args, _LEARN)
+
+
+def vorla_eval(Templates, NLabels, D, vigilance, alpha, ct_option, Patterns, unknown_label, oflag):
+    """Classify patterns: the label of the accepting node with the greatest choice value.
+
+    Returns
+    -------
+    Predictions : ndarray (N, 1)
+        ``unknown_label`` where no node accepts the pattern.
+    """
+    args = (Templates, NLabels, D, vigilance, alpha, ct_option, Patterns, unknown_label, oflag)
+    return _core.call("vorla_eval", 1, args, _CLASSIFY + ("unknown_label", "oflag"))[0]
+
+
+def vorla_score(Templates, NLabels, D, vigilance, alpha, ct_option, Patterns, class_count):
+    """Score every class for every pattern: the best choice value of its accepting nodes.
+
+    Returns
+    -------
+    Scores : ndarray (N, class_count)
+        0 where no node of the class accepts the pattern.
+    Classes : ndarray (N, 1)
+        The class ``vorla_eval`` gives (0 where no node accepts).
+    """
+    args = (Templates, NLabels, D, vigilance, alpha, ct_option, Patterns, class_count)
+    return _core.call("vorla_score", 2, args, _CLASSIFY + ("class_count",))
