@@ -168,7 +168,8 @@ function [rules, scores] = vorla_rules (model, varargin)
     % it, and no value came since) holds every value: no condition.
     T = templates{v};
     corner = T(:,1:W);
-    open = corner == 1 & T(:,W+1:end) == 0;
+    % (Slow learning closes an open feature step by step: a reversal beyond rounding.)
+    open = (corner == 1 & T(:,W+1:end) == 0) | corner - T(:,W+1:end) > 1e-9;
     corner(open) = -Inf;
     T(:,1:W) = corner;
     corner = T(:,W+1:end);

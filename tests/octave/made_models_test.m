@@ -65,15 +65,19 @@ function made_models_test ()
     end
   end
   % Models with categorical features: a numeric feature, one of three categories and one of two
-  % (codes), or text in every feature.
+  % (codes), or text in every feature; and with missing values, left open or imputed.
   [X, c] = problem (seed);
   three = 1 + mod ((1:rows (X))', 3);
   two = 1 + mod ((1:rows (X))', 2);
   X = [X(:,1), three, 7 * two];
   words = {"red"; "green"; "blue"};
   text = [words(three), words(two)];
+  holes = X;
+  holes(3:5:end,1) = NaN;
+  holes(2:4:end,2) = NaN;
   for s = 1:numel (settings)
-    for data = {{X, {"CategoricalPredictors", [2 3]}}, {text, {}}}
+    for data = {{X, {"CategoricalPredictors", [2 3]}}, {text, {}}, {holes, {"CategoricalPredictors", 2}}, ...
+                {holes, {"MissingValues", "impute"}}, {holes(:,[1 3]), {}}}
       Z = data{1}{1};
       name = sprintf ("setting %d, categorical %s", s, class (Z));
       try
