@@ -26,6 +26,19 @@ function lines = parity_octave (out_file)
   lines = [lines, describe_model('continued', model, Q)];
   lines = [lines, describe_model('default', vorla_train (P, c), Q)];
   lines = [lines, describe_model('far', vorla_train (far, far_labels), Q)];
+  % Missing features: scattered NaN, a training row and a query row with none.
+  G = P;
+  G(5:7:90, 1) = NaN;
+  G(9:11:90, 2) = NaN;
+  G = [G; NaN NaN];
+  g = [c; 1];
+  R = Q;
+  R(3:5:50, 1) = NaN;
+  R(4:9:50, 2) = NaN;
+  R(50,:) = NaN;
+  lines = [lines, describe_model('missing', vorla_train (G, g), R)];
+  model = vorla_train (G, g, 'MissingValues', 'impute');
+  lines = [lines, describe_model('impute', model, R), {sprintf('impute fill %s', digest (model.Impute(:)))}];
   how = struct ('KFold', 3, 'Seed', 5, 'MaxObjectiveEvaluations', 6);
   lines = [lines, describe_model('all', vorla_train (P, c, 'OptimizeHyperparameters', 'all', ...
                                  'HyperparameterOptimizationOptions', how), Q)];

@@ -27,6 +27,23 @@ def data():
     return P, c, Q
 
 
+def gaps(P, c, Q):
+    """The data with missing features: scattered NaN, a training row and a query row with none."""
+    G = P.copy()
+    G[4:90:7, 0] = np.nan
+    G[8:90:11, 1] = np.nan
+    R = Q.copy()
+    R[2:50:5, 0] = np.nan
+    R[3:50:9, 1] = np.nan
+    R[49] = np.nan
+    return np.vstack([G, [[np.nan, np.nan]]]), np.append(c, 1), R
+
+
+def queries(case):
+    P, c, Q = data()
+    return gaps(P, c, Q)[2] if case in ("missing", "impute") else Q
+
+
 def continued(P, c):
     model = FuzzyARTMAPClassifier(voters=3, random_state=2, vigilance=0.4, max_presentations=1)
     model.partial_fit(P[:60], c[:60])
@@ -52,6 +69,11 @@ def make(case):
         return FuzzyARTMAPClassifier().fit(P, c)
     if case == "far":
         return FuzzyARTMAPClassifier().fit(np.vstack([P, [[40, 0.5], [-30, 0.25]]]), np.append(c, [1, 2]))
+    if case in ("missing", "impute"):
+        G, g, _ = gaps(P, c, Q)
+        # The Octave layer's UnknownLabel for double labels is NaN.
+        return FuzzyARTMAPClassifier(missing_values="inside" if case == "missing" else "impute",
+                                     unknown_label=np.nan).fit(G, g)
     if case == "all":
         how = {"kfold": 3, "seed": 5, "max_evaluations": 6}
         return FuzzyARTMAPClassifier(optimize_hyperparameters="all",
@@ -75,6 +97,8 @@ def describe(case, model, Q):
         "votes": digest(model.predict_proba(Q).ravel(order="F")),
         "choice": digest((summed / len(model.templates_)).ravel(order="F")),
     }
+    if model.impute_ is not None:
+        lines["fill"] = digest(model.impute_)
     return {"%s %s" % (case, key): value for key, value in lines.items()}
 
 
@@ -86,7 +110,7 @@ def expected():
     return table
 
 
-CASES = ["published", "tolerant", "voters", "continued", "default", "far", "all"]
+CASES = ["published", "tolerant", "voters", "continued", "default", "far", "all", "missing", "impute"]
 
 
 @pytest.mark.parametrize("case", CASES)
@@ -94,7 +118,7 @@ def test_same_bits_as_octave(case):
     with warnings.catch_warnings():
         warnings.simplefilter("ignore")
         model = make(case)
-        got = describe(case, model, data()[2])
+        got = describe(case, model, queries(case))
     table = expected()
     want = {key: value for key, value in table.items() if key.startswith(case + " ")}
     assert want, "no Octave lines for " + case

@@ -34,13 +34,17 @@ class OneClassWarning(VorlaWarning):
     """Every training pattern carries the same class."""
 
 
+class MissingWarning(VorlaWarning):
+    """Patterns with every feature missing: left out of training, unknown_label in prediction."""
+
+
 WHO = "FuzzyARTMAPClassifier"
 
 # Octave option name -> parameter name.
 PARAMETERS = {"Vigilance": "vigilance", "Alpha": "alpha", "LearningRate": "learning_rate",
               "MaxPresentations": "max_presentations", "Trim": "trim", "ChoiceTest": "choice_test",
               "Scale": "scale", "D": "D", "Voters": "voters", "Seed": "random_state", "Trace": "trace",
-              "MatchTracking": "match_tracking", "Display": "display"}
+              "MatchTracking": "match_tracking", "Display": "display", "MissingValues": "missing_values"}
 DEFAULTS = {"Vigilance": 0.0, "Alpha": 0.001, "LearningRate": 1.0, "MaxPresentations": math.inf,
             "ChoiceTest": False, "Voters": 10, "MatchTracking": "tolerant"}
 
@@ -88,6 +92,8 @@ def check_option(name, value, features):
         return _choice(name, value, ("strict", "tolerant"))
     if name == "Display":
         return _choice(name, value, ("off", "iter", "final"))
+    if name == "MissingValues":
+        return _choice(name, value, ("inside", "impute", "error"))
     if name == "Scale":
         if isinstance(value, str):
             return _choice(name, value, ("auto", "none", "robust"),
@@ -275,7 +281,9 @@ def check_unscaled(X, D):
     outside = (X < 0) | (X > 1)
     if not outside.any():
         return
-    extent = float(np.sum(np.maximum(X.max(axis=0), 1) - np.minimum(X.min(axis=0), 0)))
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", RuntimeWarning)  # a feature without values: NaN, left out
+        extent = float(np.nansum(np.fmax(np.nanmax(X, axis=0), 1) - np.fmin(np.nanmin(X, axis=0), 0)))
     if extent <= D:
         return
     warnings.warn("%s: with scale='none', %d values in %d patterns of X lie outside [0, 1] and the data span %.6g "

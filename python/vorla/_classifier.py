@@ -76,8 +76,15 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
         model is the same bit for bit. None or 1: this process.
     unknown_label : object or None
         The label ``predict`` gives a pattern that no network classifies (possible only
-        with ``choice_test`` or ``scale='none'``); None gives the most frequent training
-        class.
+        with ``choice_test``, ``scale='none'`` or every feature missing); None gives the
+        most frequent training class.
+    missing_values : {'inside', 'impute', 'error'}
+        What NaN in X means, a missing feature. 'inside' (default): the engine's rule,
+        where a box holds NaN in every feature and grows in no missing one; a pattern
+        with every feature missing is left out of training and gets ``unknown_label``
+        in prediction (``MissingWarning`` both times). 'impute': each NaN is filled with
+        the training median of its feature (``impute_``), in training and prediction.
+        'error': NaN is refused. Inf is refused always.
 
     Attributes
     ----------
@@ -102,12 +109,14 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
         One entry per call that trained the model.
     search_results_ : dict
         Only when a search ran: Optimized, KFold, Seed, Best, BestAccuracy, Trials.
+    impute_ : ndarray of shape (n_features,) or None
+        The fill values of ``missing_values='impute'`` (None otherwise).
     """
 
     def __init__(self, vigilance=None, alpha=None, learning_rate=None, max_presentations=None, trim=False,
                  choice_test=None, scale="robust", D=None, voters=None, random_state=None, match_tracking=None,
                  display="off", trace=0, optimize_hyperparameters="auto", hyperparameter_optimization_options=None,
-                 n_jobs=None, unknown_label=None):
+                 n_jobs=None, unknown_label=None, missing_values="inside"):
         self.vigilance = vigilance
         self.alpha = alpha
         self.learning_rate = learning_rate
@@ -125,6 +134,7 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
         self.hyperparameter_optimization_options = hyperparameter_optimization_options
         self.n_jobs = n_jobs
         self.unknown_label = unknown_label
+        self.missing_values = missing_values
 
     # -- options ---------------------------------------------------------------------
 
@@ -153,7 +163,7 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
         Parameters
         ----------
         X : array-like of shape (n_samples, n_features)
-            Real numeric or boolean values without NaN or inf.
+            Real numeric or boolean values without inf; NaN as ``missing_values`` says.
         y : array-like of shape (n_samples,)
             One class per pattern, of any kind NumPy sorts.
 
@@ -161,11 +171,12 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
         -------
         self
         """
-        X, y = self._validate_data(X, y, dtype="numeric", force_all_finite=True)
+        X, y = self._validate_data(X, y, dtype="numeric", force_all_finite=self._finite(fitted=False))
         check_classification_targets(y)
         opts, given = self._options(X.shape[1])
         self.classes_, inverse = np.unique(y, return_inverse=True)
         index = inverse.ravel().astype(np.float64) + 1
+        X, index, self.impute_ = _prepare_missing(X, index, opts["MissingValues"], None)
         search = _checks.check_search(self.optimize_hyperparameters, self.hyperparameter_optimization_options,
                                       given, opts, index.size)
         self._train_first(X, index, opts, search)
@@ -229,7 +240,8 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
         self.presentations_ = np.array([n for _, _, n in nets])
         self.converged_ = self.presentations_ < cap
         self.settings_ = {key: opts[key] for key in ("D", "Vigilance", "Alpha", "LearningRate", "Trim",
-                                                      "ChoiceTest", "Voters", "Seed", "MatchTracking")}
+                                                      "ChoiceTest", "Voters", "Seed", "MatchTracking",
+                                                      "MissingValues")}
         self.settings_["MaxPresentations"] = cap
         self.settings_["Scale"] = self.scale_
         self.history_.append(dict(Patterns=N, Classes=self.classes_.size, Nodes=[L.size for L in self.nlabels_],
@@ -248,7 +260,7 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
 
         The first call trains as ``fit`` does, but never searches (options left at None
         take their defaults). Later calls scale X by the model's range, keep the model's
-        scale, D, voters and random_state (another value is an error), and take
+        scale, D, voters, random_state and missing_values (another value is an error), and take
         vigilance, alpha, learning_rate, max_presentations, trim, choice_test and
         match_tracking as now set (None: the model's). Network v > 1 learns the patterns
         in an order drawn from ``(seed + calls * 2654435769) mod 2**32``, as
@@ -269,7 +281,8 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
         first = not hasattr(self, "templates_")
         if not first and len(X) == 0 and len(y) == 0:
             return self  # no patterns: the model as it was
-        X, y = self._validate_data(X, y, dtype="numeric", force_all_finite=True, reset=first)
+        X, y = self._validate_data(X, y, dtype="numeric", force_all_finite=self._finite(fitted=not first),
+                                   reset=first)
         check_classification_targets(y)
         if first:
             known = np.unique(y) if classes is None else np.unique(np.asarray(classes))
@@ -279,11 +292,13 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
             self.classes_ = known
             index = np.searchsorted(known, y).astype(np.float64) + 1
             opts, _ = self._options(X.shape[1])
+            X, index, self.impute_ = _prepare_missing(X, index, opts["MissingValues"], None)
             search = {"Names": []}
             self._train_first(X, index, opts, search)
             return self
         index = self._continue_classes(y)
         opts = self._continued_options(X.shape[1])
+        X, index, _ = _prepare_missing(X, index, opts["MissingValues"], self.impute_)
         if self.scale_ == "none":
             Xs = X
             _checks.check_unscaled(Xs, opts["D"])
@@ -312,7 +327,7 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
     def _continued_options(self, features):
         opts, given = self._options(features)
         model = self.settings_
-        for option in ("Scale", "D", "Voters", "Seed"):
+        for option in ("Scale", "D", "Voters", "Seed", "MissingValues"):
             value = model[option]
             now = opts[option]
             if option == "Scale":
@@ -337,20 +352,40 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
 
     # -- prediction ------------------------------------------------------------------
 
-    def _scaled(self, X):
+    def _finite(self, fitted=True):
+        """force_all_finite of the data checks: NaN passes unless missing_values='error'
+        (the model's once fitted)."""
+        how = self.settings_["MissingValues"] if fitted else self.missing_values
+        return True if how == "error" else "allow-nan"
+
+    def _scaled(self, X, warn=True):
+        """X as the networks see it, and which rows have every feature missing."""
         check_is_fitted(self, "templates_")
-        X = self._validate_data(X, dtype="numeric", force_all_finite=True, reset=False)
+        X = self._validate_data(X, dtype="numeric", force_all_finite=self._finite(), reset=False)
+        how = self.settings_["MissingValues"]
+        gone = np.zeros(X.shape[0], dtype=bool)
+        if how == "impute":
+            X, _ = _layer.fill_missing(X, self.impute_)
+        elif how == "inside" and X.shape[1] > 0:
+            gone = np.isnan(X).all(axis=1)
+            if gone.any() and warn:
+                warnings.warn("%s: %d patterns have every feature missing and get unknown_label"
+                              % (WHO, gone.sum()), _checks.MissingWarning, stacklevel=4)
         if self.scale_ == "none":
             _checks.check_unscaled(X, self.settings_["D"])
-            return X
+            return X, gone
         _checks.clip_warning(X, self.range_)
-        return _layer.scale(X, self.range_)
+        return _layer.scale(X, self.range_), gone
 
     def _classify(self, X, scores):
-        Xs = self._scaled(X)
+        Xs, gone = self._scaled(X)
         s = self.settings_
         args = (s["D"], 0.0, s["Alpha"], float(s["ChoiceTest"]))
-        return _layer.classify(self.templates_, self.nlabels_, args, Xs, self.classes_.size, scores=scores)
+        chosen, summed = _layer.classify(self.templates_, self.nlabels_, args, Xs, self.classes_.size, scores=scores)
+        chosen[gone] = 0
+        if scores:
+            summed[gone] = 0
+        return chosen, summed
 
     def predict(self, X):
         """The class with the most votes (of tied classes the first in ``classes_``).
@@ -441,7 +476,7 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
             low = self.range_[0]
             width = self.range_[1] - self.range_[0]
             bounded = width > 0
-        Xs = None if X is None else self._scaled(X)
+        Xs = None if X is None else self._scaled(X, warn=False)[0]
         rules = []
         for v, (T, L) in enumerate(zip(self.templates_, self.box_classes_)):
             K = T.shape[0]
@@ -463,7 +498,24 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
         return rules
 
     def _more_tags(self):
-        return {"requires_y": True}
+        return {"requires_y": True, "allow_nan": self.missing_values != "error"}
+
+
+def _prepare_missing(X, index, how, fill):
+    """The training patterns under missing_values, and the fill values: 'impute' fills
+    each NaN (fill None: the training medians); 'inside' leaves NaN to the engine, but a
+    pattern with every feature missing says nothing and is left out."""
+    if how == "impute":
+        X, fill = _layer.fill_missing(X, fill)
+        return X, index, fill
+    gone = np.isnan(X).all(axis=1) & (X.shape[1] > 0) if X.dtype.kind == "f" else np.zeros(X.shape[0], bool)
+    if gone.any():
+        warnings.warn("%s: %d patterns have every feature missing and are left out" % (WHO, gone.sum()),
+                      _checks.MissingWarning, stacklevel=4)
+        X, index = X[~gone], index[~gone]
+        if index.size == 0:
+            raise ValueError("%s: every pattern has every feature missing; there is nothing to train on" % WHO)
+    return X, index, None
 
 
 def _rule_text(names, lower, upper, frm, to, label, digits):

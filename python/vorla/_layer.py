@@ -3,6 +3,7 @@ seeded orders, the inner folds, the networks of a call, the vote and the search.
 data, settings and seed give the same bits in both."""
 
 import math
+import warnings
 
 import numpy as np
 
@@ -98,16 +99,32 @@ def scale(X, value_range):
 
 
 def whole_range(X):
+    """Each feature's smallest and largest value, NaN left out (a feature without
+    values: NaN), as Octave's min and max."""
     X = np.asarray(X, dtype=np.float64)
     if X.shape[0] == 0:
         return np.zeros((2, X.shape[1]))
-    return np.vstack([X.min(axis=0), X.max(axis=0)])
+    if not np.isnan(X).any():
+        return np.vstack([X.min(axis=0), X.max(axis=0)])
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", RuntimeWarning)
+        return np.vstack([np.nanmin(X, axis=0), np.nanmax(X, axis=0)])
 
 
 def robust_range(X):
     """The training range, except a feature squashed by far values: the span of its
-    values within the outer fences Q1 - 3 IQR .. Q3 + 3 IQR."""
-    ordered = np.sort(np.asarray(X, dtype=np.float64), axis=0)
+    values within the outer fences Q1 - 3 IQR .. Q3 + 3 IQR. With NaN, each feature by
+    its observed values (a feature with none: [0; 0])."""
+    X = np.asarray(X, dtype=np.float64)
+    missing = np.isnan(X)
+    if missing.any():
+        value_range = np.zeros((2, X.shape[1]))
+        for j in range(X.shape[1]):
+            observed = X[~missing[:, j], j]
+            if observed.size:
+                value_range[:, j] = robust_range(observed[:, None])[:, 0]
+        return value_range
+    ordered = np.sort(X, axis=0)
     n = ordered.shape[0]
     if n == 0:
         return np.zeros((2, ordered.shape[1]))
@@ -161,12 +178,45 @@ def fit_network(Xs, index, order, args, tolerant, display="off", start=None, nam
         index = index[order]
     if heading:
         print(heading)
-    if start is None and not tolerant and display != "iter":
+    # Missing features (NaN) take vorla_learn's rule; vorla_fit refuses them.
+    if start is None and not tolerant and display != "iter" and not np.isnan(Xs).any():
         T, L, n = engine.vorla_fit(Xs, index, *args)
     else:
         T0, L0 = start if start is not None else (np.zeros((0, 0)), np.zeros((0, 1)))
         T, L, n = engine.vorla_learn(Xs, index, *args, float(tolerant), float(display == "iter"), T0, L0)
     return T, L.ravel(), int(n[0, 0])
+
+
+def fill_missing(X, fill=None):
+    """(X with each NaN replaced by its feature's fill value, fill); fill None takes each
+    feature's median of the values in X, the mean of the two middle order statistics (0
+    for a feature with no value): the values that missing_values='impute' keeps."""
+    X = np.array(X, dtype=np.float64)
+    missing = np.isnan(X)
+    if fill is None:
+        fill = np.zeros(X.shape[1])
+        for j in range(X.shape[1]):
+            v = np.sort(X[~missing[:, j], j])
+            n = v.size
+            if n:
+                fill[j] = (v[(n - 1) // 2] + v[n // 2]) / 2
+    X[missing] = np.broadcast_to(fill, X.shape)[missing]
+    return X, fill
+
+
+def net_classes(templates, nlabels, args, Xs, trace=0):
+    """The class number one network gives each row of Xs (0: none), as vorla_eval gives
+    it; a row with a missing feature, which vorla_eval leaves unclassified, gets the class
+    of vorla_score's search, where NaN lies inside every box."""
+    gaps = np.isnan(Xs).any(axis=1)
+    if not gaps.any():
+        return engine.vorla_eval(templates, nlabels, *args, Xs, 0, trace)[:, 0]
+    classes = np.zeros(Xs.shape[0])
+    if not gaps.all():
+        classes[~gaps] = engine.vorla_eval(templates, nlabels, *args, np.asfortranarray(Xs[~gaps]), 0, trace)[:, 0]
+    C = float(np.max(nlabels, initial=0))
+    classes[gaps] = engine.vorla_score(templates, nlabels, *args, np.asfortranarray(Xs[gaps]), C)[1][:, 0]
+    return classes
 
 
 def vote(classes, C):
@@ -211,7 +261,7 @@ def classify(templates, nlabels, args, Xs, C, trace=0, scores=False):
             best, classes = engine.vorla_score(templates[v], nlabels[v], *args, Xs, C)
             chosen[:, v] = classes[:, 0]
         else:
-            chosen[:, v] = engine.vorla_eval(templates[v], nlabels[v], *args, Xs, 0, trace)[:, 0]
+            chosen[:, v] = net_classes(templates[v], nlabels[v], args, Xs, trace)
             if scores:
                 best = engine.vorla_score(templates[v], nlabels[v], *args, Xs, C)[0]
         if scores:
@@ -313,8 +363,8 @@ def search_settings(X, index, opts, search, report=print):
                 for v in range(first, done + 1):
                     T, L, _ = fit_network(part["Xs"], part["index"], part["orders"][v - 1], args,
                                           s["MatchTracking"] == "tolerant")
-                    got = engine.vorla_eval(T, L, s["D"], 0, s["Alpha"], float(s["ChoiceTest"]), part["Xv"], 0, 0)
-                    classes[j][part["held"], v - 1] = got[:, 0]
+                    got = net_classes(T, L, (s["D"], 0, s["Alpha"], float(s["ChoiceTest"])), part["Xv"])
+                    classes[j][part["held"], v - 1] = got
                     nodes[j][k, v - 1] = L.size
         score = []
         for j in alive:
