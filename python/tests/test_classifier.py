@@ -39,6 +39,7 @@ def same_model(a, b):
     (dict(match_tracking="loose"), "match_tracking must be 'strict' or 'tolerant'; 'loose' given"),
     (dict(display=1), "display must be 'off', 'iter' or 'final'; 1 given"),
     (dict(trace=5), "trace must be one of 0, 1, 2, 3, 4; 5 given"),
+    (dict(missing_values="drop"), "missing_values must be 'inside', 'impute' or 'error'; 'drop' given"),
     (dict(optimize_hyperparameters=["scale"]), "optimize_hyperparameters names an option that cannot be searched"),
     (dict(optimize_hyperparameters=1), "optimize_hyperparameters must be 'none', 'auto', 'all' or a list"),
     (dict(hyperparameter_optimization_options={"folds": 2}), "has no key folds"),
@@ -177,25 +178,18 @@ def test_model_selection_tools_and_pipelines():
     ([3, 1, np.nan, 2, np.nan], 2),    # odd count: the middle value
     ([10, np.nan, 1, 4, 2], 3),        # even count: the mean of the two middle values
     ([np.nan] * 5, 0),                 # no value: 0
-    ([-1, -1, 7, np.nan, np.nan], -1),
 ])
 def test_imputed_values_are_the_medians_of_the_observed_values(column, fill):
     X = np.column_stack([column, np.arange(5.0)])
-    filled, values = vorla._layer.fill_missing(X)
-    assert values.tolist() == [fill, 2]
-    assert not np.isnan(filled).any() and np.all(filled[np.isnan(X)] == fill)
     model = FuzzyARTMAPClassifier(missing_values="impute", **ONE).fit(X, [0, 1, 0, 1, 0])
     assert model.impute_.tolist() == [fill, 2]
 
 
 def test_ranges_leave_out_missing_values():
     X = np.column_stack([np.append(P[:, 0], [np.nan, 50]), np.append(P[:, 1], [np.nan, np.nan])])
-    robust = vorla._layer.robust_range(X)
-    assert np.array_equal(robust[:, 0], vorla._layer.robust_range(X[:-1, :1])[:, 0])
-    assert np.array_equal(robust[:, 1], vorla._layer.robust_range(P[:, 1:])[:, 0])
-    assert robust[1, 0] < 50  # the far value is still fenced off
-    assert np.array_equal(vorla._layer.whole_range(X), [[P[:, 0].min(), P[:, 1].min()], [50, P[:, 1].max()]])
-    assert np.array_equal(vorla._layer.robust_range(np.full((3, 1), np.nan)), [[0], [0]])
+    lo, hi = P.min(axis=0), P.max(axis=0)
+    assert np.array_equal(vorla._layer.robust_range(X), [lo, hi])  # 50 fenced off, as without NaN
+    assert np.array_equal(vorla._layer.whole_range(X), [lo, [50, hi[1]]])
 
 
 @pytest.mark.parametrize("how", ["inside", "impute", "error"])
@@ -207,41 +201,27 @@ def test_missing_values_options_take_nan_as_the_octave_layer_does(how):
     y = np.append(C, "out")
     model = FuzzyARTMAPClassifier(missing_values=how, voters=3)
     assert model._get_tags()["allow_nan"] == (how != "error")
-    with pytest.raises(ValueError, match="infinity|inf"):
+    with pytest.raises(ValueError, match="infinity"):
         FuzzyARTMAPClassifier(missing_values=how).fit(np.where(np.isnan(X), np.inf, X), y)
     if how == "error":
         with pytest.raises(ValueError, match="NaN"):
             model.fit(X, y)
-        model.fit(P, C)
         with pytest.raises(ValueError, match="NaN"):
-            model.predict(X)
+            model.fit(P, C).predict(X)
         return
     if how == "inside":
         with pytest.warns(vorla.MissingWarning, match="1 patterns have every feature missing and are left out"):
             model.fit(X, y)
         assert model.class_counts_.sum() == P.shape[0]
         with pytest.warns(vorla.MissingWarning, match="1 patterns have every feature missing and get unknown_label"):
-            proba = model.predict_proba(X)
-        assert proba[-1].sum() == 0
-        with pytest.warns(vorla.MissingWarning):
-            assert model.decision_function(X[-1:]).tolist() == [0]
-        model.set_params(unknown_label="none")
-        with pytest.warns(vorla.MissingWarning):
-            assert model.predict(X[-1:]).tolist() == ["none"]
+            assert model.predict_proba(X[-1:]).sum() == 0 and model.decision_function(X[-1:]).tolist() == [0]
     else:
         model.fit(X, y)
-        assert model.class_counts_.sum() == X.shape[0]
-        filled = np.where(np.isnan(X), model.impute_, X)
-        assert np.array_equal(model.predict_proba(X), model.predict_proba(filled))
+        assert np.array_equal(model.predict_proba(X), model.predict_proba(np.where(np.isnan(X), model.impute_, X)))
     # Every network classifies a pattern with some features missing, as with none.
-    partial = np.isnan(X).any(axis=1) & ~np.isnan(X).all(axis=1)
-    assert np.all(model.predict_proba(X[:-1])[partial[:-1]].sum(axis=1) == 1)
-    # A continued model keeps its missing_values and its fill values.
+    assert np.all(model.predict_proba(X[:-1]).sum(axis=1) == 1)
     fill = model.impute_
     model.partial_fit(X[:10], y[:10])
     assert (model.impute_ is None) if fill is None else np.array_equal(model.impute_, fill)
-    model.set_params(missing_values="error" if how != "error" else "inside")
     with pytest.raises(ValueError, match="keeps its missing_values"):
-        model.partial_fit(P[:10], C[:10])
-    with pytest.raises(ValueError, match="missing_values must be 'inside', 'impute' or 'error'; 'drop' given"):
-        FuzzyARTMAPClassifier(missing_values="drop").fit(P, C)
+        model.set_params(missing_values="error").partial_fit(P[:10], C[:10])
