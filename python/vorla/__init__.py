@@ -9,6 +9,6 @@ from ._checks import (CapWarning, ClippedWarning, ConflictWarning, MissingWarnin
                       UnscaledWarning, VorlaWarning)
 from ._classifier import FuzzyARTMAPClassifier
 
-__version__ = "1.2.0"
+__version__ = "1.3.0"
 __all__ = ["FuzzyARTMAPClassifier", "engine", "VorlaWarning", "ConflictWarning", "CapWarning", "ClippedWarning",
            "UnscaledWarning", "OneClassWarning", "MissingWarning", "__version__"]
