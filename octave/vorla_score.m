@@ -22,7 +22,8 @@
 %   score. A class with no node scores 0 everywhere.
 %   A missing feature of x (NaN) lies inside every box there: size(B+x)
 %   counts the box's own extent in that feature, so the MFV and the CFV
-%   judge a box by the features observed. Inf is refused.
+%   judge a box by the features observed. A pattern with Inf matches no
+%   node (scores 0, class 0), as in vorla_eval.
 %
 %   Classes (N x 1) holds the class that vorla_eval gives each pattern (the
 %   label of the accepting node with the greatest CFV, of tied nodes the
