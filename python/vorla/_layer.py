@@ -82,15 +82,7 @@ def stratified_folds(index, K, seed):
 def scale(X, value_range):
     """X scaled into [0, 1] by a 2 x M range, values beyond it clipped (vorla_scale)."""
     X = np.asarray(X, dtype=np.float64)
-    lo = value_range[0]
-    width = value_range[1] - lo
-    constant = width == 0
-    width = np.where(constant, 1.0, width)
-    Xs = (X - lo) / width
-    Xs[:, constant] = 0 * X[:, constant]
-    wide = np.isinf(width)
-    if wide.any():
-        Xs[:, wide] = (X[:, wide] / 2 - lo[wide] / 2) / (value_range[1, wide] / 2 - lo[wide] / 2)
+    Xs = scale_unclipped(X, value_range)
     # As Octave's max and min: a NaN gives the bound, and the bound is given only below it.
     Xs = np.where(Xs >= 0, Xs, 0.0)
     Xs = np.where(Xs <= 1, Xs, 1.0)
