@@ -79,6 +79,25 @@ Best plain_best_choice(const std::vector<std::unique_ptr<Node>>& nodes, const do
   return b;
 }
 
+// The patterns of a group that have a missing feature, which are searched apart (see
+// plain_best_choice); the others, in their order, go to the bank together.
+struct GroupSplit {
+  GroupSplit(const double* const* rows, std::int32_t group_size) {
+    for (std::int32_t g = 0; g < group_size; ++g) {
+      missing[g] = any_missing(rows[g]);
+      if (missing[g]) continue;
+      complete_of[complete_count] = g;
+      complete_rows[complete_count++] = rows[g];
+    }
+    all_complete = complete_count == group_size;
+  }
+  bool missing[pattern_group] = {};
+  const double* complete_rows[pattern_group] = {};
+  std::int32_t complete_of[pattern_group] = {};
+  std::int32_t complete_count = 0;
+  bool all_complete = true;
+};
+
 // The nodes of one class with their bank and, where it pays, a bound on the choice value:
 // each class is a winner search of its own, whose winner's cfv is the class's score.
 struct ClassSearch {
@@ -152,6 +171,20 @@ bool search_group(ClassSearch& s, const double* const* rows, std::int32_t group_
   return true;
 }
 
+// search_group for a whole group, the patterns with a missing feature measured node by node.
+bool search_class(ClassSearch& s, const double* const* rows, std::int32_t group_size, const GroupSplit& split,
+                  std::int32_t first_pattern, double vigilance, bool ct, double Tu, Best* found) {
+  if (split.all_complete) return search_group(s, rows, group_size, first_pattern, vigilance, ct, Tu, found);
+  Best complete_found[pattern_group];
+  if (split.complete_count > 0 &&
+      !search_group(s, split.complete_rows, split.complete_count, first_pattern, vigilance, ct, Tu, complete_found))
+    return false;
+  for (std::int32_t g = 0; g < group_size; ++g)
+    if (split.missing[g]) found[g] = plain_best_choice(s.nodes, rows[g], vigilance, ct, Tu);
+  for (std::int32_t c = 0; c < split.complete_count; ++c) found[split.complete_of[c]] = complete_found[c];
+  return true;
+}
+
 host::Outcome run(std::int32_t template_count, double* const* template_rows, const double* node_labels,
                   double vigilance, std::int32_t ct_option, std::int32_t pattern_count, const ColumnMatrix& patterns,
                   std::int32_t class_count, double* scores, double* classes_out) {
@@ -214,30 +247,11 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
     const std::int32_t group_size = std::min(pattern_group, pattern_count - first);
     patterns.copy_rows(first, group_size, group_values.data());
     std::fill(selected, selected + group_size, Selection{-1, 0.0, -1, -1, false});
-    // The patterns with a missing feature are searched apart; the rest go to the bank together.
-    const double* complete_rows[pattern_group];
-    std::int32_t complete_of[pattern_group];
-    std::int32_t complete_count = 0;
-    for (std::int32_t g = 0; g < group_size; ++g) {
-      if (any_missing(group_rows[g])) continue;
-      complete_of[complete_count] = g;
-      complete_rows[complete_count++] = group_rows[g];
-    }
-    const bool all_complete = complete_count == group_size;
+    const GroupSplit split(group_rows, group_size);
     for (std::size_t k = 0; k < classes.size(); ++k) {
       ClassSearch& s = *classes[k];
-      if (all_complete) {
-        if (!search_group(s, group_rows, group_size, first, vigilance, ct, Tu, found))
-          return host::Outcome::interrupted;
-      } else {
-        Best complete_found[pattern_group];
-        if (complete_count > 0 &&
-            !search_group(s, complete_rows, complete_count, first, vigilance, ct, Tu, complete_found))
-          return host::Outcome::interrupted;
-        for (std::int32_t g = 0; g < group_size; ++g)
-          if (any_missing(group_rows[g])) found[g] = plain_best_choice(s.nodes, group_rows[g], vigilance, ct, Tu);
-        for (std::int32_t c = 0; c < complete_count; ++c) found[complete_of[c]] = complete_found[c];
-      }
+      if (!search_class(s, group_rows, group_size, split, first, vigilance, ct, Tu, found))
+        return host::Outcome::interrupted;
       double* column = scores + static_cast<std::size_t>(present[k]) * N + static_cast<std::size_t>(first);
       for (std::int32_t g = 0; g < group_size; ++g) {
         const Best& b = found[g];
