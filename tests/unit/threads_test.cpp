@@ -105,8 +105,8 @@ struct SpinOptions {
 SpinOptions spin;
 
 void spinning_call(int, mxArray*[], int, const mxArray*[]) {
-  const Outcome outcome = vorla::threads::run(spin.threads, spin.threads, [](std::int64_t) {
-    if (spin.print_from_worker) mexPrintf("from a worker\n");
+  const Outcome outcome = vorla::threads::run(spin.threads, spin.threads, [](std::int64_t k) {
+    if (spin.print_from_worker && k == 0) mexPrintf("from a worker\n");
     std::unique_ptr<std::vector<double>> held;
     if (spin.allocate_in_items) held = std::make_unique<std::vector<double>>(1000);
     while (!vorla::threads::interrupted()) std::this_thread::yield();
