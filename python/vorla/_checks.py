@@ -38,6 +38,10 @@ class MissingWarning(VorlaWarning):
     """Patterns with every feature missing: left out of training, unknown_label in prediction."""
 
 
+class CategoryWarning(VorlaWarning):
+    """Categories that training never saw, taken as missing values."""
+
+
 WHO = "FuzzyARTMAPClassifier"
 
 # Octave option name -> parameter name.
@@ -256,11 +260,15 @@ def conflict_warning(Xs, index, rule):
                   % (WHO, rows.size, mixed.size, shown, advice), ConflictWarning, stacklevel=3)
 
 
-def clip_warning(X, value_range, given=False):
-    """A feature beyond the range by more than its width in over a tenth of the patterns."""
+def clip_warning(X, value_range, given=False, ignored=()):
+    """A feature beyond the range by more than its width in over a tenth of the patterns;
+    the ignored (categorical) features hold positions of categories, nothing to clip."""
     lo, hi = value_range
     width = hi - lo
     X = np.asarray(X, dtype=np.float64)
+    if len(ignored):
+        X = X.copy()
+        X[:, ignored] = lo[ignored]
     beyond = np.maximum(lo - X, X - hi)
     far = beyond > width
     share = far.sum(axis=0) / max(X.shape[0], 1)

@@ -132,18 +132,77 @@ def robust_range(X):
     return value_range
 
 
-def apply_scale(X, option):
-    """(Xs, range, kind) for the Scale option: 'robust', 'auto', 'none' or a 2 x M range."""
-    if isinstance(option, str):
-        if option == "auto":
-            value_range = whole_range(X)
-            return scale_unclipped(X, value_range), value_range, "auto"
-        if option == "robust":
-            value_range = robust_range(X)
-            return scale(X, value_range), value_range, "robust"
-        return X, None, "none"
-    value_range = np.asarray(option, dtype=np.float64)
-    return scale(X, value_range), value_range, "range"
+def apply_scale(X, option, coding=None):
+    """(Xs, range, kind) for the Scale option: 'robust', 'auto', 'none' or a 2 x M range;
+    Xs coded (code_patterns). Categorical features take no part in the range: theirs reads
+    [0; 1], the span of their columns (a given range is kept as given)."""
+    features = categorical_features(coding)
+    if not features:
+        if isinstance(option, str):
+            if option == "auto":
+                value_range = whole_range(X)
+                return scale_unclipped(X, value_range), value_range, "auto"
+            if option == "robust":
+                value_range = robust_range(X)
+                return scale(X, value_range), value_range, "robust"
+            return X, None, "none"
+        value_range = np.asarray(option, dtype=np.float64)
+        return scale(X, value_range), value_range, "range"
+    numeric = np.ones(X.shape[1], dtype=bool)
+    numeric[features] = False
+    if isinstance(option, str) and option != "none":
+        value_range = np.tile([[0.0], [1.0]], (1, X.shape[1]))
+        value_range[:, numeric] = (whole_range if option == "auto" else robust_range)(X[:, numeric])
+        kind = option
+    elif isinstance(option, str):
+        value_range, kind = None, "none"
+    else:
+        value_range, kind = np.asarray(option, dtype=np.float64), "range"
+    return code_patterns(X, value_range, coding), value_range, kind
+
+
+def categorical_features(coding):
+    """The 0-based indices of the categorical features of a coding (None: none)."""
+    return [] if coding is None else list(coding["features"])
+
+
+def coded_layout(coding, M):
+    """(first, count): feature j's first column among those the networks see, and its
+    columns: 1 for a numeric feature and for a categorical one of L <= 2 categories (at 0
+    and 1), L otherwise (one per category)."""
+    count = np.ones(M, dtype=np.int64)
+    for j, known in zip(categorical_features(coding), [] if coding is None else coding["categories"]):
+        count[j] = len(known) if len(known) > 2 else 1
+    first = np.concatenate([[0], np.cumsum(count[:-1])]).astype(np.int64) if M else count
+    return first, count
+
+
+def code_patterns(X, value_range, coding):
+    """The columns that the networks see. Numeric features are scaled by the range (None:
+    as given). A categorical feature (X holding the 1-based position of its category, NaN
+    for a missing one) of L categories takes L indicator columns, the category's at 1 / L
+    and the rest at 0, so that a box holds a set of categories and spans k / L in the
+    feature for k >= 2 of them; two categories take one column at 0 and 1, the same
+    geometry. A missing category is NaN in every indicator: inside every box there."""
+    features = categorical_features(coding)
+    if not features:
+        return X if value_range is None else scale(X, value_range)
+    N, M = X.shape
+    numeric = np.ones(M, dtype=bool)
+    numeric[features] = False
+    first, count = coded_layout(coding, M)
+    Xs = np.zeros((N, int(count.sum())), order="F")
+    Xs[:, first[numeric]] = X[:, numeric] if value_range is None else scale(X[:, numeric], value_range[:, numeric])
+    for j, known in zip(features, coding["categories"]):
+        position = X[:, j]
+        if count[j] == 1:
+            Xs[:, first[j]] = position - 1
+        else:
+            L = len(known)
+            seen = np.flatnonzero(position >= 1)
+            Xs[seen, first[j] - 1 + position[seen].astype(np.int64)] = 1 / L
+            Xs[np.ix_(np.isnan(position), first[j] + np.arange(L))] = np.nan
+    return Xs
 
 
 def scale_unclipped(X, value_range):
@@ -179,10 +238,12 @@ def fit_network(Xs, index, order, args, tolerant, display="off", start=None, nam
     return T, L.ravel(), int(n[0, 0])
 
 
-def fill_missing(X, fill=None):
+def fill_missing(X, fill=None, categorical=()):
     """(X with each NaN replaced by its feature's fill value, fill); fill None takes each
-    feature's median of the values in X, the mean of the two middle order statistics (0
-    for a feature with no value): the values that missing_values='impute' keeps."""
+    feature's median of the values in X, the mean of the two middle order statistics, or
+    for the features listed in categorical (their categories' positions) the most frequent
+    one, the smallest of a tie (0 for a feature with no value): the values that
+    missing_values='impute' keeps."""
     X = np.array(X, dtype=np.float64)
     missing = np.isnan(X)
     if fill is None:
@@ -190,7 +251,10 @@ def fill_missing(X, fill=None):
         for j in range(X.shape[1]):
             v = np.sort(X[~missing[:, j], j])
             n = v.size
-            if n:
+            if n and j in categorical:
+                values, runs = np.unique(v, return_counts=True)
+                fill[j] = values[int(np.argmax(runs))]
+            elif n:
                 fill[j] = (v[(n - 1) // 2] + v[n // 2]) / 2
     X[missing] = np.broadcast_to(fill, X.shape)[missing]
     return X, fill
@@ -325,12 +389,10 @@ def search_settings(X, index, opts, search, report=print):
     for k in range(1, K + 1):
         training = folds != k
         part = {"orders": [None] + seeded_permutations(search["Seed"], [int(training.sum())] * (top - 1))}
-        part["Xs"], value_range, kind = apply_scale(X[training], opts["Scale"])
+        part["Xs"], value_range, kind = apply_scale(X[training], opts["Scale"], opts.get("Coding"))
         part["Xs"] = np.asfortranarray(part["Xs"])
         part["index"] = index[training]
-        part["Xv"] = X[~training]
-        if kind != "none":
-            part["Xv"] = scale(part["Xv"], value_range)
+        part["Xv"] = np.asfortranarray(code_patterns(X[~training], value_range, opts.get("Coding")))
         part["held"] = folds == k
         parts.append(part)
 
