@@ -225,3 +225,81 @@ def test_missing_values_options_take_nan_as_the_octave_layer_does(how):
     assert (model.impute_ is None) if fill is None else np.array_equal(model.impute_, fill)
     with pytest.raises(ValueError, match="keeps its missing_values"):
         model.set_params(missing_values="error").partial_fit(P[:10], C[:10])
+
+
+# -- categorical features ------------------------------------------------------------------
+
+COLOURS = np.array(["red", "green", "blue"], dtype=object)[np.arange(120) % 3]
+MIXED = np.column_stack([P[:, 0], COLOURS])  # a numeric feature beside a text one
+MIXED_LABELS = np.where((COLOURS == "red") | (P[:, 0] > 0.7), "yes", "no")
+
+
+def test_categorical_features_name_the_same_features_in_every_form():
+    pandas = pytest.importorskip("pandas")
+    frame = pandas.DataFrame({"width": P[:, 0], "colour": COLOURS})
+    base = FuzzyARTMAPClassifier(categorical_features=[1], **ONE).fit(MIXED, MIXED_LABELS)
+    assert base.categories_[0].tolist() == ["blue", "green", "red"] and base.templates_[0].shape[1] == 8
+    for given, X in [([False, True], MIXED), (["colour"], frame), ([1], MIXED.tolist())]:
+        assert same_model(base, FuzzyARTMAPClassifier(categorical_features=given, **ONE).fit(X, MIXED_LABELS))
+    # Codes that are numbers: the same boxes as their texts, which sort alike here.
+    codes = np.column_stack([P[:, 0], np.searchsorted(["blue", "green", "red"], COLOURS) * 10.0])
+    assert same_model(base, FuzzyARTMAPClassifier(categorical_features=[1], **ONE).fit(codes, MIXED_LABELS))
+
+
+@pytest.mark.parametrize("given, message", [
+    ([2], "categorical_features must be None, 'all', a boolean mask of 2, distinct feature indices in 0..1"),
+    ([1, 1], "distinct feature indices"),
+    ([True], "a boolean mask of 2"),
+    ("some", "categorical_features must be None"),
+])
+def test_bad_categorical_features_are_refused(given, message):
+    with pytest.raises(ValueError, match=message.replace("(", r"\(").replace(".", r"\.")):
+        FuzzyARTMAPClassifier(categorical_features=given, **ONE).fit(MIXED, MIXED_LABELS)
+
+
+def test_categories_training_never_saw_are_missing_values():
+    model = FuzzyARTMAPClassifier(categorical_features=[1], **ONE).fit(MIXED, MIXED_LABELS)
+    new = MIXED[:6].copy()
+    new[:3, 1] = "purple"
+    gaps = MIXED[:6].copy()
+    gaps[:3, 1] = None
+    with pytest.warns(vorla.CategoryWarning, match="3 values of X are categories that training never saw"):
+        unseen = model.decision_function(new)
+    assert np.array_equal(unseen, model.decision_function(gaps))
+    with pytest.raises(ValueError, match="knows the categories of feature 1 as text, but X gives numbers"):
+        model.predict(np.column_stack([P[:2, 0], [1.0, 2.0]]))
+    with pytest.raises(ValueError, match="mixes texts and numbers"):
+        model.predict(np.array([[0.5, "red"], [0.5, 3]], dtype=object))
+    strict = FuzzyARTMAPClassifier(categorical_features=[1], missing_values="error", **ONE)
+    with pytest.raises(ValueError, match="feature 1 of X has 3 missing values"):
+        strict.fit(np.vstack([MIXED, gaps[:3]]), np.append(MIXED_LABELS, ["no"] * 3))
+    with pytest.raises(ValueError, match="3 missing or unseen categories"):
+        strict.fit(MIXED, MIXED_LABELS).predict(new)
+
+
+def test_a_continued_model_keeps_its_categories():
+    model = FuzzyARTMAPClassifier(categorical_features=[1], **ONE).partial_fit(MIXED[:60], MIXED_LABELS[:60])
+    more = np.vstack([MIXED[60:], [[0.5, "purple"]]])
+    with pytest.warns(vorla.CategoryWarning, match="1 values of X"):
+        model.partial_fit(more, np.append(MIXED_LABELS[60:], "yes"))
+    assert model.categories_[0].tolist() == ["blue", "green", "red"]
+    with pytest.raises(ValueError, match=r"keeps its categorical_features \(\[1\]\); \[0, 1\] given"):
+        model.set_params(categorical_features="all").partial_fit(MIXED[:5], MIXED_LABELS[:5])
+
+
+def test_imputed_categories_are_the_most_frequent_the_smallest_of_a_tie():
+    X = np.array([[3, 0.1], [1, 0.2], [3, 0.3], [1, 0.4], [np.nan, 0.5], [7, 0.6]])
+    model = FuzzyARTMAPClassifier(categorical_features=[0], missing_values="impute", **ONE).fit(X, [0, 1, 0, 1, 0, 1])
+    assert model.impute_[0] == 1  # the position of category 1, tied with 3
+
+
+def test_rules_read_category_sets_open_features_and_count_missing_values_inside():
+    X = np.array([[0.0, 1, 0], [0.2, 1, 0], [1.0, 1, 1], [np.nan, 2, 1], [np.nan, 3, 1]])
+    model = FuzzyARTMAPClassifier(categorical_features=[1], vigilance=0.1, **ONE).fit(X, [0, 0, 0, 1, 1])
+    rules = model.rules(feature_names=["x", "kind", "flag"], X=X)
+    # The second box was made from patterns without x: open there, no condition; flag
+    # reaches only the edge of its range, so it holds that value alone.
+    assert [r["text"] for r in rules] == ["if kind = 1 then 0", "if kind in {2, 3} and flag = 1 then 1"]
+    assert [r["count"] for r in rules] == [3, 2]
+    assert rules[1]["lower"][0] == -np.inf and rules[1]["upper"][0] == np.inf
+    assert rules[1]["categories"][1].tolist() == [2, 3] and rules[1]["categories"][0] is None
