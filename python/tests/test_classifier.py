@@ -2,6 +2,7 @@
 the scores, the rules, worker processes and scikit-learn's model selection tools."""
 
 import pickle
+import re
 import warnings
 
 import numpy as np
@@ -147,6 +148,33 @@ def test_rules_read_the_boxes_in_data_units():
 def test_worker_processes_make_the_same_model():
     serial = FuzzyARTMAPClassifier(voters=4, vigilance=0.4).fit(P, C)
     assert same_model(serial, FuzzyARTMAPClassifier(voters=4, vigilance=0.4, n_jobs=2).fit(P, C))
+
+
+@pytest.mark.parametrize("shown", [dict(display="iter"), dict(display="final"), dict(trace=3)])
+def test_worker_processes_print_what_a_serial_run_prints_in_its_order(shown, capsys, monkeypatch):
+    seconds = re.compile(r"\d+\.\d+ s\b|in \d+ seconds")
+    serial = FuzzyARTMAPClassifier(voters=3, vigilance=0.4, **shown).fit(P, C)
+    printed = seconds.sub("", capsys.readouterr().out)
+
+    def here(*task):
+        raise AssertionError("a network trained in this process")
+    monkeypatch.setattr(vorla._layer, "fit_network", here)  # the workers keep their own
+    parallel = FuzzyARTMAPClassifier(voters=3, vigilance=0.4, n_jobs=2, **shown).fit(P, C)
+    assert printed and seconds.sub("", capsys.readouterr().out) == printed
+    assert same_model(serial, parallel)
+
+
+@pytest.mark.parametrize("X, y, rows", [
+    ([[0.1, 0.2], [0.1, 0.3], [0.1, 0.2]], [1, 2, 2], "rows 1, 3"),      # twins behind a shared first feature
+    ([[0.1, 0.2], [0.1, 0.3], [0.5, 0.2]], [1, 2, 2], None),             # first feature shared, no twins
+    ([[0.5, 0.0], [0.2, 0.0], [0.5, 0.0], [0.2, 0.0]], [1, 1, 2, 2], "rows 1, 2, 3, 4"),
+])
+def test_conflicts_name_the_rows_of_twins_with_other_labels(X, y, rows):
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always")
+        FuzzyARTMAPClassifier(scale="none", **ONE).fit(X, y)
+    said = [str(w.message) for w in caught if issubclass(w.category, vorla.ConflictWarning)]
+    assert len(said) == (rows is not None) and (rows is None or "(%s)" % rows in said[0])
 
 
 @pytest.mark.parametrize("X, y, options, warning", [

@@ -3,6 +3,7 @@ scikit-learn estimator, calling the same engine entry points in the same way."""
 
 import math
 import numbers
+import sys
 import warnings
 
 import numpy as np
@@ -73,7 +74,8 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
         ``seed`` (default: the model's seed).
     n_jobs : int or None
         Worker processes (joblib) that train the networks of a fit side by side; the
-        model is the same bit for bit. None or 1: this process.
+        model is the same bit for bit. None or 1: this process. What the networks print
+        (``display``, ``trace``) comes when all are done, in the order of a serial run.
     unknown_label : object or None
         The label ``predict`` gives a pattern that no network classifies (possible only
         with ``choice_test``, ``scale='none'`` or every feature missing); None gives the
@@ -268,9 +270,16 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
             heading = "vorla_train: network %d of %d" % (v + 1, V) if V > 1 and opts["Display"] == "iter" else ""
             tasks.append((Xs, index, orders[v], args, tolerant, opts["Display"],
                           None if start is None else start[v], "", heading))
-        if self.n_jobs not in (None, 1) and V > 1 and opts["Trace"] == 0 and opts["Display"] == "off":
+        if self.n_jobs not in (None, 1) and V > 1:
             from joblib import Parallel, delayed
-            nets = Parallel(n_jobs=self.n_jobs)(delayed(_layer.fit_network)(*task) for task in tasks)
+            # Each worker's lines come back with its network and are printed in the
+            # networks' order, as a serial run prints them (once all are done).
+            printed = Parallel(n_jobs=self.n_jobs)(delayed(_layer.fit_network_printed)(*task) for task in tasks)
+            nets = []
+            for T, L, n, text in printed:
+                if text:
+                    sys.stdout.write(text)
+                nets.append((T, L, n))
         else:
             nets = [_layer.fit_network(*task) for task in tasks]
         if opts["Display"] == "final":
@@ -459,6 +468,8 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
         ndarray of shape (n_samples,)
         """
         chosen, _ = self._classify(X, scores=False)
+        if chosen.shape[1] == 1:
+            return self._labels(chosen[:, 0].astype(np.int64))  # one network: its class, no vote to count
         index, _ = _layer.vote(chosen, self.classes_.size)
         return self._labels(index)
 

@@ -2,6 +2,8 @@
 seeded orders, the inner folds, the networks of a call, the vote and the search. The same
 data, settings and seed give the same bits in both."""
 
+import contextlib
+import io
 import math
 import warnings
 
@@ -236,6 +238,15 @@ def fit_network(Xs, index, order, args, tolerant, display="off", start=None, nam
         T0, L0 = start if start is not None else (np.zeros((0, 0)), np.zeros((0, 1)))
         T, L, n = engine.vorla_learn(Xs, index, *args, float(tolerant), float(display == "iter"), T0, L0)
     return T, L.ravel(), int(n[0, 0])
+
+
+def fit_network_printed(*task):
+    """fit_network in a worker process: the network and what it printed (headings, the
+    trace, progress), for the caller to print in the order of a serial run."""
+    out = io.StringIO()
+    with contextlib.redirect_stdout(out):
+        T, L, n = fit_network(*task)
+    return T, L, n, out.getvalue()
 
 
 def fill_missing(X, fill=None, categorical=()):
