@@ -145,9 +145,11 @@ def test_rules_read_the_boxes_in_data_units():
         model.rules(feature_names=["w"])
 
 
-def test_worker_processes_make_the_same_model():
-    serial = FuzzyARTMAPClassifier(voters=4, vigilance=0.4).fit(P, C)
-    assert same_model(serial, FuzzyARTMAPClassifier(voters=4, vigilance=0.4, n_jobs=2).fit(P, C))
+def test_worker_processes_make_the_same_model_and_search():
+    serial = FuzzyARTMAPClassifier(voters=4, optimize_hyperparameters=["vigilance", "match_tracking"]).fit(P, C)
+    parallel = FuzzyARTMAPClassifier(voters=4, optimize_hyperparameters=["vigilance", "match_tracking"], n_jobs=2)
+    assert same_model(serial, parallel.fit(P, C))
+    assert parallel.search_results_ == serial.search_results_
 
 
 @pytest.mark.parametrize("shown", [dict(display="iter"), dict(display="final"), dict(trace=3)])

@@ -73,8 +73,8 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
         ``search_space`` (dict of option values), ``max_evaluations``, ``display``,
         ``seed`` (default: the model's seed).
     n_jobs : int or None
-        Worker processes (joblib) that train the networks of a fit side by side; the
-        model is the same bit for bit. None or 1: this process. What the networks print
+        Worker processes (joblib) that train the networks of a fit, and of its search,
+        side by side; the model is the same bit for bit. None or 1: this process. What the networks print
         (``display``, ``trace``) comes when all are done, in the order of a serial run.
     unknown_label : object or None
         The label ``predict`` gives a pattern that no network classifies (possible only
@@ -244,7 +244,8 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
         _checks.conflict_warning(Xs, index, opts["MatchTracking"])
         self.search_results_ = None
         if search["Names"]:
-            opts, self.search_results_ = _layer.search_settings(X, index, dict(opts, Coding=self._coding), search)
+            opts, self.search_results_ = _layer.search_settings(X, index, dict(opts, Coding=self._coding), search,
+                                                                run=self._runner())
         if self.search_results_ is None:
             del self.search_results_
         nets = self._networks(Xs, index, opts, opts["Seed"], None)
@@ -271,10 +272,9 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
             tasks.append((Xs, index, orders[v], args, tolerant, opts["Display"],
                           None if start is None else start[v], "", heading))
         if self.n_jobs not in (None, 1) and V > 1:
-            from joblib import Parallel, delayed
             # Each worker's lines come back with its network and are printed in the
             # networks' order, as a serial run prints them (once all are done).
-            printed = Parallel(n_jobs=self.n_jobs)(delayed(_layer.fit_network_printed)(*task) for task in tasks)
+            printed = self._runner()(_layer.fit_network_printed, tasks)
             nets = []
             for T, L, n, text in printed:
                 if text:
@@ -288,6 +288,13 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
                 how = "converged after" if n < cap else "stopped at its cap of"
                 print("vorla_train: %s%s %d list presentations, %d nodes" % (name, how, n, L.size))
         return nets
+
+    def _runner(self):
+        """run(function, tasks): in n_jobs worker processes, or here for None or 1."""
+        if self.n_jobs in (None, 1):
+            return _layer.serial
+        from joblib import Parallel, delayed
+        return lambda function, tasks: Parallel(n_jobs=self.n_jobs)(delayed(function)(*task) for task in tasks)
 
     def _record(self, nets, opts, N, seed):
         cap = _layer.SAFETY_CAP if math.isinf(opts["MaxPresentations"]) else opts["MaxPresentations"]

@@ -371,10 +371,21 @@ def _network_args(s, cap_trim=0, trace=0):
     return (s["D"], s["Vigilance"], s["Alpha"], s["LearningRate"], cap, cap_trim, float(s["ChoiceTest"]), trace)
 
 
-def search_settings(X, index, opts, search, report=print):
+def held_out_network(Xs, index, order, args, tolerant, eval_args, Xv):
+    """One network of the search: the classes it gives the held-out patterns, and its nodes."""
+    T, L, _ = fit_network(Xs, index, order, args, tolerant)
+    return net_classes(T, L, eval_args, Xv), L.size
+
+
+def serial(function, tasks):
+    return [function(*task) for task in tasks]
+
+
+def search_settings(X, index, opts, search, report=print, run=serial):
     """Chooses the options search['Names'] on inner folds of the training data; returns
     the chosen options and the results (Optimized, KFold, Seed, Best, BestAccuracy,
-    Trials)."""
+    Trials). run(function, tasks) gives [function(*task) for task in tasks], in worker
+    processes or here: the tasks take nothing from the process that runs them."""
     names = search["Names"]
     space = search["Space"]
     grid_names = [n for n in names if n != "Voters"]
@@ -418,19 +429,21 @@ def search_settings(X, index, opts, search, report=print):
     for r, rung in enumerate(rungs):
         first = done + 1
         done = rung
+        places, tasks = [], []
         for j in alive:
             s = settings[j]
-            args = _network_args(s)
             if classes[j].shape[1] < done:
                 classes[j] = np.hstack([classes[j], np.zeros((N, done - classes[j].shape[1]))])
                 nodes[j] = np.hstack([nodes[j], np.zeros((K, done - nodes[j].shape[1]))])
             for k, part in enumerate(parts):
                 for v in range(first, done + 1):
-                    T, L, _ = fit_network(part["Xs"], part["index"], part["orders"][v - 1], args,
-                                          s["MatchTracking"] == "tolerant")
-                    got = net_classes(T, L, (s["D"], 0, s["Alpha"], float(s["ChoiceTest"])), part["Xv"])
-                    classes[j][part["held"], v - 1] = got
-                    nodes[j][k, v - 1] = L.size
+                    places.append((j, k, v))
+                    tasks.append((part["Xs"], part["index"], part["orders"][v - 1], _network_args(s),
+                                  s["MatchTracking"] == "tolerant", (s["D"], 0, s["Alpha"], float(s["ChoiceTest"])),
+                                  part["Xv"]))
+        for (j, k, v), (got, count) in zip(places, run(held_out_network, tasks)):
+            classes[j][parts[k]["held"], v - 1] = got
+            nodes[j][k, v - 1] = count
         score = []
         for j in alive:
             for v in sorted(set([c for c in counts if first <= c <= done] + [done])):
