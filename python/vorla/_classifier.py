@@ -214,10 +214,16 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
 
     @property
     def _coding(self):
+        """The categorical features and their categories, None for none (also in a model
+        made before features could be categorical)."""
         features = getattr(self, "categorical_features_", None)
         if features is None or features.size == 0:
             return None
         return {"features": features.tolist(), "categories": self.categories_}
+
+    @property
+    def _ignored(self):
+        return _layer.categorical_features(self._coding)
 
     def _learn_coding(self, X, opts):
         """X with its categorical features as positions of their categories; learns them."""
@@ -240,7 +246,7 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
         if kind == "none":
             _checks.check_unscaled(Xs, opts["D"])
         elif kind == "range":
-            _checks.clip_warning(X, value_range, given=True, ignored=self.categorical_features_)
+            _checks.clip_warning(X, value_range, given=True, ignored=self._ignored)
         _checks.conflict_warning(Xs, index, opts["MatchTracking"])
         self.search_results_ = None
         if search["Names"]:
@@ -369,7 +375,7 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
             Xs = _layer.code_patterns(X, None, self._coding)
             _checks.check_unscaled(Xs, opts["D"])
         else:
-            _checks.clip_warning(X, self.range_, ignored=self.categorical_features_)
+            _checks.clip_warning(X, self.range_, ignored=self._ignored)
             Xs = _layer.code_patterns(X, self.range_, self._coding)
         _checks.conflict_warning(Xs, index, opts["MatchTracking"])
         seed = (opts["Seed"] + len(self.history_) * _layer.CONTINUE_STEP) % 2**32
@@ -417,16 +423,17 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
         if self.categorical_features is not None:
             names = getattr(self, "feature_names_in_", None)
             now = _coding.check_categorical(self.categorical_features, features, None if names is None else list(names))
-            if now != self.categorical_features_.tolist():
+            if now != self._ignored:
                 raise ValueError("%s: a continued model keeps its categorical_features (%s); %s given"
-                                 % (WHO, self.categorical_features_.tolist(), now))
+                                 % (WHO, self._ignored, now))
         return opts
 
     def _positions(self, X, how, name="X"):
         """X for the model: its categorical features as positions in the model's lists."""
         if not self._categorical(fitted=True):
             return X
-        return _coding.category_positions(X, self.categorical_features_.tolist(), self.categories_, how, name)
+        coding = self._coding
+        return _coding.category_positions(X, coding["features"], coding["categories"], how, name)
 
     # -- prediction ------------------------------------------------------------------
 
@@ -454,7 +461,7 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
             Xs = _layer.code_patterns(X, None, self._coding)
             _checks.check_unscaled(Xs, self.settings_["D"])
             return Xs, gone
-        _checks.clip_warning(X, self.range_, ignored=self.categorical_features_)
+        _checks.clip_warning(X, self.range_, ignored=self._ignored)
         return _layer.code_patterns(X, self.range_, self._coding), gone
 
     def _classify(self, X, scores):
@@ -569,7 +576,7 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
             width = self.range_[1] - self.range_[0]
             # Scaled data lie in [0, 1], a constant feature at 0: bounds there constrain nothing.
             bounded = width > 0
-        features = self.categorical_features_.tolist()
+        features = self._ignored
         bounded[features] = False
         first, span = _layer.coded_layout(self._coding, M)
         W = int(span.sum())
@@ -599,7 +606,7 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
                 up_units[features] = np.nan
                 held = [None] * M
                 sets = np.zeros(M, dtype=bool)
-                for j, known in zip(features, self.categories_):
+                for j, known in zip(features, getattr(self, "categories_", [])):
                     held[j] = known[_held_categories(lower_all[k], upper_all[k], first[j], span[j], len(known))]
                     sets[j] = held[j].size < len(known)
                 if unscaled:
