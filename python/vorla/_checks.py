@@ -276,13 +276,14 @@ def clip_warning(X, value_range, given=False, ignored=()):
     if len(ignored):
         X = X.copy()
         X[:, ignored] = lo[ignored]
-    beyond = np.maximum(lo - X, X - hi)
-    far = beyond > width
+    # Beyond by more than the width on either side; the distances themselves only for the message.
+    far = lo - X > width
+    far |= X - hi > width
     share = far.sum(axis=0) / max(X.shape[0], 1)
     if share.size == 0 or share.max() <= 0.1:
         return
     feature = int(share.argmax())
-    outside = beyond > 0
+    outside = np.maximum(lo - X, X - hi) > 0
     what = "the given scale range" if given else "the training range"
     question = "is the range in other units than X?" if given else "are they in other units than the training data?"
     warnings.warn("%s: %d of the %d values of feature %d of X lie beyond %s [%.6g, %.6g] by more than its width: "
