@@ -49,7 +49,13 @@ function lines = parity_octave (out_file)
   m = (1:50)';
   S = [Q, mod(m, 5) * 10 + 5, mod(m, 2)];
   S(4:11:50, 3) = NaN;
-  lines = [lines, describe_model('categorical', vorla_train (Z, z, 'CategoricalPredictors', [3 4]), S)];
+  model = vorla_train (Z, z, 'CategoricalPredictors', [3 4]);
+  rules = vorla_rules (model, 'X', Z);
+  lines = [lines, describe_model('categorical', model, S), ...
+           {sprintf('categorical rules %s', hash ('sha256', strjoin ({rules.Text}, char (10))))}, ...
+           {sprintf('categorical counts %s', digest ([rules.Count]))}];
+  rules = vorla_rules (model);
+  lines = [lines, {sprintf('categorical corners %s', hash ('sha256', strjoin ({rules.Text}, char (10))))}];
   colours = {'red', 'green', 'blue'};
   sizes = {'small', 'large'};
   W = [colours(mod(n, 3) + 1)', sizes(mod(floor (n / 2), 2) + 1)'];

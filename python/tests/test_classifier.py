@@ -143,6 +143,11 @@ def test_rules_read_the_boxes_in_data_units():
     assert [r["count"] for r in rules] == [2, 2]
     with pytest.raises(ValueError, match="feature_names must hold 2 names"):
         model.rules(feature_names=["w"])
+    # Values closer together than four digits show: as many decimals as their finest step needs.
+    X = np.array([[1.52101], [1.52102], [1.52103], [1.52111], [1.52112]])
+    model = FuzzyARTMAPClassifier(**ONE).fit(X, [0, 0, 1, 1, 1])
+    for rules in (model.rules(), model.rules(X=X)[::-1]):
+        assert [r["text"] for r in rules] == ["if x1 <= 1.52102 then 0", "if x1 >= 1.52103 then 1"]
 
 
 def test_worker_processes_make_the_same_model_and_search():

@@ -129,9 +129,17 @@ def describe(case, model, Q):
     if model.impute_ is not None:
         lines["fill"] = digest(model.impute_)
     if case == "text":
-        texts = "\n".join(rule["text"] for rule in model.rules(feature_names=["colour", "size"]))
-        lines["rules"] = hashlib.sha256(texts.encode()).hexdigest()
+        lines["rules"] = text_digest(model.rules(feature_names=["colour", "size"]))
+    if case == "categorical":
+        rules = model.rules(X=categorical()[0])
+        lines["rules"] = text_digest(rules)
+        lines["counts"] = digest([rule["count"] for rule in rules])
+        lines["corners"] = text_digest(model.rules())
     return {"%s %s" % (case, key): value for key, value in lines.items()}
+
+
+def text_digest(rules):
+    return hashlib.sha256("\n".join(rule["text"] for rule in rules).encode()).hexdigest()
 
 
 def expected():

@@ -580,7 +580,19 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
         bounded[features] = False
         first, span = _layer.coded_layout(self._coding, M)
         W = int(span.sum())
-        Xs = None if X is None else self._scaled(X, warn=False)[0]
+        numeric = np.setdiff1d(np.arange(M), features)
+        if X is None:
+            Xs = None
+            # Without X the boxes' corners, which fast learning takes from training
+            # patterns, show how finely each feature varies.
+            corners = np.vstack([T[:, first] for T in self.templates_] + [T[:, W + first] for T in self.templates_])
+            step = _finest_steps(low + corners * width, numeric)
+        else:
+            # As vorla_predict codes them, but missing values stay missing: inside every box.
+            X = self._validate_data(_objects(X, self._coding), reset=False, **self._data_checks())
+            X = self._positions(X, self.settings_["MissingValues"])
+            step = _finest_steps(X, numeric)
+            Xs = _layer.code_patterns(X, None if unscaled else self.range_, self._coding)
         rules = []
         for v, (T, L) in enumerate(zip(self.templates_, self.box_classes_)):
             K = T.shape[0]
@@ -619,7 +631,7 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
                 rules.append(dict(network=v + 1, node=int(k) + 1, **{"class": L[k]}, lower=lo_units,
                                   upper=up_units, categories=held, count=None if count is None else int(count[k]),
                                   text=_rule_text(feature_names, lo_units, up_units, frm, to, sets, points, held,
-                                                  L[k], digits)))
+                                                  step, L[k], digits)))
         return rules
 
     def _more_tags(self):
@@ -659,20 +671,49 @@ def _held_categories(lower, upper, first, span, L):
     return np.all((codes >= lower[columns]) & (codes <= upper[columns]), axis=1)
 
 
-def _rule_text(names, lower, upper, frm, to, sets, points, held, label, digits):
+def _finest_steps(X, numeric):
+    """Per feature the smallest difference between its distinct values (NaN for fewer
+    than two, and for the categorical features)."""
+    step = np.full(X.shape[1], np.nan)
+    for j in numeric:
+        values = np.unique(X[~np.isnan(X[:, j]), j])
+        if values.size > 1:
+            step[j] = np.diff(values).min()
+    return step
+
+
+def _bound_text(value, digits, step):
+    """digits significant digits, or where the feature's values lie closer together than
+    those show, as many decimals as their finest step needs."""
+    text = "%.*g" % (digits, value)
+    if not math.isnan(step) and abs(float(text) - value) > step / 2:
+        text = "%.*f" % (min(17, max(0, -math.floor(math.log10(step)))), value)
+    return text
+
+
+def _pair_text(lower, upper, digits, step):
+    """Two bounds that differ never read alike."""
+    a, b = _bound_text(lower, digits, step), _bound_text(upper, digits, step)
+    while a == b and digits < 17:
+        digits += 1
+        a, b = _bound_text(lower, digits, step), _bound_text(upper, digits, step)
+    return a, b
+
+
+def _rule_text(names, lower, upper, frm, to, sets, points, held, step, label, digits):
     """points[0, i]: the box reaches no higher than the smallest training value of
     feature i, so it holds that value alone; points[1, i] the same at the largest."""
-    f = "%%.%dg" % digits
     parts = []
     for i, name in enumerate(names):
         if frm[i] and to[i] and lower[i] >= upper[i]:
-            parts.append(("%s = " + f) % (name, lower[i]))
+            parts.append("%s = %s" % (name, _bound_text(lower[i], digits, step[i])))
         elif frm[i] and to[i]:
-            parts.append((f + " <= %s <= " + f) % (lower[i], name, upper[i]))
+            a, b = _pair_text(lower[i], upper[i], digits, step[i])
+            parts.append("%s <= %s <= %s" % (a, name, b))
         elif frm[i]:
-            parts.append(("%s %s " + f) % (name, "=" if points[1, i] else ">=", lower[i]))
+            parts.append("%s %s %s" % (name, "=" if points[1, i] else ">=", _bound_text(lower[i], digits, step[i])))
         elif to[i]:
-            parts.append(("%s %s " + f) % (name, "=" if points[0, i] else "<=", upper[i]))
+            parts.append("%s %s %s" % (name, "=" if points[0, i] else "<=", _bound_text(upper[i], digits, step[i])))
         elif sets[i]:
             texts = [_coding.category_text(value) for value in held[i].tolist()]
             parts.append("%s = %s" % (name, texts[0]) if len(texts) == 1 else "%s in {%s}" % (name, ", ".join(texts)))
