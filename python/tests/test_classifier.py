@@ -292,6 +292,13 @@ def test_bad_categorical_features_are_refused(given, message):
         FuzzyARTMAPClassifier(categorical_features=given, **ONE).fit(MIXED, MIXED_LABELS)
 
 
+def test_no_categorical_features_and_infinite_codes():
+    plain = FuzzyARTMAPClassifier(**ONE).fit(P, C)
+    assert same_model(plain, FuzzyARTMAPClassifier(categorical_features=[], **ONE).fit(P, C))
+    with pytest.raises(ValueError, match="categorical feature 1 of X holds infinity"):
+        FuzzyARTMAPClassifier(categorical_features=[1], **ONE).fit(np.column_stack([P[:, 0], [np.inf] * 120]), C)
+
+
 def test_categories_training_never_saw_are_missing_values():
     model = FuzzyARTMAPClassifier(categorical_features=[1], **ONE).fit(MIXED, MIXED_LABELS)
     new = MIXED[:6].copy()

@@ -548,7 +548,8 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
             value lies inside every box), and the rules of each network come
             most-holding first.
         digits : int
-            Significant digits of the bounds.
+            Significant digits of the bounds; more decimals where the feature's values
+            (those of X, or without X the boxes' corners) lie closer together.
 
         Returns
         -------

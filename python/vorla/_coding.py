@@ -19,6 +19,8 @@ def check_categorical(value, M, names=None):
     if isinstance(value, str) and value.lower() == "all":
         return list(range(M))
     given = np.asarray(value)
+    if given.ndim == 1 and given.size == 0:
+        return []
     if given.dtype.kind == "b" and given.shape == (M,):
         return np.flatnonzero(given).tolist()
     if given.ndim == 1 and given.dtype.kind in "UO" and names is not None \
@@ -46,7 +48,7 @@ def _column(values, j):
     if values.dtype.kind in "biuf":
         numbers_ = values.astype(np.float64)
         missing = np.isnan(numbers_)
-        return numbers_[~missing], None, missing
+        return _finite(numbers_[~missing], j), None, missing
     missing = np.array([_missing(v) for v in values], dtype=bool)
     present = values[~missing]
     text = np.array([isinstance(v, str) for v in present], dtype=bool)
@@ -60,7 +62,13 @@ def _column(values, j):
         numbers_ = None
     if numbers_ is None or np.isnan(numbers_).any():
         raise ValueError("%s: categorical feature %d of X holds values that are neither numbers nor texts" % (WHO, j))
-    return numbers_, None, missing
+    return _finite(numbers_, j), None, missing
+
+
+def _finite(numbers_, j):
+    if np.isinf(numbers_).any():
+        raise ValueError("%s: categorical feature %d of X holds infinity" % (WHO, j))
+    return numbers_
 
 
 def _numeric(X, features, how):
