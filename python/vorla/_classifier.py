@@ -428,12 +428,13 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
                                  % (WHO, self._ignored, now))
         return opts
 
-    def _positions(self, X, how, name="X"):
-        """X for the model: its categorical features as positions in the model's lists."""
+    def _positions(self, X, how, depth=0):
+        """X for the model: its categorical features as positions in the model's lists
+        (depth: the calls between the public method and this one, for the warning)."""
         if not self._categorical(fitted=True):
             return X
         coding = self._coding
-        return _coding.category_positions(X, coding["features"], coding["categories"], how, name)
+        return _coding.category_positions(X, coding["features"], coding["categories"], how, stacklevel=4 + depth)
 
     # -- prediction ------------------------------------------------------------------
 
@@ -448,7 +449,7 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
         check_is_fitted(self, "templates_")
         X = self._validate_data(_objects(X, self._coding), reset=False, **self._data_checks())
         how = self.settings_["MissingValues"]
-        X = self._positions(X, how)
+        X = self._positions(X, how, depth=2)
         gone = np.zeros(X.shape[0], dtype=bool)
         if how == "impute":
             X, _ = _layer.fill_missing(X, self.impute_)

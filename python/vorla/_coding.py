@@ -112,7 +112,7 @@ def learn_coding(X, features, how):
     return out, categories
 
 
-def category_positions(X, features, categories, how, name="X"):
+def category_positions(X, features, categories, how, name="X", stacklevel=4):
     """Patterns for a model: each categorical feature as the position of its category in
     the model's list, NaN where it is missing or a category that training never saw
     (counted in a CategoryWarning), numeric features as given."""
@@ -142,7 +142,7 @@ def category_positions(X, features, categories, how, name="X"):
                              "was trained with missing_values 'error'" % (WHO, j, name, np.isnan(position).sum()))
     if unseen:
         warnings.warn("%s: %d values of %s are categories that training never saw; they count as missing values"
-                      % (WHO, unseen, name), CategoryWarning, stacklevel=4)
+                      % (WHO, unseen, name), CategoryWarning, stacklevel=stacklevel)
     return out
 
 
