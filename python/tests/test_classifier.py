@@ -41,6 +41,8 @@ def same_model(a, b):
     (dict(display=1), "display must be 'off', 'iter' or 'final'; 1 given"),
     (dict(trace=5), "trace must be one of 0, 1, 2, 3, 4; 5 given"),
     (dict(missing_values="drop"), "missing_values must be 'inside', 'impute' or 'error'; 'drop' given"),
+    (dict(n_jobs=0), "n_jobs must be None or a whole number other than 0 (-1: every core); 0 given"),
+    (dict(n_jobs=1.5), "n_jobs must be None or a whole number other than 0"),
     (dict(optimize_hyperparameters=["scale"]), "optimize_hyperparameters names an option that cannot be searched"),
     (dict(optimize_hyperparameters=1), "optimize_hyperparameters must be 'none', 'auto', 'all' or a list"),
     (dict(hyperparameter_optimization_options={"folds": 2}), "has no key folds"),
@@ -148,6 +150,12 @@ def test_rules_read_the_boxes_in_data_units():
     model = FuzzyARTMAPClassifier(**ONE).fit(X, [0, 0, 1, 1, 1])
     for rules in (model.rules(), model.rules(X=X)[::-1]):
         assert [r["text"] for r in rules] == ["if x1 <= 1.52102 then 0", "if x1 >= 1.52103 then 1"]
+
+
+@pytest.mark.parametrize("n_jobs, workers", [(None, 1), (1, 1), (3, 3), (-1, "cores"), (-10**6, 1)])
+def test_n_jobs_counts_workers_as_joblib_does(n_jobs, workers):
+    from joblib import cpu_count
+    assert vorla._checks.worker_count(n_jobs) == (cpu_count() if workers == "cores" else workers)
 
 
 def test_worker_processes_make_the_same_model_and_search():

@@ -137,6 +137,20 @@ def _choice(name, value, choices, expected=None):
     _fail(name, expected or ", ".join("'%s'" % c for c in choices[:-1]) + " or '%s'" % choices[-1], value)
 
 
+def worker_count(n_jobs):
+    """n_jobs as a number of workers, as joblib counts them: None is 1, -1 every core this
+    process may use, -2 all but one, and so on (at least 1)."""
+    if n_jobs is None:
+        return 1
+    if isinstance(n_jobs, numbers.Integral) and not isinstance(n_jobs, (bool, np.bool_)) and n_jobs != 0:
+        if n_jobs > 0:
+            return int(n_jobs)
+        from joblib import cpu_count
+        return max(1, cpu_count() + 1 + int(n_jobs))
+    raise ValueError("%s: n_jobs must be None or a whole number other than 0 (-1: every core); %s given"
+                     % (WHO, describe(n_jobs)))
+
+
 def check_seed(value):
     """random_state as the layer's seed: None is 0, an int in [0, 2^32), or a NumPy
     generator from which one such seed is drawn."""

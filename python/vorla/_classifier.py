@@ -74,7 +74,8 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
         ``seed`` (default: the model's seed).
     n_jobs : int or None
         Worker processes (joblib) that train the networks of a fit, and of its search,
-        side by side; the model is the same bit for bit. None or 1: this process. What the networks print
+        side by side; the model is the same bit for bit. None or 1: this process; -1
+        every core, -2 all but one. What the networks print
         (``display``, ``trace``) comes when all are done, in the order of a serial run.
     unknown_label : object or None
         The label ``predict`` gives a pattern that no network classifies (possible only
@@ -157,6 +158,7 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
 
     def _options(self, features):
         """The options in Octave names and working form, and the names given a value."""
+        _checks.worker_count(self.n_jobs)  # refused before any work
         given = []
         opts = {}
         for option, parameter in _checks.PARAMETERS.items():
@@ -277,7 +279,7 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
             heading = "vorla_train: network %d of %d" % (v + 1, V) if V > 1 and opts["Display"] == "iter" else ""
             tasks.append((Xs, index, orders[v], args, tolerant, opts["Display"],
                           None if start is None else start[v], "", heading))
-        if self.n_jobs not in (None, 1) and V > 1:
+        if _checks.worker_count(self.n_jobs) > 1 and V > 1:
             # Each worker's lines come back with its network and are printed in the
             # networks' order, as a serial run prints them (once all are done).
             printed = self._runner()(_layer.fit_network_printed, tasks)
@@ -296,11 +298,12 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
         return nets
 
     def _runner(self):
-        """run(function, tasks): in n_jobs worker processes, or here for None or 1."""
-        if self.n_jobs in (None, 1):
+        """run(function, tasks): in n_jobs worker processes, or here for one."""
+        jobs = _checks.worker_count(self.n_jobs)
+        if jobs == 1:
             return _layer.serial
         from joblib import Parallel, delayed
-        return lambda function, tasks: Parallel(n_jobs=self.n_jobs)(delayed(function)(*task) for task in tasks)
+        return lambda function, tasks: Parallel(n_jobs=jobs)(delayed(function)(*task) for task in tasks)
 
     def _record(self, nets, opts, N, seed):
         cap = _layer.SAFETY_CAP if math.isinf(opts["MaxPresentations"]) else opts["MaxPresentations"]
