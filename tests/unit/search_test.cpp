@@ -20,6 +20,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -567,6 +568,82 @@ TEST(NodeBank, StaysInStepWithGrowingAndLearningNodes) {
       }
       EXPECT_EQ(bank.count(), 100);
     }
+  }
+}
+
+// One run's nodes and bank under its own model values, with the patterns it measures.
+struct ValuesRun {
+  ValuesRun(const vorla::ModelValues& values, MatchPath path, unsigned seed) : model(values), bank(model, 1, path) {
+    Rng rng(seed);
+    const auto M = static_cast<std::size_t>(model.feature_count);
+    std::vector<double> row(2 * M);
+    for (int j = 0; j < 40; ++j) {
+      for (std::size_t i = 0; i < M; ++i) {
+        row[i] = grid_value(rng, 0.0, 0.8);
+        row[M + i] = row[i] + grid_value(rng, 0.0, 0.2);
+      }
+      nodes.push_back(std::make_unique<vorla::Node>(model, row.data(), j, 1));
+      bank.append(*nodes.back());
+    }
+    patterns.resize(24 * M);
+    for (double& v : patterns) v = grid_value(rng, 0.0, 1.0);
+  }
+  // Measures pattern p against every node and keeps each node's mfv and cfv bits.
+  void measure(std::size_t p) {
+    const double* x = patterns.data() + p * static_cast<std::size_t>(model.feature_count);
+    ASSERT_TRUE(bank.measure(&x, 1, -inf, 0.0, NodeBank::Results::every_mfv));
+    for (std::int32_t j = 0; j < bank.count(); ++j) {
+      results.push_back(bits(bank.mfv(j)));
+      results.push_back(bits(bank.cfv(j)));
+    }
+  }
+  void measure_all() {
+    for (std::size_t p = 0; p < 24; ++p) measure(p);
+  }
+
+  const vorla::ModelValues model;
+  std::vector<std::unique_ptr<vorla::Node>> nodes;
+  NodeBank bank;
+  std::vector<double> patterns;
+  std::vector<std::uint64_t> results;
+};
+
+// Runs under different model values, whether one after another, side by side or on threads
+// of their own, each measure with their own: the same bits every way, and those of the
+// nodes under that run's values.
+TEST(NodeBank, RunsUnderDifferentValuesKeepTheirOwn) {
+  const vorla::ModelValues values[] = {model_of(2, 2.0, 0.01), model_of(3, 3.0, 0.5), model_of(2, 0.75, 0.0),
+                                       model_of(4, 4.0, 2.5)};
+  constexpr std::size_t run_count = sizeof values / sizeof values[0];
+  std::vector<MatchPath> paths = blocked_paths();
+  paths.push_back(MatchPath::per_node);
+  for (MatchPath path : paths) {
+    std::vector<std::vector<std::uint64_t>> alone;
+    for (std::size_t k = 0; k < run_count; ++k) {
+      ValuesRun run(values[k], path, static_cast<unsigned>(k));
+      run.measure_all();
+      const double* x = run.patterns.data();
+      expect_as_nodes(run.bank, run.nodes, {x}, -inf, 0.0, NodeBank::Results::every_mfv, name_of(path));
+      alone.push_back(run.results);
+    }
+    std::vector<std::unique_ptr<ValuesRun>> runs;
+    for (std::size_t k = 0; k < run_count; ++k)
+      runs.push_back(std::make_unique<ValuesRun>(values[k], path, static_cast<unsigned>(k)));
+    for (std::size_t p = 0; p < 24; ++p)
+      for (auto& run : runs) run->measure(p);
+    for (std::size_t k = 0; k < run_count; ++k)
+      EXPECT_EQ(runs[k]->results, alone[k]) << name_of(path) << " side by side, run " << k;
+
+    std::vector<std::unique_ptr<ValuesRun>> threaded(run_count);
+    std::vector<std::thread> threads;
+    for (std::size_t k = 0; k < run_count; ++k)
+      threads.emplace_back([&, k] {
+        threaded[k] = std::make_unique<ValuesRun>(values[k], path, static_cast<unsigned>(k));
+        threaded[k]->measure_all();
+      });
+    for (std::thread& t : threads) t.join();
+    for (std::size_t k = 0; k < run_count; ++k)
+      EXPECT_EQ(threaded[k]->results, alone[k]) << name_of(path) << " on threads, run " << k;
   }
 }
 
