@@ -7,6 +7,7 @@
 #include "node.h"
 #include "size_order.h"
 #include "staged_reach.h"
+#include "tuning.h"
 
 #include <algorithm>
 #include <cmath>
@@ -25,7 +26,8 @@ constexpr double tolerance = 1e-7;
 // per node. Owns the nodes, so that every way out of a run releases them.
 class NodeList {
  public:
-  NodeList() = default;
+  // Keeps a reference to the run's values, which the nodes are made under.
+  explicit NodeList(const ModelValues& model) : model_(model) {}
   NodeList(const NodeList&) = delete;
   NodeList& operator=(const NodeList&) = delete;
   ~NodeList() { release(); }
@@ -39,7 +41,7 @@ class NodeList {
                               : host::reallocate(slots_, static_cast<std::int64_t>(count_) + 1, sizeof(Node*));
     if (!grown) return false;
     slots_ = static_cast<Node**>(grown);
-    slots_[count_] = new Node(x, label);
+    slots_[count_] = new Node(model_, x, label);
     ++count_;
     return true;
   }
@@ -51,7 +53,7 @@ class NodeList {
     slots_ = static_cast<Node**>(host::allocate(count, sizeof(Node*)));
     if (!slots_) return false;
     for (std::int32_t k = 0; k < count; ++k) {
-      slots_[count_] = new Node(rows[k], static_cast<std::int32_t>(labels[k]), 1);
+      slots_[count_] = new Node(model_, rows[k], static_cast<std::int32_t>(labels[k]), 1);
       ++count_;
     }
     return true;
@@ -70,6 +72,7 @@ class NodeList {
   }
 
  private:
+  const ModelValues& model_;
   Node** slots_ = nullptr;
   std::int32_t count_ = 0;
 };
@@ -82,28 +85,19 @@ struct PatternCounts {
 
 constexpr std::int32_t no_winner = -1;
 
-// The bound on the choice value is taken with this many nodes or more, where an index for its
-// limits would have a pattern measure fewer than the nodes' share 1 / index_node_cost and one
-// for the vigilance test would not (as in classification; doc/performance.md).
-constexpr std::int32_t reach_min_nodes = 512;
-constexpr double index_node_cost = 2.0;
-// What a node measured through a stage's index costs, in scanned nodes, when the cuts are
-// chosen: it is measured alone, from a box read out of place, while the scan takes sixteen
-// at a time and the choice among every node is vectorized too (doc/performance.md).
-constexpr double stage_node_cost = 8.0;
+// The bound on the choice value is taken with reach_min_nodes nodes or more, where an index
+// for its limits would have a pattern measure fewer than the nodes' share 1 / index_node_cost
+// and one for the vigilance test would not (as in classification).
 // The stage of a pattern measured whole.
 constexpr std::int32_t whole_stage = -1;
 // The stage of a pattern whose match tracking searches every node through SizeOrder.
 constexpr std::int32_t sized_stage = -2;
 
-// Trace lines printed between two interrupt polls of a search.
-constexpr std::int32_t traced_nodes_per_poll = 1024;
-
 class Trainer {
  public:
-  Trainer(std::int32_t pattern_count, double* const* patterns, const double* labels, double vigilance,
-          double learning_rate, std::int32_t ct_option, std::int32_t oflag, bool tolerant)
-      : pattern_count_(pattern_count), patterns_(patterns), labels_(labels), vigilance_(vigilance),
+  Trainer(const ModelValues& values, std::int32_t pattern_count, double* const* patterns, const double* labels,
+          double vigilance, double learning_rate, std::int32_t ct_option, std::int32_t oflag, bool tolerant)
+      : model(values), pattern_count_(pattern_count), patterns_(patterns), labels_(labels), vigilance_(vigilance),
         learning_rate_(learning_rate), ct_option_(ct_option), oflag_(oflag), tolerant_(tolerant),
         Tu_(model.D / (model.alpha - model.D * (-2.0))),
         match_flops_(2 * static_cast<std::uint32_t>(model.feature_count) + 2),
@@ -115,7 +109,7 @@ class Trainer {
         model.D <= std::numeric_limits<double>::max()) {
       const double limit = bank.vigilance_limit(vigilance_, tolerance);
       if (limit >= 0 && limit < std::numeric_limits<double>::infinity()) {
-        reach_ = std::make_unique<StagedReach>(limit, tolerance, ct_option_ != 0, Tu_, use == IndexUse::always);
+        reach_ = std::make_unique<StagedReach>(model, limit, tolerance, ct_option_ != 0, Tu_, use == IndexUse::always);
         sized_ = SizeOrder::available(bank.path()) && ct_option_ == 0;
       }
     }
@@ -140,9 +134,11 @@ class Trainer {
     return true;
   }
 
-  NodeList nodes;
+  // The run's values, which its nodes, bank and bounds are made under.
+  const ModelValues model;
+  NodeList nodes{model};
   // The nodes' boxes side by side for the search, and the search's per-node state.
-  NodeBank bank;
+  NodeBank bank{model};
   // 64-bit: a few presentations of a large data set pass 2^32 operations.
   std::uint64_t flop_total = 3;  // the three operations of Tu
   std::uint64_t comparison_total = 0;
@@ -223,7 +219,7 @@ class Trainer {
     return true;
   }
 
-  static std::int32_t missing_count(const double* x) {
+  std::int32_t missing_count(const double* x) const {
     std::int32_t count = 0;
     for (std::int32_t i = 0; i < model.feature_count; ++i) count += is_missing(x[i]) ? 1 : 0;
     return count;
@@ -251,7 +247,7 @@ class Trainer {
       }
       const Node& node = nodes[j];
       const auto k = static_cast<std::size_t>(j);
-      const double numerator = model.D - size_with_missing(node.lower.get(), node.upper.get(), x);
+      const double numerator = model.D - size_with_missing(model, node.lower.get(), node.upper.get(), x);
       const double mfv = numerator / model.D;
       plain_mfv_[k] = mfv;
       plain_eligible_[k] = 1;
@@ -483,7 +479,7 @@ class Trainer {
     const double limit = match_size_limit(model.D, rho, !tolerant_);
     if (!order_) {
       // Made at the first search that needs it, so that runs without one never keep it.
-      order_ = std::make_unique<SizeOrder>(reach_->limit());
+      order_ = std::make_unique<SizeOrder>(model, reach_->limit());
       for (std::int32_t j = 0; j < nodes.count(); ++j) order_->put(j, nodes[j]);
     }
     std::int64_t chosen = kernels::no_candidate;
@@ -577,7 +573,7 @@ class Trainer {
   void learn(std::int32_t p, const double* x, std::int32_t winner, bool mt_engaged, PatternCounts& counts) {
     Node& w = nodes[winner];
     std::uint32_t flops = 0;
-    int changed = w.learn(x, learning_rate_, flops);
+    int changed = w.learn(model, x, learning_rate_, flops);
     counts.flops += flops;
     counts.comparisons += learn_comparisons_;
     if (changed) {
@@ -665,11 +661,12 @@ void print_report(bool converged, std::int32_t list_presentations, std::int32_t 
             static_cast<unsigned long long>(comparison_total), elapsed_seconds);
 }
 
-host::Outcome run(const std::int32_t& pattern_count, double* const* patterns, const double* labels, double vigilance,
-                  double learning_rate, std::int32_t max_list_presentations, std::int32_t trim_option,
-                  std::int32_t ct_option, std::int32_t& template_count, double**& template_rows, double*& node_labels,
-                  std::int32_t& list_presentations, std::int32_t oflag, const TrainingExtras& extras) {
-  Trainer trainer(pattern_count, patterns, labels, vigilance, learning_rate, ct_option, oflag,
+host::Outcome run(const ModelValues& model, const std::int32_t& pattern_count, double* const* patterns,
+                  const double* labels, double vigilance, double learning_rate, std::int32_t max_list_presentations,
+                  std::int32_t trim_option, std::int32_t ct_option, std::int32_t& template_count,
+                  double**& template_rows, double*& node_labels, std::int32_t& list_presentations, std::int32_t oflag,
+                  const TrainingExtras& extras) {
+  Trainer trainer(model, pattern_count, patterns, labels, vigilance, learning_rate, ct_option, oflag,
                   extras.tolerant_match_tracking);
   NodeList& nodes = trainer.nodes;
   list_presentations = 0;
@@ -738,7 +735,7 @@ host::Outcome run(const std::int32_t& pattern_count, double* const* patterns, co
   std::int32_t j = 0;
   for (std::int32_t i = 0; i < node_count; ++i) {
     if (!(trim && !nodes[i].active && i >= given_count)) {
-      nodes[i].export_row(rows[j]);
+      nodes[i].export_row(model, rows[j]);
       kept_labels[j] = static_cast<double>(nodes[i].label);
       ++j;
     }
@@ -766,11 +763,9 @@ host::Outcome train(const std::int32_t& pattern_count, const std::int32_t& featu
                     const std::int32_t& trim_option, const std::int32_t& ct_option, std::int32_t& template_count,
                     double**& template_rows, double*& node_labels, std::int32_t& list_presentations,
                     std::int32_t oflag, const TrainingExtras& extras) {
-  model.feature_count = feature_count;
-  model.D = D;
-  model.alpha = alpha;
+  const ModelValues model{feature_count, D, alpha};
   try {
-    return run(pattern_count, patterns, labels, vigilance, learning_rate, max_list_presentations, trim_option,
+    return run(model, pattern_count, patterns, labels, vigilance, learning_rate, max_list_presentations, trim_option,
                ct_option, template_count, template_rows, node_labels, list_presentations, oflag, extras);
   } catch (const std::bad_alloc&) {
     // The node list has released every node on the way out.
