@@ -78,6 +78,9 @@ function [labels, scores] = vorla_predict (model, X, varargin)
 %                         warning vorla:predict:workers).
 %     'Scores'        'votes'  what scores holds: 'votes' or 'choice'
 %                         (see above).
+%     'Threads'       0   threads of the vorla_score calls: 0 for every
+%                         usable core, 1 for the calling thread alone. The
+%                         labels and scores are the same for any number.
 %
 %   Each network gives the class numbers of
 %     vorla_eval (Templates, NLabels, D, Vigilance, Alpha, ChoiceTest,
@@ -85,7 +88,10 @@ function [labels, scores] = vorla_predict (model, X, varargin)
 %   with the D, Alpha and ChoiceTest of training and Xs the scaled X, and
 %   with Scores 'choice' the scores of
 %     vorla_score (Templates, NLabels, D, Vigilance, Alpha, ChoiceTest,
-%                  Xs, C)
+%                  Xs, C, Threads)
+%   which give the same classes: with Threads other than 1 (and Trace 0)
+%   the classes come from vorla_score's second output, whose search has
+%   threads.
 %
 %   Errors carry identifiers vorla:predict:arguments, vorla:predict:model, vorla:predict:features,
 %   vorla:predict:X, vorla:predict:options, vorla:predict:UnknownLabel and
@@ -105,6 +111,7 @@ function [labels, scores] = vorla_predict (model, X, varargin)
   X = category_positions ('predict', X, model);
   vigilance = check_option ('predict', 'Vigilance', opts.Vigilance, model.Features);
   parallel = check_option ('predict', 'Parallel', opts.Parallel, model.Features);
+  threads = check_option ('predict', 'Threads', opts.Threads, model.Features);
   trace = opts.Trace;
   if ~((isnumeric (trace) || islogical (trace)) && isscalar (trace) && ~issparse (trace) && any (trace == 0:3))
     error ('vorla:predict:Trace', 'vorla_predict: Trace must be one of 0, 1, 2, 3; %s given', describe (trace));
@@ -146,7 +153,8 @@ function [labels, scores] = vorla_predict (model, X, varargin)
   V = numel (templates);
   score_classes = C * choice_scores;
   tasks = cellfun (@(rows) struct ('templates', {templates}, 'nlabels', {nlabels}, 'args', {args}, ...
-                                   'Xs', Xs(rows,:), 'trace', trace, 'classes', score_classes), ...
+                                   'Xs', Xs(rows,:), 'trace', trace, 'classes', score_classes, ...
+                                   'threads', threads), ...
                    pieces, 'UniformOutput', false);
   chosen = run_tasks ('classify_piece', tasks, parallel, 'predict');
   chosen = vertcat (chosen{:});
