@@ -212,8 +212,14 @@ struct ClassLayout {
 };
 
 // One thread's searches: one for each class that has nodes, in class order, all built from
-// the same template rows, so that any set gives any pattern the same results. Nothing here
-// grows with class_count but the scores themselves.
+// the same template rows. Nothing here grows with class_count but the scores themselves.
+// Each set adapts to the patterns it has met (whether the bank's index and the bound on the
+// choice value pay, and the bound's margin), so sets differ in what they measure, never in
+// what a pattern gets: the index measures every node that may pass as the scan does
+// (common/index.h), the bound rescans each pattern that its nodes within reach do not settle
+// (eval/choice_reach.h), and the first candidate, which the bound may leave unmeasured, is
+// read only where a cfv may be 0/0, for which the bound is not built. So the rows are the
+// same whichever set, and however many threads, score them.
 struct Searches {
   std::vector<std::unique_ptr<ClassSearch>> classes;
   std::vector<double> group_values;
