@@ -374,6 +374,22 @@ end
 %! endif
 
 %!test
+%! ## threads share the patterns of each network: the same labels and scores for any number
+%! rand ("state", 7);
+%! P = rand (3000, 4);
+%! c = 1 + (sum (P(:,1:2), 2) + 0.2 * sin (9 * P(:,3)) > 1);
+%! m = vorla_train (P, c, "Voters", 3, "Seed", 2, no_search{:});
+%! Q = rand (90000, 4);
+%! Q(3:97:end, 2) = NaN;
+%! [labels, votes] = vorla_predict (m, Q, "Threads", 1);
+%! [~, choice] = vorla_predict (m, Q, "Threads", 1, "Scores", "choice");
+%! for threads = [0 2 3]
+%!   [l, v] = vorla_predict (m, Q, "Threads", threads);
+%!   [l2, s] = vorla_predict (m, Q, "Threads", threads, "Scores", "choice");
+%!   assert (isequal (l, labels) && isequal (v, votes) && isequal (l2, labels) && isequal (s, choice));
+%! endfor
+
+%!test
 %! ## values outside the training range are clipped; a warning only where a
 %! ## feature lies beyond it by more than its width in over a tenth of the patterns
 %! inside = [1 10; 6 40; 3 20];
@@ -448,6 +464,7 @@ end
 %!error <X holds 1 Inf values> vorla_predict (model, [1 Inf])
 %!error <Trace must be one of 0, 1, 2, 3> vorla_predict (model, X, "Trace", 4)
 %!error <Scores must be 'votes' or 'choice'> vorla_predict (model, X, "Scores", "rank")
+%!error <Threads must be a whole number .= 0 \(0: every usable core\); -1 given> vorla_predict (model, X, "Threads", -1)
 
 %!function id = lasterr_of (call)
 %! id = "";
