@@ -197,7 +197,7 @@ struct IndexScope {
 // automatic choice) and however many threads share the patterns (chunks of one group each,
 // so that every set of searches meets patterns in an order of its own), the scores are those
 // of the plain reading, bit for bit, and the classes those that classification gives.
-TEST(ScoreExactness, EverySearchGivesThePlainScores) {
+TEST(ScoreExactness, EverySearchOnAnyThreadsGivesThePlainScores) {
   struct Setting {
     int K, M, classes;
     double vigilance;
