@@ -3,15 +3,15 @@ function classes = net_classes (templates, nlabels, args, Xs, trace, threads)
 % vorla_eval (templates, nlabels, args{:}, Xs, 0, trace) gives it; a row with
 % a missing feature (NaN), which vorla_eval leaves unclassified, gets the
 % class of vorla_score's search, where NaN lies inside every box. threads
-% (default 1): for more than one (0: every usable core, where there are
-% several), with no trace, every class comes from vorla_score's search on
-% that many threads, its second output being vorla_eval's class. On one
-% thread that search costs about 1.5 times vorla_eval's (doc/performance.md).
+% (default 1): for more than one (0: every usable core, where other processes
+% leave two or more idle), with no trace, every class comes from vorla_score's
+% search on that many threads, its second output being vorla_eval's class. On
+% one thread that search can cost 1.5 times vorla_eval's (doc/performance.md).
   if nargin < 6
     threads = 1;
   end
   class_count = max ([0; nlabels(:)]);
-  if trace == 0 && (threads > 1 || (threads == 0 && several_cores ()))
+  if trace == 0 && (threads > 1 || (threads == 0 && idle_cores () > 1))
     [~, classes] = vorla_score (templates, nlabels, args{:}, Xs, class_count, threads);
     return;
   end
@@ -25,13 +25,4 @@ function classes = net_classes (templates, nlabels, args, Xs, trace, threads)
     classes(~gaps) = vorla_eval (templates, nlabels, args{:}, Xs(~gaps,:), 0, trace);
   end
   [~, classes(gaps)] = vorla_score (templates, nlabels, args{:}, Xs(gaps,:), class_count);
-end
-
-function several = several_cores ()
-% Whether this process may run on more than one core.
-  if exist ('OCTAVE_VERSION', 'builtin')
-    several = nproc () > 1;
-  else
-    several = maxNumCompThreads () > 1;
-  end
 end
