@@ -66,6 +66,22 @@ function results = threads_predict (repeats, N)
   results.eval_score = [eval_time, score_time];
   printf ('one thread: vorla_eval %.3f s, vorla_score''s classes %.3f s (%.2fx)\n', eval_time, score_time, ...
           score_time / eval_time);
+  % Processor time, which a busy machine does not stretch: what the threads cost in all, and the
+  % wall time they took.
+  cpu = [0 0];
+  wall = [Inf Inf];
+  for r = 1:repeats
+    for t = 1:2
+      started = cputime (); tic;
+      [~, classes] = vorla_score (args{:}, Xs, 2, t);
+      wall(t) = min (wall(t), toc);
+      cpu(t) = cpu(t) + (cputime () - started) / repeats;
+      assert (isequal (chosen, classes));
+    end
+  end
+  results.score_cpu = cpu;
+  printf ('vorla_score: processor time 1 thread %.3f s, 2 threads %.3f s (%+.1f%%); wall %.3f s, %.3f s\n', ...
+          cpu(1), cpu(2), 100 * (cpu(2) / cpu(1) - 1), wall(1), wall(2));
   small = Xs(1:150,:);
   eval_time = 0;
   score_time = 0;
