@@ -564,11 +564,14 @@ Call decode_eval(ByteReader& bytes) {
 
 Call decode_score(ByteReader& bytes) {
   Call call;
-  const int nrhs = count_from(bytes.byte(), 8, 11);
+  // Without threads (as the seeds), with them, or any count.
+  const std::uint8_t count_byte = bytes.byte();
+  const int nrhs = count_byte < 112 ? 8 : count_from(count_byte, 9, 11);
   call.nlhs = count_from(bytes.byte(), 2, 3);
   std::vector<Slot> slots = classification_slots(bytes);
   // Labels are mostly 1 to 3.
   slots.push_back(scalar({3, 4, 2, 1, 0, 2.5, -1}));
+  slots.push_back(scalar({2, 3, 0, 1, 24, 1.5, -1}));
   // Scores of N x class_count: counts in the billions would ask the host for more memory
   // than the machine may have, which would make the outcome depend on the machine. Both
   // stay large only where N x class_count x 8 bytes wraps around 64 bits, a call that must
@@ -721,7 +724,7 @@ std::optional<std::string> expected_eval_error(const Call& call) {
 std::optional<std::string> expected_score_error(const Call& call) {
   Expectation e("VORLA_SCORE");
   const std::vector<Input>& in = call.inputs;
-  if (in.size() != 8) return e.fail(format("%d input arguments required.", 8)), e.message;
+  if (in.size() != 8 && in.size() != 9) return e.fail("8 or 9 input arguments required."), e.message;
   std::uint64_t K = 0;
   if (classification_inputs(e, in, K)) return e.message;
   double v = 0;
@@ -736,6 +739,11 @@ std::optional<std::string> expected_score_error(const Call& call) {
                            "not one.",
                            static_cast<int>(classes), static_cast<unsigned long long>(k + 1))),
              e.message;
+  }
+  if (in.size() == 9) {
+    if (e.scalar(in[8], 9, "threads", v)) return e.message;
+    if (!(fits_int32(v) && v >= 0 && v == std::trunc(v)))
+      return e.fail("9th input argument (threads) must be a whole number from 0 to 2147483647."), e.message;
   }
   if (call.nlhs > 2) return e.fail(format("at most %d output arguments allowed.", 2)), e.message;
   if (score_bytes_wrap(call)) e.fail("Not enough memory available; unable to run!");

@@ -3,7 +3,7 @@
 
 Each seed is a call in the byte layout that fuzz/fuzz_call.cpp decodes:
   header   fit:  nrhs-code nlhs-code N M          eval: nrhs-code nlhs-code N M shape
-           score: as eval
+           score: as eval, its count code from 112 to 223 meaning 9 inputs (with threads)
            (a count code below 224 means the usual count; 224 + c means c;
             eval shape: bits 0-6 give K (mod 17), bit 7 adds an unread odd column)
   input    form byte: below 192 the well-formed argument, else any array:
@@ -161,10 +161,17 @@ write("learn", "templates_wrong_columns", learn(1, 1, 1, matrix([grid(3)]), labe
 write("learn", "given_label_fraction", learn(1, 1, 1, matrix([grid(3)]), labels([1]), [0, grid(3), 0],
                                              [0, 0, 192] + raw(1.5)))
 
-# Scores: the classification inputs as above, then class_count (usual picks 3 4 2 1 0 2.5 -1).
+# Scores: the classification inputs as above, then class_count (usual picks 3 4 2 1 0 2.5 -1)
+# and, with a count code from 112 to 223, threads (usual picks 2 3 0 1 24 1.5 -1).
 def score_call(N, M, K, T, nlabels, patterns, classes=pick(0), nrhs=0, nlhs=0, D=pick(0), vigilance=pick(2),
-               alpha=pick(0), ct=pick(1)):
-    return [nrhs, nlhs, N, M, K] + T + nlabels + D + vigilance + alpha + ct + patterns + classes
+               alpha=pick(0), ct=pick(1), threads=None):
+    data = [nrhs, nlhs, N, M, K] + T + nlabels + D + vigilance + alpha + ct + patterns + classes
+    return data + threads if threads is not None else data
+
+# 16 patterns shared by two and by three threads, two groups and one group each.
+spread = matrix([grid(k % 17) for k in range(0, 96, 3)])
+write("score", "threads_two", score_call(16, 2, 3, boxes, labels([1, 2, 3]), spread, nrhs=112, threads=pick(0)))
+write("score", "threads_three", score_call(16, 2, 3, boxes, labels([1, 2, 3]), spread, nrhs=112, threads=pick(1)))
 
 # 2^31 - 1 patterns of no features by 2^31 - 1 classes: the scores' size in bytes wraps around 64 bits.
 write("score", "scores_bytes_wrap", score_call(0, 0, 1, [0], labels([1]), any_array("double", [HUGE_2_31_MINUS_1, 0]),

@@ -1,7 +1,9 @@
 // Fuzz target: one vorla_score call on the stand-in host per input. A successful call is
 // compared, bit for bit, with the scores read plainly off their definition and with the
-// classes of a plain classification; it prints nothing and feeds no counter.
+// classes of a plain classification; it prints nothing and feeds no counter. The threads
+// that a call asks for share even its few patterns, so that the threaded search is fuzzed.
 #include "fuzz_call.h"
+#include "score.h"
 #include "vorla_score.h"
 
 #include <cmath>
@@ -79,6 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::ByteReader bytes(data, size);
   const fuzz::Call call = fuzz::decode_score(bytes);
   fuzz::apply_bank_choices(call);
+  vorla::set_thread_work_floor(1);
   const std::optional<std::string> expected = fuzz::expected_score_error(call);
   standin::CallOptions options;
   options.flop_counter = call.flop_counter;

@@ -78,6 +78,9 @@ function [labels, scores] = vorla_predict (model, X, varargin)
 %                         warning vorla:predict:workers).
 %     'Scores'        'votes'  what scores holds: 'votes' or 'choice'
 %                         (see above).
+%     'Threads'       0   threads of the vorla_score calls: 0 for every
+%                         usable core, 1 for the calling thread alone. The
+%                         labels and scores are the same for any number.
 %
 %   Each network gives the class numbers of
 %     vorla_eval (Templates, NLabels, D, Vigilance, Alpha, ChoiceTest,
@@ -85,7 +88,10 @@ function [labels, scores] = vorla_predict (model, X, varargin)
 %   with the D, Alpha and ChoiceTest of training and Xs the scaled X, and
 %   with Scores 'choice' the scores of
 %     vorla_score (Templates, NLabels, D, Vigilance, Alpha, ChoiceTest,
-%                  Xs, C)
+%                  Xs, C, Threads)
+%   which give the same classes: with Threads other than 1 (and Trace 0)
+%   the classes come from vorla_score's second output, whose search has
+%   threads.
 %
 %   Errors carry identifiers vorla:predict:arguments, vorla:predict:model, vorla:predict:features,
 %   vorla:predict:X, vorla:predict:options, vorla:predict:UnknownLabel and
@@ -105,6 +111,7 @@ function [labels, scores] = vorla_predict (model, X, varargin)
   X = category_positions ('predict', X, model);
   vigilance = check_option ('predict', 'Vigilance', opts.Vigilance, model.Features);
   parallel = check_option ('predict', 'Parallel', opts.Parallel, model.Features);
+  threads = check_option ('predict', 'Threads', opts.Threads, model.Features);
   trace = opts.Trace;
   if ~((isnumeric (trace) || islogical (trace)) && isscalar (trace) && ~issparse (trace) && any (trace == 0:3))
     error ('vorla:predict:Trace', 'vorla_predict: Trace must be one of 0, 1, 2, 3; %s given', describe (trace));
@@ -146,7 +153,8 @@ function [labels, scores] = vorla_predict (model, X, varargin)
   V = numel (templates);
   score_classes = C * choice_scores;
   tasks = cellfun (@(rows) struct ('templates', {templates}, 'nlabels', {nlabels}, 'args', {args}, ...
-                                   'Xs', Xs(rows,:), 'trace', trace, 'classes', score_classes), ...
+                                   'Xs', Xs(rows,:), 'trace', trace, 'classes', score_classes, ...
+                                   'threads', threads), ...
                    pieces, 'UniformOutput', false);
   chosen = run_tasks ('classify_piece', tasks, parallel, 'predict');
   chosen = vertcat (chosen{:});
@@ -366,6 +374,22 @@ end
 %! endif
 
 %!test
+%! ## threads share the patterns of each network: the same labels and scores for any number
+%! rand ("state", 7);
+%! P = rand (3000, 4);
+%! c = 1 + (sum (P(:,1:2), 2) + 0.2 * sin (9 * P(:,3)) > 1);
+%! m = vorla_train (P, c, "Voters", 3, "Seed", 2, no_search{:});
+%! Q = rand (90000, 4);
+%! Q(3:97:end, 2) = NaN;
+%! [labels, votes] = vorla_predict (m, Q, "Threads", 1);
+%! [~, choice] = vorla_predict (m, Q, "Threads", 1, "Scores", "choice");
+%! for threads = [0 2 3]
+%!   [l, v] = vorla_predict (m, Q, "Threads", threads);
+%!   [l2, s] = vorla_predict (m, Q, "Threads", threads, "Scores", "choice");
+%!   assert (isequal (l, labels) && isequal (v, votes) && isequal (l2, labels) && isequal (s, choice));
+%! endfor
+
+%!test
 %! ## values outside the training range are clipped; a warning only where a
 %! ## feature lies beyond it by more than its width in over a tenth of the patterns
 %! inside = [1 10; 6 40; 3 20];
@@ -440,6 +464,7 @@ end
 %!error <X holds 1 Inf values> vorla_predict (model, [1 Inf])
 %!error <Trace must be one of 0, 1, 2, 3> vorla_predict (model, X, "Trace", 4)
 %!error <Scores must be 'votes' or 'choice'> vorla_predict (model, X, "Scores", "rank")
+%!error <Threads must be a whole number .= 0 \(0: every usable core\); -1 given> vorla_predict (model, X, "Threads", -1)
 
 %!function id = lasterr_of (call)
 %! id = "";

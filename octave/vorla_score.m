@@ -2,6 +2,7 @@
 %
 %   Scores = vorla_score (Templates, NLabels, D, vigilance, alpha,
 %       ct_option, Patterns, class_count)
+%   Scores = vorla_score (..., class_count, threads)
 %   [Scores, Classes] = vorla_score (...)
 %
 %   For each pattern (row of Patterns) and each class c = 1..class_count,
@@ -36,6 +37,11 @@
 %                  numbers 1 to class_count.
 %     class_count  the number of classes, a whole number >= 0: the columns
 %                  of Scores.
+%     threads      optional, a whole number >= 0: how many threads share the
+%                  patterns, 0 for every core the process may use; 1 (the
+%                  default) searches on the calling thread alone. A call too
+%                  small for threads to pay runs on one. Scores and Classes
+%                  are the same, bit for bit, for any number.
 %
 %   Nothing is printed. Ctrl-C stops a long call. Errors begin with
 %   VORLA_SCORE and name the argument at fault.
@@ -91,7 +97,22 @@
 %! assert (any (classes == 0) && any (classes > 0));
 %! assert (any (s2, 2), classes > 0);
 
-%!error <VORLA_SCORE: 8 input arguments required> vorla_score (T, L, 2, 0, 0.01, 0, [0.2 0.3])
+%!test
+%! ## threads share the patterns: the same bits for any number of them
+%! rand ("state", 5);
+%! lo = 0.8 * rand (700, 4);
+%! B = [lo, lo + 0.2 * rand(700, 4)];
+%! C = 1 + mod ((1:700)', 3);
+%! P = rand (30000, 4);
+%! P(7:50:end, 2) = NaN;
+%! [s, classes] = vorla_score (B, C, 4, 0.4, 0.001, 0, P, 3);
+%! for threads = [0 2 3]
+%!   [s2, classes2] = vorla_score (B, C, 4, 0.4, 0.001, 0, P, 3, threads);
+%!   assert (isequal (s2, s) && isequal (classes2, classes));
+%! endfor
+
+%!error <VORLA_SCORE: 8 or 9 input arguments required> vorla_score (T, L, 2, 0, 0.01, 0, [0.2 0.3])
+%!error <VORLA_SCORE: 9th input argument \(threads\) must be a whole number from 0 to 2147483647> vorla_score (T, L, 2, 0, 0.01, 0, [0.2 0.3], 2, -1)
 %!error <VORLA_SCORE: 2nd input argument \(NLabels\) must hold class numbers 1 to class_count \(1\); entry 2 is not one> vorla_score (T, L, 2, 0, 0.01, 0, [0.2 0.3], 1)
 %!error <VORLA_SCORE: 8th input argument \(class_count\) must be a whole number> vorla_score (T, L, 2, 0, 0.01, 0, [0.2 0.3], 2.5)
 %!error <VORLA_SCORE: 7th input argument \(Patterns\) must be of type  1x2> vorla_score (T, L, 2, 0, 0.01, 0, [0.2 0.3 0], 2)

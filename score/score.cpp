@@ -3,11 +3,14 @@
 #include "bank.h"
 #include "choice_reach.h"
 #include "node.h"
+#include "threads.h"
 #include "tuning.h"
 
 #include <algorithm>
+#include <atomic>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <vector>
 
@@ -18,6 +21,17 @@ constexpr std::int32_t pattern_group = NodeBank::full_group;
 
 // As in classification: the bound is tried for a class of reach_min_nodes nodes or more, once
 // reach_payback patterns have been scanned, and kept while its index pays.
+
+// Patterns are handed to threads in chunks of whole groups, about this many per thread, so
+// that a thread slowed by other work on its core leaves its share to the others.
+constexpr std::int64_t chunks_per_thread = 16;
+
+// Each thread must have this many coordinate visits (patterns x nodes x features) of work:
+// about 4 ms of scanning for 983 nodes of 10 features, against about 0.4 ms of processor time
+// that a second thread costs there (its set of searches, its start, and the patterns it
+// scans before its bound pays), measured with bench/threads_predict.m.
+// Set only between calls (tests force threads on tiny calls); read by the calling thread.
+std::atomic<std::int64_t> work_floor{std::int64_t{1} << 24};
 
 // The candidates of one class for pattern g of the bank's last measure call: the greatest cfv
 // that is a number (the score) with the lowest node holding it, and the first candidate,
@@ -132,12 +146,13 @@ void prepare_reach(ClassSearch& s, double vigilance, bool ct, double Tu) {
 }
 
 // Finds the best candidate of the class for each pattern of the group; false when interrupted.
-bool search_group(ClassSearch& s, const double* const* rows, std::int32_t group_size, std::int32_t first_pattern,
+// searched: the patterns that this search has taken before (or reach_payback, if more).
+bool search_group(ClassSearch& s, const double* const* rows, std::int32_t group_size, std::int32_t searched,
                   double vigilance, bool ct, double Tu, Best* found) {
   ChoiceReach* reach = s.reach.get();
-  if (reach && reach->usable() && first_pattern >= s.reach_from) {
+  if (reach && reach->usable() && searched >= s.reach_from) {
     const NodeBank::Reach r = s.bank.measure_within(rows, group_size, reach->limit(), reach->node_limits(),
-                                                    reach->cut(), host::interrupt_requested);
+                                                    reach->cut(), threads::interrupted);
     if (r == NodeBank::Reach::interrupted) return false;
     if (r == NodeBank::Reach::measured) {
       // The patterns that the nodes within their limits do not settle are scanned.
@@ -158,14 +173,14 @@ bool search_group(ClassSearch& s, const double* const* rows, std::int32_t group_
                            s.bank.index_share(s.vigilance_limit, node_limits) * index_node_cost < 1;
                   });
       if (again_count == 0) return true;
-      if (!s.bank.measure(again, again_count, vigilance, 0.0, NodeBank::Results::passing, host::interrupt_requested))
+      if (!s.bank.measure(again, again_count, vigilance, 0.0, NodeBank::Results::passing, threads::interrupted))
         return false;
       for (std::int32_t k = 0; k < again_count; ++k) found[again_of[k]] = best_choice(s.bank, k, ct, Tu);
       return true;
     }
     reach->give_up();
   }
-  if (!s.bank.measure(rows, group_size, vigilance, 0.0, NodeBank::Results::passing, host::interrupt_requested))
+  if (!s.bank.measure(rows, group_size, vigilance, 0.0, NodeBank::Results::passing, threads::interrupted))
     return false;
   for (std::int32_t k = 0; k < group_size; ++k) found[k] = best_choice(s.bank, k, ct, Tu);
   return true;
@@ -173,11 +188,11 @@ bool search_group(ClassSearch& s, const double* const* rows, std::int32_t group_
 
 // search_group for a whole group, the patterns with a missing feature measured node by node.
 bool search_class(ClassSearch& s, const double* const* rows, std::int32_t group_size, const GroupSplit& split,
-                  std::int32_t first_pattern, double vigilance, bool ct, double Tu, Best* found) {
-  if (split.all_complete) return search_group(s, rows, group_size, first_pattern, vigilance, ct, Tu, found);
+                  std::int32_t searched, double vigilance, bool ct, double Tu, Best* found) {
+  if (split.all_complete) return search_group(s, rows, group_size, searched, vigilance, ct, Tu, found);
   Best complete_found[pattern_group];
   if (split.complete_count > 0 &&
-      !search_group(s, split.complete_rows, split.complete_count, first_pattern, vigilance, ct, Tu, complete_found))
+      !search_group(s, split.complete_rows, split.complete_count, searched, vigilance, ct, Tu, complete_found))
     return false;
   for (std::int32_t g = 0; g < group_size; ++g)
     if (split.missing[g]) found[g] = plain_best_choice(s.bank.model(), s.nodes, rows[g], vigilance, ct, Tu);
@@ -185,49 +200,86 @@ bool search_class(ClassSearch& s, const double* const* rows, std::int32_t group_
   return true;
 }
 
-host::Outcome run(const ModelValues& model, std::int32_t template_count, double* const* template_rows,
-                  const double* node_labels, double vigilance, std::int32_t ct_option, std::int32_t pattern_count,
-                  const ColumnMatrix& patterns, std::int32_t class_count, double* scores, double* classes_out) {
-  const std::int32_t M = model.feature_count;
-  const double Tu = model.D / (model.alpha + 2 * model.D);
-  const bool ct = ct_option == 1;
+// The network by class, as every thread reads it: each template's class (from 0) and the
+// classes that have nodes, in increasing order.
+struct ClassLayout {
+  ClassLayout(std::int32_t template_count, const double* node_labels)
+      : node_classes(static_cast<std::size_t>(template_count)) {
+    for (std::int32_t i = 0; i < template_count; ++i) node_classes[i] = static_cast<std::int32_t>(node_labels[i]) - 1;
+    present = node_classes;
+    std::sort(present.begin(), present.end());
+    present.erase(std::unique(present.begin(), present.end()), present.end());
+  }
+  std::size_t search_of(std::int32_t c) const {
+    return static_cast<std::size_t>(std::lower_bound(present.begin(), present.end(), c) - present.begin());
+  }
+  std::vector<std::int32_t> node_classes;
+  std::vector<std::int32_t> present;
+};
 
-  // A search for each class that has nodes, in class order; the other columns stay 0. Nothing
-  // here grows with class_count but the scores themselves.
-  std::vector<std::int32_t> node_classes(static_cast<std::size_t>(template_count));
-  for (std::int32_t i = 0; i < template_count; ++i) node_classes[i] = static_cast<std::int32_t>(node_labels[i]) - 1;
-  std::vector<std::int32_t> present(node_classes);
-  std::sort(present.begin(), present.end());
-  present.erase(std::unique(present.begin(), present.end()), present.end());
-  std::vector<std::unique_ptr<ClassSearch>> classes(present.size());
-  for (auto& c : classes) c = std::make_unique<ClassSearch>(model);
-  const auto search_of = [&](std::int32_t c) -> ClassSearch& {
-    return *classes[static_cast<std::size_t>(std::lower_bound(present.begin(), present.end(), c) - present.begin())];
-  };
-  for (std::int32_t i = 0; i < template_count; ++i) ++search_of(node_classes[i]).reserved;
-  for (auto& c : classes) {
+// One thread's searches: one for each class that has nodes, in class order, all built from
+// the same template rows. Nothing here grows with class_count but the scores themselves.
+// Each set adapts to the patterns it has met (whether the bank's index and the bound on the
+// choice value pay, and the bound's margin), so sets differ in what they measure, never in
+// what a pattern gets: the index measures every node that may pass as the scan does
+// (common/index.h), the bound rescans each pattern that its nodes within reach do not settle
+// (eval/choice_reach.h), and the first candidate, which the bound may leave unmeasured, is
+// read only where a cfv may be 0/0, for which the bound is not built. So the rows are the
+// same whichever set, and however many threads, score them.
+struct Searches {
+  std::vector<std::unique_ptr<ClassSearch>> classes;
+  std::vector<double> group_values;
+  // Patterns searched so far with this set: the bounds are tried once a set has scanned
+  // enough of them to judge.
+  std::int64_t searched = 0;
+};
+
+std::unique_ptr<Searches> build_searches(const ModelValues& model, const ClassLayout& layout, std::int32_t template_count,
+                                         double* const* template_rows, double vigilance, bool ct, double Tu) {
+  auto set = std::make_unique<Searches>();
+  set->classes.resize(layout.present.size());
+  for (auto& c : set->classes) c = std::make_unique<ClassSearch>(model);
+  for (std::int32_t i = 0; i < template_count; ++i) ++set->classes[layout.search_of(layout.node_classes[i])]->reserved;
+  for (auto& c : set->classes) {
     c->nodes.reserve(static_cast<std::size_t>(c->reserved));
     c->numbers.reserve(static_cast<std::size_t>(c->reserved));
     c->bank.reserve(c->reserved);
   }
   for (std::int32_t i = 0; i < template_count; ++i) {
-    ClassSearch& s = search_of(node_classes[i]);
-    s.nodes.push_back(std::make_unique<Node>(model, template_rows[i], node_classes[i] + 1, 1));
+    ClassSearch& s = *set->classes[layout.search_of(layout.node_classes[i])];
+    s.nodes.push_back(std::make_unique<Node>(model, template_rows[i], layout.node_classes[i] + 1, 1));
     s.numbers.push_back(i);
     s.bank.append(*s.nodes.back());
   }
   // The bound leaves unmeasured some candidates of its class, among them maybe the first of
   // all; that matters only where a cfv can be 0/0, so the bound waits for no such box.
   bool choice_nan_possible = false;
-  for (const auto& c : classes)
+  for (const auto& c : set->classes)
     for (const auto& node : c->nodes) choice_nan_possible = choice_nan_possible || !(node->choice_denominator > 0);
   if (!choice_nan_possible)
-    for (auto& c : classes) prepare_reach(*c, vigilance, ct, Tu);
+    for (auto& c : set->classes) prepare_reach(*c, vigilance, ct, Tu);
+  set->group_values.resize(std::max<std::size_t>(1, static_cast<std::size_t>(pattern_group) * model.feature_count));
+  return set;
+}
 
-  std::vector<double> group_values(std::max<std::size_t>(1, static_cast<std::size_t>(pattern_group) * M));
+// Where a call writes its results: column c of scores holds class c + 1's for all
+// pattern_count patterns; classes, when not null, one class number per pattern.
+struct Results {
+  double* scores;
+  double* classes;
+  std::int32_t pattern_count;
+  std::int32_t class_count;
+};
+
+// Scores patterns first .. first + count - 1 with one set of searches, writing only their
+// rows of the results; false when interrupted.
+bool score_rows(const ModelValues& model, Searches& set, const ClassLayout& layout, const ColumnMatrix& patterns, std::int32_t first,
+                std::int32_t count, double vigilance, bool ct, double Tu, const Results& out) {
+  const std::int32_t M = model.feature_count;
+  const std::vector<std::int32_t>& present = layout.present;
   const double* group_rows[pattern_group];
   for (std::int32_t g = 0; g < pattern_group; ++g)
-    group_rows[g] = group_values.data() + static_cast<std::ptrdiff_t>(g) * M;
+    group_rows[g] = set.group_values.data() + static_cast<std::ptrdiff_t>(g) * M;
   Best found[pattern_group];
   std::int32_t selected_class[pattern_group] = {};
   // Per pattern of the group, what classification would select so far: the node and its
@@ -239,20 +291,22 @@ host::Outcome run(const ModelValues& model, std::int32_t template_count, double*
     std::int32_t first_class;
     bool first_nan;
   } selected[pattern_group];
-  const std::size_t N = static_cast<std::size_t>(pattern_count);
-  std::fill(scores, scores + N * static_cast<std::size_t>(class_count), 0.0);
+  const std::size_t N = static_cast<std::size_t>(out.pattern_count);
+  for (std::int32_t c = 0; c < out.class_count; ++c)
+    std::fill_n(out.scores + static_cast<std::size_t>(c) * N + static_cast<std::size_t>(first), count, 0.0);
 
-  for (std::int32_t first = 0; first < pattern_count; first += pattern_group) {
-    if (host::interrupt_requested()) return host::Outcome::interrupted;
-    const std::int32_t group_size = std::min(pattern_group, pattern_count - first);
-    patterns.copy_rows(first, group_size, group_values.data());
+  for (std::int32_t at = first; at < first + count; at += pattern_group) {
+    if (threads::interrupted()) return false;
+    const std::int32_t group_size = std::min(pattern_group, first + count - at);
+    patterns.copy_rows(at, group_size, set.group_values.data());
     std::fill(selected, selected + group_size, Selection{-1, 0.0, -1, -1, false});
     const GroupSplit split(model, group_rows, group_size);
-    for (std::size_t k = 0; k < classes.size(); ++k) {
-      ClassSearch& s = *classes[k];
-      if (!search_class(s, group_rows, group_size, split, first, vigilance, ct, Tu, found))
-        return host::Outcome::interrupted;
-      double* column = scores + static_cast<std::size_t>(present[k]) * N + static_cast<std::size_t>(first);
+    const auto searched = static_cast<std::int32_t>(std::min<std::int64_t>(set.searched, reach_payback));
+    set.searched += group_size;
+    for (std::size_t k = 0; k < set.classes.size(); ++k) {
+      ClassSearch& s = *set.classes[k];
+      if (!search_class(s, group_rows, group_size, split, searched, vigilance, ct, Tu, found)) return false;
+      double* column = out.scores + static_cast<std::size_t>(present[k]) * N + static_cast<std::size_t>(at);
       for (std::int32_t g = 0; g < group_size; ++g) {
         const Best& b = found[g];
         // Every accepting node has mfv >= vigilance >= 0, so its cfv is at least 0 where its
@@ -272,16 +326,92 @@ host::Outcome run(const ModelValues& model, std::int32_t template_count, double*
         }
       }
     }
-    if (classes_out) {
+    if (out.classes) {
       for (std::int32_t g = 0; g < group_size; ++g) {
         const Selection& e = selected[g];
         // A first candidate whose cfv is not a number is never displaced.
         const std::int32_t c = e.first >= 0 && e.first_nan ? e.first_class : e.node >= 0 ? selected_class[g] : -1;
-        classes_out[first + g] = c + 1;
+        out.classes[at + g] = c + 1;
       }
     }
   }
-  return host::Outcome::done;
+  return true;
+}
+
+// The sets of searches that the threads of a call share out: a thread takes one that no other
+// holds for each chunk and gives it back after, so there are never more sets than threads.
+class SearchPool {
+ public:
+  explicit SearchPool(std::vector<std::unique_ptr<Searches>>& sets) {
+    idle_.reserve(sets.size());
+    for (auto& set : sets) idle_.push_back(set.get());
+  }
+  // A set held for one chunk.
+  struct Held {
+    explicit Held(SearchPool& p) : pool(p), searches(p.take()) {}
+    ~Held() { pool.give_back(searches); }
+    SearchPool& pool;
+    Searches* searches;
+  };
+
+ private:
+  Searches* take() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    Searches* set = idle_.back();
+    idle_.pop_back();
+    return set;
+  }
+  // Within the reserved room: allocates nothing.
+  void give_back(Searches* set) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    idle_.push_back(set);
+  }
+
+  std::mutex mutex_;
+  std::vector<Searches*> idle_;
+};
+
+// The patterns a thread must have for a second one to pay: a pattern costs about a
+// coordinate visit per node and feature at most (less where the bounds skip nodes), and each
+// column of its scores is written.
+std::int64_t least_patterns_per_thread(const ModelValues& model, std::int32_t template_count,
+                                       std::int32_t class_count) {
+  const std::int64_t per_pattern =
+      std::max<std::int64_t>(1, static_cast<std::int64_t>(template_count) * model.feature_count + class_count);
+  return std::max<std::int64_t>(pattern_group, (work_floor + per_pattern - 1) / per_pattern);
+}
+
+host::Outcome run(const ModelValues& model, std::int32_t template_count, double* const* template_rows, const double* node_labels,
+                  double vigilance, std::int32_t ct_option, const ColumnMatrix& patterns, const Results& out,
+                  std::int32_t requested_threads) {
+  const double Tu = model.D / (model.alpha + 2 * model.D);
+  const bool ct = ct_option == 1;
+  const ClassLayout layout(template_count, node_labels);
+  const std::int32_t N = out.pattern_count;
+  const int thread_count =
+      threads::choose(requested_threads, N, least_patterns_per_thread(model, template_count, out.class_count));
+  // Every set is built here, before any thread starts, so that a call's free-store requests
+  // are the same whatever the threads do.
+  std::vector<std::unique_ptr<Searches>> sets(static_cast<std::size_t>(thread_count));
+  for (auto& set : sets) set = build_searches(model, layout, template_count, template_rows, vigilance, ct, Tu);
+  if (thread_count == 1)
+    return score_rows(model, *sets[0], layout, patterns, 0, N, vigilance, ct, Tu, out) ? host::Outcome::done
+                                                                                 : host::Outcome::interrupted;
+
+  const std::int64_t groups = (static_cast<std::int64_t>(N) + pattern_group - 1) / pattern_group;
+  const std::int64_t chunk_groups = std::max<std::int64_t>(1, groups / (thread_count * chunks_per_thread));
+  const std::int64_t chunk_patterns = chunk_groups * pattern_group;
+  const std::int64_t chunk_count = (N + chunk_patterns - 1) / chunk_patterns;
+  SearchPool pool(sets);
+  return threads::run(chunk_count, thread_count, [&](std::int64_t k) {
+    const SearchPool::Held set(pool);
+    const std::int64_t first = k * chunk_patterns;
+    const auto count = static_cast<std::int32_t>(std::min<std::int64_t>(chunk_patterns, N - first));
+    return score_rows(model, *set.searches, layout, patterns, static_cast<std::int32_t>(first), count, vigilance, ct, Tu,
+                      out)
+               ? host::Outcome::done
+               : host::Outcome::interrupted;
+  });
 }
 
 }  // namespace
@@ -289,14 +419,17 @@ host::Outcome run(const ModelValues& model, std::int32_t template_count, double*
 host::Outcome score(std::int32_t template_count, std::int32_t feature_count, double* const* template_rows,
                     const double* node_labels, double D, double vigilance, double alpha, std::int32_t ct_option,
                     std::int32_t pattern_count, const ColumnMatrix& patterns, std::int32_t class_count,
-                    double* scores, double* classes) {
+                    double* scores, double* classes, std::int32_t threads) {
   const ModelValues model{feature_count, D, alpha};
   try {
-    return run(model, template_count, template_rows, node_labels, vigilance, ct_option, pattern_count, patterns,
-               class_count, scores, classes);
+    return run(model, template_count, template_rows, node_labels, vigilance, ct_option, patterns,
+               {scores, classes, pattern_count, class_count}, threads);
   } catch (const std::bad_alloc&) {
     return host::Outcome::out_of_memory;
   }
 }
+
+void set_thread_work_floor(std::int64_t visits) { work_floor = std::max<std::int64_t>(visits, 1); }
+std::int64_t thread_work_floor() { return work_floor; }
 
 }  // namespace vorla

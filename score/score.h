@@ -18,10 +18,19 @@ namespace vorla {
 // not null, receives pattern_count class numbers: that of the node classification selects
 // for each pattern (vorla_eval's prediction), or 0 where no node accepts it. Returns done,
 // out_of_memory or interrupted (polled between groups of patterns), with every node released.
+// threads: how many threads may share the patterns (0: every usable core); a call too small
+// for them to pay runs on the calling thread alone. The results are the same for any number.
+// Workers only write their own rows of scores and classes, which the caller allocated.
 host::Outcome score(std::int32_t template_count, std::int32_t feature_count, double* const* template_rows,
                     const double* node_labels, double D, double vigilance, double alpha, std::int32_t ct_option,
                     std::int32_t pattern_count, const ColumnMatrix& patterns, std::int32_t class_count,
-                    double* scores, double* classes);
+                    double* scores, double* classes, std::int32_t threads = 1);
+
+// The least work, in coordinate visits (patterns x nodes x features), that each thread of a
+// score call must have for a call to take more than one (process-wide; tests set it to 1 so
+// that small calls take the threaded path).
+void set_thread_work_floor(std::int64_t visits);
+std::int64_t thread_work_floor();
 
 }  // namespace vorla
 

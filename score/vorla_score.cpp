@@ -11,11 +11,12 @@
 namespace vorla {
 namespace {
 
-enum Input { IN_CLASS_COUNT = CLASSIFICATION_INPUT_COUNT, INPUT_COUNT };
+enum Input { IN_CLASS_COUNT = CLASSIFICATION_INPUT_COUNT, IN_THREADS, INPUT_COUNT };
 enum Output { OUT_SCORES, OUT_CLASSES, OUTPUT_COUNT };
 
 struct ScoreArguments : ClassificationArguments {
   std::int32_t class_count = 0;
+  std::int32_t threads = 1;  // absent: the calling thread alone
 };
 
 // The 1-based position of the first label that does not truncate to a class number
@@ -33,7 +34,8 @@ std::int64_t first_label_outside(const mxArray* labels, std::int64_t count, std:
 }
 
 bool check_arguments(int nlhs, int nrhs, const mxArray* prhs[], ScoreArguments& a, MessageBuffer& m) {
-  if (nrhs != INPUT_COUNT) return m.fail("%s: %d input arguments required.", static_cast<int>(INPUT_COUNT));
+  if (nrhs != IN_THREADS && nrhs != INPUT_COUNT)
+    return m.fail("%s: %d or %d input arguments required.", static_cast<int>(IN_THREADS), static_cast<int>(INPUT_COUNT));
 
   if (check_classification_inputs(prhs, a, m)) return true;
 
@@ -45,6 +47,11 @@ bool check_arguments(int nlhs, int nrhs, const mxArray* prhs[], ScoreArguments& 
   if (outside != 0)
     return m.fail("%s: 2nd input argument (NLabels) must hold class numbers 1 to class_count (%d); entry %lld is not one.",
                   a.class_count, static_cast<long long>(outside));
+  if (nrhs == INPUT_COUNT) {
+    if (read_scalar(Argument{prhs[IN_THREADS], IN_THREADS + 1, "threads"}, m, value)) return true;
+    if (!truncate_to_int32(value, a.threads) || a.threads < 0 || value != a.threads)
+      return m.fail("%s: 9th input argument (threads) must be a whole number from 0 to 2147483647.");
+  }
 
   if (nlhs > OUTPUT_COUNT) return m.fail("%s: at most %d output arguments allowed.", static_cast<int>(OUTPUT_COUNT));
   return false;
@@ -67,7 +74,8 @@ host::Outcome evaluate(int nlhs, mxArray* plhs[], const mxArray* prhs[], ScoreAr
   }
   const host::Outcome scored =
       score(a.template_count, a.feature_count, template_rows, node_labels, a.D, a.vigilance, a.alpha, a.ct_option,
-            a.pattern_count, patterns, a.class_count, mxGetPr(scores), classes ? mxGetPr(classes) : nullptr);
+            a.pattern_count, patterns, a.class_count, mxGetPr(scores), classes ? mxGetPr(classes) : nullptr,
+            a.threads);
   if (scored != host::Outcome::done) {
     mxDestroyArray(scores);
     if (classes) mxDestroyArray(classes);

@@ -6,7 +6,7 @@
 namespace vorla {
 
 // The score call: [Scores, Classes] = vorla_score(Templates, NLabels, D, vigilance, alpha,
-// ct_option, Patterns, class_count).
+// ct_option, Patterns, class_count[, threads]).
 void vorla_score(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]);
 
 }  // namespace vorla

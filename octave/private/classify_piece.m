@@ -10,13 +10,13 @@ function chosen = classify_piece (task)
   for v = 1:V
     if C > 0 && task.trace == 0
       % One search gives both the classes and the scores.
-      [best, chosen(:,v)] = vorla_score (task.templates{v}, task.nlabels{v}, task.args{:}, task.Xs, C);
+      [best, chosen(:,v)] = vorla_score (task.templates{v}, task.nlabels{v}, task.args{:}, task.Xs, C, task.threads);
     else
-      chosen(:,v) = net_classes (task.templates{v}, task.nlabels{v}, task.args, task.Xs, task.trace);
+      chosen(:,v) = net_classes (task.templates{v}, task.nlabels{v}, task.args, task.Xs, task.trace, task.threads);
     end
     if C > 0
       if task.trace ~= 0
-        best = vorla_score (task.templates{v}, task.nlabels{v}, task.args{:}, task.Xs, C);
+        best = vorla_score (task.templates{v}, task.nlabels{v}, task.args{:}, task.Xs, C, task.threads);
       end
       [top, at] = max (best, [], 2);
       others = repmat (top, 1, C);

@@ -233,20 +233,6 @@ function raise_failed (result)
   end
 end
 
-function cores = idle_cores ()
-% The cores that other processes leave free (Linux's load average counts this
-% process too): on a machine that is busy already, workers only queue.
-  cores = nproc ();
-  fid = fopen ('/proc/loadavg');
-  if fid >= 0
-    load = fscanf (fid, '%f', 1);
-    fclose (fid);
-    if ~isempty (load) && ~(isfinite (str2double (getenv ('VORLA_WORKER_COST'))))
-      cores = max (1, min (cores, round (cores - load + 1)));
-    end
-  end
-end
-
 function [engine, workers] = parallel_engine (who)
   engine = '';
   workers = 1;

@@ -49,6 +49,7 @@ function p = train_parser (who)
       p.addParameter ('Trace', 0);
       p.addParameter ('Parallel', false);
       p.addParameter ('Scores', 'votes');
+      p.addParameter ('Threads', 0);
   end
   parsers.(who) = p;
 end

@@ -67,8 +67,8 @@ function contract_test ()
       what(end+1:numel (calls),1) = {sprintf("HyperparameterOptimizationOptions.%s: %s", field{1}, shown (odd{v}))};
     end
   end
-  for i = 1:5
-    name = {"Vigilance", "UnknownLabel", "Trace", "Parallel", "Scores"}{i};
+  for i = 1:6
+    name = {"Vigilance", "UnknownLabel", "Trace", "Parallel", "Scores", "Threads"}{i};
     for v = 1:numel (odd)
       calls{end+1,1} = @() vorla_predict (one, [X; NaN 1], name, odd{v});
       calls{end+1,1} = @() vorla_predict (five, [X; NaN 1], name, odd{v});

@@ -1,4 +1,5 @@
 #include "bank.h"
+#include "score.h"
 #include "standin.h"
 #include "test_support.h"
 #include "vorla_score.h"
@@ -23,6 +24,7 @@ struct ScoreCall {
   double D = 2, vigilance = 0, alpha = 0.01, ct_option = 0;
   std::vector<std::vector<double>> patterns = {{0.2, 0.3}, {0.6, 0.6}};
   double class_count = 2;
+  double threads = -1;  // below 0: the 9th input left out
   int nlhs = 1;
 
   Inputs inputs() const {
@@ -33,12 +35,22 @@ struct ScoreCall {
     for (double v : {D, vigilance, alpha, ct_option}) in.add(make_scalar(v));
     in.add(patterns.empty() ? make_double(0, M2 / 2) : standin::make_matrix(patterns));
     in.add(make_scalar(class_count));
+    if (!(threads < 0)) in.add(make_scalar(threads));
     return in;
   }
   standin::CallResult run(standin::CallOptions options = {}) const {
     Inputs in = inputs();
     return standin::call(vorla::vorla_score, nlhs, in.pointers(), options);
   }
+};
+
+// Lets even the smallest call share its patterns among threads.
+struct ThreadFloorScope {
+  explicit ThreadFloorScope(std::int64_t visits) : saved(vorla::thread_work_floor()) {
+    vorla::set_thread_work_floor(visits);
+  }
+  ~ThreadFloorScope() { vorla::set_thread_work_floor(saved); }
+  std::int64_t saved;
 };
 
 // The scores as a plain reading of their definition: per class, the greatest cfv among the
@@ -147,7 +159,14 @@ TEST(ScoreArguments, FaultsInArgumentOrder) {
        "2nd input argument (NLabels) must hold class numbers 1 to class_count (1); entry 2 is not one."},
       {[](ScoreCall& c) { c.labels = {0.5, 2}; },
        "2nd input argument (NLabels) must hold class numbers 1 to class_count (2); entry 1 is not one."},
-      {[](ScoreCall& c) { c.nlhs = 3; }, "at most 2 output arguments allowed."},
+      {[](ScoreCall& c) { c.threads = 1.5; }, "9th input argument (threads) must be a whole number from 0 to 2147483647."},
+      {[](ScoreCall& c) { c.threads = NAN; }, "9th input argument (threads) must be a whole number from 0 to 2147483647."},
+      {[](ScoreCall& c) { c.threads = 2147483648.0; },
+       "9th input argument (threads) must be a whole number from 0 to 2147483647."},
+      // The class count is checked against the labels before the threads are read.
+      {[](ScoreCall& c) { c.class_count = 1, c.threads = -0.5; },
+       "2nd input argument (NLabels) must hold class numbers 1 to class_count (1); entry 2 is not one."},
+      {[](ScoreCall& c) { c.threads = 2, c.nlhs = 3; }, "at most 2 output arguments allowed."},
   };
   for (const Fault& f : faults) {
     ScoreCall c;
@@ -163,7 +182,10 @@ TEST(ScoreArguments, FaultsInArgumentOrder) {
   test::expect_sound(c.run());
   Inputs in = c.inputs();
   in.arrays.pop_back();
-  EXPECT_EQ(*standin::call(vorla::vorla_score, 1, in.pointers()).error, p + "8 input arguments required.");
+  EXPECT_EQ(*standin::call(vorla::vorla_score, 1, in.pointers()).error, p + "8 or 9 input arguments required.");
+  in = c.inputs();
+  in.add(make_scalar(1)).add(make_scalar(1));
+  EXPECT_EQ(*standin::call(vorla::vorla_score, 1, in.pointers()).error, p + "8 or 9 input arguments required.");
 }
 
 struct IndexScope {
@@ -172,9 +194,10 @@ struct IndexScope {
 };
 
 // Whatever the search takes (a scan, the index with the bound on the choice value, the
-// automatic choice), the scores are those of the plain reading, bit for bit, and the classes
-// those that classification gives.
-TEST(ScoreExactness, EverySearchGivesThePlainScores) {
+// automatic choice) and however many threads share the patterns (chunks of one group each,
+// so that every set of searches meets patterns in an order of its own), the scores are those
+// of the plain reading, bit for bit, and the classes those that classification gives.
+TEST(ScoreExactness, EverySearchOnAnyThreadsGivesThePlainScores) {
   struct Setting {
     int K, M, classes;
     double vigilance;
@@ -235,13 +258,18 @@ TEST(ScoreExactness, EverySearchGivesThePlainScores) {
         labels[j] = plain_classes[j];
     const std::string name = "K " + std::to_string(s.K) + " M " + std::to_string(s.M);
     c.nlhs = 2;
-    for (vorla::IndexUse use : {vorla::IndexUse::never, vorla::IndexUse::always, vorla::IndexUse::automatic}) {
-      IndexScope scope(use);
-      const auto r = c.run();
-      test::expect_sound(r);
-      EXPECT_EQ(standin::values_of(r.output(0)), expect) << name << ", index use " << static_cast<int>(use);
-      EXPECT_EQ(standin::values_of(r.output(1)), labels) << name << ", index use " << static_cast<int>(use);
-    }
+    const ThreadFloorScope floor(1);
+    for (vorla::IndexUse use : {vorla::IndexUse::never, vorla::IndexUse::always, vorla::IndexUse::automatic})
+      for (double threads : {-1.0, 2.0, 3.0}) {
+        IndexScope scope(use);
+        c.threads = threads;
+        const auto r = c.run();
+        test::expect_sound(r);
+        const std::string where = name + ", index use " + std::to_string(static_cast<int>(use)) + ", threads " +
+                                  std::to_string(static_cast<int>(threads));
+        EXPECT_EQ(standin::values_of(r.output(0)), expect) << where;
+        EXPECT_EQ(standin::values_of(r.output(1)), labels) << where;
+      }
   }
 }
 
