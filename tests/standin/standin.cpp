@@ -1,5 +1,6 @@
 #include "standin.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -7,8 +8,10 @@
 #include <cstring>
 #include <limits>
 #include <map>
+#include <mutex>
 #include <set>
 #include <stdexcept>
+#include <thread>
 
 struct mxArray_tag {
   mxClassID class_id = mxDOUBLE_CLASS;
@@ -32,13 +35,17 @@ struct CallState {
   CallResult* result = nullptr;
   std::map<void*, std::size_t> blocks;
   std::set<mxArray*> created;
+  std::thread::id caller;                  // only this thread may use the host
+  std::atomic<bool> touched_elsewhere{false};  // a host function ran on another thread
 };
 
 CallState* current = nullptr;
 
-// Free-store accounting of the called code. Host operations raise host_depth, so that
-// what the host allocates for itself is neither counted nor made to fail.
-int host_depth = 0;
+// Free-store accounting of the called code, on every thread it starts. Host operations raise
+// their thread's host_depth, so that what the host allocates for itself is neither counted nor
+// made to fail; free_store_lock keeps the counts of threads that allocate at once.
+thread_local int host_depth = 0;
+std::mutex free_store_lock;
 bool counting_free_store = false;
 long free_store_fail_at = 0;
 long default_free_store_fail_at = 0;
@@ -51,8 +58,17 @@ struct InHost {
   ~InHost() { --host_depth; }
 };
 
+// Entered by every host function: a real host is not safe to call from a worker thread.
+struct HostCall : InHost {
+  HostCall();
+};
+
 void fault(const std::string& what) {
   if (current) current->result->faults.push_back(what);
+}
+
+HostCall::HostCall() {
+  if (current && std::this_thread::get_id() != current->caller) current->touched_elsewhere = true;
 }
 
 // Counts one host allocation and says whether it is the one chosen to fail.
@@ -225,6 +241,7 @@ CallResult call(MexFunction function, int nlhs, const std::vector<const mxArray*
   int output_slots = nlhs > 0 ? nlhs : 1;  // a host always offers the first slot
   std::vector<mxArray*> plhs(output_slots, nullptr);
 
+  state.caller = std::this_thread::get_id();
   current = &state;
   std::set<void*> live;
   free_store_live = &live;
@@ -242,6 +259,7 @@ CallResult call(MexFunction function, int nlhs, const std::vector<const mxArray*
   }
   counting_free_store = false;
   free_store_live = nullptr;
+  if (state.touched_elsewhere) fault("a host function was called from a thread other than the caller's");
   result.free_store_allocations = free_store_count;
   result.free_store_live = static_cast<long>(live.size());
   totals.allocations += result.free_store_allocations;
@@ -291,13 +309,17 @@ void reset_free_store_totals() { totals = {}; }
 void* operator new(std::size_t size) {
   using namespace standin;
   bool counted = counting_free_store && host_depth == 0;
-  if (counted && ++free_store_count == free_store_fail_at) throw std::bad_alloc();
+  if (!counted) {
+    void* p = std::malloc(size ? size : 1);
+    if (!p) throw std::bad_alloc();
+    return p;
+  }
+  InHost bookkeeping;
+  std::lock_guard<std::mutex> hold(free_store_lock);
+  if (++free_store_count == free_store_fail_at) throw std::bad_alloc();
   void* p = std::malloc(size ? size : 1);
   if (!p) throw std::bad_alloc();
-  if (counted) {
-    InHost bookkeeping;
-    free_store_live->insert(p);
-  }
+  free_store_live->insert(p);
   return p;
 }
 
@@ -308,7 +330,8 @@ void operator delete(void* p) noexcept {
   if (!p) return;
   if (free_store_live && host_depth == 0) {
     InHost bookkeeping;
-    free_store_live->erase(p);
+    std::lock_guard<std::mutex> hold(free_store_lock);
+    if (free_store_live) free_store_live->erase(p);
   }
   std::free(p);
 }
@@ -334,6 +357,7 @@ void operator delete(void* p, const std::nothrow_t&) noexcept { operator delete(
 void operator delete[](void* p, const std::nothrow_t&) noexcept { operator delete(p); }
 
 using standin::current;
+using standin::HostCall;
 using standin::InHost;
 using standin::fault;
 
@@ -344,7 +368,7 @@ mwSize mxGetNumberOfDimensions(const mxArray* array) { return array->dims.size()
 const mwSize* mxGetDimensions(const mxArray* array) { return array->dims.data(); }
 
 double mxGetScalar(const mxArray* array) {
-  InHost in_host;
+  HostCall in_host;
   if (!standin::is_numeric_or_logical(array->class_id) || array->sparse)
     fault("mxGetScalar of a non-numeric array");
   else if (array->real.empty())
@@ -355,13 +379,13 @@ double mxGetScalar(const mxArray* array) {
 }
 
 double* mxGetPr(const mxArray* array) {
-  InHost in_host;
+  HostCall in_host;
   if (array->class_id != mxDOUBLE_CLASS || array->sparse) fault("mxGetPr of an array that does not hold doubles");
   return reinterpret_cast<double*>(const_cast<unsigned char*>(array->real.data()));
 }
 
 void* mxGetData(const mxArray* array) {
-  InHost in_host;
+  HostCall in_host;
   if (!standin::is_numeric_or_logical(array->class_id) || array->sparse) fault("mxGetData of a non-numeric array");
   return const_cast<unsigned char*>(array->real.data());
 }
@@ -372,7 +396,7 @@ bool mxIsSparse(const mxArray* array) { return array->sparse; }
 
 mxArray* mxCreateNumericArray(mwSize ndim, const mwSize* dims, mxClassID class_id,
                               mxComplexity complexity) {
-  InHost in_host;
+  HostCall in_host;
   if (standin::allocation_fails()) return nullptr;
   std::vector<mwSize> d(dims, dims + ndim);
   if (!standin::bytes_fit(d, standin::element_size(class_id))) {
@@ -400,7 +424,7 @@ mxArray* mxCreateNumericArray(mwSize ndim, const mwSize* dims, mxClassID class_i
 // Its contents are left as garbage (all bits set: NaN), so that a value read before it is
 // written shows in the results.
 mxArray* mxCreateUninitNumericMatrix(std::size_t m, std::size_t n, mxClassID class_id, mxComplexity complexity) {
-  InHost in_host;
+  HostCall in_host;
   mwSize dims[2] = {static_cast<mwSize>(m), static_cast<mwSize>(n)};
   mxArray* a = mxCreateNumericArray(2, dims, class_id, complexity);
   if (a) std::fill(a->real.begin(), a->real.end(), static_cast<unsigned char>(0xff));
@@ -408,14 +432,14 @@ mxArray* mxCreateUninitNumericMatrix(std::size_t m, std::size_t n, mxClassID cla
 }
 
 void mxDestroyArray(mxArray* array) {
-  InHost in_host;
+  HostCall in_host;
   if (current) current->created.erase(array);
   delete array;
 }
 
 // Garbage contents (all bits set), as a real host may hand back.
 void* mxMalloc(std::size_t size) {
-  InHost in_host;
+  HostCall in_host;
   if (!current) fault("mxMalloc outside a call");
   if (standin::allocation_fails()) return nullptr;
   void* block = std::malloc(size ? size : 1);
@@ -425,7 +449,7 @@ void* mxMalloc(std::size_t size) {
 }
 
 void* mxCalloc(std::size_t count, std::size_t element_size) {
-  InHost in_host;
+  HostCall in_host;
   if (!current) fault("mxCalloc outside a call");
   if (standin::allocation_fails()) return nullptr;
   if (!standin::bytes_fit({count}, element_size)) {
@@ -439,7 +463,7 @@ void* mxCalloc(std::size_t count, std::size_t element_size) {
 }
 
 void* mxRealloc(void* block, std::size_t size) {
-  InHost in_host;
+  HostCall in_host;
   if (block && (!current || !current->blocks.count(block))) {
     fault("mxRealloc of a block the host did not give");
     return nullptr;
@@ -454,7 +478,7 @@ void* mxRealloc(void* block, std::size_t size) {
 }
 
 void mxFree(void* block) {
-  InHost in_host;
+  HostCall in_host;
   if (!block) return;
   if (!current || !current->blocks.erase(block)) {
     fault("mxFree of a block the host did not give");
@@ -464,7 +488,7 @@ void mxFree(void* block) {
 }
 
 void mexErrMsgTxt(const char* message) {
-  InHost in_host;
+  HostCall in_host;
   if (!current) return;
   ++current->result->error_count;
   current->result->error = message;
@@ -472,12 +496,12 @@ void mexErrMsgTxt(const char* message) {
 }
 
 void mexWarnMsgTxt(const char* message) {
-  InHost in_host;
+  HostCall in_host;
   if (current) current->result->warnings.emplace_back(message);
 }
 
 int mexPrintf(const char* format, ...) {
-  InHost in_host;
+  HostCall in_host;
   va_list args;
   va_start(args, format);
   va_list copy;
@@ -492,7 +516,7 @@ int mexPrintf(const char* format, ...) {
 }
 
 void mexAddFlops(int count) {
-  InHost in_host;
+  HostCall in_host;
   if (current && !current->options.flop_counter) fault("mexAddFlops called on a host without an operation counter");
   if (current) current->result->flops.push_back(count);
 }
@@ -500,13 +524,14 @@ void mexAddFlops(int count) {
 bool standinFlopCounterPresent(void) { return !current || current->options.flop_counter; }
 
 bool standinInterruptPending(void) {
+  HostCall in_host;
   if (!current) return false;
   const long poll = ++current->result->polls;
   return current->options.interrupt_at_poll > 0 && poll >= current->options.interrupt_at_poll;
 }
 
 void standinEndInterruptedCall(const char* message) {
-  InHost in_host;
+  HostCall in_host;
   if (!current) return;
   standin::CallResult& r = *current->result;
   if (!(current->options.interrupt_at_poll > 0 && r.polls >= current->options.interrupt_at_poll))
