@@ -120,13 +120,14 @@ bool check_orders(const mxArray* orders, std::int32_t pattern_count, std::vector
     std::vector<std::int32_t>& rows = read[static_cast<std::size_t>(k)];
     if (valid) {
       rows.resize(static_cast<std::size_t>(n));
+      bool in_range = true;
       valid = visit_real_data(order, [&](const auto* data) {
-        for (std::int64_t j = 0; j < n && valid; ++j) {
+        for (std::int64_t j = 0; j < n && in_range; ++j) {
           const auto v = static_cast<double>(data[j]);
-          valid = v >= 1 && v <= pattern_count && std::trunc(v) == v;
-          if (valid) rows[static_cast<std::size_t>(j)] = static_cast<std::int32_t>(v) - 1;
+          in_range = v >= 1 && v <= pattern_count && std::trunc(v) == v;
+          if (in_range) rows[static_cast<std::size_t>(j)] = static_cast<std::int32_t>(v) - 1;
         }
-      });
+      }) && in_range;
     }
     if (!valid)
       return m.fail("%s: 15th input argument (Orders) must hold in each cell a vector of whole row numbers from 1 to "

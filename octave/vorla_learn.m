@@ -134,7 +134,7 @@
 %! lines = regexp (text, 'vorla_learn: presentation (\d+): (\d+) nodes, (\d+) created, (\d+) changed, \d+\.\d\d s', 'tokens');
 %! assert (cellfun (@(t) str2double (t), vertcat (lines{:})), [1 2 2 0; 2 2 0 0]);
 
-%!error <VORLA_LEARN: 10 or 14 input arguments required\.> vorla_learn ([0.2; 0.6], [1; 2], 1, 0, 0.001, 1, 10, 0, 0, 0, 1)
+%!error <VORLA_LEARN: 10, 14 or 16 input arguments required\.> vorla_learn ([0.2; 0.6], [1; 2], 1, 0, 0.001, 1, 10, 0, 0, 0, 1)
 %!error <VORLA_LEARN: 3 or 4 output arguments required\.> [T, L] = vorla_learn ([0.2; 0.6], [1; 2], 1, 0, 0.001, 1, 10, 0, 0, 0)
 %!error <VORLA_LEARN: 4th input argument \(vigilance\) must be in \[0\.0, 1\.0\]\.> [T, L, n] = vorla_learn ([0.2; 0.6], [1; 2], 1, 2, 0.001, 1, 10, 0, 0, 0)
 %!error <VORLA_LEARN: 11th input argument \(match_tracking\) must be either 0 or 1\.> [T, L, n] = vorla_learn ([0.2; 0.6], [1; 2], 1, 0, 0.001, 1, 10, 0, 0, 0, 2, 0, [], [])
