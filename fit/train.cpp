@@ -51,7 +51,8 @@ class Channel {
   // The host's channel.
   Channel() : poll_(host::interrupt_requested), flop_counter_(host::has_flop_counter()) {}
   // A worker's: flop_counter, whether the host keeps a counter, as the calling thread found.
-  Channel(TrainedNetwork& kept, bool flop_counter) : kept_(&kept), poll_(threads::interrupted), flop_counter_(flop_counter) {}
+  Channel(TrainedNetwork& kept, bool flop_counter)
+      : kept_(&kept), poll_(threads::interrupted), flop_counter_(flop_counter) {}
 
   template <class... Values>
   void print(const char* format, Values... values) {
@@ -176,7 +177,8 @@ class Trainer {
  public:
   Trainer(Channel& out, std::int32_t pattern_count, double* const* patterns, const double* labels, double vigilance,
           double learning_rate, std::int32_t ct_option, std::int32_t oflag, bool tolerant)
-      : nodes(out.on_worker()), out_(out), pattern_count_(pattern_count), patterns_(patterns), labels_(labels), vigilance_(vigilance),
+      : nodes(out.on_worker()), out_(out), pattern_count_(pattern_count), patterns_(patterns), labels_(labels),
+        vigilance_(vigilance),
         learning_rate_(learning_rate), ct_option_(ct_option), oflag_(oflag), tolerant_(tolerant),
         Tu_(model.D / (model.alpha - model.D * (-2.0))),
         match_flops_(2 * static_cast<std::uint32_t>(model.feature_count) + 2),
@@ -663,7 +665,8 @@ class Trainer {
       ++activated_count;
     }
     if (oflag_ >= 3) {
-      out_.print(changed ? "   Pattern #%d updated  node #%d (label %d)" : "   Pattern #%d selected node #%d (label %d)",
+      out_.print(changed ? "   Pattern #%d updated  node #%d (label %d)"
+                         : "   Pattern #%d selected node #%d (label %d)",
                 p + 1, winner + 1, w.label);
       out_.print(mt_engaged ? " during MT\n" : "\n");
     }
@@ -910,7 +913,8 @@ host::Outcome train(const std::int32_t& pattern_count, const std::int32_t& featu
   }
 }
 
-host::Outcome train_batch(const std::int32_t& feature_count, double* const* patterns, const double* labels, const double& D, const double& alpha,
+host::Outcome train_batch(const std::int32_t& feature_count, double* const* patterns, const double* labels,
+                          const double& D, const double& alpha,
                           const double& learning_rate, const std::int32_t& max_list_presentations,
                           const std::int32_t& trim_option, const std::int32_t& ct_option, std::int32_t oflag,
                           const TrainingExtras& extras, const std::vector<BatchNetwork>& networks,

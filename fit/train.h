@@ -75,7 +75,8 @@ struct TrainedNetwork {
 // feeds their counts in network order once all are done. The history rows are kept where
 // extras.history is set (it is not written to). On failure every result is released, the texts
 // of the networks before the first unfinished one having been printed.
-host::Outcome train_batch(const std::int32_t& feature_count, double* const* patterns, const double* labels, const double& D, const double& alpha,
+host::Outcome train_batch(const std::int32_t& feature_count, double* const* patterns, const double* labels,
+                          const double& D, const double& alpha,
                           const double& learning_rate, const std::int32_t& max_list_presentations,
                           const std::int32_t& trim_option, const std::int32_t& ct_option, std::int32_t oflag,
                           const TrainingExtras& extras, const std::vector<BatchNetwork>& networks,

@@ -29,7 +29,8 @@ standin::ArrayPtr rows_of(const fuzz::Input& in, const std::vector<double>& orde
 }
 
 std::string untimed(const std::string& text) {
-  const std::string t = std::regex_replace(text, std::regex(" comparisons in [0-9]+ seconds"), " comparisons in N seconds");
+  const std::string t =
+      std::regex_replace(text, std::regex(" comparisons in [0-9]+ seconds"), " comparisons in N seconds");
   return std::regex_replace(t, std::regex(", [0-9]+\\.[0-9]{2} s"), ", T s");
 }
 
@@ -106,7 +107,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<const mxArray*> single = call.arrays();
     single[0] = own[0].get();
     single[1] = own[1].get();
-    standin::ArrayPtr vigilance = standin::make_scalar(vigilances.size() > 1 ? vigilances[k] : call.inputs[3].values[0]);
+    standin::ArrayPtr vigilance =
+        standin::make_scalar(vigilances.size() > 1 ? vigilances[k] : call.inputs[3].values[0]);
     if (vigilances.size() > 1) single[3] = vigilance.get();
     standin::ArrayPtr none = standin::make_double(0, 0);
     if (per_network && !given[k]) single[12] = single[13] = none.get();

@@ -82,7 +82,8 @@ struct Batch {
 
 // Seconds masked: the summary's and the progress lines'.
 std::string untimed(const std::string& text) {
-  const std::string t = std::regex_replace(text, std::regex(" comparisons in [0-9]+ seconds"), " comparisons in N seconds");
+  const std::string t =
+      std::regex_replace(text, std::regex(" comparisons in [0-9]+ seconds"), " comparisons in N seconds");
   return std::regex_replace(t, std::regex(", [0-9]+\\.[0-9]{2} s"), ", T s");
 }
 
@@ -227,7 +228,8 @@ TEST(LearnBatch, NodesOfEveryPathAndTheBoundsOnTheChoiceValue) {
   fit.max_list_presentations = 3;
   std::vector<double> rows(1500);
   std::iota(rows.begin(), rows.end(), 1.0);
-  b.orders = {rows, std::vector<double>(rows.rbegin(), rows.rend()), std::vector<double>(rows.begin(), rows.begin() + 700)};
+  b.orders = {rows, std::vector<double>(rows.rbegin(), rows.rend()),
+              std::vector<double>(rows.begin(), rows.begin() + 700)};
   b.threads = 3;
   for (vorla::IndexUse use : {vorla::IndexUse::always, vorla::IndexUse::never}) {
     vorla::set_index_use(use);
@@ -322,15 +324,31 @@ const Fault faults[] = {
      "VORLA_LEARN: 13th input argument (Templates0) must be a cell with one entry per network (3), or a matrix."},
     {"NLabels0 not a cell", [](Inputs& in) { in[12] = make_cell(1, 3); },
      "VORLA_LEARN: 14th input argument (NLabels0) must be a cell with one entry per network (3), as Templates0."},
-    {"Templates0{2} columns", [](Inputs& in) { in[12] = cell(3, 1, make_double(0, 0), make_double(1, 3, {0, 1, 1})); in[13] = make_cell(1, 3); },
+    {"Templates0{2} columns",
+     [](Inputs& in) {
+       in[12] = cell(3, 1, make_double(0, 0), make_double(1, 3, {0, 1, 1}));
+       in[13] = make_cell(1, 3);
+     },
      "VORLA_LEARN: 13th input argument (Templates0{2}) must have 2 columns, each row [lower upper] of a node, or be "
      "empty (0x0)."},
-    {"NLabels0{3} missing", [](Inputs& in) { in[12] = cell(3, 1, make_double(0, 0), make_double(0, 0), make_double(1, 2, {0, 1})); in[13] = make_cell(1, 3); },
+    {"NLabels0{3} missing",
+     [](Inputs& in) {
+       in[12] = cell(3, 1, make_double(0, 0), make_double(0, 0), make_double(1, 2, {0, 1}));
+       in[13] = make_cell(1, 3);
+     },
      "VORLA_LEARN: 14th input argument (NLabels0{3}) must be of type  1x1 or 1x1."},
-    {"NLabels0{1} fraction", [](Inputs& in) { in[12] = cell(1, 3, make_double(1, 2, {0, 1})); in[13] = cell(1, 3, make_scalar(0.5)); },
+    {"NLabels0{1} fraction",
+     [](Inputs& in) {
+       in[12] = cell(1, 3, make_double(1, 2, {0, 1}));
+       in[13] = cell(1, 3, make_scalar(0.5));
+     },
      "VORLA_LEARN: 14th input argument (NLabels0{1}) must hold whole-number labels."},
     // A matrix of given nodes is checked in its place, before Orders.
-    {"Templates0 matrix before Orders", [](Inputs& in) { in[12] = make_double(1, 3, {0, 1, 1}); in[14] = make_scalar(1); },
+    {"Templates0 matrix before Orders",
+     [](Inputs& in) {
+       in[12] = make_double(1, 3, {0, 1, 1});
+       in[14] = make_scalar(1);
+     },
      "VORLA_LEARN: 13th input argument (Templates0) must have 2 columns, each row [lower upper] of a node, or be "
      "empty (0x0)."},
 };
