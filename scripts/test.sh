@@ -33,6 +33,12 @@ cmake --build "$out/asan" -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir "$out/asan" -j "$jobs" --output-on-failure | tee -a "$out/ctest.log"
 
+echo "== thread sanitizer build (GCC, TSan): the tests that run work on several threads =="
+cmake -S "$root" -B "$out/tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLA_SANITIZE_THREAD=ON -DVORLA_WERROR=ON \
+  -DVORLA_OCTAVE=OFF -DVORLA_MATLAB=OFF >/dev/null
+cmake --build "$out/tsan" -j "$jobs" --target unit_tests
+TSAN_OPTIONS=halt_on_error=1 "$out/tsan/tests/unit_tests" --gtest_filter='*Thread*' --gtest_brief=1
+
 echo "== fuzzing (bounded) =="
 "$root/scripts/fuzz.sh" --ci
 

@@ -2,6 +2,7 @@
 the scores, the rules, worker processes and scikit-learn's model selection tools."""
 
 import pickle
+import re
 import warnings
 
 import numpy as np
@@ -40,6 +41,8 @@ def same_model(a, b):
     (dict(display=1), "display must be 'off', 'iter' or 'final'; 1 given"),
     (dict(trace=5), "trace must be one of 0, 1, 2, 3, 4; 5 given"),
     (dict(missing_values="drop"), "missing_values must be 'inside', 'impute' or 'error'; 'drop' given"),
+    (dict(n_jobs=0), "n_jobs must be None or a whole number other than 0 (-1: every core); 0 given"),
+    (dict(n_jobs=1.5), "n_jobs must be None or a whole number other than 0"),
     (dict(optimize_hyperparameters=["scale"]), "optimize_hyperparameters names an option that cannot be searched"),
     (dict(optimize_hyperparameters=1), "optimize_hyperparameters must be 'none', 'auto', 'all' or a list"),
     (dict(hyperparameter_optimization_options={"folds": 2}), "has no key folds"),
@@ -142,11 +145,51 @@ def test_rules_read_the_boxes_in_data_units():
     assert [r["count"] for r in rules] == [2, 2]
     with pytest.raises(ValueError, match="feature_names must hold 2 names"):
         model.rules(feature_names=["w"])
+    # Values closer together than four digits show: as many decimals as their finest step needs.
+    X = np.array([[1.52101], [1.52102], [1.52103], [1.52111], [1.52112]])
+    model = FuzzyARTMAPClassifier(**ONE).fit(X, [0, 0, 1, 1, 1])
+    for rules in (model.rules(), model.rules(X=X)[::-1]):
+        assert [r["text"] for r in rules] == ["if x1 <= 1.52102 then 0", "if x1 >= 1.52103 then 1"]
 
 
-def test_worker_processes_make_the_same_model():
-    serial = FuzzyARTMAPClassifier(voters=4, vigilance=0.4).fit(P, C)
-    assert same_model(serial, FuzzyARTMAPClassifier(voters=4, vigilance=0.4, n_jobs=2).fit(P, C))
+@pytest.mark.parametrize("n_jobs, workers", [(None, 1), (1, 1), (3, 3), (-1, "cores"), (-10**6, 1)])
+def test_n_jobs_counts_workers_as_joblib_does(n_jobs, workers):
+    from joblib import cpu_count
+    assert vorla._checks.worker_count(n_jobs) == (cpu_count() if workers == "cores" else workers)
+
+
+def test_worker_processes_make_the_same_model_and_search():
+    serial = FuzzyARTMAPClassifier(voters=4, optimize_hyperparameters=["vigilance", "match_tracking"]).fit(P, C)
+    parallel = FuzzyARTMAPClassifier(voters=4, optimize_hyperparameters=["vigilance", "match_tracking"], n_jobs=2)
+    assert same_model(serial, parallel.fit(P, C))
+    assert parallel.search_results_ == serial.search_results_
+
+
+@pytest.mark.parametrize("shown", [dict(display="iter"), dict(display="final"), dict(trace=3)])
+def test_worker_processes_print_what_a_serial_run_prints_in_its_order(shown, capsys, monkeypatch):
+    seconds = re.compile(r"\d+\.\d+ s\b|in \d+ seconds")
+    serial = FuzzyARTMAPClassifier(voters=3, vigilance=0.4, **shown).fit(P, C)
+    printed = seconds.sub("", capsys.readouterr().out)
+
+    def here(*task):
+        raise AssertionError("a network trained in this process")
+    monkeypatch.setattr(vorla._layer, "fit_network", here)  # the workers keep their own
+    parallel = FuzzyARTMAPClassifier(voters=3, vigilance=0.4, n_jobs=2, **shown).fit(P, C)
+    assert printed and seconds.sub("", capsys.readouterr().out) == printed
+    assert same_model(serial, parallel)
+
+
+@pytest.mark.parametrize("X, y, rows", [
+    ([[0.1, 0.2], [0.1, 0.3], [0.1, 0.2]], [1, 2, 2], "rows 1, 3"),      # twins behind a shared first feature
+    ([[0.1, 0.2], [0.1, 0.3], [0.5, 0.2]], [1, 2, 2], None),             # first feature shared, no twins
+    ([[0.5, 0.0], [0.2, 0.0], [0.5, 0.0], [0.2, 0.0]], [1, 1, 2, 2], "rows 1, 2, 3, 4"),
+])
+def test_conflicts_name_the_rows_of_twins_with_other_labels(X, y, rows):
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always")
+        FuzzyARTMAPClassifier(scale="none", **ONE).fit(X, y)
+    said = [str(w.message) for w in caught if issubclass(w.category, vorla.ConflictWarning)]
+    assert len(said) == (rows is not None) and (rows is None or "(%s)" % rows in said[0])
 
 
 @pytest.mark.parametrize("X, y, options, warning", [
@@ -225,3 +268,88 @@ def test_missing_values_options_take_nan_as_the_octave_layer_does(how):
     assert (model.impute_ is None) if fill is None else np.array_equal(model.impute_, fill)
     with pytest.raises(ValueError, match="keeps its missing_values"):
         model.set_params(missing_values="error").partial_fit(P[:10], C[:10])
+
+
+# -- categorical features ------------------------------------------------------------------
+
+COLOURS = np.array(["red", "green", "blue"], dtype=object)[np.arange(120) % 3]
+MIXED = np.column_stack([P[:, 0], COLOURS])  # a numeric feature beside a text one
+MIXED_LABELS = np.where((COLOURS == "red") | (P[:, 0] > 0.7), "yes", "no")
+
+
+def test_categorical_features_name_the_same_features_in_every_form():
+    pandas = pytest.importorskip("pandas")
+    frame = pandas.DataFrame({"width": P[:, 0], "colour": COLOURS})
+    base = FuzzyARTMAPClassifier(categorical_features=[1], **ONE).fit(MIXED, MIXED_LABELS)
+    assert base.categories_[0].tolist() == ["blue", "green", "red"] and base.templates_[0].shape[1] == 8
+    for given, X in [([False, True], MIXED), (["colour"], frame), ([1], MIXED.tolist())]:
+        assert same_model(base, FuzzyARTMAPClassifier(categorical_features=given, **ONE).fit(X, MIXED_LABELS))
+    # Codes that are numbers: the same boxes as their texts, which sort alike here.
+    codes = np.column_stack([P[:, 0], np.searchsorted(["blue", "green", "red"], COLOURS) * 10.0])
+    assert same_model(base, FuzzyARTMAPClassifier(categorical_features=[1], **ONE).fit(codes, MIXED_LABELS))
+
+
+@pytest.mark.parametrize("given, message", [
+    ([2], "categorical_features must be None, 'all', a boolean mask of 2, distinct feature indices in 0..1"),
+    ([1, 1], "distinct feature indices"),
+    ([True], "a boolean mask of 2"),
+    ("some", "categorical_features must be None"),
+])
+def test_bad_categorical_features_are_refused(given, message):
+    with pytest.raises(ValueError, match=message.replace("(", r"\(").replace(".", r"\.")):
+        FuzzyARTMAPClassifier(categorical_features=given, **ONE).fit(MIXED, MIXED_LABELS)
+
+
+def test_no_categorical_features_and_infinite_codes():
+    plain = FuzzyARTMAPClassifier(**ONE).fit(P, C)
+    assert same_model(plain, FuzzyARTMAPClassifier(categorical_features=[], **ONE).fit(P, C))
+    with pytest.raises(ValueError, match="categorical feature 1 of X holds infinity"):
+        FuzzyARTMAPClassifier(categorical_features=[1], **ONE).fit(np.column_stack([P[:, 0], [np.inf] * 120]), C)
+
+
+def test_categories_training_never_saw_are_missing_values():
+    model = FuzzyARTMAPClassifier(categorical_features=[1], **ONE).fit(MIXED, MIXED_LABELS)
+    new = MIXED[:6].copy()
+    new[:3, 1] = "purple"
+    gaps = MIXED[:6].copy()
+    gaps[:3, 1] = None
+    with pytest.warns(vorla.CategoryWarning, match="3 values of X are categories that training never saw"):
+        unseen = model.decision_function(new)
+    assert np.array_equal(unseen, model.decision_function(gaps))
+    with pytest.raises(ValueError, match="knows the categories of feature 1 as text, but X gives numbers"):
+        model.predict(np.column_stack([P[:2, 0], [1.0, 2.0]]))
+    with pytest.raises(ValueError, match="mixes texts and numbers"):
+        model.predict(np.array([[0.5, "red"], [0.5, 3]], dtype=object))
+    strict = FuzzyARTMAPClassifier(categorical_features=[1], missing_values="error", **ONE)
+    with pytest.raises(ValueError, match="feature 1 of X has 3 missing values"):
+        strict.fit(np.vstack([MIXED, gaps[:3]]), np.append(MIXED_LABELS, ["no"] * 3))
+    with pytest.raises(ValueError, match="3 missing or unseen categories"):
+        strict.fit(MIXED, MIXED_LABELS).predict(new)
+
+
+def test_a_continued_model_keeps_its_categories():
+    model = FuzzyARTMAPClassifier(categorical_features=[1], **ONE).partial_fit(MIXED[:60], MIXED_LABELS[:60])
+    more = np.vstack([MIXED[60:], [[0.5, "purple"]]])
+    with pytest.warns(vorla.CategoryWarning, match="1 values of X"):
+        model.partial_fit(more, np.append(MIXED_LABELS[60:], "yes"))
+    assert model.categories_[0].tolist() == ["blue", "green", "red"]
+    with pytest.raises(ValueError, match=r"keeps its categorical_features \(\[1\]\); \[0, 1\] given"):
+        model.set_params(categorical_features="all").partial_fit(MIXED[:5], MIXED_LABELS[:5])
+
+
+def test_imputed_categories_are_the_most_frequent_the_smallest_of_a_tie():
+    X = np.array([[3, 0.1], [1, 0.2], [3, 0.3], [1, 0.4], [np.nan, 0.5], [7, 0.6]])
+    model = FuzzyARTMAPClassifier(categorical_features=[0], missing_values="impute", **ONE).fit(X, [0, 1, 0, 1, 0, 1])
+    assert model.impute_[0] == 1  # the position of category 1, tied with 3
+
+
+def test_rules_read_category_sets_open_features_and_count_missing_values_inside():
+    X = np.array([[0.0, 1, 0], [0.2, 1, 0], [1.0, 1, 1], [np.nan, 2, 1], [np.nan, 3, 1]])
+    model = FuzzyARTMAPClassifier(categorical_features=[1], vigilance=0.1, **ONE).fit(X, [0, 0, 0, 1, 1])
+    rules = model.rules(feature_names=["x", "kind", "flag"], X=X)
+    # The second box was made from patterns without x: open there, no condition; flag
+    # reaches only the edge of its range, so it holds that value alone.
+    assert [r["text"] for r in rules] == ["if kind = 1 then 0", "if kind in {2, 3} and flag = 1 then 1"]
+    assert [r["count"] for r in rules] == [3, 2]
+    assert rules[1]["lower"][0] == -np.inf and rules[1]["upper"][0] == np.inf
+    assert rules[1]["categories"][1].tolist() == [2, 3] and rules[1]["categories"][0] is None

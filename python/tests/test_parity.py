@@ -39,8 +39,30 @@ def gaps(P, c, Q):
     return np.vstack([G, [[np.nan, np.nan]]]), np.append(c, 1), R
 
 
+def categorical():
+    """Two categorical features beside the numeric ones (codes, with NaN; a query code
+    that training never saw), and two text features (with '' missing; an unseen text)."""
+    P, c, Q = data()
+    n, m = np.arange(1, 91), np.arange(1, 51)
+    Z = np.column_stack([P, np.mod(n, 4) * 10 + 5, np.mod(n // 3, 2)])
+    Z[6:90:13, 2] = np.nan
+    z = c.copy()
+    z[(Z[:, 2] == 25) & (Z[:, 3] == 1)] = 3
+    S = np.column_stack([Q, np.mod(m, 5) * 10 + 5, np.mod(m, 2)])
+    S[3:50:11, 2] = np.nan
+    colours, sizes = np.array(["red", "green", "blue", "purple"], dtype=object), np.array(["small", "large"], dtype=object)
+    W = np.column_stack([colours[np.mod(n, 3)], sizes[np.mod(n // 2, 2)]])
+    W[4:90:17, 0] = ""
+    W[10:90:23, 1] = ""
+    V = np.column_stack([colours[np.mod(m, 4)], sizes[np.mod(m, 2)]])
+    V[2:50:9, 1] = ""
+    return Z, z, S, W, c, V
+
+
 def queries(case):
     P, c, Q = data()
+    if case in ("categorical", "text"):
+        return categorical()[2 if case == "categorical" else 5]
     return gaps(P, c, Q)[2] if case in ("missing", "impute") else Q
 
 
@@ -74,6 +96,13 @@ def make(case):
         # The Octave layer's UnknownLabel for double labels is NaN.
         return FuzzyARTMAPClassifier(missing_values="inside" if case == "missing" else "impute",
                                      unknown_label=np.nan).fit(G, g)
+    if case == "categorical":
+        Z, z = categorical()[:2]
+        return FuzzyARTMAPClassifier(categorical_features=[2, 3]).fit(Z, z)
+    if case == "text":
+        W, c = categorical()[3:5]
+        return FuzzyARTMAPClassifier(categorical_features="all", missing_values="impute", voters=3, random_state=4,
+                                     vigilance=0.5).fit(W, c)
     if case == "all":
         how = {"kfold": 3, "seed": 5, "max_evaluations": 6}
         return FuzzyARTMAPClassifier(optimize_hyperparameters="all",
@@ -99,7 +128,18 @@ def describe(case, model, Q):
     }
     if model.impute_ is not None:
         lines["fill"] = digest(model.impute_)
+    if case == "text":
+        lines["rules"] = text_digest(model.rules(feature_names=["colour", "size"]))
+    if case == "categorical":
+        rules = model.rules(X=categorical()[0])
+        lines["rules"] = text_digest(rules)
+        lines["counts"] = digest([rule["count"] for rule in rules])
+        lines["corners"] = text_digest(model.rules())
     return {"%s %s" % (case, key): value for key, value in lines.items()}
+
+
+def text_digest(rules):
+    return hashlib.sha256("\n".join(rule["text"] for rule in rules).encode()).hexdigest()
 
 
 def expected():
@@ -110,7 +150,8 @@ def expected():
     return table
 
 
-CASES = ["published", "tolerant", "voters", "continued", "default", "far", "all", "missing", "impute"]
+CASES = ["published", "tolerant", "voters", "continued", "default", "far", "all", "missing", "impute", "categorical",
+         "text"]
 
 
 @pytest.mark.parametrize("case", CASES)

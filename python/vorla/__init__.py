@@ -5,10 +5,11 @@ engine's entry points with the inputs and outputs of the MEX functions.
 """
 
 from . import engine
-from ._checks import (CapWarning, ClippedWarning, ConflictWarning, MissingWarning, OneClassWarning,
+from ._checks import (CapWarning, CategoryWarning, ClippedWarning, ConflictWarning, MissingWarning, OneClassWarning,
                       UnscaledWarning, VorlaWarning)
 from ._classifier import FuzzyARTMAPClassifier
 
 __version__ = "1.3.0"
 __all__ = ["FuzzyARTMAPClassifier", "engine", "VorlaWarning", "ConflictWarning", "CapWarning", "ClippedWarning",
-           "UnscaledWarning", "OneClassWarning", "MissingWarning", "__version__"]
+           "UnscaledWarning", "OneClassWarning", "MissingWarning", "CategoryWarning",
+           "__version__"]

@@ -38,6 +38,10 @@ class MissingWarning(VorlaWarning):
     """Patterns with every feature missing: left out of training, unknown_label in prediction."""
 
 
+class CategoryWarning(VorlaWarning):
+    """Categories that training never saw, taken as missing values."""
+
+
 WHO = "FuzzyARTMAPClassifier"
 
 # Octave option name -> parameter name.
@@ -131,6 +135,20 @@ def _choice(name, value, choices, expected=None):
             if value.lower() == choice:
                 return choice
     _fail(name, expected or ", ".join("'%s'" % c for c in choices[:-1]) + " or '%s'" % choices[-1], value)
+
+
+def worker_count(n_jobs):
+    """n_jobs as a number of workers, as joblib counts them: None is 1, -1 every core this
+    process may use, -2 all but one, and so on (at least 1)."""
+    if n_jobs is None:
+        return 1
+    if isinstance(n_jobs, numbers.Integral) and not isinstance(n_jobs, (bool, np.bool_)) and n_jobs != 0:
+        if n_jobs > 0:
+            return int(n_jobs)
+        from joblib import cpu_count
+        return max(1, cpu_count() + 1 + int(n_jobs))
+    raise ValueError("%s: n_jobs must be None or a whole number other than 0 (-1: every core); %s given"
+                     % (WHO, describe(n_jobs)))
 
 
 def check_seed(value):
@@ -238,13 +256,20 @@ def conflict_warning(Xs, index, rule):
     """One warning when identical patterns carry different labels."""
     if Xs.shape[0] < 2 or Xs.shape[1] < 1:
         return
-    _, group = np.unique(np.asarray(Xs), axis=0, return_inverse=True)
+    # Only patterns that share their first feature with another can be twins: one sort
+    # of a column finds them, where sorting whole rows costs ten times more.
+    first = np.sort(Xs[:, 0])
+    shared = np.unique(first[1:][np.diff(first) == 0])
+    if shared.size == 0:
+        return
+    candidates = np.flatnonzero(np.isin(Xs[:, 0], shared))
+    _, group = np.unique(np.asarray(Xs[candidates]), axis=0, return_inverse=True)
     group = group.ravel()
-    pairs = np.unique(np.column_stack([group, index]), axis=0)
+    pairs = np.unique(np.column_stack([group, index[candidates]]), axis=0)
     mixed = np.flatnonzero(np.bincount(pairs[:, 0].astype(np.int64)) > 1)
     if mixed.size == 0:
         return
-    rows = np.flatnonzero(np.isin(group, mixed)) + 1
+    rows = candidates[np.isin(group, mixed)] + 1
     shown = ", ".join(str(r) for r in rows[:6]) + (", ..." if rows.size > 6 else "")
     if rule == "tolerant":
         advice = ("tolerant match tracking gives each label a node of its own (match_tracking='strict' adds nodes "
@@ -256,18 +281,23 @@ def conflict_warning(Xs, index, rule):
                   % (WHO, rows.size, mixed.size, shown, advice), ConflictWarning, stacklevel=3)
 
 
-def clip_warning(X, value_range, given=False):
-    """A feature beyond the range by more than its width in over a tenth of the patterns."""
+def clip_warning(X, value_range, given=False, ignored=()):
+    """A feature beyond the range by more than its width in over a tenth of the patterns;
+    the ignored (categorical) features hold positions of categories, nothing to clip."""
     lo, hi = value_range
     width = hi - lo
     X = np.asarray(X, dtype=np.float64)
-    beyond = np.maximum(lo - X, X - hi)
-    far = beyond > width
+    if len(ignored):
+        X = X.copy()
+        X[:, ignored] = lo[ignored]
+    # Beyond by more than the width on either side; the distances themselves only for the message.
+    far = lo - X > width
+    far |= X - hi > width
     share = far.sum(axis=0) / max(X.shape[0], 1)
     if share.size == 0 or share.max() <= 0.1:
         return
     feature = int(share.argmax())
-    outside = beyond > 0
+    outside = np.maximum(lo - X, X - hi) > 0
     what = "the given scale range" if given else "the training range"
     question = "is the range in other units than X?" if given else "are they in other units than the training data?"
     warnings.warn("%s: %d of the %d values of feature %d of X lie beyond %s [%.6g, %.6g] by more than its width: "

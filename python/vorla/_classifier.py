@@ -3,6 +3,7 @@ scikit-learn estimator, calling the same engine entry points in the same way."""
 
 import math
 import numbers
+import sys
 import warnings
 
 import numpy as np
@@ -10,7 +11,7 @@ from sklearn.base import BaseEstimator, ClassifierMixin
 from sklearn.utils.multiclass import check_classification_targets
 from sklearn.utils.validation import check_is_fitted
 
-from . import _checks, _layer
+from . import _checks, _coding, _layer
 from ._checks import WHO
 
 
@@ -72,8 +73,10 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
         ``search_space`` (dict of option values), ``max_evaluations``, ``display``,
         ``seed`` (default: the model's seed).
     n_jobs : int or None
-        Worker processes (joblib) that train the networks of a fit side by side; the
-        model is the same bit for bit. None or 1: this process.
+        Worker processes (joblib) that train the networks of a fit, and of its search,
+        side by side; the model is the same bit for bit. None or 1: this process; -1
+        every core, -2 all but one. What the networks print
+        (``display``, ``trace``) comes when all are done, in the order of a serial run.
     unknown_label : object or None
         The label ``predict`` gives a pattern that no network classifies (possible only
         with ``choice_test``, ``scale='none'`` or every feature missing); None gives the
@@ -85,6 +88,15 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
         in prediction (``MissingWarning`` both times). 'impute': each NaN is filled with
         the training median of its feature (``impute_``), in training and prediction.
         'error': NaN is refused. Inf is refused always.
+    categorical_features : None, 'all', array of int, bool or str
+        The features whose values name categories, not quantities: 0-based indices, a
+        boolean mask, column names of X, or 'all'. A categorical feature of L
+        categories (those seen in training, sorted; numbers or texts) becomes L
+        indicator columns at 1 / L (one column at 0 and 1 for L = 2), so that a box
+        holds a set of categories and spans 1 when it holds them all. A category that
+        training never saw is a missing value (``CategoryWarning``), as is None, NaN
+        or '' in such a feature; with 'impute' a missing category takes the most
+        frequent training one. None: every feature is numeric.
 
     Attributes
     ----------
@@ -110,13 +122,18 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
     search_results_ : dict
         Only when a search ran: Optimized, KFold, Seed, Best, BestAccuracy, Trials.
     impute_ : ndarray of shape (n_features,) or None
-        The fill values of ``missing_values='impute'`` (None otherwise).
+        The fill values of ``missing_values='impute'`` (None otherwise); for a
+        categorical feature the 1-based position of its most frequent category.
+    categorical_features_ : ndarray of int
+        The 0-based indices of the categorical features (empty for none).
+    categories_ : list of ndarray
+        The sorted categories of each of them (floats, or objects holding str).
     """
 
     def __init__(self, vigilance=None, alpha=None, learning_rate=None, max_presentations=None, trim=False,
                  choice_test=None, scale="robust", D=None, voters=None, random_state=None, match_tracking=None,
                  display="off", trace=0, optimize_hyperparameters="auto", hyperparameter_optimization_options=None,
-                 n_jobs=None, unknown_label=None, missing_values="inside"):
+                 n_jobs=None, unknown_label=None, missing_values="inside", categorical_features=None):
         self.vigilance = vigilance
         self.alpha = alpha
         self.learning_rate = learning_rate
@@ -135,11 +152,13 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
         self.n_jobs = n_jobs
         self.unknown_label = unknown_label
         self.missing_values = missing_values
+        self.categorical_features = categorical_features
 
     # -- options ---------------------------------------------------------------------
 
     def _options(self, features):
         """The options in Octave names and working form, and the names given a value."""
+        _checks.worker_count(self.n_jobs)  # refused before any work
         given = []
         opts = {}
         for option, parameter in _checks.PARAMETERS.items():
@@ -171,30 +190,70 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
         -------
         self
         """
-        X, y = self._validate_data(X, y, dtype="numeric", force_all_finite=self._finite(fitted=False))
+        X, y = self._validate_data(_objects(X, self.categorical_features), y, **self._data_checks(fitted=False))
         check_classification_targets(y)
         opts, given = self._options(X.shape[1])
+        X = self._learn_coding(X, opts)
         self.classes_, inverse = np.unique(y, return_inverse=True)
         index = inverse.ravel().astype(np.float64) + 1
-        X, index, self.impute_ = _prepare_missing(X, index, opts["MissingValues"], None)
+        X, index, self.impute_ = _prepare_missing(X, index, opts["MissingValues"], None, self._coding)
         search = _checks.check_search(self.optimize_hyperparameters, self.hyperparameter_optimization_options,
                                       given, opts, index.size)
         self._train_first(X, index, opts, search)
         return self
 
+    def _data_checks(self, fitted=True):
+        """The options of scikit-learn's data checks. Categorical features may hold texts,
+        so X then keeps its kind and the coding checks its values."""
+        if self._categorical(fitted):
+            return dict(dtype=None, force_all_finite=False)
+        return dict(dtype="numeric", force_all_finite=self._finite(fitted=fitted))
+
+    def _categorical(self, fitted):
+        if fitted:
+            return getattr(self, "categorical_features_", np.zeros(0)).size > 0
+        return self.categorical_features is not None
+
+    @property
+    def _coding(self):
+        """The categorical features and their categories, None for none (also in a model
+        made before features could be categorical)."""
+        features = getattr(self, "categorical_features_", None)
+        if features is None or features.size == 0:
+            return None
+        return {"features": features.tolist(), "categories": self.categories_}
+
+    @property
+    def _ignored(self):
+        return _layer.categorical_features(self._coding)
+
+    def _learn_coding(self, X, opts):
+        """X with its categorical features as positions of their categories; learns them."""
+        names = getattr(self, "feature_names_in_", None)
+        features = _coding.check_categorical(self.categorical_features, X.shape[1],
+                                             None if names is None else list(names))
+        self.categories_ = []
+        if features:
+            X, self.categories_ = _coding.learn_coding(X, features, opts["MissingValues"])
+        elif X.dtype.kind not in "biuf":
+            X = _coding.learn_coding(X, [], opts["MissingValues"])[0]
+        self.categorical_features_ = np.array(features, dtype=np.int64)
+        return X
+
     def _train_first(self, X, index, opts, search):
         if self.classes_.size == 1:
             warnings.warn("%s: every pattern carries the one class %r; the model gives it to every pattern it "
                           "classifies" % (WHO, self.classes_[0]), _checks.OneClassWarning, stacklevel=3)
-        Xs, value_range, kind = _layer.apply_scale(X, opts["Scale"])
+        Xs, value_range, kind = _layer.apply_scale(X, opts["Scale"], self._coding)
         if kind == "none":
             _checks.check_unscaled(Xs, opts["D"])
         elif kind == "range":
-            _checks.clip_warning(X, value_range, given=True)
+            _checks.clip_warning(X, value_range, given=True, ignored=self._ignored)
         _checks.conflict_warning(Xs, index, opts["MatchTracking"])
         self.search_results_ = None
         if search["Names"]:
-            opts, self.search_results_ = _layer.search_settings(X, index, opts, search)
+            opts, self.search_results_ = _layer.search_settings(X, index, dict(opts, Coding=self._coding), search,
+                                                                run=self._runner())
         if self.search_results_ is None:
             del self.search_results_
         nets = self._networks(Xs, index, opts, opts["Seed"], None)
@@ -220,9 +279,15 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
             heading = "vorla_train: network %d of %d" % (v + 1, V) if V > 1 and opts["Display"] == "iter" else ""
             tasks.append((Xs, index, orders[v], args, tolerant, opts["Display"],
                           None if start is None else start[v], "", heading))
-        if self.n_jobs not in (None, 1) and V > 1 and opts["Trace"] == 0 and opts["Display"] == "off":
-            from joblib import Parallel, delayed
-            nets = Parallel(n_jobs=self.n_jobs)(delayed(_layer.fit_network)(*task) for task in tasks)
+        if _checks.worker_count(self.n_jobs) > 1 and V > 1:
+            # Each worker's lines come back with its network and are printed in the
+            # networks' order, as a serial run prints them (once all are done).
+            printed = self._runner()(_layer.fit_network_printed, tasks)
+            nets = []
+            for T, L, n, text in printed:
+                if text:
+                    sys.stdout.write(text)
+                nets.append((T, L, n))
         else:
             nets = [_layer.fit_network(*task) for task in tasks]
         if opts["Display"] == "final":
@@ -231,6 +296,14 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
                 how = "converged after" if n < cap else "stopped at its cap of"
                 print("vorla_train: %s%s %d list presentations, %d nodes" % (name, how, n, L.size))
         return nets
+
+    def _runner(self):
+        """run(function, tasks): in n_jobs worker processes, or here for one."""
+        jobs = _checks.worker_count(self.n_jobs)
+        if jobs == 1:
+            return _layer.serial
+        from joblib import Parallel, delayed
+        return lambda function, tasks: Parallel(n_jobs=jobs)(delayed(function)(*task) for task in tasks)
 
     def _record(self, nets, opts, N, seed):
         cap = _layer.SAFETY_CAP if math.isinf(opts["MaxPresentations"]) else opts["MaxPresentations"]
@@ -281,8 +354,8 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
         first = not hasattr(self, "templates_")
         if not first and len(X) == 0 and len(y) == 0:
             return self  # no patterns: the model as it was
-        X, y = self._validate_data(X, y, dtype="numeric", force_all_finite=self._finite(fitted=not first),
-                                   reset=first)
+        X, y = self._validate_data(_objects(X, self.categorical_features), y, reset=first,
+                                   **self._data_checks(fitted=not first))
         check_classification_targets(y)
         if first:
             known = np.unique(y) if classes is None else np.unique(np.asarray(classes))
@@ -292,19 +365,21 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
             self.classes_ = known
             index = np.searchsorted(known, y).astype(np.float64) + 1
             opts, _ = self._options(X.shape[1])
-            X, index, self.impute_ = _prepare_missing(X, index, opts["MissingValues"], None)
+            X = self._learn_coding(X, opts)
+            X, index, self.impute_ = _prepare_missing(X, index, opts["MissingValues"], None, self._coding)
             search = {"Names": []}
             self._train_first(X, index, opts, search)
             return self
-        index = self._continue_classes(y)
         opts = self._continued_options(X.shape[1])
-        X, index, _ = _prepare_missing(X, index, opts["MissingValues"], self.impute_)
+        X = self._positions(X, opts["MissingValues"])
+        index = self._continue_classes(y)
+        X, index, _ = _prepare_missing(X, index, opts["MissingValues"], self.impute_, self._coding)
         if self.scale_ == "none":
-            Xs = X
+            Xs = _layer.code_patterns(X, None, self._coding)
             _checks.check_unscaled(Xs, opts["D"])
         else:
-            _checks.clip_warning(X, self.range_)
-            Xs = _layer.scale(X, self.range_)
+            _checks.clip_warning(X, self.range_, ignored=self._ignored)
+            Xs = _layer.code_patterns(X, self.range_, self._coding)
         _checks.conflict_warning(Xs, index, opts["MatchTracking"])
         seed = (opts["Seed"] + len(self.history_) * _layer.CONTINUE_STEP) % 2**32
         start = list(zip(self.templates_, self.nlabels_))
@@ -348,7 +423,21 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
                 opts[option] = model[option]
         if "MaxPresentations" not in given and opts["MaxPresentations"] == _layer.SAFETY_CAP:
             opts["MaxPresentations"] = math.inf
+        if self.categorical_features is not None:
+            names = getattr(self, "feature_names_in_", None)
+            now = _coding.check_categorical(self.categorical_features, features, None if names is None else list(names))
+            if now != self._ignored:
+                raise ValueError("%s: a continued model keeps its categorical_features (%s); %s given"
+                                 % (WHO, self._ignored, now))
         return opts
+
+    def _positions(self, X, how, depth=0):
+        """X for the model: its categorical features as positions in the model's lists
+        (depth: the calls between the public method and this one, for the warning)."""
+        if not self._categorical(fitted=True):
+            return X
+        coding = self._coding
+        return _coding.category_positions(X, coding["features"], coding["categories"], how, stacklevel=4 + depth)
 
     # -- prediction ------------------------------------------------------------------
 
@@ -361,8 +450,9 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
     def _scaled(self, X, warn=True):
         """X as the networks see it, and which rows have every feature missing."""
         check_is_fitted(self, "templates_")
-        X = self._validate_data(X, dtype="numeric", force_all_finite=self._finite(), reset=False)
+        X = self._validate_data(_objects(X, self._coding), reset=False, **self._data_checks())
         how = self.settings_["MissingValues"]
+        X = self._positions(X, how, depth=2)
         gone = np.zeros(X.shape[0], dtype=bool)
         if how == "impute":
             X, _ = _layer.fill_missing(X, self.impute_)
@@ -372,10 +462,11 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
                 warnings.warn("%s: %d patterns have every feature missing and get unknown_label"
                               % (WHO, gone.sum()), _checks.MissingWarning, stacklevel=4)
         if self.scale_ == "none":
-            _checks.check_unscaled(X, self.settings_["D"])
-            return X, gone
-        _checks.clip_warning(X, self.range_)
-        return _layer.scale(X, self.range_), gone
+            Xs = _layer.code_patterns(X, None, self._coding)
+            _checks.check_unscaled(Xs, self.settings_["D"])
+            return Xs, gone
+        _checks.clip_warning(X, self.range_, ignored=self._ignored)
+        return _layer.code_patterns(X, self.range_, self._coding), gone
 
     def _classify(self, X, scores):
         Xs, gone = self._scaled(X)
@@ -395,6 +486,8 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
         ndarray of shape (n_samples,)
         """
         chosen, _ = self._classify(X, scores=False)
+        if chosen.shape[1] == 1:
+            return self._labels(chosen[:, 0].astype(np.int64))  # one network: its class, no vote to count
         index, _ = _layer.vote(chosen, self.classes_.size)
         return self._labels(index)
 
@@ -443,21 +536,32 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
     def rules(self, feature_names=None, X=None, digits=4):
         """Every box as an if-then rule in the data's own units.
 
+        A feature over whose whole training range the box reaches sets no condition, nor
+        does one the box leaves open (made from a pattern missing it, and no value seen
+        there since); a bound at the edge of the range is left out, and a box that
+        reaches only the edge holds that value alone (``x = 0``). A categorical feature
+        reads as the set of categories the box holds (``colour in {blue, red}``,
+        ``colour = red``; nothing when it holds them all).
+
         Parameters
         ----------
         feature_names : list of str, optional
             Default: ``feature_names_in_`` when fitted on named columns, else x1..xM.
         X : array-like, optional
-            Patterns in data units: each rule counts those inside its box, and the rules
-            of each network come most-holding first.
+            Patterns in data units: each rule counts those inside its box (a missing
+            value lies inside every box), and the rules of each network come
+            most-holding first.
         digits : int
-            Significant digits of the bounds.
+            Significant digits of the bounds; more decimals where the feature's values
+            (those of X, or without X the boxes' corners) lie closer together.
 
         Returns
         -------
         list of dict
             Keys network, node (1-based row of templates_), class, lower, upper (data
-            units), count (None without X) and text.
+            units; -inf and inf where the box is open, NaN for a categorical feature),
+            categories (per feature, the categories the box holds; None for a numeric
+            feature), count (None without X) and text.
         """
         check_is_fitted(self, "templates_")
         M = self.n_features_in_
@@ -475,38 +579,85 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
         else:
             low = self.range_[0]
             width = self.range_[1] - self.range_[0]
+            # Scaled data lie in [0, 1], a constant feature at 0: bounds there constrain nothing.
             bounded = width > 0
-        Xs = None if X is None else self._scaled(X, warn=False)[0]
+        features = self._ignored
+        bounded[features] = False
+        first, span = _layer.coded_layout(self._coding, M)
+        W = int(span.sum())
+        numeric = np.setdiff1d(np.arange(M), features)
+        if X is None:
+            Xs = None
+            # Without X the boxes' corners, which fast learning takes from training
+            # patterns, show how finely each feature varies.
+            corners = np.vstack([T[:, first] for T in self.templates_] + [T[:, W + first] for T in self.templates_])
+            step = _finest_steps(low + corners * width, numeric)
+        else:
+            # As vorla_predict codes them, but missing values stay missing: inside every box.
+            X = self._validate_data(_objects(X, self._coding), reset=False, **self._data_checks())
+            X = self._positions(X, self.settings_["MissingValues"])
+            step = _finest_steps(X, numeric)
+            Xs = _layer.code_patterns(X, None if unscaled else self.range_, self._coding)
         rules = []
         for v, (T, L) in enumerate(zip(self.templates_, self.box_classes_)):
             K = T.shape[0]
-            lower_all, upper_all = T[:, :M], T[:, M:]
+            lower_all, upper_all = T[:, :W].copy(), T[:, W:].copy()
+            # (Slow learning closes an open feature step by step: a reversal beyond rounding.)
+            open_ = (lower_all == 1) & (upper_all == 0) | (lower_all - upper_all > 1e-9)
+            lower_all[open_] = -np.inf
+            upper_all[open_] = np.inf
             if Xs is not None:
-                count = np.array([np.sum(np.all((Xs >= lower_all[k]) & (Xs <= upper_all[k]), axis=1))
+                missing = np.isnan(Xs)
+                count = np.array([np.sum(np.all((Xs >= lower_all[k]) & (Xs <= upper_all[k]) | missing, axis=1))
                                   for k in range(K)])
                 order = np.argsort(-count, kind="stable")
             else:
                 count, order = None, np.arange(K)
             for k in order:
-                lower, upper = lower_all[k], upper_all[k]
-                frm = np.ones(M, bool) if unscaled else bounded & (lower > 0)
-                to = np.ones(M, bool) if unscaled else bounded & (upper < 1)
-                lo_units, up_units = low + lower * width, low + upper * width
+                lower, upper = lower_all[k, first], upper_all[k, first]
+                with np.errstate(invalid="ignore"):
+                    lo_units, up_units = low + lower * width, low + upper * width
+                lo_units[lower == -np.inf] = -np.inf
+                up_units[upper == np.inf] = np.inf
+                lo_units[features] = np.nan
+                up_units[features] = np.nan
+                held = [None] * M
+                sets = np.zeros(M, dtype=bool)
+                for j, known in zip(features, getattr(self, "categories_", [])):
+                    held[j] = known[_held_categories(lower_all[k], upper_all[k], first[j], span[j], len(known))]
+                    sets[j] = held[j].size < len(known)
+                if unscaled:
+                    frm, to = lower > -np.inf, upper < np.inf
+                    frm[features] = to[features] = False
+                    points = np.zeros((2, M), dtype=bool)
+                else:
+                    frm, to = bounded & (lower > 0), bounded & (upper < 1)
+                    points = np.vstack([to & (upper <= 0), frm & (lower >= 1)])
                 rules.append(dict(network=v + 1, node=int(k) + 1, **{"class": L[k]}, lower=lo_units,
-                                  upper=up_units, count=None if count is None else int(count[k]),
-                                  text=_rule_text(feature_names, lo_units, up_units, frm, to, L[k], digits)))
+                                  upper=up_units, categories=held, count=None if count is None else int(count[k]),
+                                  text=_rule_text(feature_names, lo_units, up_units, frm, to, sets, points, held,
+                                                  step, L[k], digits)))
         return rules
 
     def _more_tags(self):
         return {"requires_y": True, "allow_nan": self.missing_values != "error"}
 
 
-def _prepare_missing(X, index, how, fill):
+def _objects(X, categorical):
+    """A list of rows as objects where features may be categorical, so that the data
+    checks do not turn numbers beside texts into texts."""
+    if categorical is not None and isinstance(X, (list, tuple)):
+        return np.array(X, dtype=object)
+    return X
+
+
+def _prepare_missing(X, index, how, fill, coding=None):
     """The training patterns under missing_values, and the fill values: 'impute' fills
-    each NaN (fill None: the training medians); 'inside' leaves NaN to the engine, but a
-    pattern with every feature missing says nothing and is left out."""
+    each NaN (fill None: the training medians, of a categorical feature the most frequent
+    category); 'inside' leaves NaN to the engine, but a pattern with every feature missing
+    says nothing and is left out."""
     if how == "impute":
-        X, fill = _layer.fill_missing(X, fill)
+        X, fill = _layer.fill_missing(X, fill, _layer.categorical_features(coding))
         return X, index, fill
     gone = np.isnan(X).all(axis=1) & (X.shape[1] > 0) if X.dtype.kind == "f" else np.zeros(X.shape[0], bool)
     if gone.any():
@@ -518,18 +669,61 @@ def _prepare_missing(X, index, how, fill):
     return X, index, None
 
 
-def _rule_text(names, lower, upper, frm, to, label, digits):
-    f = "%%.%dg" % digits
+def _held_categories(lower, upper, first, span, L):
+    """Which of a feature's L categories, coded, lie inside the box in its columns."""
+    codes = np.arange(L, dtype=np.float64)[:, None] if span == 1 else np.eye(L) / L
+    columns = slice(first, first + span)
+    return np.all((codes >= lower[columns]) & (codes <= upper[columns]), axis=1)
+
+
+def _finest_steps(X, numeric):
+    """Per feature the smallest difference between its distinct values (NaN for fewer
+    than two, and for the categorical features)."""
+    step = np.full(X.shape[1], np.nan)
+    for j in numeric:
+        values = np.unique(X[~np.isnan(X[:, j]), j])
+        if values.size > 1:
+            step[j] = np.diff(values).min()
+    return step
+
+
+def _bound_text(value, digits, step):
+    """digits significant digits, or where the feature's values lie closer together than
+    those show, as many decimals as their finest step needs."""
+    text = "%.*g" % (digits, value)
+    if not math.isnan(step) and abs(float(text) - value) > step / 2:
+        text = "%.*f" % (min(17, max(0, -math.floor(math.log10(step)))), value)
+    return text
+
+
+def _pair_text(lower, upper, digits, step):
+    """Two bounds that differ never read alike."""
+    a, b = _bound_text(lower, digits, step), _bound_text(upper, digits, step)
+    while a == b and digits < 17:
+        digits += 1
+        a, b = _bound_text(lower, digits, step), _bound_text(upper, digits, step)
+    return a, b
+
+
+def _rule_text(names, lower, upper, frm, to, sets, points, held, step, label, digits):
+    """points[0, i]: the box reaches no higher than the smallest training value of
+    feature i, so it holds that value alone; points[1, i] the same at the largest."""
     parts = []
     for i, name in enumerate(names):
         if frm[i] and to[i] and lower[i] >= upper[i]:
-            parts.append(("%s = " + f) % (name, lower[i]))
+            parts.append("%s = %s" % (name, _bound_text(lower[i], digits, step[i])))
         elif frm[i] and to[i]:
-            parts.append((f + " <= %s <= " + f) % (lower[i], name, upper[i]))
+            a, b = _pair_text(lower[i], upper[i], digits, step[i])
+            parts.append("%s <= %s <= %s" % (a, name, b))
         elif frm[i]:
-            parts.append(("%s >= " + f) % (name, lower[i]))
+            parts.append("%s %s %s" % (name, "=" if points[1, i] else ">=", _bound_text(lower[i], digits, step[i])))
         elif to[i]:
-            parts.append(("%s <= " + f) % (name, upper[i]))
+            parts.append("%s %s %s" % (name, "=" if points[0, i] else "<=", _bound_text(upper[i], digits, step[i])))
+        elif sets[i]:
+            texts = [_coding.category_text(value) for value in held[i].tolist()]
+            parts.append("%s = %s" % (name, texts[0]) if len(texts) == 1 else "%s in {%s}" % (name, ", ".join(texts)))
+    if isinstance(label, (float, np.floating)):
+        label = _coding.category_text(label)  # 1, not 1.0: as the labels were given
     if not parts:
         return "always %s" % (label,)
     return "if %s then %s" % (" and ".join(parts), label)

@@ -2,6 +2,8 @@
 seeded orders, the inner folds, the networks of a call, the vote and the search. The same
 data, settings and seed give the same bits in both."""
 
+import contextlib
+import io
 import math
 import warnings
 
@@ -132,18 +134,77 @@ def robust_range(X):
     return value_range
 
 
-def apply_scale(X, option):
-    """(Xs, range, kind) for the Scale option: 'robust', 'auto', 'none' or a 2 x M range."""
-    if isinstance(option, str):
-        if option == "auto":
-            value_range = whole_range(X)
-            return scale_unclipped(X, value_range), value_range, "auto"
-        if option == "robust":
-            value_range = robust_range(X)
-            return scale(X, value_range), value_range, "robust"
-        return X, None, "none"
-    value_range = np.asarray(option, dtype=np.float64)
-    return scale(X, value_range), value_range, "range"
+def apply_scale(X, option, coding=None):
+    """(Xs, range, kind) for the Scale option: 'robust', 'auto', 'none' or a 2 x M range;
+    Xs coded (code_patterns). Categorical features take no part in the range: theirs reads
+    [0; 1], the span of their columns (a given range is kept as given)."""
+    features = categorical_features(coding)
+    if not features:
+        if isinstance(option, str):
+            if option == "auto":
+                value_range = whole_range(X)
+                return scale_unclipped(X, value_range), value_range, "auto"
+            if option == "robust":
+                value_range = robust_range(X)
+                return scale(X, value_range), value_range, "robust"
+            return X, None, "none"
+        value_range = np.asarray(option, dtype=np.float64)
+        return scale(X, value_range), value_range, "range"
+    numeric = np.ones(X.shape[1], dtype=bool)
+    numeric[features] = False
+    if isinstance(option, str) and option != "none":
+        value_range = np.tile([[0.0], [1.0]], (1, X.shape[1]))
+        value_range[:, numeric] = (whole_range if option == "auto" else robust_range)(X[:, numeric])
+        kind = option
+    elif isinstance(option, str):
+        value_range, kind = None, "none"
+    else:
+        value_range, kind = np.asarray(option, dtype=np.float64), "range"
+    return code_patterns(X, value_range, coding), value_range, kind
+
+
+def categorical_features(coding):
+    """The 0-based indices of the categorical features of a coding (None: none)."""
+    return [] if coding is None else list(coding["features"])
+
+
+def coded_layout(coding, M):
+    """(first, count): feature j's first column among those the networks see, and its
+    columns: 1 for a numeric feature and for a categorical one of L <= 2 categories (at 0
+    and 1), L otherwise (one per category)."""
+    count = np.ones(M, dtype=np.int64)
+    for j, known in zip(categorical_features(coding), [] if coding is None else coding["categories"]):
+        count[j] = len(known) if len(known) > 2 else 1
+    first = np.concatenate([[0], np.cumsum(count[:-1])]).astype(np.int64) if M else count
+    return first, count
+
+
+def code_patterns(X, value_range, coding):
+    """The columns that the networks see. Numeric features are scaled by the range (None:
+    as given). A categorical feature (X holding the 1-based position of its category, NaN
+    for a missing one) of L categories takes L indicator columns, the category's at 1 / L
+    and the rest at 0, so that a box holds a set of categories and spans k / L in the
+    feature for k >= 2 of them; two categories take one column at 0 and 1, the same
+    geometry. A missing category is NaN in every indicator: inside every box there."""
+    features = categorical_features(coding)
+    if not features:
+        return X if value_range is None else scale(X, value_range)
+    N, M = X.shape
+    numeric = np.ones(M, dtype=bool)
+    numeric[features] = False
+    first, count = coded_layout(coding, M)
+    Xs = np.zeros((N, int(count.sum())), order="F")
+    Xs[:, first[numeric]] = X[:, numeric] if value_range is None else scale(X[:, numeric], value_range[:, numeric])
+    for j, known in zip(features, coding["categories"]):
+        position = X[:, j]
+        if count[j] == 1:
+            Xs[:, first[j]] = position - 1
+        else:
+            L = len(known)
+            seen = np.flatnonzero(position >= 1)
+            Xs[seen, first[j] - 1 + position[seen].astype(np.int64)] = 1 / L
+            Xs[np.ix_(np.isnan(position), first[j] + np.arange(L))] = np.nan
+    return Xs
 
 
 def scale_unclipped(X, value_range):
@@ -179,10 +240,21 @@ def fit_network(Xs, index, order, args, tolerant, display="off", start=None, nam
     return T, L.ravel(), int(n[0, 0])
 
 
-def fill_missing(X, fill=None):
+def fit_network_printed(*task):
+    """fit_network in a worker process: the network and what it printed (headings, the
+    trace, progress), for the caller to print in the order of a serial run."""
+    out = io.StringIO()
+    with contextlib.redirect_stdout(out):
+        T, L, n = fit_network(*task)
+    return T, L, n, out.getvalue()
+
+
+def fill_missing(X, fill=None, categorical=()):
     """(X with each NaN replaced by its feature's fill value, fill); fill None takes each
-    feature's median of the values in X, the mean of the two middle order statistics (0
-    for a feature with no value): the values that missing_values='impute' keeps."""
+    feature's median of the values in X, the mean of the two middle order statistics, or
+    for the features listed in categorical (their categories' positions) the most frequent
+    one, the smallest of a tie (0 for a feature with no value): the values that
+    missing_values='impute' keeps."""
     X = np.array(X, dtype=np.float64)
     missing = np.isnan(X)
     if fill is None:
@@ -190,7 +262,10 @@ def fill_missing(X, fill=None):
         for j in range(X.shape[1]):
             v = np.sort(X[~missing[:, j], j])
             n = v.size
-            if n:
+            if n and j in categorical:
+                values, runs = np.unique(v, return_counts=True)
+                fill[j] = values[int(np.argmax(runs))]
+            elif n:
                 fill[j] = (v[(n - 1) // 2] + v[n // 2]) / 2
     X[missing] = np.broadcast_to(fill, X.shape)[missing]
     return X, fill
@@ -296,10 +371,21 @@ def _network_args(s, cap_trim=0, trace=0):
     return (s["D"], s["Vigilance"], s["Alpha"], s["LearningRate"], cap, cap_trim, float(s["ChoiceTest"]), trace)
 
 
-def search_settings(X, index, opts, search, report=print):
+def held_out_network(Xs, index, order, args, tolerant, eval_args, Xv):
+    """One network of the search: the classes it gives the held-out patterns, and its nodes."""
+    T, L, _ = fit_network(Xs, index, order, args, tolerant)
+    return net_classes(T, L, eval_args, Xv), L.size
+
+
+def serial(function, tasks):
+    return [function(*task) for task in tasks]
+
+
+def search_settings(X, index, opts, search, report=print, run=serial):
     """Chooses the options search['Names'] on inner folds of the training data; returns
     the chosen options and the results (Optimized, KFold, Seed, Best, BestAccuracy,
-    Trials)."""
+    Trials). run(function, tasks) gives [function(*task) for task in tasks], in worker
+    processes or here: the tasks take nothing from the process that runs them."""
     names = search["Names"]
     space = search["Space"]
     grid_names = [n for n in names if n != "Voters"]
@@ -325,12 +411,10 @@ def search_settings(X, index, opts, search, report=print):
     for k in range(1, K + 1):
         training = folds != k
         part = {"orders": [None] + seeded_permutations(search["Seed"], [int(training.sum())] * (top - 1))}
-        part["Xs"], value_range, kind = apply_scale(X[training], opts["Scale"])
+        part["Xs"], value_range, kind = apply_scale(X[training], opts["Scale"], opts.get("Coding"))
         part["Xs"] = np.asfortranarray(part["Xs"])
         part["index"] = index[training]
-        part["Xv"] = X[~training]
-        if kind != "none":
-            part["Xv"] = scale(part["Xv"], value_range)
+        part["Xv"] = np.asfortranarray(code_patterns(X[~training], value_range, opts.get("Coding")))
         part["held"] = folds == k
         parts.append(part)
 
@@ -345,19 +429,21 @@ def search_settings(X, index, opts, search, report=print):
     for r, rung in enumerate(rungs):
         first = done + 1
         done = rung
+        places, tasks = [], []
         for j in alive:
             s = settings[j]
-            args = _network_args(s)
             if classes[j].shape[1] < done:
                 classes[j] = np.hstack([classes[j], np.zeros((N, done - classes[j].shape[1]))])
                 nodes[j] = np.hstack([nodes[j], np.zeros((K, done - nodes[j].shape[1]))])
             for k, part in enumerate(parts):
                 for v in range(first, done + 1):
-                    T, L, _ = fit_network(part["Xs"], part["index"], part["orders"][v - 1], args,
-                                          s["MatchTracking"] == "tolerant")
-                    got = net_classes(T, L, (s["D"], 0, s["Alpha"], float(s["ChoiceTest"])), part["Xv"])
-                    classes[j][part["held"], v - 1] = got
-                    nodes[j][k, v - 1] = L.size
+                    places.append((j, k, v))
+                    tasks.append((part["Xs"], part["index"], part["orders"][v - 1], _network_args(s),
+                                  s["MatchTracking"] == "tolerant", (s["D"], 0, s["Alpha"], float(s["ChoiceTest"])),
+                                  part["Xv"]))
+        for (j, k, v), (got, count) in zip(places, run(held_out_network, tasks)):
+            classes[j][parts[k]["held"], v - 1] = got
+            nodes[j][k, v - 1] = count
         score = []
         for j in alive:
             for v in sorted(set([c for c in counts if first <= c <= done] + [done])):

@@ -10,6 +10,10 @@
 #include <thread>
 #include <vector>
 
+#if defined(__linux__)
+#include <sched.h>
+#endif
+
 using vorla::host::Outcome;
 
 namespace {
@@ -34,6 +38,27 @@ TEST(Threads, ChooseKeepsSmallCallsSerialAndCapsAtTheItems) {
         << c.requested << " threads asked for " << c.items << " items";
   EXPECT_EQ(vorla::threads::choose(0, 1 << 30, 1), cores);
 }
+
+#if defined(__linux__)
+TEST(Threads, UsableCoresFollowTheAffinityMask) {
+  cpu_set_t all;
+  ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+  const int before = vorla::threads::usable_cores();
+  EXPECT_LE(before, CPU_COUNT(&all));
+  int first = 0;
+  while (!CPU_ISSET(first, &all)) ++first;
+  cpu_set_t one;
+  CPU_ZERO(&one);
+  CPU_SET(first, &one);
+  ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+  const int pinned = vorla::threads::usable_cores();
+  const int chosen = vorla::threads::choose(0, 1 << 20, 1);
+  ASSERT_EQ(sched_setaffinity(0, sizeof all, &all), 0);
+  EXPECT_EQ(pinned, 1);
+  EXPECT_EQ(chosen, 1);
+  EXPECT_EQ(vorla::threads::usable_cores(), before);
+}
+#endif
 
 TEST(Threads, EveryItemRunsOnceForAnyThreadCount) {
   for (int threads : {1, 2, 3, 8})
@@ -105,8 +130,8 @@ struct SpinOptions {
 SpinOptions spin;
 
 void spinning_call(int, mxArray*[], int, const mxArray*[]) {
-  const Outcome outcome = vorla::threads::run(spin.threads, spin.threads, [](std::int64_t) {
-    if (spin.print_from_worker) mexPrintf("from a worker\n");
+  const Outcome outcome = vorla::threads::run(spin.threads, spin.threads, [](std::int64_t k) {
+    if (spin.print_from_worker && k == 0) mexPrintf("from a worker\n");
     std::unique_ptr<std::vector<double>> held;
     if (spin.allocate_in_items) held = std::make_unique<std::vector<double>>(1000);
     while (!vorla::threads::interrupted()) std::this_thread::yield();
