@@ -198,9 +198,9 @@ Batch problem(int p) {
   return b;
 }
 
-TEST(LearnBatch, EachNetworkIsItsOwnCallForAnyThreadCount) {
-  for (int p = 0; p < 36; ++p)
-    for (double threads : {1.0, 2.0, 0.0, 7.0})
+void expect_problems(const std::vector<int>& problems, const std::vector<double>& thread_counts) {
+  for (int p : problems)
+    for (double threads : thread_counts)
       for (bool counter : {true, false}) {
         SCOPED_TRACE("problem " + std::to_string(p) + ", threads " + std::to_string(threads) +
                      (counter ? "" : ", no counter"));
@@ -211,6 +211,16 @@ TEST(LearnBatch, EachNetworkIsItsOwnCallForAnyThreadCount) {
         expect_as_single_calls(b, options);
       }
 }
+
+TEST(LearnBatch, EachNetworkIsItsOwnCallOnAnyTeam) {
+  std::vector<int> all(36);
+  std::iota(all.begin(), all.end(), 0);
+  expect_problems(all, {1, 2, 0, 7});
+}
+
+// A few problems on two threads, small enough for the ThreadSanitizer run (*Thread*): traces,
+// progress lines, given nodes of each network, a vigilance each, missing features.
+TEST(LearnBatch, ThreadsShareOnlyWhatTheyRead) { expect_problems({3, 4, 10, 11, 23, 29}, {2}); }
 
 TEST(LearnBatch, NodesOfEveryPathAndTheBoundsOnTheChoiceValue) {
   // Enough nodes for the search index and the bounds, on every path, and a long trace.
