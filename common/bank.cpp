@@ -4,8 +4,10 @@
 #include "kernels.h"
 #include "node.h"
 #include "reach.h"
+#include "tuning.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -14,27 +16,11 @@
 namespace vorla {
 namespace {
 
-MatchPath requested_path = MatchPath::automatic;
-// Coordinate visits (node x coordinate x pattern) between two interrupt polls of one
-// measure call: a few milliseconds of kernel time, against a poll of a few nanoseconds.
-std::int64_t poll_visits = std::int64_t{1} << 22;
-IndexUse requested_index = IndexUse::automatic;
-
-// The automatic choice of the index, from the measurements in doc/performance.md.
-// Below this many nodes the scan is as fast.
-constexpr std::int32_t index_min_nodes = 512;
-// A first index is built once the scans have measured this many times the bank's blocks, so
-// that the build never weighs much on short calls: it writes a few bytes per node and cell
-// row to fresh memory, which cost about 200 scans of the whole bank on the idle machine
-// measured (doc/performance.md); waiting for as much scan work as a build bounds the loss
-// of a build that does not pay.
-constexpr std::int64_t build_payback = 256;
-// The index is kept while a pattern costs it fewer nodes than the scan's, times this: a node
-// reached through the index costs more than a scanned one.
-constexpr double index_node_cost = 2.0;
-// While the scan is chosen, every this many patterns go through the index again, so that
-// the choice follows a change in the data.
-constexpr std::int64_t try_period = 64;
+// Test and benchmark hooks, set between calls; atomic, so that a bank being built or
+// measured on another thread meanwhile reads a whole value (a plain load on x86-64).
+std::atomic<MatchPath> requested_path{MatchPath::automatic};
+std::atomic<std::int64_t> poll_visits{poll_visits_default};
+std::atomic<IndexUse> requested_index{IndexUse::automatic};
 
 using kernels::lane_count;
 
@@ -79,16 +65,18 @@ double size_limit(double D, double rho, double tolerance) {
 
 }  // namespace
 
-void set_match_path(MatchPath path) { requested_path = path; }
+void set_match_path(MatchPath path) { requested_path.store(path, std::memory_order_relaxed); }
 
-void set_interrupt_poll_visits(std::int64_t visits) { poll_visits = std::max<std::int64_t>(visits, 1); }
-std::int64_t interrupt_poll_visits() { return poll_visits; }
+void set_interrupt_poll_visits(std::int64_t visits) {
+  poll_visits.store(std::max<std::int64_t>(visits, 1), std::memory_order_relaxed);
+}
+std::int64_t interrupt_poll_visits() { return poll_visits.load(std::memory_order_relaxed); }
 
-void set_index_use(IndexUse use) { requested_index = use; }
+void set_index_use(IndexUse use) { requested_index.store(use, std::memory_order_relaxed); }
 
-IndexUse requested_index_use() { return requested_index; }
+IndexUse requested_index_use() { return requested_index.load(std::memory_order_relaxed); }
 
-MatchPath requested_match_path() { return requested_path; }
+MatchPath requested_match_path() { return requested_path.load(std::memory_order_relaxed); }
 
 bool match_path_available(MatchPath path) {
   switch (path) {
@@ -127,8 +115,9 @@ void LineArray::resize(std::size_t n, double fill) {
   *this = std::move(grown);
 }
 
-NodeBank::NodeBank(std::int32_t group, MatchPath path, IndexUse index_use)
-    : path_(resolve_match_path(path)),
+NodeBank::NodeBank(const ModelValues& model, std::int32_t group, MatchPath path, IndexUse index_use)
+    : model_(model),
+      path_(resolve_match_path(path)),
       group_(std::max<std::int32_t>(group, 1)),
       feature_count_(static_cast<std::size_t>(model.feature_count)),
       index_use_(index_use) {
@@ -169,15 +158,14 @@ void NodeBank::grow(std::int32_t node_count) {
 
 void NodeBank::measure_node(std::int32_t j, const double* x) {
   const Node& node = *nodes_[static_cast<std::size_t>(j)];
-  D_ = model.D;
-  kernels::measure_box(node.lower.get(), node.upper.get(), 1, feature_count_, x, D_,
+  kernels::measure_box(node.lower.get(), node.upper.get(), 1, feature_count_, x, model_.D,
                        std::numeric_limits<double>::infinity(), numerators_.data()[result_index(j, 0)]);
 }
 
 void NodeBank::divide_all(double* cfvs, double* mfvs) const {
   const auto n = static_cast<std::size_t>(block_count()) * lane_count;
   kernels::divide(path_, numerators_.data(), choice_denominators_.data(), 0.0, cfvs, n);
-  kernels::divide(path_, numerators_.data(), nullptr, D_, mfvs, n);
+  kernels::divide(path_, numerators_.data(), nullptr, model_.D, mfvs, n);
 }
 
 void NodeBank::enter_reach(std::int32_t j, const double* reach_limits) {
@@ -242,7 +230,7 @@ double NodeBank::limit_for(double D, double rho, double tolerance) {
   return limit_;
 }
 
-double NodeBank::vigilance_limit(double rho, double tolerance) { return limit_for(model.D, rho, tolerance); }
+double NodeBank::vigilance_limit(double rho, double tolerance) { return limit_for(model_.D, rho, tolerance); }
 
 double NodeBank::index_share(double limit, const double* node_limits) const {
   if (path_ == MatchPath::per_node || count_ == 0 || feature_count_ == 0 ||
@@ -272,7 +260,6 @@ NodeBank::Reach NodeBank::measure_within(const double* const* patterns, std::int
                                          const double* node_limits, double key, bool (*interrupted)(),
                                          std::int32_t slot) {
   pattern_count = std::min(pattern_count, group_);
-  D_ = model.D;
   const bool was_listed = passing_listed_;
   passing_listed_ = false;
   note_flag_blocks(was_listed);
@@ -303,7 +290,6 @@ NodeBank::Reach NodeBank::measure_within(const double* const* patterns, std::int
 bool NodeBank::measure(const double* const* patterns, std::int32_t pattern_count, double rho, double tolerance,
                        Results results, bool (*interrupted)(), bool indexed) {
   pattern_count = std::min(pattern_count, group_);
-  D_ = model.D;
   // Listed blocks describe the passes words only once this call has finished.
   const bool was_listed = passing_listed_;
   passing_listed_ = false;
@@ -311,8 +297,8 @@ bool NodeBank::measure(const double* const* patterns, std::int32_t pattern_count
   // A bank too large to measure between two polls is measured a stretch of blocks at a time.
   const std::int64_t block_visits = std::max<std::int64_t>(
       std::int64_t{lanes} * static_cast<std::int64_t>(feature_count_) * pattern_count, 1);
-  const std::int64_t stretch =
-      interrupted ? std::max<std::int64_t>(poll_visits / block_visits / 2 * 2, 2) : std::int64_t{block_count()};
+  const std::int64_t stretch = interrupted ? std::max<std::int64_t>(interrupt_poll_visits() / block_visits / 2 * 2, 2)
+                                           : std::int64_t{block_count()};
   if (path_ == MatchPath::per_node) {
     const std::int64_t poll_nodes = stretch * lanes;
     for (std::int32_t g = 0; g < pattern_count; ++g) {
@@ -321,7 +307,7 @@ bool NodeBank::measure(const double* const* patterns, std::int32_t pattern_count
       for (std::int32_t j = 0; j < count_; ++j) {
         if (interrupted && (j != 0 || g != 0) && j % poll_nodes == 0 && interrupted()) return false;
         Node& n = *nodes_[static_cast<std::size_t>(j)];
-        n.compute_match(patterns[g]);
+        n.compute_match(model_, patterns[g]);
         numerators_.data()[result_index(j, g)] = n.match_numerator;
         if (n.mfv + tolerance >= rho) passes[j / lanes] |= 1u << (j % lanes);
       }
@@ -329,7 +315,7 @@ bool NodeBank::measure(const double* const* patterns, std::int32_t pattern_count
     list_passing(pattern_count);
     return true;
   }
-  const double D = D_;
+  const double D = model_.D;
   // The size limit needs the test to be monotone in the size, which holds for a finite D > 0.
   const bool limited = results != Results::every_mfv && D > 0 && D <= std::numeric_limits<double>::max();
   const double limit = limited ? limit_for(D, rho, tolerance) : 0.0;
@@ -458,11 +444,12 @@ bool NodeBank::measure_indexed(SearchIndex& index, const double* const* patterns
     for (std::size_t i = 0; i < feature_count_; ++i) finite = finite && std::isfinite(x[i]);
     std::size_t measured = static_cast<std::size_t>(count_);
     if (finite) {
-      measured = index.measure(x, boxes_.data(), blocks, path_, corners, D_, passes, numerators, listed, listed_count);
+      measured =
+          index.measure(x, boxes_.data(), blocks, path_, corners, model_.D, passes, numerators, listed, listed_count);
     } else {
       // The index takes patterns with finite coordinates; this one is scanned.
-      const kernels::Batch scan{boxes_.data(), blocks, feature_count_, patterns + g, 1, D_, 0.0, 0.0, true, limit,
-                                numerators, static_cast<std::size_t>(capacity_), passes};
+      const kernels::Batch scan{boxes_.data(), blocks, feature_count_, patterns + g, 1, model_.D, 0.0, 0.0, true,
+                                limit, numerators, static_cast<std::size_t>(capacity_), passes};
       kernels::measure(path_, corners, scan);
       if (count_ % lanes != 0) passes[blocks - 1] &= (1u << (count_ % lanes)) - 1;
       listed_count = 0;

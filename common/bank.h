@@ -10,6 +10,7 @@
 #define VORLA_BANK_H
 
 #include "bits.h"
+#include "node.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -18,8 +19,6 @@
 #include <vector>
 
 namespace vorla {
-
-class Node;
 
 // per_node: Node::compute_match on each node in turn, the reference form.
 // scalar: the blocked kernel in plain C++, for any processor.
@@ -74,14 +73,15 @@ class NodeBank {
   static constexpr std::int32_t full_group = 8;
 
   // group: the most patterns that one measure call takes. Measuring several patterns per
-  // pass over the boxes reads each block from memory once for all of them. Reads the
-  // model-wide feature count; the path is resolved here, once per run.
-  explicit NodeBank(std::int32_t group = 1, MatchPath path = requested_match_path(),
+  // pass over the boxes reads each block from memory once for all of them. model: the run's
+  // values, kept; the path is resolved here, once per run.
+  explicit NodeBank(const ModelValues& model, std::int32_t group = 1, MatchPath path = requested_match_path(),
                     IndexUse index_use = requested_index_use());
   ~NodeBank();
   NodeBank(const NodeBank&) = delete;
   NodeBank& operator=(const NodeBank&) = delete;
 
+  const ModelValues& model() const { return model_; }
   MatchPath path() const { return path_; }
   std::int32_t group() const { return group_; }
   std::int32_t count() const { return count_; }
@@ -97,7 +97,7 @@ class NodeBank {
   // Copies node j's box and choice denominator again, after learning changed them.
   void refresh(std::int32_t j, const double* reach_limits = nullptr);
 
-  // The vigilance test of measure as a size limit, for the model-wide D when it is finite and
+  // The vigilance test of measure as a size limit, for the model's D when it is finite and
   // above 0: a node passes exactly when its size is <= the limit (-1 when no size passes).
   double vigilance_limit(double rho, double tolerance);
   // About what share of the nodes a search index would measure per pattern for the test
@@ -143,7 +143,7 @@ class NodeBank {
 
   // The results of node j for pattern g of the last measure call, computed as the node
   // computes them: mfv = match_numerator / D, cfv = match_numerator / choice_denominator.
-  double mfv(std::int32_t j, std::int32_t g = 0) const { return numerator(j, g) / D_; }
+  double mfv(std::int32_t j, std::int32_t g = 0) const { return numerator(j, g) / model_.D; }
   double cfv(std::int32_t j, std::int32_t g = 0) const {
     return numerator(j, g) / choice_denominators_.data()[static_cast<std::size_t>(j)];
   }
@@ -218,6 +218,7 @@ class NodeBank {
   // eligibility flags, for clear_eligible.
   void note_flag_blocks(bool was_listed);
 
+  const ModelValues model_;
   const MatchPath path_;
   const std::int32_t group_;
   const std::size_t feature_count_;
@@ -229,7 +230,6 @@ class NodeBank {
   LineArray choice_denominators_;
   // Per pattern of a measure call, capacity_ values each.
   LineArray numerators_;
-  double D_ = 0.0;  // the D of the last measure call
   std::vector<std::uint32_t> passes_;  // per pattern, one word per block
   std::vector<std::int32_t> passing_;  // per pattern, the blocks listed by passing_blocks
   std::vector<std::int32_t> passing_counts_;

@@ -23,7 +23,8 @@ float float_toward(double v, bool up) {
 
 }  // namespace
 
-SizeOrder::SizeOrder(double top) : feature_count_(static_cast<std::size_t>(model.feature_count)), top_(top) {
+SizeOrder::SizeOrder(const ModelValues& model, double top)
+    : model_(model), feature_count_(static_cast<std::size_t>(model.feature_count)), top_(top) {
   for (Group& g : groups_) g.floor = std::numeric_limits<double>::infinity();
   x_.resize(feature_count_);
 }
@@ -81,7 +82,7 @@ void SizeOrder::remove(std::int32_t j) {
 void SizeOrder::put(std::int32_t j, const Node& node) {
   const auto at = static_cast<std::size_t>(j);
   if (at >= places_.size()) places_.resize(at + 1);
-  const double size = box_size(node.lower.get(), node.upper.get());
+  const double size = box_size(model_, node.lower.get(), node.upper.get());
   const std::int32_t k = group_of(size);
   Place& place = places_[at];
   if (place.group != k) {
@@ -117,7 +118,7 @@ void SizeOrder::leave_out(std::int32_t j) {
 
 std::int64_t SizeOrder::rough(MatchPath path, const double* x, double limit, const std::vector<std::int32_t>& out,
                               bool (*interrupted)()) {
-  const double D = model.D;
+  const double D = model_.D;
   double B = largest_;
   bool bounded = bounded_ && within_range(D);
   for (std::size_t i = 0; i < feature_count_; ++i) {

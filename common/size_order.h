@@ -47,8 +47,9 @@ class SizeOrder {
   static constexpr std::int32_t lanes = kernels::rough_lanes;
 
   // top: the largest size limit that any search will ask for (finite, >= 0); the groups
-  // split the sizes up to it evenly, and one more takes those above it.
-  explicit SizeOrder(double top);
+  // split the sizes up to it evenly, and one more takes those above it. model: the run's
+  // values, kept.
+  SizeOrder(const ModelValues& model, double top);
 
   // Whether the path has the search below (where it has not, none is kept).
   static bool available(MatchPath path) { return kernels::has_rough_pick(path); }
@@ -118,6 +119,7 @@ class SizeOrder {
   // Flips the sign of node j's id: a negative id is no candidate.
   void leave_out(std::int32_t j);
 
+  const ModelValues model_;
   const std::size_t feature_count_;
   const double top_;
   Group groups_[groups];

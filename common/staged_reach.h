@@ -60,9 +60,9 @@ class StagedReach {
 
   // vigilance_limit: the size limit of the first search (finite, >= 0); forced: used from
   // the first pattern whatever it costs (the tests' choice), with short windows.
-  StagedReach(double vigilance_limit, double tolerance, bool ct, double Tu, bool forced)
-      : vigilance_limit_(vigilance_limit), tolerance_(tolerance), ct_(ct), Tu_(Tu), forced_(forced),
-        window_(forced ? 16 : 256) {
+  StagedReach(const ModelValues& model, double vigilance_limit, double tolerance, bool ct, double Tu, bool forced)
+      : model_(model), vigilance_limit_(vigilance_limit), tolerance_(tolerance), ct_(ct), Tu_(Tu),
+        forced_(forced), window_(forced ? 16 : 256) {
     cfvs_.reserve(static_cast<std::size_t>(window_));
   }
 
@@ -80,7 +80,7 @@ class StagedReach {
   const double* enter(std::int32_t j, double d) {
     if (!active_) return nullptr;
     for (std::int32_t k = 0; k < stages; ++k) {
-      const double limit = std::min(choice_size_limit(model.D, cut_[k], d), vigilance_limit_);
+      const double limit = std::min(choice_size_limit(model_.D, cut_[k], d), vigilance_limit_);
       std::vector<double>& limits = limits_[k];
       if (static_cast<std::size_t>(j) >= limits.size()) limits.resize(static_cast<std::size_t>(j) + 1);
       limits[static_cast<std::size_t>(j)] = limit;
@@ -97,7 +97,7 @@ class StagedReach {
            (ct_ && !(cut_[stage] + tolerance_ >= Tu_));
   }
   bool settles_reselect(std::int32_t stage, bool found, double best_cfv, double rho, bool strict) const {
-    return settles(stage, found, best_cfv) || sizes_above_fail_match(model.D, least_[stage], rho, strict);
+    return settles(stage, found, best_cfv) || sizes_above_fail_match(model_.D, least_[stage], rho, strict);
   }
 
   // After each pattern x: the least cfv of its winners (NaN when a search of it found none).
@@ -115,7 +115,7 @@ class StagedReach {
             Allowed&& allowed) {
     cfvs_.push_back(std::isnan(least_cfv) ? -std::numeric_limits<double>::infinity() : least_cfv);
     if (cfvs_.size() % kept_every == 0) {
-      const std::size_t M = static_cast<std::size_t>(model.feature_count);
+      const std::size_t M = static_cast<std::size_t>(model_.feature_count);
       kept_.resize(kept_patterns * M);
       std::copy(x, x + M, kept_.begin() + static_cast<std::ptrdiff_t>(kept_next_ * M));
       kept_next_ = (kept_next_ + 1) % kept_patterns;
@@ -148,7 +148,7 @@ class StagedReach {
   // of its interval, widened by a cell of the range of the sampled corners.
   template <class NodeAt>
   double measured_share(double cut, std::int32_t node_count, NodeAt&& node) {
-    const std::size_t M = static_cast<std::size_t>(model.feature_count);
+    const std::size_t M = static_cast<std::size_t>(model_.feature_count);
     const auto n = static_cast<std::size_t>(node_count);
     const std::size_t taken = std::min<std::size_t>(n, sample_size);
     if (taken == 0 || kept_count_ == 0) return 1.0;
@@ -167,8 +167,8 @@ class StagedReach {
     double hits = 0.0;
     for (std::size_t k = 0; k < taken; ++k) {
       const Node& v = node(static_cast<std::int32_t>(k * n / taken));
-      const double limit = std::min(choice_size_limit(model.D, cut, v.choice_denominator), vigilance_limit_);
-      const double slack = limit - box_size(v.lower.get(), v.upper.get());
+      const double limit = std::min(choice_size_limit(model_.D, cut, v.choice_denominator), vigilance_limit_);
+      const double slack = limit - box_size(model_, v.lower.get(), v.upper.get());
       if (!(slack >= 0)) {
         if (!(slack < 0)) hits += static_cast<double>(kept_count_);
         continue;
@@ -253,6 +253,7 @@ class StagedReach {
     ++generation_;
   }
 
+  const ModelValues model_;
   const double vigilance_limit_;
   const double tolerance_;
   const bool ct_;

@@ -35,12 +35,13 @@ class ChoiceReach {
   // Patterns per judgement of the margin.
   static constexpr std::int32_t window = 256;
 
-  // For the nodes under the model-wide values, the size limit of the vigilance test and the
+  // For the nodes under the run's values model, the size limit of the vigilance test and the
   // CT (when ct) against Tu; usable only where D is finite and above 0, every choice
   // denominator finite and above 0, and some box size finite. Keeps a reference to nodes.
-  ChoiceReach(const std::vector<std::unique_ptr<Node>>& nodes, double vigilance_limit, bool ct, double Tu)
-      : nodes_(nodes), vigilance_limit_(vigilance_limit), ct_(ct), Tu_(Tu) {
-    const double D = model.D;
+  ChoiceReach(const ModelValues& model, const std::vector<std::unique_ptr<Node>>& nodes, double vigilance_limit,
+              bool ct, double Tu)
+      : nodes_(nodes), D_(model.D), vigilance_limit_(vigilance_limit), ct_(ct), Tu_(Tu) {
+    const double D = D_;
     if (!(D > 0 && D <= std::numeric_limits<double>::max()) || nodes.empty()) return;
     double largest_size = -std::numeric_limits<double>::infinity();
     denominator_least_ = denominator_most_ = nodes.front()->choice_denominator;
@@ -49,7 +50,7 @@ class ChoiceReach {
       if (!(d > 0 && d <= std::numeric_limits<double>::max())) return;
       denominator_least_ = std::min(denominator_least_, d);
       denominator_most_ = std::max(denominator_most_, d);
-      const double size = box_size(node->lower.get(), node->upper.get());
+      const double size = box_size(model, node->lower.get(), node->upper.get());
       if (std::isfinite(size)) largest_size = std::max(largest_size, size);
     }
     if (!std::isfinite(largest_size)) return;
@@ -101,7 +102,7 @@ class ChoiceReach {
 
  private:
   bool set_cut() {
-    const double D = model.D;
+    const double D = D_;
     const double numerator = D - (largest_size_ + margin_);
     cut_ = numerator / (numerator >= 0 ? denominator_least_ : denominator_most_);
     if (!std::isfinite(cut_)) return false;
@@ -115,6 +116,7 @@ class ChoiceReach {
   }
 
   const std::vector<std::unique_ptr<Node>>& nodes_;
+  const double D_;
   const double vigilance_limit_;
   const bool ct_;
   const double Tu_;

@@ -5,6 +5,7 @@
 #include "host.h"
 #include "node.h"
 #include "staged_reach.h"
+#include "tuning.h"
 
 #include <algorithm>
 #include <limits>
@@ -20,15 +21,9 @@ constexpr std::int32_t no_winner = -1;
 // Patterns measured per pass over the node boxes.
 constexpr std::int32_t pattern_group = NodeBank::full_group;
 
-// The bound on the choice value (ChoiceReach) is tried with this many nodes or more, once
-// this many patterns have been scanned, and kept while an index for its limit would have a
-// pattern measure fewer than the nodes' share 1 / index_node_cost (doc/performance.md).
-constexpr std::int32_t reach_min_nodes = 512;
-constexpr std::int32_t reach_payback = 256;
-constexpr double index_node_cost = 2.0;
-
-// Trace lines printed between two interrupt polls of a traced search.
-constexpr std::int32_t traced_nodes_per_poll = 1024;
+// The bound on the choice value (ChoiceReach) is tried with reach_min_nodes nodes or more,
+// once reach_payback patterns have been scanned, and kept while an index for its limit would
+// have a pattern measure fewer than the nodes' share 1 / index_node_cost.
 
 // What the search of one measured pattern found.
 struct Search {
@@ -58,18 +53,18 @@ struct Search {
   return s;
 }
 
-host::Outcome run(std::int32_t template_count, double* const* template_rows, const double* node_labels,
-                  double vigilance, std::int32_t ct_option, std::int32_t pattern_count, const ColumnMatrix& patterns,
-                  std::int32_t unknown_label, double* block, std::int32_t oflag) {
+host::Outcome run(const ModelValues& model, std::int32_t template_count, double* const* template_rows,
+                  const double* node_labels, double vigilance, std::int32_t ct_option, std::int32_t pattern_count,
+                  const ColumnMatrix& patterns, std::int32_t unknown_label, double* block, std::int32_t oflag) {
   const std::int32_t M = model.feature_count;
   const double Tu = model.D / (model.alpha + 2 * model.D);
 
   std::vector<std::unique_ptr<Node>> nodes(static_cast<std::size_t>(template_count));
-  NodeBank bank(pattern_group);
+  NodeBank bank(model, pattern_group);
   bank.reserve(template_count);
   for (std::int32_t i = 0; i < template_count; ++i) {
     const std::int32_t label = static_cast<std::int32_t>(node_labels[i]);
-    nodes[i] = std::make_unique<Node>(template_rows[i], label, 1);
+    nodes[i] = std::make_unique<Node>(model, template_rows[i], label, 1);
     nodes[i]->active = 0;
     bank.append(*nodes[i]);
   }
@@ -87,7 +82,7 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
       (use == IndexUse::always ||
        (template_count >= reach_min_nodes && bank.index_share(vigilance_limit) * index_node_cost >= 1))) {
     try {
-      reach = std::make_unique<ChoiceReach>(nodes, vigilance_limit, ct, Tu);
+      reach = std::make_unique<ChoiceReach>(model, nodes, vigilance_limit, ct, Tu);
     } catch (const std::bad_alloc&) {
       reach.reset();  // it only saves time: without memory for it, the bank scans
     }
@@ -105,7 +100,7 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
       (use == IndexUse::always ||
        (template_count >= reach_min_nodes && bank.index_share(vigilance_limit) * index_node_cost >= 1))) {
     try {
-      staged = std::make_unique<StagedReach>(vigilance_limit, 0.0, ct, Tu, use == IndexUse::always);
+      staged = std::make_unique<StagedReach>(model, vigilance_limit, 0.0, ct, Tu, use == IndexUse::always);
     } catch (const std::bad_alloc&) {
       staged.reset();
     }
@@ -352,11 +347,9 @@ host::Outcome classify(const std::int32_t& template_count, const std::int32_t& f
                        const double& vigilance, const double& alpha, const std::int32_t& ct_option,
                        const std::int32_t& pattern_count, const ColumnMatrix& patterns,
                        const std::int32_t& unknown_label, double* predictions, std::int32_t oflag) {
-  model.feature_count = feature_count;
-  model.D = D;
-  model.alpha = alpha;
+  const ModelValues model{feature_count, D, alpha};
   try {
-    return run(template_count, template_rows, node_labels, vigilance, ct_option, pattern_count, patterns,
+    return run(model, template_count, template_rows, node_labels, vigilance, ct_option, pattern_count, patterns,
                unknown_label, predictions, oflag);
   } catch (const std::bad_alloc&) {
     return host::Outcome::out_of_memory;

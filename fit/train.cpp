@@ -8,6 +8,7 @@
 #include "size_order.h"
 #include "staged_reach.h"
 #include "threads.h"
+#include "tuning.h"
 
 #include <algorithm>
 #include <cmath>
@@ -84,7 +85,9 @@ class Channel {
 // the same slots on the free store.
 class NodeList {
  public:
-  explicit NodeList(bool on_free_store = false) : free_store_(on_free_store) {}
+  // Keeps a reference to the run's values, which the nodes are made under; on_free_store: the
+  // slots are the free store's (a run on a worker).
+  NodeList(const ModelValues& model, bool on_free_store) : free_store_(on_free_store), model_(model) {}
   NodeList(const NodeList&) = delete;
   NodeList& operator=(const NodeList&) = delete;
   ~NodeList() { release(); }
@@ -95,7 +98,7 @@ class NodeList {
   // Appends a point-box node at x; false when no memory could be had for it.
   bool append(const double* x, std::int32_t label) {
     if (!grow(static_cast<std::int64_t>(count_) + 1)) return false;
-    slots_[count_] = new Node(x, label);
+    slots_[count_] = new Node(model_, x, label);
     ++count_;
     return true;
   }
@@ -106,7 +109,7 @@ class NodeList {
     if (count == 0) return true;
     if (!grow(count)) return false;
     for (std::int32_t k = 0; k < count; ++k) {
-      slots_[count_] = new Node(rows[k], static_cast<std::int32_t>(labels[k]), 1);
+      slots_[count_] = new Node(model_, rows[k], static_cast<std::int32_t>(labels[k]), 1);
       ++count_;
     }
     return true;
@@ -144,6 +147,7 @@ class NodeList {
 
   const bool free_store_;
   std::vector<Node*> store_;
+  const ModelValues& model_;
   Node** slots_ = nullptr;
   std::int32_t count_ = 0;
 };
@@ -156,29 +160,21 @@ struct PatternCounts {
 
 constexpr std::int32_t no_winner = -1;
 
-// The bound on the choice value is taken with this many nodes or more, where an index for its
-// limits would have a pattern measure fewer than the nodes' share 1 / index_node_cost and one
-// for the vigilance test would not (as in classification; doc/performance.md).
-constexpr std::int32_t reach_min_nodes = 512;
-constexpr double index_node_cost = 2.0;
-// What a node measured through a stage's index costs, in scanned nodes, when the cuts are
-// chosen: it is measured alone, from a box read out of place, while the scan takes sixteen
-// at a time and the choice among every node is vectorized too (doc/performance.md).
-constexpr double stage_node_cost = 8.0;
+// The bound on the choice value is taken with reach_min_nodes nodes or more, where an index
+// for its limits would have a pattern measure fewer than the nodes' share 1 / index_node_cost
+// and one for the vigilance test would not (as in classification).
 // The stage of a pattern measured whole.
 constexpr std::int32_t whole_stage = -1;
 // The stage of a pattern whose match tracking searches every node through SizeOrder.
 constexpr std::int32_t sized_stage = -2;
 
-// Trace lines printed between two interrupt polls of a search.
-constexpr std::int32_t traced_nodes_per_poll = 1024;
-
 class Trainer {
  public:
-  Trainer(Channel& out, std::int32_t pattern_count, double* const* patterns, const double* labels, double vigilance,
-          double learning_rate, std::int32_t ct_option, std::int32_t oflag, bool tolerant)
-      : nodes(out.on_worker()), out_(out), pattern_count_(pattern_count), patterns_(patterns), labels_(labels),
-        vigilance_(vigilance),
+  Trainer(Channel& out, const ModelValues& values, std::int32_t pattern_count, double* const* patterns,
+          const double* labels, double vigilance, double learning_rate, std::int32_t ct_option, std::int32_t oflag,
+          bool tolerant)
+      : model(values), nodes(model, out.on_worker()), out_(out), pattern_count_(pattern_count), patterns_(patterns),
+        labels_(labels), vigilance_(vigilance),
         learning_rate_(learning_rate), ct_option_(ct_option), oflag_(oflag), tolerant_(tolerant),
         Tu_(model.D / (model.alpha - model.D * (-2.0))),
         match_flops_(2 * static_cast<std::uint32_t>(model.feature_count) + 2),
@@ -190,7 +186,7 @@ class Trainer {
         model.D <= std::numeric_limits<double>::max()) {
       const double limit = bank.vigilance_limit(vigilance_, tolerance);
       if (limit >= 0 && limit < std::numeric_limits<double>::infinity()) {
-        reach_ = std::make_unique<StagedReach>(limit, tolerance, ct_option_ != 0, Tu_, use == IndexUse::always);
+        reach_ = std::make_unique<StagedReach>(model, limit, tolerance, ct_option_ != 0, Tu_, use == IndexUse::always);
         sized_ = SizeOrder::available(bank.path()) && ct_option_ == 0;
       }
     }
@@ -215,9 +211,11 @@ class Trainer {
     return true;
   }
 
+  // The run's values, which its nodes, bank and bounds are made under.
+  const ModelValues model;
   NodeList nodes;
   // The nodes' boxes side by side for the search, and the search's per-node state.
-  NodeBank bank;
+  NodeBank bank{model};
   // 64-bit: a few presentations of a large data set pass 2^32 operations.
   std::uint64_t flop_total = 3;  // the three operations of Tu
   std::uint64_t comparison_total = 0;
@@ -298,7 +296,7 @@ class Trainer {
     return true;
   }
 
-  static std::int32_t missing_count(const double* x) {
+  std::int32_t missing_count(const double* x) const {
     std::int32_t count = 0;
     for (std::int32_t i = 0; i < model.feature_count; ++i) count += is_missing(x[i]) ? 1 : 0;
     return count;
@@ -326,7 +324,7 @@ class Trainer {
       }
       const Node& node = nodes[j];
       const auto k = static_cast<std::size_t>(j);
-      const double numerator = model.D - size_with_missing(node.lower.get(), node.upper.get(), x);
+      const double numerator = model.D - size_with_missing(model, node.lower.get(), node.upper.get(), x);
       const double mfv = numerator / model.D;
       plain_mfv_[k] = mfv;
       plain_eligible_[k] = 1;
@@ -558,7 +556,7 @@ class Trainer {
     const double limit = match_size_limit(model.D, rho, !tolerant_);
     if (!order_) {
       // Made at the first search that needs it, so that runs without one never keep it.
-      order_ = std::make_unique<SizeOrder>(reach_->limit());
+      order_ = std::make_unique<SizeOrder>(model, reach_->limit());
       for (std::int32_t j = 0; j < nodes.count(); ++j) order_->put(j, nodes[j]);
     }
     std::int64_t chosen = kernels::no_candidate;
@@ -652,7 +650,7 @@ class Trainer {
   void learn(std::int32_t p, const double* x, std::int32_t winner, bool mt_engaged, PatternCounts& counts) {
     Node& w = nodes[winner];
     std::uint32_t flops = 0;
-    int changed = w.learn(x, learning_rate_, flops);
+    int changed = w.learn(model, x, learning_rate_, flops);
     counts.flops += flops;
     counts.comparisons += learn_comparisons_;
     if (changed) {
@@ -751,11 +749,11 @@ struct Results {
   TrainedNetwork* network = nullptr;
 };
 
-host::Outcome run(Channel& out, const std::int32_t& pattern_count, double* const* patterns, const double* labels,
-                  double vigilance, double learning_rate, std::int32_t max_list_presentations,
+host::Outcome run(Channel& out, const ModelValues& model, const std::int32_t& pattern_count, double* const* patterns,
+                  const double* labels, double vigilance, double learning_rate, std::int32_t max_list_presentations,
                   std::int32_t trim_option, std::int32_t ct_option, std::int32_t& list_presentations,
                   std::int32_t oflag, const TrainingExtras& extras, const Results& results) {
-  Trainer trainer(out, pattern_count, patterns, labels, vigilance, learning_rate, ct_option, oflag,
+  Trainer trainer(out, model, pattern_count, patterns, labels, vigilance, learning_rate, ct_option, oflag,
                   extras.tolerant_match_tracking);
   NodeList& nodes = trainer.nodes;
   list_presentations = 0;
@@ -835,8 +833,8 @@ host::Outcome run(Channel& out, const std::int32_t& pattern_count, double* const
   std::int32_t j = 0;
   for (std::int32_t i = 0; i < node_count; ++i) {
     if (!(trim && !nodes[i].active && i >= given_count)) {
-      nodes[i].export_row(network ? network->template_values.data() + static_cast<std::size_t>(j) * row_length
-                                  : rows[j]);
+      nodes[i].export_row(model, network ? network->template_values.data() + static_cast<std::size_t>(j) * row_length
+                                         : rows[j]);
       kept_labels[j] = static_cast<double>(nodes[i].label);
       ++j;
     }
@@ -860,12 +858,6 @@ host::Outcome run(Channel& out, const std::int32_t& pattern_count, double* const
     *extras.history_rows = history_rows;
   }
   return host::Outcome::done;
-}
-
-void set_model_values(std::int32_t feature_count, double D, double alpha) {
-  model.feature_count = feature_count;
-  model.D = D;
-  model.alpha = alpha;
 }
 
 // The largest count that one call of the host's counter takes.
@@ -902,11 +894,11 @@ host::Outcome train(const std::int32_t& pattern_count, const std::int32_t& featu
                     const std::int32_t& trim_option, const std::int32_t& ct_option, std::int32_t& template_count,
                     double**& template_rows, double*& node_labels, std::int32_t& list_presentations,
                     std::int32_t oflag, const TrainingExtras& extras) {
-  set_model_values(feature_count, D, alpha);
+  const ModelValues model{feature_count, D, alpha};
   try {
     Channel out;
-    return run(out, pattern_count, patterns, labels, vigilance, learning_rate, max_list_presentations, trim_option,
-               ct_option, list_presentations, oflag, extras, {template_count, template_rows, node_labels});
+    return run(out, model, pattern_count, patterns, labels, vigilance, learning_rate, max_list_presentations,
+               trim_option, ct_option, list_presentations, oflag, extras, {template_count, template_rows, node_labels});
   } catch (const std::bad_alloc&) {
     // The node list has released every node on the way out.
     return host::Outcome::out_of_memory;
@@ -919,8 +911,8 @@ host::Outcome train_batch(const std::int32_t& feature_count, double* const* patt
                           const std::int32_t& trim_option, const std::int32_t& ct_option, std::int32_t oflag,
                           const TrainingExtras& extras, const std::vector<BatchNetwork>& networks,
                           std::int64_t threads, std::vector<TrainedNetwork>& trained) {
-  // Set once, before any worker starts; every network of the batch only reads them.
-  set_model_values(feature_count, D, alpha);
+  // Shared by every network, which only reads them.
+  const ModelValues model{feature_count, D, alpha};
   const auto count = static_cast<std::int64_t>(networks.size());
   const int team = threads::choose(threads, count, 1);
   const bool flop_counter = host::has_flop_counter();
@@ -948,7 +940,7 @@ host::Outcome train_batch(const std::int32_t& feature_count, double* const* patt
       // One thread: the calling thread's channel, as train's.
       Channel out = team == 1 ? Channel() : Channel(result, flop_counter);
       const host::Outcome ended =
-          run(out, n, rows.data(), own_labels.data(), net.vigilance, learning_rate, max_list_presentations,
+          run(out, model, n, rows.data(), own_labels.data(), net.vigilance, learning_rate, max_list_presentations,
               trim_option, ct_option, result.list_presentations, oflag, own,
               {template_count, unused_rows, unused_labels, &result});
       result.finished = ended == host::Outcome::done;

@@ -44,8 +44,9 @@ struct Call {
   bool (*serve_python)(Call&) = nullptr;
 };
 
-// The call that the engine is running on this process, or null.
-extern Call* current;
+// The call that the engine is running on this thread, or null. Per thread, so that calls
+// on several threads each reach their own; only a call's own thread touches its host.
+extern thread_local Call* current;
 
 // Time between two looks at Python's signals while the engine runs.
 constexpr std::chrono::milliseconds poll_interval{50};

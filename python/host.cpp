@@ -13,7 +13,7 @@
 
 namespace vorla::python {
 
-Call* current = nullptr;
+thread_local Call* current = nullptr;
 
 std::size_t element_size(mxClassID id) {
   switch (id) {

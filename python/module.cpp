@@ -15,7 +15,6 @@
 #include <pybind11/pybind11.h>
 
 #include <cstdlib>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -25,9 +24,6 @@ namespace vorla::python {
 namespace {
 
 using EntryPoint = void (*)(int, mxArray*[], int, const mxArray*[]);
-
-// The engine keeps run values in globals: one call at a time on the process.
-std::mutex engine_lock;
 
 // With the GIL held: writes the printed text to sys.stdout and serves Python's signal
 // handlers. False when a handler raised (the exception is kept for the end of the call).
@@ -160,7 +156,6 @@ py::tuple call(const std::string& name, int nlhs, const py::sequence& inputs, co
   bool failed = false;
   {
     py::gil_scoped_release free_gil;
-    std::lock_guard<std::mutex> one_call(engine_lock);
     current = &state;
     try {
       entry(nlhs, plhs.data(), static_cast<int>(prhs.size()), prhs.data());

@@ -3,6 +3,7 @@
 #include "bank.h"
 #include "choice_reach.h"
 #include "node.h"
+#include "tuning.h"
 
 #include <algorithm>
 #include <limits>
@@ -15,11 +16,8 @@ namespace {
 
 constexpr std::int32_t pattern_group = NodeBank::full_group;
 
-// As in classification: the bound is tried for a class of this many nodes or more, once this
-// many patterns have been scanned, and kept while its index pays (doc/performance.md).
-constexpr std::int32_t reach_min_nodes = 512;
-constexpr std::int32_t reach_payback = 256;
-constexpr double index_node_cost = 2.0;
+// As in classification: the bound is tried for a class of reach_min_nodes nodes or more, once
+// reach_payback patterns have been scanned, and kept while its index pays.
 
 // The candidates of one class for pattern g of the bank's last measure call: the greatest cfv
 // that is a number (the score) with the lowest node holding it, and the first candidate,
@@ -55,12 +53,12 @@ inline Best best_choice(const NodeBank& bank, std::int32_t g, bool ct, double Tu
 // best_choice for a pattern with a missing feature, measured node by node under the rule of
 // size_with_missing, without tolerance (the bank's kernels and bounds need sizes that are
 // never negative, which such a pattern's own extents of open boxes are not).
-Best plain_best_choice(const std::vector<std::unique_ptr<Node>>& nodes, const double* x, double vigilance, bool ct,
-                       double Tu) {
+Best plain_best_choice(const ModelValues& model, const std::vector<std::unique_ptr<Node>>& nodes, const double* x,
+                       double vigilance, bool ct, double Tu) {
   Best b;
   for (std::size_t k = 0; k < nodes.size(); ++k) {
     const Node& node = *nodes[k];
-    const double numerator = model.D - size_with_missing(node.lower.get(), node.upper.get(), x);
+    const double numerator = model.D - size_with_missing(model, node.lower.get(), node.upper.get(), x);
     if (!(numerator / model.D >= vigilance)) continue;
     const double cfv = numerator / node.choice_denominator;
     if (ct && !(cfv >= Tu)) continue;
@@ -82,9 +80,9 @@ Best plain_best_choice(const std::vector<std::unique_ptr<Node>>& nodes, const do
 // The patterns of a group that have a missing feature, which are searched apart (see
 // plain_best_choice); the others, in their order, go to the bank together.
 struct GroupSplit {
-  GroupSplit(const double* const* rows, std::int32_t group_size) {
+  GroupSplit(const ModelValues& model, const double* const* rows, std::int32_t group_size) {
     for (std::int32_t g = 0; g < group_size; ++g) {
-      missing[g] = any_missing(rows[g]);
+      missing[g] = any_missing(model, rows[g]);
       if (missing[g]) continue;
       complete_of[complete_count] = g;
       complete_rows[complete_count++] = rows[g];
@@ -101,8 +99,9 @@ struct GroupSplit {
 // The nodes of one class with their bank and, where it pays, a bound on the choice value:
 // each class is a winner search of its own, whose winner's cfv is the class's score.
 struct ClassSearch {
+  explicit ClassSearch(const ModelValues& model) : bank(model, pattern_group) {}
   std::vector<std::unique_ptr<Node>> nodes;
-  NodeBank bank{pattern_group};
+  NodeBank bank;
   std::unique_ptr<ChoiceReach> reach;
   std::int32_t reach_from = 0;
   double vigilance_limit = 0.0;
@@ -113,13 +112,14 @@ struct ClassSearch {
 void prepare_reach(ClassSearch& s, double vigilance, bool ct, double Tu) {
   const IndexUse use = requested_index_use();
   const std::int32_t count = s.bank.count();
+  const ModelValues& model = s.bank.model();
   if (!(model.D > 0 && model.D <= std::numeric_limits<double>::max()) || use == IndexUse::never || count == 0) return;
   s.vigilance_limit = s.bank.vigilance_limit(vigilance, 0.0);
   if (use != IndexUse::always &&
       (count < reach_min_nodes || s.bank.index_share(s.vigilance_limit) * index_node_cost < 1))
     return;
   try {
-    s.reach = std::make_unique<ChoiceReach>(s.nodes, s.vigilance_limit, ct, Tu);
+    s.reach = std::make_unique<ChoiceReach>(model, s.nodes, s.vigilance_limit, ct, Tu);
   } catch (const std::bad_alloc&) {
     s.reach.reset();  // it only saves time: without memory for it, the bank scans
     return;
@@ -180,14 +180,14 @@ bool search_class(ClassSearch& s, const double* const* rows, std::int32_t group_
       !search_group(s, split.complete_rows, split.complete_count, first_pattern, vigilance, ct, Tu, complete_found))
     return false;
   for (std::int32_t g = 0; g < group_size; ++g)
-    if (split.missing[g]) found[g] = plain_best_choice(s.nodes, rows[g], vigilance, ct, Tu);
+    if (split.missing[g]) found[g] = plain_best_choice(s.bank.model(), s.nodes, rows[g], vigilance, ct, Tu);
   for (std::int32_t c = 0; c < split.complete_count; ++c) found[split.complete_of[c]] = complete_found[c];
   return true;
 }
 
-host::Outcome run(std::int32_t template_count, double* const* template_rows, const double* node_labels,
-                  double vigilance, std::int32_t ct_option, std::int32_t pattern_count, const ColumnMatrix& patterns,
-                  std::int32_t class_count, double* scores, double* classes_out) {
+host::Outcome run(const ModelValues& model, std::int32_t template_count, double* const* template_rows,
+                  const double* node_labels, double vigilance, std::int32_t ct_option, std::int32_t pattern_count,
+                  const ColumnMatrix& patterns, std::int32_t class_count, double* scores, double* classes_out) {
   const std::int32_t M = model.feature_count;
   const double Tu = model.D / (model.alpha + 2 * model.D);
   const bool ct = ct_option == 1;
@@ -200,7 +200,7 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
   std::sort(present.begin(), present.end());
   present.erase(std::unique(present.begin(), present.end()), present.end());
   std::vector<std::unique_ptr<ClassSearch>> classes(present.size());
-  for (auto& c : classes) c = std::make_unique<ClassSearch>();
+  for (auto& c : classes) c = std::make_unique<ClassSearch>(model);
   const auto search_of = [&](std::int32_t c) -> ClassSearch& {
     return *classes[static_cast<std::size_t>(std::lower_bound(present.begin(), present.end(), c) - present.begin())];
   };
@@ -212,7 +212,7 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
   }
   for (std::int32_t i = 0; i < template_count; ++i) {
     ClassSearch& s = search_of(node_classes[i]);
-    s.nodes.push_back(std::make_unique<Node>(template_rows[i], node_classes[i] + 1, 1));
+    s.nodes.push_back(std::make_unique<Node>(model, template_rows[i], node_classes[i] + 1, 1));
     s.numbers.push_back(i);
     s.bank.append(*s.nodes.back());
   }
@@ -247,7 +247,7 @@ host::Outcome run(std::int32_t template_count, double* const* template_rows, con
     const std::int32_t group_size = std::min(pattern_group, pattern_count - first);
     patterns.copy_rows(first, group_size, group_values.data());
     std::fill(selected, selected + group_size, Selection{-1, 0.0, -1, -1, false});
-    const GroupSplit split(group_rows, group_size);
+    const GroupSplit split(model, group_rows, group_size);
     for (std::size_t k = 0; k < classes.size(); ++k) {
       ClassSearch& s = *classes[k];
       if (!search_class(s, group_rows, group_size, split, first, vigilance, ct, Tu, found))
@@ -290,11 +290,9 @@ host::Outcome score(std::int32_t template_count, std::int32_t feature_count, dou
                     const double* node_labels, double D, double vigilance, double alpha, std::int32_t ct_option,
                     std::int32_t pattern_count, const ColumnMatrix& patterns, std::int32_t class_count,
                     double* scores, double* classes) {
-  model.feature_count = feature_count;
-  model.D = D;
-  model.alpha = alpha;
+  const ModelValues model{feature_count, D, alpha};
   try {
-    return run(template_count, template_rows, node_labels, vigilance, ct_option, pattern_count, patterns,
+    return run(model, template_count, template_rows, node_labels, vigilance, ct_option, pattern_count, patterns,
                class_count, scores, classes);
   } catch (const std::bad_alloc&) {
     return host::Outcome::out_of_memory;

@@ -177,20 +177,31 @@ def test_the_gil_is_released_while_the_engine_works():
     assert len(during) > 0.3 * took / 0.0015
 
 
-def test_calls_from_several_threads_run_one_at_a_time():
-    expect = trained()
-    results = [None] * 6
+def test_calls_from_several_threads_at_once_keep_their_own_values():
+    # Each thread trains, classifies and scores under an alpha of its own while the others
+    # run, and gets what the same calls give one after another.
+    alphas = [0.001, 0.5, 0.0, 2.5, 0.01, 1.0]
+
+    def calls(alpha):
+        templates, labels = engine.vorla_fit(X, Y, 3, 0.6, alpha, 1, 1000, 0, 0, 0)[:2]
+        return [templates, labels, engine.vorla_eval(templates, labels, 3, 0.6, alpha, 0, X, 0, 0),
+                *engine.vorla_score(templates, labels, 3, 0, alpha, 0, X, 2)]
+
+    expect = [calls(alpha) for alpha in alphas]
+    start = threading.Barrier(len(alphas))
+    wrong = []
 
     def work(k):
-        results[k] = engine.vorla_fit(X, Y, *FIT) if k % 2 else engine.vorla_score(expect[0], expect[1], 3, 0,
-                                                                                      0.001, 0, X, 2)
+        start.wait()
+        for _ in range(10):
+            if not all(np.array_equal(a, b) for a, b in zip(calls(alphas[k]), expect[k])):
+                wrong.append(k)
 
-    threads = [threading.Thread(target=work, args=(k,)) for k in range(6)]
+    threads = [threading.Thread(target=work, args=(k,)) for k in range(len(alphas))]
     for t in threads:
         t.start()
     for t in threads:
         t.join()
-    scores = engine.vorla_score(expect[0], expect[1], 3, 0, 0.001, 0, X, 2)
-    for k, got in enumerate(results):
-        for a, b in zip(got, expect if k % 2 else scores):
-            assert np.array_equal(a, b)
+    assert wrong == []
+    # The alphas make different models and scores, so a call that took another's values shows.
+    assert len({e[0].tobytes() for e in expect}) > 2 and len({e[3].tobytes() for e in expect}) == len(alphas)

@@ -11,7 +11,7 @@ a ``ValueError`` (``TypeError`` for a value of a kind the engine does not read) 
 message begins with the function's name in capitals. Ctrl-C raises ``KeyboardInterrupt``
 within a fraction of a second, with nothing left allocated. The trace (``oflag``) and the
 progress lines are written to ``sys.stdout``. The GIL is released while the engine works;
-calls from several threads run one at a time.
+calls from several threads run at the same time, each with its own values.
 """
 
 from . import _core

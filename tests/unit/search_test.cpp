@@ -20,6 +20,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -82,11 +83,7 @@ const char* name_of(vorla::IndexUse use) {
 
 constexpr vorla::IndexUse forced_uses[] = {vorla::IndexUse::never, vorla::IndexUse::always};
 
-void set_model(std::int32_t M, double D, double alpha) {
-  vorla::model.feature_count = M;
-  vorla::model.D = D;
-  vorla::model.alpha = alpha;
-}
+vorla::ModelValues model_of(std::int32_t M, double D, double alpha) { return {M, D, alpha}; }
 
 // 32-bit draws as unsigned, so that the tests' modular picks need no casts.
 struct Rng {
@@ -135,7 +132,7 @@ void expect_as_nodes(NodeBank& bank, std::vector<std::unique_ptr<vorla::Node>>& 
     const auto pattern = static_cast<std::int32_t>(g);
     for (std::size_t j = 0; j < nodes.size(); ++j) {
       vorla::Node& n = *nodes[j];
-      n.compute_match(patterns[g]);
+      n.compute_match(bank.model(), patterns[g]);
       const auto at = static_cast<std::int32_t>(j);
       const bool pass = n.mfv + tolerance >= rho;
       ASSERT_EQ(passed(bank, at, pattern), pass) << what << " pattern " << g << " node " << j << " mfv " << n.mfv;
@@ -175,13 +172,13 @@ TEST(MatchPath, ResolvesToWhatTheProcessorRuns) {
   for (MatchPath path : {MatchPath::per_node, MatchPath::scalar, MatchPath::sse2, MatchPath::avx2, MatchPath::avx512})
     EXPECT_EQ(vorla::resolve_match_path(path), vorla::match_path_available(path) ? path : best) << name_of(path);
 
-  set_model(2, 2.0, 0.01);
+  const vorla::ModelValues model = model_of(2, 2.0, 0.01);
   {
     PathScope scope(MatchPath::per_node);
-    EXPECT_EQ(NodeBank().path(), MatchPath::per_node);
+    EXPECT_EQ(NodeBank(model).path(), MatchPath::per_node);
   }
   EXPECT_EQ(vorla::requested_match_path(), MatchPath::automatic);
-  EXPECT_EQ(NodeBank().path(), best);
+  EXPECT_EQ(NodeBank(model).path(), best);
 }
 
 // Hand-worked measurements, one node and one pattern each, with D = 2 and alpha = 0.5.
@@ -219,9 +216,9 @@ TEST(NodeBank, WorkedMeasurements) {
     if (!vorla::match_path_available(path)) continue;
     for (std::size_t c = 0; c < cases.size(); ++c) {
       const Case& k = cases[c];
-      set_model(2, k.D, 0.5);
-      vorla::Node node(k.row.data(), 1, 1);
-      NodeBank bank(1, path);
+      const vorla::ModelValues model = model_of(2, k.D, 0.5);
+      vorla::Node node(model, k.row.data(), 1, 1);
+      NodeBank bank(model, 1, path);
       bank.append(node);
       // Every node but one with a NaN match passes a vigilance of -inf, so cfv is computed.
       const double* x = k.x.data();
@@ -249,12 +246,12 @@ TEST(NodeBank, WorkedMeasurements) {
 TEST(NodeBank, VigilanceTestWorkedExample) {
   for (MatchPath path : {MatchPath::per_node, MatchPath::scalar, MatchPath::sse2, MatchPath::avx2, MatchPath::avx512}) {
     if (!vorla::match_path_available(path)) continue;
-    set_model(1, 1.0, 0.001);
+    const vorla::ModelValues model = model_of(1, 1.0, 0.001);
     std::vector<std::unique_ptr<vorla::Node>> nodes;
-    NodeBank bank(2, path);
+    NodeBank bank(model, 2, path);
     for (int j = 0; j < 20; ++j) {
       const double at = j / 20.0;
-      nodes.push_back(std::make_unique<vorla::Node>(&at, 1));
+      nodes.push_back(std::make_unique<vorla::Node>(model, &at, 1));
       bank.append(*nodes.back());
     }
     const double zero = 0.0, one = 1.0;
@@ -288,15 +285,15 @@ TEST(NodeBank, VigilanceTestAtItsEdge) {
     for (double D : {1.0, 3.0, 0.1, 7e-5, 1e6, 1e300, 3e-310}) {
       for (double rho : {0.75, 0.5, 0.0, 1.0}) {
         for (double tolerance : {0.0, 1e-7}) {
-          set_model(1, D, 0.01);
+          const vorla::ModelValues model = model_of(1, D, 0.01);
           // A box at c seen from 0 has size c and mfv (D - c) / D.
           const double centre = D * (1 - rho + tolerance);
           std::vector<std::unique_ptr<vorla::Node>> nodes;
-          NodeBank bank(1, path, use);
+          NodeBank bank(model, 1, path, use);
           double c = centre;
           for (int k = 0; k < 60; ++k) c = std::nextafter(c, -inf);
           for (int k = 0; k < 120; ++k, c = std::nextafter(c, inf)) {
-            nodes.push_back(std::make_unique<vorla::Node>(&c, 1));
+            nodes.push_back(std::make_unique<vorla::Node>(model, &c, 1));
             bank.append(*nodes.back());
           }
           const double zero = 0.0;
@@ -327,10 +324,10 @@ TEST(NodeBank, BlockedPathsMatchTheNodesBitForBit) {
         for (double D : {static_cast<double>(M), 0.0, 0.75}) {
           for (double alpha : {0.0, 0.001}) {
             for (bool non_negative : {false, true}) {
-              set_model(M, D, alpha);
+              const vorla::ModelValues model = model_of(M, D, alpha);
               const bool nan_upper = alpha > 0 && D == 0.75;
               std::vector<std::unique_ptr<vorla::Node>> nodes;
-              NodeBank bank(8, path, use);
+              NodeBank bank(model, 8, path, use);
               std::vector<double> row(2 * static_cast<std::size_t>(M));
               for (std::int32_t j = 0; j < K; ++j) {
                 for (std::int32_t i = 0; i < M; ++i) {
@@ -348,7 +345,7 @@ TEST(NodeBank, BlockedPathsMatchTheNodesBitForBit) {
                 if (alpha > 0 && j == 2 && M > 0) row[(nan_upper ? M : 0) + static_cast<std::size_t>(j) % M] = nan_value;
                 // A -0 corner among non-negative ones: its bits order below +0 as integers.
                 if (non_negative && D == 0.0 && j == 1 && M > 0) row[M] = -0.0;
-                nodes.push_back(std::make_unique<vorla::Node>(row.data(), j, 1));
+                nodes.push_back(std::make_unique<vorla::Node>(model, row.data(), j, 1));
                 bank.append(*nodes.back());
               }
               std::vector<std::vector<double>> xs(14, std::vector<double>(static_cast<std::size_t>(M)));
@@ -467,14 +464,14 @@ TEST(SizeOrder, PicksTheLoopsWinner) {
   for (int c = 0; c < 600; ++c) {
     const std::int32_t M = std::vector<std::int32_t>{1, 3, 10}[rng() % 3];
     const double D = M * std::vector<double>{1.0, 0.7, 2.5}[rng() % 3];
-    set_model(M, D, c % 5 == 4 ? 0.0 : 0.001);
+    const vorla::ModelValues model = model_of(M, D, c % 5 == 4 ? 0.0 : 0.001);
     const bool grid = c % 2 == 0;
     // Now and then the values are scaled to subnormals, or one value lies beyond 2^32.
     const double scale = c % 7 == 3 ? 1e-310 : 1.0;
     const auto value = [&] { return scale * (grid ? grid_value(rng, 0.0, 1.0) : (rng() % 100000) / 1e5); };
     const int n = 1 + static_cast<int>(rng() % 400);
     std::vector<std::unique_ptr<vorla::Node>> nodes;
-    vorla::SizeOrder order(D);
+    vorla::SizeOrder order(model, D);
     for (int j = 0; j < n; ++j) {
       std::vector<double> row(2 * static_cast<std::size_t>(M));
       for (std::int32_t i = 0; i < M; ++i) {
@@ -484,7 +481,7 @@ TEST(SizeOrder, PicksTheLoopsWinner) {
         row[M + i] = j % 29 == 28 ? a - value() / 4 : b;  // now and then inverted
       }
       if (c % 11 == 5 && j == n / 2) row[0] = -1e10;
-      nodes.push_back(std::make_unique<vorla::Node>(row.data(), 1, 1));
+      nodes.push_back(std::make_unique<vorla::Node>(model, row.data(), 1, 1));
       order.put(j, *nodes.back());
     }
     std::vector<double> x(static_cast<std::size_t>(M));
@@ -494,7 +491,7 @@ TEST(SizeOrder, PicksTheLoopsWinner) {
       std::uint32_t flops = 0;
       std::vector<double> toward(static_cast<std::size_t>(M));
       for (double& v : toward) v = value();
-      nodes[static_cast<std::size_t>(j)]->learn(toward.data(), c % 3 == 0 ? 0.5 : 1.0, flops);
+      nodes[static_cast<std::size_t>(j)]->learn(model, toward.data(), c % 3 == 0 ? 0.5 : 1.0, flops);
       order.put(j, *nodes[static_cast<std::size_t>(j)]);
     }
     std::vector<std::int32_t> out;
@@ -551,19 +548,19 @@ TEST(NodeBank, StaysInStepWithGrowingAndLearningNodes) {
   for (MatchPath path : blocked_paths()) {
     for (double learning_rate : {1.0, 0.5}) {
       const std::int32_t M = 5;
-      set_model(M, 5.0, 0.01);
+      const vorla::ModelValues model = model_of(M, 5.0, 0.01);
       std::vector<std::unique_ptr<vorla::Node>> nodes;
-      NodeBank bank(1, path, use);
+      NodeBank bank(model, 1, path, use);
       std::vector<double> x(M);
       for (int step = 0; step < 300; ++step) {
         for (double& v : x) v = grid_value(rng, 0.0, 1.0);
         if (step % 3 == 0) {
-          nodes.push_back(std::make_unique<vorla::Node>(x.data(), step));
+          nodes.push_back(std::make_unique<vorla::Node>(model, x.data(), step));
           bank.append(*nodes.back());
         } else {
           const auto j = static_cast<std::int32_t>(rng() % nodes.size());
           std::uint32_t flops = 0;
-          if (nodes[j]->learn(x.data(), learning_rate, flops)) bank.refresh(j);
+          if (nodes[j]->learn(model, x.data(), learning_rate, flops)) bank.refresh(j);
         }
         expect_as_nodes(bank, nodes, {x.data()}, step % 2 ? 0.8 : -inf, 1e-7, NodeBank::Results::passing,
                         name_of(path));
@@ -574,21 +571,97 @@ TEST(NodeBank, StaysInStepWithGrowingAndLearningNodes) {
   }
 }
 
+// One run's nodes and bank under its own model values, with the patterns it measures.
+struct ValuesRun {
+  ValuesRun(const vorla::ModelValues& values, MatchPath path, unsigned seed) : model(values), bank(model, 1, path) {
+    Rng rng(seed);
+    const auto M = static_cast<std::size_t>(model.feature_count);
+    std::vector<double> row(2 * M);
+    for (int j = 0; j < 40; ++j) {
+      for (std::size_t i = 0; i < M; ++i) {
+        row[i] = grid_value(rng, 0.0, 0.8);
+        row[M + i] = row[i] + grid_value(rng, 0.0, 0.2);
+      }
+      nodes.push_back(std::make_unique<vorla::Node>(model, row.data(), j, 1));
+      bank.append(*nodes.back());
+    }
+    patterns.resize(24 * M);
+    for (double& v : patterns) v = grid_value(rng, 0.0, 1.0);
+  }
+  // Measures pattern p against every node and keeps each node's mfv and cfv bits.
+  void measure(std::size_t p) {
+    const double* x = patterns.data() + p * static_cast<std::size_t>(model.feature_count);
+    ASSERT_TRUE(bank.measure(&x, 1, -inf, 0.0, NodeBank::Results::every_mfv));
+    for (std::int32_t j = 0; j < bank.count(); ++j) {
+      results.push_back(bits(bank.mfv(j)));
+      results.push_back(bits(bank.cfv(j)));
+    }
+  }
+  void measure_all() {
+    for (std::size_t p = 0; p < 24; ++p) measure(p);
+  }
+
+  const vorla::ModelValues model;
+  std::vector<std::unique_ptr<vorla::Node>> nodes;
+  NodeBank bank;
+  std::vector<double> patterns;
+  std::vector<std::uint64_t> results;
+};
+
+// Runs under different model values, whether one after another, side by side or on threads
+// of their own, each measure with their own: the same bits every way, and those of the
+// nodes under that run's values.
+TEST(NodeBank, RunsUnderDifferentValuesKeepTheirOwn) {
+  const vorla::ModelValues values[] = {model_of(2, 2.0, 0.01), model_of(3, 3.0, 0.5), model_of(2, 0.75, 0.0),
+                                       model_of(4, 4.0, 2.5)};
+  constexpr std::size_t run_count = sizeof values / sizeof values[0];
+  std::vector<MatchPath> paths = blocked_paths();
+  paths.push_back(MatchPath::per_node);
+  for (MatchPath path : paths) {
+    std::vector<std::vector<std::uint64_t>> alone;
+    for (std::size_t k = 0; k < run_count; ++k) {
+      ValuesRun run(values[k], path, static_cast<unsigned>(k));
+      run.measure_all();
+      const double* x = run.patterns.data();
+      expect_as_nodes(run.bank, run.nodes, {x}, -inf, 0.0, NodeBank::Results::every_mfv, name_of(path));
+      alone.push_back(run.results);
+    }
+    std::vector<std::unique_ptr<ValuesRun>> runs;
+    for (std::size_t k = 0; k < run_count; ++k)
+      runs.push_back(std::make_unique<ValuesRun>(values[k], path, static_cast<unsigned>(k)));
+    for (std::size_t p = 0; p < 24; ++p)
+      for (auto& run : runs) run->measure(p);
+    for (std::size_t k = 0; k < run_count; ++k)
+      EXPECT_EQ(runs[k]->results, alone[k]) << name_of(path) << " side by side, run " << k;
+
+    std::vector<std::unique_ptr<ValuesRun>> threaded(run_count);
+    std::vector<std::thread> threads;
+    for (std::size_t k = 0; k < run_count; ++k)
+      threads.emplace_back([&, k] {
+        threaded[k] = std::make_unique<ValuesRun>(values[k], path, static_cast<unsigned>(k));
+        threaded[k]->measure_all();
+      });
+    for (std::thread& t : threads) t.join();
+    for (std::size_t k = 0; k < run_count; ++k)
+      EXPECT_EQ(threaded[k]->results, alone[k]) << name_of(path) << " on threads, run " << k;
+  }
+}
+
 // A box that grows leaves the cells of the index that it can no longer pass from: the bank
 // that followed the growth measures as few nodes as one built afresh from the grown boxes.
 TEST(SearchIndex, AGrownBoxLeavesTheCellsItCanNoLongerReach) {
   const std::int32_t M = 2;
   const double rho = 0.75;  // sizes up to 0.5 pass
-  set_model(M, 2.0, 0.001);
+  const vorla::ModelValues model = model_of(M, 2.0, 0.001);
   std::vector<std::unique_ptr<vorla::Node>> nodes;
   const double origin[2] = {0.0, 0.0};
-  nodes.push_back(std::make_unique<vorla::Node>(origin, 0));
+  nodes.push_back(std::make_unique<vorla::Node>(model, origin, 0));
   for (int a = 0; a <= 5; ++a)  // far from x, spanning the grid
     for (int b = 3; b <= 5; ++b) {
       const double point[2] = {0.2 * a, 0.2 * b};
-      nodes.push_back(std::make_unique<vorla::Node>(point, a));
+      nodes.push_back(std::make_unique<vorla::Node>(model, point, a));
     }
-  NodeBank followed(1, MatchPath::automatic, vorla::IndexUse::always);
+  NodeBank followed(model, 1, MatchPath::automatic, vorla::IndexUse::always);
   for (auto& n : nodes) followed.append(*n);
   const double x[2] = {0.45, 0.0};
   const double* pattern = x;
@@ -598,10 +671,10 @@ TEST(SearchIndex, AGrownBoxLeavesTheCellsItCanNoLongerReach) {
   // coordinate, it fails there.
   const double toward[2] = {0.0, 0.4};
   std::uint32_t flops = 0;
-  ASSERT_EQ(nodes[0]->learn(toward, 1.0, flops), 1);
+  ASSERT_EQ(nodes[0]->learn(model, toward, 1.0, flops), 1);
   followed.refresh(0);
   ASSERT_TRUE(followed.measure(&pattern, 1, rho, 0.0, NodeBank::Results::passing));
-  NodeBank fresh(1, MatchPath::automatic, vorla::IndexUse::always);
+  NodeBank fresh(model, 1, MatchPath::automatic, vorla::IndexUse::always);
   for (auto& n : nodes) fresh.append(*n);
   ASSERT_TRUE(fresh.measure(&pattern, 1, rho, 0.0, NodeBank::Results::passing));
   EXPECT_EQ(followed.nodes_measured(), fresh.nodes_measured());
@@ -618,9 +691,9 @@ TEST(SearchIndex, SkipsBlocksThatCannotPassAndMeasuresTheRestExactly) {
   for (MatchPath path : blocked_paths()) {
     const std::int32_t M = 8;
     const double D = 8.0, rho = 0.6;
-    set_model(M, D, 0.001);
+    const vorla::ModelValues model = model_of(M, D, 0.001);
     std::vector<std::unique_ptr<vorla::Node>> nodes;
-    NodeBank bank(8, path, vorla::IndexUse::always);
+    NodeBank bank(model, 8, path, vorla::IndexUse::always);
     std::vector<double> row(2 * M);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     const auto add_node = [&]() {
@@ -635,10 +708,10 @@ TEST(SearchIndex, SkipsBlocksThatCannotPassAndMeasuresTheRestExactly) {
         row[i] = (1.0 - extent) * unit(rng);
         row[M + i] = row[i] + extent;
       }
-      nodes.push_back(std::make_unique<vorla::Node>(row.data(), static_cast<std::int32_t>(nodes.size()), 1));
+      nodes.push_back(std::make_unique<vorla::Node>(model, row.data(), static_cast<std::int32_t>(nodes.size()), 1));
       bank.append(*nodes.back());
       if (rng() % 40 == 0) {  // a duplicate
-        nodes.push_back(std::make_unique<vorla::Node>(row.data(), static_cast<std::int32_t>(nodes.size()), 1));
+        nodes.push_back(std::make_unique<vorla::Node>(model, row.data(), static_cast<std::int32_t>(nodes.size()), 1));
         bank.append(*nodes.back());
       }
     };
@@ -658,7 +731,7 @@ TEST(SearchIndex, SkipsBlocksThatCannotPassAndMeasuresTheRestExactly) {
       if (p % 3 == 0) {
         const auto j = static_cast<std::int32_t>(rng() % nodes.size());
         std::uint32_t flops = 0;
-        if (nodes[j]->learn(x.data(), p % 2 ? 1.0 : 0.5, flops)) bank.refresh(j);
+        if (nodes[j]->learn(model, x.data(), p % 2 ? 1.0 : 0.5, flops)) bank.refresh(j);
       }
       if (p % 5 == 0) add_node();
     }
@@ -680,9 +753,9 @@ TEST(SearchIndex, AgreesAtTheEdgeOfANodesReach) {
     for (double D : {2.0, 3.0, 0.7}) {
       const std::int32_t M = 2;
       const double rho = 0.5, limit = D * (1 - rho);
-      set_model(M, D, 0.001);
+      const vorla::ModelValues model = model_of(M, D, 0.001);
       std::vector<std::unique_ptr<vorla::Node>> nodes;
-      NodeBank bank(1, path, vorla::IndexUse::always);
+      NodeBank bank(model, 1, path, vorla::IndexUse::always);
       const auto place = [&](double v) { return snapped ? std::floor(v * 16) / 16 : v; };
       for (int j = 0; j < 64; ++j) {
         const double e0 = place(limit * (0.2 + 0.5 * unit(rng))),
@@ -693,7 +766,7 @@ TEST(SearchIndex, AgreesAtTheEdgeOfANodesReach) {
           r[0] = r[1] = j == 0 ? 0.0 : 4.0 - e0;
           r[2] = r[3] = r[0] + e0;
         }
-        nodes.push_back(std::make_unique<vorla::Node>(r, j, 1));
+        nodes.push_back(std::make_unique<vorla::Node>(model, r, j, 1));
         bank.append(*nodes.back());
       }
       for (int j = 0; j < 64; ++j) {
@@ -1028,15 +1101,15 @@ TEST(ChoiceReach, NoNodeBeyondItsLimitChoosesAboveTheCut) {
     for (double alpha : {0.0, 0.001, 2.5}) {
       for (double largest : {0.5, 0.9, 1.0}) {
         if (!((D - largest) + alpha > 0)) continue;  // a choice denominator of 0 or less
-        set_model(1, D, alpha);
+        const vorla::ModelValues model = model_of(1, D, alpha);
         std::vector<std::unique_ptr<vorla::Node>> nodes;
         const auto add = [&](double v, double w) {
           const double row[2] = {-v, w - v};
-          nodes.push_back(std::make_unique<vorla::Node>(row, 1, 1));
+          nodes.push_back(std::make_unique<vorla::Node>(model, row, 1, 1));
         };
         add(largest, largest);
         add(2 * D, 0.0);  // the greatest denominator too, for a cut below 0
-        const double cut = vorla::ChoiceReach(nodes, inf, false, 0.0).cut();
+        const double cut = vorla::ChoiceReach(model, nodes, inf, false, 0.0).cut();
         for (int part = 0; part < 32; ++part) {
           const double w = largest * part / 32;
           double v = D - cut * ((D - w) + alpha);
@@ -1045,7 +1118,7 @@ TEST(ChoiceReach, NoNodeBeyondItsLimitChoosesAboveTheCut) {
         }
         for (bool ct : {false, true}) {
           const double Tu = D / (alpha + 2 * D);
-          const vorla::ChoiceReach reach(nodes, inf, ct, Tu);
+          const vorla::ChoiceReach reach(model, nodes, inf, ct, Tu);
           const std::string what = "D=" + std::to_string(D) + " alpha=" + std::to_string(alpha) +
                                    " largest=" + std::to_string(largest);
           ASSERT_TRUE(reach.usable()) << what;
@@ -1053,7 +1126,7 @@ TEST(ChoiceReach, NoNodeBeyondItsLimitChoosesAboveTheCut) {
           int beyond = 0, within = 0;
           for (std::size_t j = 0; j < nodes.size(); ++j) {
             vorla::Node& n = *nodes[j];
-            n.compute_match(&zero);
+            n.compute_match(model, &zero);
             // The size as the node sums it, from its one term.
             const double size = 0.0 + ((0.0 < n.upper[0] ? n.upper[0] : 0.0) - (0.0 <= n.lower[0] ? 0.0 : n.lower[0]));
             const double cfv = n.match_numerator / n.choice_denominator;
@@ -1078,19 +1151,19 @@ TEST(ChoiceReach, NoNodeBeyondItsLimitChoosesAboveTheCut) {
     }
   }
   // What the bound needs of the nodes: D finite and above 0, choice denominators above 0.
-  set_model(1, 1.0, 0.0);
+  vorla::ModelValues model = model_of(1, 1.0, 0.0);
   std::vector<std::unique_ptr<vorla::Node>> nodes;
   const double unit_box[2] = {0.0, 1.0};
-  nodes.push_back(std::make_unique<vorla::Node>(unit_box, 1, 1));
-  EXPECT_FALSE(vorla::ChoiceReach(nodes, inf, false, 0.0).usable());  // denominator 0
-  set_model(1, 1.0, 0.5);
+  nodes.push_back(std::make_unique<vorla::Node>(model, unit_box, 1, 1));
+  EXPECT_FALSE(vorla::ChoiceReach(model, nodes, inf, false, 0.0).usable());  // denominator 0
+  model = model_of(1, 1.0, 0.5);
   nodes.clear();
-  nodes.push_back(std::make_unique<vorla::Node>(unit_box, 1, 1));
-  EXPECT_TRUE(vorla::ChoiceReach(nodes, inf, false, 0.0).usable());
-  set_model(1, 0.0, 0.5);
-  EXPECT_FALSE(vorla::ChoiceReach(nodes, inf, false, 0.0).usable());
-  set_model(1, inf, 0.5);
-  EXPECT_FALSE(vorla::ChoiceReach(nodes, inf, false, 0.0).usable());
+  nodes.push_back(std::make_unique<vorla::Node>(model, unit_box, 1, 1));
+  EXPECT_TRUE(vorla::ChoiceReach(model, nodes, inf, false, 0.0).usable());
+  model = model_of(1, 0.0, 0.5);
+  EXPECT_FALSE(vorla::ChoiceReach(model, nodes, inf, false, 0.0).usable());
+  model = model_of(1, inf, 0.5);
+  EXPECT_FALSE(vorla::ChoiceReach(model, nodes, inf, false, 0.0).usable());
 }
 
 // An index with a limit per node measures every node whose size is within its own limit:
@@ -1102,9 +1175,9 @@ TEST(NodeBank, MeasuresEveryNodeWithinItsOwnLimit) {
   const std::vector<double> odd_limits = {-0.5, nan_value, inf, 0.0};
   for (MatchPath path : blocked_paths()) {
     for (std::int32_t M : {1, 3, 8}) {
-      set_model(M, M, 0.01);
+      const vorla::ModelValues model = model_of(M, M, 0.01);
       std::vector<std::unique_ptr<vorla::Node>> nodes;
-      NodeBank bank(NodeBank::full_group, path);
+      NodeBank bank(model, NodeBank::full_group, path);
       std::vector<double> node_limits;
       for (int j = 0; j < 203; ++j) {
         std::vector<double> row(2 * static_cast<std::size_t>(M));
@@ -1112,9 +1185,9 @@ TEST(NodeBank, MeasuresEveryNodeWithinItsOwnLimit) {
           row[i] = grid_value(rng, 0.0, 1.0);
           row[M + i] = rng() % 10 == 0 ? row[i] - 0.25 : std::min(1.0, row[i] + grid_value(rng, 0.0, 0.5));
         }
-        nodes.push_back(std::make_unique<vorla::Node>(row.data(), 1, 1));
+        nodes.push_back(std::make_unique<vorla::Node>(model, row.data(), 1, 1));
         bank.append(*nodes.back());
-        const double size = vorla::box_size(nodes.back()->lower.get(), nodes.back()->upper.get());
+        const double size = vorla::box_size(model, nodes.back()->lower.get(), nodes.back()->upper.get());
         node_limits.push_back(rng() % 8 == 0 ? odd_limits[rng() % odd_limits.size()] : size + grid_value(rng, -0.1, 0.5));
       }
       const double limit = 0.5 * M;
@@ -1133,7 +1206,7 @@ TEST(NodeBank, MeasuresEveryNodeWithinItsOwnLimit) {
         for (std::int32_t g = 0; g < NodeBank::full_group; ++g) {
           for (std::size_t j = 0; j < nodes.size(); ++j) {
             vorla::Node& n = *nodes[j];
-            n.compute_match(patterns[g]);
+            n.compute_match(model, patterns[g]);
             double size = 0.0;  // as the node sums it
             for (std::int32_t i = 0; i < M; ++i) {
               const double x = patterns[g][i];
