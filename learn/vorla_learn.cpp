@@ -137,8 +137,8 @@ bool check_orders(const mxArray* orders, std::int32_t pattern_count, std::vector
   return false;
 }
 
-// Templates0 and NLabels0 of a batch: both cells with one entry per network, or the pair of
-// a call without Orders, which every network then starts from.
+// Templates0 and NLabels0 of a batch as cells, one entry per network, each checked as the pair
+// of a call without Orders. (As matrices, every network starts from them.)
 bool check_cells_of_given_nodes(const mxArray* prhs[], LearnArguments& a, MessageBuffer& m) {
   const mxArray* templates = prhs[IN_TEMPLATES0];
   const mxArray* labels = prhs[IN_NLABELS0];
