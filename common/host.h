@@ -53,6 +53,13 @@ inline Shape shape_of(const mxArray* array) {
 // written into it: on virtual machines the first touch of each small page is costly.
 void advise_large_block(void* block, std::size_t bytes);
 
+// advise_large_block for a block that the caller fills completely, which is faulted in here
+// a huge page at a time, its contents kept. Where the virtual machine has handed free memory
+// back to its host, a huge page can come back cold, at twenty times the cost of a warm one
+// and four times that of small pages: past the first few such pages, the rest of the block
+// takes small pages, which the system finds warm.
+void advise_block_for_writing(void* block, std::size_t bytes);
+
 // Whether count elements of element_size bytes can be stated in bytes at all. A request
 // that cannot is never made: GNU Octave multiplies it out in size_t and would hand back a
 // block of the wrapped-around size, which the caller would then overrun.
@@ -90,7 +97,7 @@ inline mxArray* create_double_matrix(std::int32_t rows, std::int32_t cols) {
     return mxCreateUninitNumericMatrix(static_cast<std::size_t>(rows), static_cast<std::size_t>(cols), mxDOUBLE_CLASS,
                                        mxREAL);
   });
-  if (array) advise_large_block(mxGetPr(array), static_cast<std::size_t>(elements) * sizeof(double));
+  if (array) advise_block_for_writing(mxGetPr(array), static_cast<std::size_t>(elements) * sizeof(double));
   return array;
 }
 
@@ -126,7 +133,7 @@ inline void* allocate_for_writing(std::int64_t count, std::size_t element_size) 
   const std::uint64_t elements = count > 0 ? static_cast<std::uint64_t>(count) : 1;
   if (!byte_count_fits(elements, element_size)) return nullptr;
   void* block = from_host([&] { return mxMalloc(static_cast<std::size_t>(elements) * element_size); });
-  if (block) advise_large_block(block, static_cast<std::size_t>(elements) * element_size);
+  if (block) advise_block_for_writing(block, static_cast<std::size_t>(elements) * element_size);
   return block;
 }
 

@@ -3,8 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
+#include <cstdint>
 #include <functional>
 #include <limits>
+#include <string>
 #include <vector>
 
 using namespace vorla;
@@ -239,5 +246,50 @@ TEST(Marshal, EmptyArraysConvertToEmptyResults) {
   EXPECT_EQ(standin::dims_of(r.output(0)), (std::vector<mwSize>{0, 3}));
   EXPECT_EQ(r.blocks_reclaimed, 0) << "a matrix with no rows still has both blocks to release";
 }
+
+#if defined(__linux__)
+// A block readied for writing is faulted in only within itself, wherever it lies against the
+// huge pages, and keeps what it holds; one under two huge pages is left alone.
+TEST(Host, BlocksReadiedForWritingAreTouchedOnlyWithinThemselves) {
+  constexpr std::size_t huge = std::size_t{2} << 20;
+  const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  struct Block {
+    std::size_t start;  // past a huge page's start
+    std::size_t bytes;
+    bool touched;
+  };
+  const Block blocks[] = {{0, 2 * huge, true},     {8, 3 * huge, true},     {huge - 8, 2 * huge + 16, true},
+                          {page, 3 * huge - page, true}, {0, 2 * huge - 8, false}, {8, huge, false}};
+  const std::size_t mapped = 8 * huge;
+  for (const Block& b : blocks) {
+    SCOPED_TRACE(std::to_string(b.start) + " + " + std::to_string(b.bytes));
+    void* mapping = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    ASSERT_NE(mapping, MAP_FAILED);
+    const auto base = reinterpret_cast<std::uintptr_t>(mapping);
+    const std::uintptr_t begin = ((base + huge - 1) & ~(huge - 1)) + huge + b.start;
+    const std::uintptr_t end = begin + b.bytes;
+    host::advise_block_for_writing(reinterpret_cast<void*>(begin), b.bytes);
+    std::vector<unsigned char> resident(mapped / page);
+    ASSERT_EQ(mincore(mapping, mapped, resident.data()), 0);
+    bool inside = false;
+    for (std::size_t k = 0; k < resident.size(); ++k) {
+      const std::uintptr_t at = base + k * page;
+      const bool within = at + page > begin && at < end;
+      if (within) {
+        inside = inside || (resident[k] & 1);
+      } else {
+        ASSERT_FALSE(resident[k] & 1) << "page " << k << " outside the block was touched";
+      }
+    }
+    EXPECT_EQ(inside, b.touched);
+    munmap(mapping, mapped);
+  }
+  std::vector<unsigned char> held(5 * huge);
+  for (std::size_t k = 0; k < held.size(); ++k) held[k] = static_cast<unsigned char>(k * 7 + 1);
+  const std::vector<unsigned char> before = held;
+  host::advise_block_for_writing(held.data(), held.size());
+  EXPECT_TRUE(held == before);
+}
+#endif
 
 }  // namespace
