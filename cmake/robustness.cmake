@@ -1,16 +1,17 @@
 # Robustness checks: fuzz targets, the allocation-failure sweep, adversarial calls in Octave,
 # valgrind on the Octave MEX files, and slow tests of counter wrap and scale.
 #
-#   VORLA_FUZZ=ON        libFuzzer targets fuzz_fit, fuzz_learn, fuzz_eval and fuzz_score (clang++ only), with ctest
+#   VORLA_FUZZ=ON        libFuzzer targets fuzz_fit, fuzz_learn, fuzz_eval, fuzz_score and fuzz_batch (vorla_learn's
+#                        batch) (clang++ only), with ctest
 #                        tests fuzz_*_corpus and fuzz_*_60s; see scripts/fuzz.sh.
 #   VORLA_SLOW_TESTS=ON  registers the tests of tests/slow (label "slow"); see tests/slow/run.sh.
 # The allocation sweep, the corpus replays and the Octave tests join the ordinary test build.
 
-option(VORLA_FUZZ "Build the libFuzzer targets fuzz_fit, fuzz_learn, fuzz_eval and fuzz_score (needs clang++)" OFF)
+option(VORLA_FUZZ "Build the libFuzzer targets fuzz_fit, fuzz_learn, fuzz_eval, fuzz_score and fuzz_batch (needs clang++)" OFF)
 option(VORLA_SLOW_TESTS "Register the slow tests of tests/slow" OFF)
 
 set(vorla_root ${CMAKE_CURRENT_SOURCE_DIR})
-set(vorla_fuzz_targets fit learn eval score)
+set(vorla_fuzz_targets fit learn eval score batch)
 
 if(VORLA_FUZZ)
   if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")

@@ -30,8 +30,8 @@ bool fits_int32(double value) { return value > -2147483649.0 && value < 21474836
 
 const char* ordinal(int position) {
   static const char* const names[] = {"0th", "1st", "2nd", "3rd",  "4th",  "5th",  "6th",  "7th",
-                                      "8th", "9th", "10th", "11th", "12th", "13th", "14th"};
-  return position >= 0 && position <= 14 ? names[position] : "nth";
+                                      "8th", "9th", "10th", "11th", "12th", "13th", "14th", "15th", "16th"};
+  return position >= 0 && position <= 16 ? names[position] : "nth";
 }
 
 bool refuse_class(const Argument& argument, MessageBuffer& messages) {
@@ -85,12 +85,26 @@ bool check_label_vector(const Argument& argument, std::int32_t length, MessageBu
 }
 
 bool read_network_parameters(const mxArray* const inputs[], MessageBuffer& messages, double& D,
-                             double& vigilance, double& alpha) {
+                             double& vigilance, double& alpha, std::vector<double>* vigilances) {
   if (read_scalar({inputs[2], 3, "D"}, messages, D)) return true;
   if (!(D >= 0)) return messages.fail("%s: 3rd input argument (D) must be non-negative.");
-  if (read_scalar({inputs[3], 4, "vigilance"}, messages, vigilance)) return true;
-  if (!(vigilance >= 0) || vigilance > 1)
-    return messages.fail("%s: 4th input argument (vigilance) must be in [0.0, 1.0].");
+  const host::Shape shape = host::shape_of(inputs[3]);
+  if (vigilances && shape.dimension_count == 2 && (shape.rows == 1 || shape.cols == 1) && shape.rows * shape.cols > 1 &&
+      !refused_class_name(inputs[3])) {
+    vigilances->resize(static_cast<std::size_t>(shape.rows * shape.cols));
+    visit_real_data(inputs[3], [&](const auto* data) {
+      for (std::size_t k = 0; k < vigilances->size(); ++k) (*vigilances)[k] = static_cast<double>(data[k]);
+    });
+  } else {
+    if (read_scalar({inputs[3], 4, "vigilance"}, messages, vigilance)) return true;
+    if (vigilances) vigilances->assign(1, vigilance);
+  }
+  if (vigilances) vigilance = vigilances->front();
+  const std::size_t count = vigilances ? vigilances->size() : 1;
+  for (std::size_t k = 0; k < count; ++k) {
+    const double v = vigilances ? (*vigilances)[k] : vigilance;
+    if (!(v >= 0) || v > 1) return messages.fail("%s: 4th input argument (vigilance) must be in [0.0, 1.0].");
+  }
   if (read_scalar({inputs[4], 5, "alpha"}, messages, alpha)) return true;
   if (!(alpha >= 0)) return messages.fail("%s: 5th input argument (alpha) must be non-negative.");
   return false;

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 namespace vorla {
 
@@ -65,9 +66,11 @@ bool read_matrix_shape(const Argument& argument, std::int64_t max_cols, MessageB
 // entries must truncate to 32-bit integers.
 bool check_label_vector(const Argument& argument, std::int32_t length, MessageBuffer& messages);
 
-// D, vigilance and alpha: the 3rd, 4th and 5th inputs of both functions.
+// D, vigilance and alpha: the 3rd, 4th and 5th inputs of both functions. With vigilances
+// given, vigilance may be a vector too: vigilances receives its values (one for a scalar) and
+// vigilance the first.
 bool read_network_parameters(const mxArray* const inputs[], MessageBuffer& messages, double& D,
-                             double& vigilance, double& alpha);
+                             double& vigilance, double& alpha, std::vector<double>* vigilances = nullptr);
 
 // A scalar option that must truncate to 0 or 1.
 bool read_switch(const Argument& argument, MessageBuffer& messages, std::int32_t& value);

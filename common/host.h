@@ -101,6 +101,20 @@ inline mxArray* create_double_matrix(std::int32_t rows, std::int32_t cols) {
   return array;
 }
 
+// Cells: the element k (in column order) of a cell array, null for an element never set (a
+// host may hand a cell made by a MEX function so); a new rows x cols cell of unset elements,
+// or null when the host has no memory for it; and an element set, which the cell then owns.
+inline bool is_cell(const mxArray* array) { return mxGetClassID(array) == mxCELL_CLASS; }
+inline const mxArray* cell_element(const mxArray* cell, std::int64_t k) {
+  return mxGetCell(cell, static_cast<mwIndex>(k));
+}
+inline mxArray* create_cell(std::int64_t rows, std::int64_t cols) {
+  return from_host([&] { return mxCreateCellMatrix(static_cast<mwSize>(rows), static_cast<mwSize>(cols)); });
+}
+inline void set_cell(mxArray* cell, std::int64_t k, mxArray* element) {
+  mxSetCell(cell, static_cast<mwIndex>(k), element);
+}
+
 // Host blocks are requested with at least one element, so that an empty result is never
 // mistaken for an allocation that failed (hosts differ in their answer to zero bytes). A
 // request whose size in bytes cannot be represented is not made: it gives nothing, as a

@@ -103,7 +103,7 @@ mxArray* cArray1D_to_mxArray1D(std::int32_t count, double* block) {
   return array;
 }
 
-mxArray* cArray2D_to_mxArray2D(std::int32_t rows, std::int32_t cols, double** matrix) {
+mxArray* rows_to_mxArray2D(std::int32_t rows, std::int32_t cols, const double* values) {
   mxArray* array = host::create_double_matrix(rows, cols);
   if (!array) return nullptr;
   double* const to = mxGetPr(array);
@@ -111,8 +111,15 @@ mxArray* cArray2D_to_mxArray2D(std::int32_t rows, std::int32_t cols, double** ma
   for (std::int64_t first = 0; first < n; first += transpose_tile) {
     const std::int64_t last = std::min(n, first + transpose_tile);
     for (std::int64_t c = 0; c < m; ++c)
-      for (std::int64_t r = first; r < last; ++r) to[c * n + r] = matrix[r][c];
+      for (std::int64_t r = first; r < last; ++r) to[c * n + r] = values[r * m + c];
   }
+  return array;
+}
+
+mxArray* cArray2D_to_mxArray2D(std::int32_t rows, std::int32_t cols, double** matrix) {
+  // The rows lie back to back from matrix[0].
+  mxArray* array = rows_to_mxArray2D(rows, cols, matrix[0]);
+  if (!array) return nullptr;
   release_row_matrix(matrix);
   return array;
 }

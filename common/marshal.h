@@ -73,6 +73,9 @@ double** mxArray2D_to_cArray2D(std::int32_t& rows, std::int32_t& cols, const mxA
 // block with the caller.
 mxArray* cArray1D_to_mxArray1D(std::int32_t count, double* block);
 
+// A new rows x cols host array from rows x cols values laid out row after row; or null.
+mxArray* rows_to_mxArray2D(std::int32_t rows, std::int32_t cols, const double* values);
+
 // A new rows x cols host array from the row matrix, which it then releases; or null,
 // leaving the rows with the caller.
 mxArray* cArray2D_to_mxArray2D(std::int32_t rows, std::int32_t cols, double** matrix);

@@ -7,13 +7,17 @@
 #include "node.h"
 #include "size_order.h"
 #include "staged_reach.h"
+#include "threads.h"
 #include "tuning.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdarg>
+#include <cstdio>
 #include <limits>
 #include <memory>
 #include <new>
+#include <string>
 #include <vector>
 
 namespace vorla {
@@ -22,12 +26,68 @@ namespace {
 // Tolerance of the vigilance and choice tests while training.
 constexpr double tolerance = 1e-7;
 
-// The run's nodes in creation order: a host block of node pointers that grows by one slot
-// per node. Owns the nodes, so that every way out of a run releases them.
+// Appends printf-style text to a string.
+void append_text(std::string& to, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list again;
+  va_copy(again, args);
+  const int length = std::vsnprintf(nullptr, 0, format, again);
+  va_end(again);
+  if (length > 0) {
+    const std::size_t at = to.size();
+    to.resize(at + static_cast<std::size_t>(length) + 1);
+    std::vsnprintf(&to[at], static_cast<std::size_t>(length) + 1, format, args);
+    to.resize(at + static_cast<std::size_t>(length));
+  }
+  va_end(args);
+}
+
+// Where a run's text, interrupt polls and operation counts go. A run on the calling thread
+// prints, polls the host and feeds the host's counter as it goes; a run on a worker, which
+// must not touch the host, keeps its text and its count for the calling thread, and polls
+// whether its team is stopping.
+class Channel {
+ public:
+  // The host's channel.
+  Channel() : poll_(host::interrupt_requested), flop_counter_(host::has_flop_counter()) {}
+  // A worker's: flop_counter, whether the host keeps a counter, as the calling thread found.
+  Channel(TrainedNetwork& kept, bool flop_counter)
+      : kept_(&kept), poll_(threads::interrupted), flop_counter_(flop_counter) {}
+
+  template <class... Values>
+  void print(const char* format, Values... values) {
+    if (kept_)
+      append_text(kept_->text, format, values...);
+    else
+      mexPrintf(format, values...);
+  }
+  bool (*poll() const)() { return poll_; }
+  bool interrupted() const { return poll_(); }
+  void add_flops(std::uint32_t count) {
+    if (kept_)
+      kept_->counted_operations += count;
+    else
+      host::add_flops(count);
+  }
+  bool has_flop_counter() const { return flop_counter_; }
+  // Whether the run's nodes and results stay off the host.
+  bool on_worker() const { return kept_ != nullptr; }
+
+ private:
+  TrainedNetwork* kept_ = nullptr;
+  bool (*poll_)();
+  bool flop_counter_;
+};
+
+// The run's nodes in creation order, owning them so that every way out of a run releases them:
+// on the host, a host block of node pointers that grows by one slot per node; on a worker,
+// the same slots on the free store.
 class NodeList {
  public:
-  // Keeps a reference to the run's values, which the nodes are made under.
-  explicit NodeList(const ModelValues& model) : model_(model) {}
+  // Keeps a reference to the run's values, which the nodes are made under; on_free_store: the
+  // slots are the free store's (a run on a worker).
+  NodeList(const ModelValues& model, bool on_free_store) : free_store_(on_free_store), model_(model) {}
   NodeList(const NodeList&) = delete;
   NodeList& operator=(const NodeList&) = delete;
   ~NodeList() { release(); }
@@ -37,21 +97,17 @@ class NodeList {
 
   // Appends a point-box node at x; false when no memory could be had for it.
   bool append(const double* x, std::int32_t label) {
-    void* grown = count_ == 0 ? host::allocate(1, sizeof(Node*))
-                              : host::reallocate(slots_, static_cast<std::int64_t>(count_) + 1, sizeof(Node*));
-    if (!grown) return false;
-    slots_ = static_cast<Node**>(grown);
+    if (!grow(static_cast<std::int64_t>(count_) + 1)) return false;
     slots_[count_] = new Node(model_, x, label);
     ++count_;
     return true;
   }
 
   // Takes in count template rows [lower upper] with their labels as the first nodes, in one
-  // host block of count slots; false when no memory could be had for it.
+  // block of count slots; false when no memory could be had for it.
   bool append_boxes(double* const* rows, const double* labels, std::int32_t count) {
     if (count == 0) return true;
-    slots_ = static_cast<Node**>(host::allocate(count, sizeof(Node*)));
-    if (!slots_) return false;
+    if (!grow(count)) return false;
     for (std::int32_t k = 0; k < count; ++k) {
       slots_[count_] = new Node(model_, rows[k], static_cast<std::int32_t>(labels[k]), 1);
       ++count_;
@@ -66,12 +122,31 @@ class NodeList {
 
   void release() {
     for (std::int32_t j = 0; j < count_; ++j) release_node(j);
-    if (slots_) mxFree(slots_);
+    if (free_store_) {
+      std::vector<Node*>().swap(store_);
+    } else if (slots_) {
+      mxFree(slots_);
+    }
     slots_ = nullptr;
     count_ = 0;
   }
 
  private:
+  // Room for `slots` slots, the first count_ kept.
+  bool grow(std::int64_t slots) {
+    if (free_store_) {
+      store_.resize(static_cast<std::size_t>(slots));
+      slots_ = store_.data();
+      return true;
+    }
+    void* grown = count_ == 0 ? host::allocate(slots, sizeof(Node*)) : host::reallocate(slots_, slots, sizeof(Node*));
+    if (!grown) return false;
+    slots_ = static_cast<Node**>(grown);
+    return true;
+  }
+
+  const bool free_store_;
+  std::vector<Node*> store_;
   const ModelValues& model_;
   Node** slots_ = nullptr;
   std::int32_t count_ = 0;
@@ -95,9 +170,11 @@ constexpr std::int32_t sized_stage = -2;
 
 class Trainer {
  public:
-  Trainer(const ModelValues& values, std::int32_t pattern_count, double* const* patterns, const double* labels,
-          double vigilance, double learning_rate, std::int32_t ct_option, std::int32_t oflag, bool tolerant)
-      : model(values), pattern_count_(pattern_count), patterns_(patterns), labels_(labels), vigilance_(vigilance),
+  Trainer(Channel& out, const ModelValues& values, std::int32_t pattern_count, double* const* patterns,
+          const double* labels, double vigilance, double learning_rate, std::int32_t ct_option, std::int32_t oflag,
+          bool tolerant)
+      : model(values), nodes(model, out.on_worker()), out_(out), pattern_count_(pattern_count), patterns_(patterns),
+        labels_(labels), vigilance_(vigilance),
         learning_rate_(learning_rate), ct_option_(ct_option), oflag_(oflag), tolerant_(tolerant),
         Tu_(model.D / (model.alpha - model.D * (-2.0))),
         match_flops_(2 * static_cast<std::uint32_t>(model.feature_count) + 2),
@@ -105,7 +182,7 @@ class Trainer {
         learn_comparisons_(4 * static_cast<std::uint32_t>(model.feature_count)) {
     // The bound on the choice value where nothing shows the counts (see StagedReach).
     const IndexUse use = requested_index_use();
-    if (oflag_ == 0 && !host::has_flop_counter() && use != IndexUse::never && model.D > 0 &&
+    if (oflag_ == 0 && !out_.has_flop_counter() && use != IndexUse::never && model.D > 0 &&
         model.D <= std::numeric_limits<double>::max()) {
       const double limit = bank.vigilance_limit(vigilance_, tolerance);
       if (limit >= 0 && limit < std::numeric_limits<double>::infinity()) {
@@ -122,21 +199,21 @@ class Trainer {
     update_count = 0;
     activated_count = 0;
     for (std::int32_t j = 0; j < nodes.count(); ++j) nodes[j].active = 0;
-    if (oflag_ >= 3) mexPrintf("\nList presentation #%d:\n", list_presentation);
+    if (oflag_ >= 3) out_.print("\nList presentation #%d:\n", list_presentation);
     for (std::int32_t p = 0; p < pattern_count_; ++p) {
-      if (host::interrupt_requested()) interrupted = true;
+      if (out_.interrupted()) interrupted = true;
       if (interrupted || !present(p)) return false;
     }
     if (oflag_ == 2)
-      mexPrintf("List presentation #%d: %d new nodes created, %d node updates\n", list_presentation,
+      out_.print("List presentation #%d: %d new nodes created, %d node updates\n", list_presentation,
                 new_node_count, update_count);
-    if (oflag_ >= 3) mexPrintf("   Summary: %d new nodes created, %d node updates\n", new_node_count, update_count);
+    if (oflag_ >= 3) out_.print("   Summary: %d new nodes created, %d node updates\n", new_node_count, update_count);
     return true;
   }
 
   // The run's values, which its nodes, bank and bounds are made under.
   const ModelValues model;
-  NodeList nodes{model};
+  NodeList nodes;
   // The nodes' boxes side by side for the search, and the search's per-node state.
   NodeBank bank{model};
   // 64-bit: a few presentations of a large data set pass 2^32 operations.
@@ -157,10 +234,10 @@ class Trainer {
     const bool plain = missing > 0;
     if (oflag_ >= 4) {
       if (plain)
-        mexPrintf("   Pattern #%d is being presented (label %d, %d of %d features missing)\n", p + 1,
+        out_.print("   Pattern #%d is being presented (label %d, %d of %d features missing)\n", p + 1,
                   static_cast<std::int32_t>(label), missing, model.feature_count);
       else
-        mexPrintf("   Pattern #%d is being presented (label %d)\n", p + 1, static_cast<std::int32_t>(label));
+        out_.print("   Pattern #%d is being presented (label %d)\n", p + 1, static_cast<std::int32_t>(label));
     }
 
     double rho = vigilance_;
@@ -182,14 +259,14 @@ class Trainer {
       }
       // Match tracking: raise the vigilance to the wrong winner's match and choose again.
       // Each engagement reads every node again, and there may be one per node.
-      if (host::interrupt_requested()) {
+      if (out_.interrupted()) {
         interrupted = true;
         return false;
       }
       rho = plain ? plain_mfv_[static_cast<std::size_t>(winner)] : bank.mfv(winner);
       mt_engaged = true;
       if (oflag_ == 4)
-        mexPrintf(tolerant_ ? "      Node #%d (label %d) misclassifies pattern #%d - Engage MT- (set rho=%f)\n"
+        out_.print(tolerant_ ? "      Node #%d (label %d) misclassifies pattern #%d - Engage MT- (set rho=%f)\n"
                             : "      Node #%d (label %d) misclassifies pattern #%d - Engage MT (set rho=%f)\n",
                   winner + 1, w.label, p + 1, rho);
       // The tolerant rule takes the winner alone out, before re-selection compares it, so
@@ -213,7 +290,7 @@ class Trainer {
       reach_->note(x, least_cfv_, nodes.count(), stage_node_cost, node, allowed);
     }
 
-    host::add_flops(counts.comparisons + counts.flops);
+    out_.add_flops(counts.comparisons + counts.flops);
     flop_total += counts.flops;
     comparison_total += counts.comparisons;
     return true;
@@ -241,7 +318,7 @@ class Trainer {
     std::int32_t winner = no_winner;
     double best_cfv = 0.0;
     for (std::int32_t j = 0; j < node_count; ++j) {
-      if (j % traced_nodes_per_poll == traced_nodes_per_poll - 1 && host::interrupt_requested()) {
+      if (j % traced_nodes_per_poll == traced_nodes_per_poll - 1 && out_.interrupted()) {
         interrupted = true;
         return no_winner;
       }
@@ -256,7 +333,7 @@ class Trainer {
       if (!(mfv + tolerance >= rho)) {
         counts.comparisons += 1;
         plain_eligible_[k] = 0;
-        if (oflag_ == 4) mexPrintf("      Node #%d fails VT (MFV=%f < rho=%f)\n", j + 1, mfv, rho);
+        if (oflag_ == 4) out_.print("      Node #%d fails VT (MFV=%f < rho=%f)\n", j + 1, mfv, rho);
         continue;
       }
       const double cfv = numerator / node.choice_denominator;
@@ -266,12 +343,12 @@ class Trainer {
         counts.comparisons += 1;
         if (!(cfv + tolerance >= Tu_)) {
           plain_eligible_[k] = 0;
-          if (oflag_ == 4) mexPrintf("      Node #%d fails CT (CFV=%f < Tu=%f)\n", j + 1, cfv, Tu_);
+          if (oflag_ == 4) out_.print("      Node #%d fails CT (CFV=%f < Tu=%f)\n", j + 1, cfv, Tu_);
           continue;
         }
       }
       consider(j, cfv, winner, best_cfv, counts);
-      if (oflag_ == 4) mexPrintf("      Node #%d is candidate (CFV=%f)\n", j + 1, cfv);
+      if (oflag_ == 4) out_.print("      Node #%d is candidate (CFV=%f)\n", j + 1, cfv);
     }
     return winner;
   }
@@ -310,7 +387,7 @@ class Trainer {
     stage_ = whole_stage;
     if (!bank.measure(&x, 1, rho, tolerance,
                       oflag_ == 4 ? NodeBank::Results::every_mfv : NodeBank::Results::passing,
-                      host::interrupt_requested)) {
+                      out_.poll())) {
       interrupted = true;
       return no_winner;
     }
@@ -322,7 +399,7 @@ class Trainer {
     const std::int32_t node_count = bank.count();
     for (std::int32_t j = 0; j < node_count; ++j) {
       // A line per node takes long enough to be worth a poll every so many lines.
-      if (j % traced_nodes_per_poll == traced_nodes_per_poll - 1 && host::interrupt_requested()) {
+      if (j % traced_nodes_per_poll == traced_nodes_per_poll - 1 && out_.interrupted()) {
         interrupted = true;
         return no_winner;
       }
@@ -334,7 +411,7 @@ class Trainer {
       if (!(mfv + tolerance >= rho)) {
         counts.comparisons += 1;
         eligible = 0;
-        if (oflag_ == 4) mexPrintf("      Node #%d fails VT (MFV=%f < rho=%f)\n", j + 1, mfv, rho);
+        if (oflag_ == 4) out_.print("      Node #%d fails VT (MFV=%f < rho=%f)\n", j + 1, mfv, rho);
         continue;
       }
       const double cfv = bank.cfv(j);
@@ -343,12 +420,12 @@ class Trainer {
         counts.comparisons += 1;
         if (!(cfv + tolerance >= Tu_)) {
           eligible = 0;
-          if (oflag_ == 4) mexPrintf("      Node #%d fails CT (CFV=%f < Tu=%f)\n", j + 1, cfv, Tu_);
+          if (oflag_ == 4) out_.print("      Node #%d fails CT (CFV=%f < Tu=%f)\n", j + 1, cfv, Tu_);
           continue;
         }
       }
       consider(j, cfv, winner, best_cfv, counts);
-      if (oflag_ == 4) mexPrintf("      Node #%d is candidate (CFV=%f)\n", j + 1, cfv);
+      if (oflag_ == 4) out_.print("      Node #%d is candidate (CFV=%f)\n", j + 1, cfv);
     }
     return winner;
   }
@@ -462,7 +539,7 @@ class Trainer {
   // tracking may take, and the scan cuts short the blocks whose sizes exceed the limit.
   std::int32_t reselect_whole(const double* x, double rho) {
     stage_ = whole_stage;
-    if (!bank.measure(&x, 1, rho, 0.0, NodeBank::Results::passing, host::interrupt_requested, false)) {
+    if (!bank.measure(&x, 1, rho, 0.0, NodeBank::Results::passing, out_.poll(), false)) {
       interrupted = true;
       return no_winner;
     }
@@ -484,7 +561,7 @@ class Trainer {
     }
     std::int64_t chosen = kernels::no_candidate;
     if (limit >= 0)
-      chosen = order_->pick(bank.path(), x, limit, left_, host::interrupt_requested, [&](std::int32_t j, double& cfv) {
+      chosen = order_->pick(bank.path(), x, limit, left_, out_.poll(), [&](std::int32_t j, double& cfv) {
         const Node& node = nodes[j];
         double numerator = 0.0;
         if (!kernels::measure_box(node.lower.get(), node.upper.get(), 1, static_cast<std::size_t>(model.feature_count),
@@ -518,7 +595,7 @@ class Trainer {
   // The nodes within their limits of the current stage of the bound.
   NodeBank::Reach measure_stage(const double* x) {
     const NodeBank::Reach r = bank.measure_within(&x, 1, reach_->limit(), reach_->node_limits(stage_), reach_->key(),
-                                                  host::interrupt_requested, stage_);
+                                                  out_.poll(), stage_);
     if (r == NodeBank::Reach::interrupted) interrupted = true;
     return r;
   }
@@ -564,8 +641,8 @@ class Trainer {
     if (order_) order_->put(nodes.count() - 1, node);
     ++new_node_count;
     if (oflag_ >= 3) {
-      mexPrintf("   Pattern #%d created  node #%d (label %d)", p + 1, nodes.count(), nodes[nodes.count() - 1].label);
-      mexPrintf(mt_engaged ? " during MT\n" : "\n");
+      out_.print("   Pattern #%d created  node #%d (label %d)", p + 1, nodes.count(), nodes[nodes.count() - 1].label);
+      out_.print(mt_engaged ? " during MT\n" : "\n");
     }
     return true;
   }
@@ -586,12 +663,14 @@ class Trainer {
       ++activated_count;
     }
     if (oflag_ >= 3) {
-      mexPrintf(changed ? "   Pattern #%d updated  node #%d (label %d)" : "   Pattern #%d selected node #%d (label %d)",
+      out_.print(changed ? "   Pattern #%d updated  node #%d (label %d)"
+                         : "   Pattern #%d selected node #%d (label %d)",
                 p + 1, winner + 1, w.label);
-      mexPrintf(mt_engaged ? " during MT\n" : "\n");
+      out_.print(mt_engaged ? " during MT\n" : "\n");
     }
   }
 
+  Channel& out_;
   const std::int32_t pattern_count_;
   double* const* const patterns_;
   const double* const labels_;
@@ -630,48 +709,57 @@ double percent(std::int64_t part, std::int64_t whole) {
   return whole == 0 ? 0.0 : static_cast<double>(part) * 100.0 / static_cast<double>(whole);
 }
 
-void print_report(bool converged, std::int32_t list_presentations, std::int32_t trim_option,
+void print_report(Channel& out, bool converged, std::int32_t list_presentations, std::int32_t trim_option,
                   std::int32_t inactive_count, double redundancy_percent, std::int32_t template_count,
                   double compression_percent, std::uint64_t flop_total, std::uint64_t comparison_total,
                   std::int32_t elapsed_seconds) {
-  mexPrintf("\nFAM training ");
-  mexPrintf(converged ? "converged " : "stopped ");
-  mexPrintf(list_presentations == 1 ? "after %d list presentation\n" : "after %d list presentations\n",
+  out.print("\nFAM training ");
+  out.print(converged ? "converged " : "stopped ");
+  out.print(list_presentations == 1 ? "after %d list presentation\n" : "after %d list presentations\n",
             list_presentations);
   if (converged) {
     if (trim_option == 1)
-      mexPrintf(inactive_count == 1 ? "%d inactive node trimmed " : "%d inactive nodes trimmed ", inactive_count);
+      out.print(inactive_count == 1 ? "%d inactive node trimmed " : "%d inactive nodes trimmed ", inactive_count);
     else
-      mexPrintf(inactive_count == 1 ? "%d inactive node detected " : "%d inactive nodes detected ", inactive_count);
-    mexPrintf("(%f%% redundacy)\n", redundancy_percent);
+      out.print(inactive_count == 1 ? "%d inactive node detected " : "%d inactive nodes detected ", inactive_count);
+    out.print("(%f%% redundacy)\n", redundancy_percent);
   } else if (trim_option == 1) {
-    mexPrintf("Trimming option ignored due to lack of convergence.\n");
+    out.print("Trimming option ignored due to lack of convergence.\n");
   }
   if (template_count == 1)
-    mexPrintf("%d node created (%f%% ", 1, std::fabs(compression_percent));
+    out.print("%d node created (%f%% ", 1, std::fabs(compression_percent));
   else
-    mexPrintf("%d nodes created (%f%% ", template_count, std::fabs(compression_percent));
+    out.print("%d nodes created (%f%% ", template_count, std::fabs(compression_percent));
   if (compression_percent > 0)
-    mexPrintf("compression)\n");
+    out.print("compression)\n");
   else if (compression_percent < 0)
-    mexPrintf("inflation)\n");
+    out.print("inflation)\n");
   else
-    mexPrintf(")\n");
-  mexPrintf("%llu FLOPs and %llu comparisons in %d seconds\n\n", static_cast<unsigned long long>(flop_total),
+    out.print(")\n");
+  out.print("%llu FLOPs and %llu comparisons in %d seconds\n\n", static_cast<unsigned long long>(flop_total),
             static_cast<unsigned long long>(comparison_total), elapsed_seconds);
 }
 
-host::Outcome run(const ModelValues& model, const std::int32_t& pattern_count, double* const* patterns,
+// Where a run's results go: host blocks (template_rows, node_labels and, when asked, the
+// history through extras), or, for a run of a batch, the network's own results.
+struct Results {
+  std::int32_t& template_count;
+  double**& template_rows;
+  double*& node_labels;
+  TrainedNetwork* network = nullptr;
+};
+
+host::Outcome run(Channel& out, const ModelValues& model, const std::int32_t& pattern_count, double* const* patterns,
                   const double* labels, double vigilance, double learning_rate, std::int32_t max_list_presentations,
-                  std::int32_t trim_option, std::int32_t ct_option, std::int32_t& template_count,
-                  double**& template_rows, double*& node_labels, std::int32_t& list_presentations, std::int32_t oflag,
-                  const TrainingExtras& extras) {
-  Trainer trainer(model, pattern_count, patterns, labels, vigilance, learning_rate, ct_option, oflag,
+                  std::int32_t trim_option, std::int32_t ct_option, std::int32_t& list_presentations,
+                  std::int32_t oflag, const TrainingExtras& extras, const Results& results) {
+  Trainer trainer(out, model, pattern_count, patterns, labels, vigilance, learning_rate, ct_option, oflag,
                   extras.tolerant_match_tracking);
   NodeList& nodes = trainer.nodes;
   list_presentations = 0;
   const std::int32_t start_seconds = host::run_clock_seconds();
-  const bool timed = extras.progress || extras.history;
+  const bool keep_history = extras.history != nullptr;
+  const bool timed = extras.progress || keep_history;
   const std::int64_t start_ms = timed ? host::run_clock_ms() : 0;
 
   const std::int32_t given_count = extras.given_count;
@@ -688,18 +776,18 @@ host::Outcome run(const ModelValues& model, const std::int32_t& pattern_count, d
       return trainer.interrupted ? host::Outcome::interrupted : host::Outcome::out_of_memory;
     if (timed) {
       const double seconds = static_cast<double>(host::run_clock_ms() - start_ms) / 1000.0;
-      if (extras.history)
+      if (keep_history)
         history.insert(history.end(), {static_cast<double>(nodes.count()), static_cast<double>(trainer.new_node_count),
                                        static_cast<double>(trainer.update_count), seconds});
       if (extras.progress) {
-        mexPrintf("%s: presentation %d: %d nodes, %d created, %d changed, %.2f s", extras.progress_name,
+        out.print("%s: presentation %d: %d nodes, %d created, %d changed, %.2f s", extras.progress_name,
                   list_presentations, nodes.count(), trainer.new_node_count, trainer.update_count, seconds);
         // Counted as the summary and the model count: the confirming pass is not one.
         const std::int32_t counted = list_presentations - 1;
         if (trainer.new_node_count == 0 && trainer.update_count == 0)
-          mexPrintf("; converged after %d list presentation%s (presentation %d changed nothing)", counted,
+          out.print("; converged after %d list presentation%s (presentation %d changed nothing)", counted,
                     counted == 1 ? "" : "s", list_presentations);
-        mexPrintf("\n");
+        out.print("\n");
       }
     }
     if (trainer.new_node_count == 0 && trainer.update_count == 0) {
@@ -718,33 +806,50 @@ host::Outcome run(const ModelValues& model, const std::int32_t& pattern_count, d
   std::int32_t inactive_count = 0;
   for (std::int32_t i = given_count; i < node_count; ++i) inactive_count += nodes[i].active ? 0 : 1;
   const bool trim = trim_option == 1 && converged;
-  template_count = trim ? node_count - inactive_count : node_count;
+  const std::int32_t template_count = trim ? node_count - inactive_count : node_count;
   const std::int32_t elapsed_seconds = host::run_clock_seconds() - start_seconds;
 
   if (oflag > 0) {
     const std::int64_t saved = static_cast<std::int64_t>(pattern_count) - 2 * static_cast<std::int64_t>(template_count);
-    print_report(converged, list_presentations, trim_option, inactive_count, percent(inactive_count, node_count),
+    print_report(out, converged, list_presentations, trim_option, inactive_count, percent(inactive_count, node_count),
                  template_count, percent(saved, pattern_count), trainer.flop_total, trainer.comparison_total,
                  elapsed_seconds);
   }
 
-  double** rows = allocate_row_matrix(template_count, 2 * model.feature_count);
-  if (!rows) return host::Outcome::out_of_memory;
-  auto* kept_labels = static_cast<double*>(host::allocate(template_count, sizeof(double)));
-  if (!kept_labels) return host::Outcome::out_of_memory;
+  const auto row_length = static_cast<std::size_t>(2 * model.feature_count);
+  TrainedNetwork* const network = results.network;
+  double** rows = nullptr;
+  double* kept_labels = nullptr;
+  if (network) {
+    network->template_values.resize(static_cast<std::size_t>(template_count) * row_length);
+    network->node_labels.resize(static_cast<std::size_t>(template_count));
+    kept_labels = network->node_labels.data();
+  } else {
+    rows = allocate_row_matrix(template_count, 2 * model.feature_count);
+    if (!rows) return host::Outcome::out_of_memory;
+    kept_labels = static_cast<double*>(host::allocate(template_count, sizeof(double)));
+    if (!kept_labels) return host::Outcome::out_of_memory;
+  }
   std::int32_t j = 0;
   for (std::int32_t i = 0; i < node_count; ++i) {
     if (!(trim && !nodes[i].active && i >= given_count)) {
-      nodes[i].export_row(model, rows[j]);
+      nodes[i].export_row(model, network ? network->template_values.data() + static_cast<std::size_t>(j) * row_length
+                                         : rows[j]);
       kept_labels[j] = static_cast<double>(nodes[i].label);
       ++j;
     }
     nodes.release_node(i);
   }
   nodes.release();
-  template_rows = rows;
-  node_labels = kept_labels;
-  if (extras.history) {
+  results.template_count = template_count;
+  if (network) {
+    network->list_presentations = list_presentations;
+    if (keep_history) network->history = std::move(history);
+    return host::Outcome::done;
+  }
+  results.template_rows = rows;
+  results.node_labels = kept_labels;
+  if (keep_history) {
     const auto history_rows = static_cast<std::int32_t>(history.size() / 4);
     double** rows_made = allocate_row_matrix(history_rows, 4);
     if (!rows_made) return host::Outcome::out_of_memory;
@@ -753,6 +858,32 @@ host::Outcome run(const ModelValues& model, const std::int32_t& pattern_count, d
     *extras.history_rows = history_rows;
   }
   return host::Outcome::done;
+}
+
+// The largest count that one call of the host's counter takes.
+constexpr std::uint64_t largest_feed = 0x7fffffff;
+
+// Feeds a worker's summed count to the host's counter, in as few calls as it takes.
+void feed_counted(std::uint64_t count) {
+  while (count > 0) {
+    const std::uint64_t part = std::min(count, largest_feed);
+    host::add_flops(static_cast<std::uint32_t>(part));
+    count -= part;
+  }
+}
+
+// Prints a worker's text in pieces of whole lines, so that no host meets one enormous string.
+void print_text(const std::string& text) {
+  constexpr std::size_t piece = 1 << 14;
+  for (std::size_t at = 0; at < text.size();) {
+    std::size_t end = std::min(text.size(), at + piece);
+    if (end < text.size()) {
+      const std::size_t line_end = text.rfind('\n', end - 1);
+      if (line_end != std::string::npos && line_end >= at) end = line_end + 1;
+    }
+    mexPrintf("%.*s", static_cast<int>(end - at), text.data() + at);
+    at = end;
+  }
 }
 
 }  // namespace
@@ -765,10 +896,69 @@ host::Outcome train(const std::int32_t& pattern_count, const std::int32_t& featu
                     std::int32_t oflag, const TrainingExtras& extras) {
   const ModelValues model{feature_count, D, alpha};
   try {
-    return run(model, pattern_count, patterns, labels, vigilance, learning_rate, max_list_presentations, trim_option,
-               ct_option, template_count, template_rows, node_labels, list_presentations, oflag, extras);
+    Channel out;
+    return run(out, model, pattern_count, patterns, labels, vigilance, learning_rate, max_list_presentations,
+               trim_option, ct_option, list_presentations, oflag, extras, {template_count, template_rows, node_labels});
   } catch (const std::bad_alloc&) {
     // The node list has released every node on the way out.
+    return host::Outcome::out_of_memory;
+  }
+}
+
+host::Outcome train_batch(const std::int32_t& feature_count, double* const* patterns, const double* labels,
+                          const double& D, const double& alpha,
+                          const double& learning_rate, const std::int32_t& max_list_presentations,
+                          const std::int32_t& trim_option, const std::int32_t& ct_option, std::int32_t oflag,
+                          const TrainingExtras& extras, const std::vector<BatchNetwork>& networks,
+                          std::int64_t threads, std::vector<TrainedNetwork>& trained) {
+  // Shared by every network, which only reads them.
+  const ModelValues model{feature_count, D, alpha};
+  const auto count = static_cast<std::int64_t>(networks.size());
+  const int team = threads::choose(threads, count, 1);
+  const bool flop_counter = host::has_flop_counter();
+  try {
+    trained.clear();
+    trained.resize(networks.size());
+    const auto train_one = [&](std::int64_t k) {
+      const BatchNetwork& net = networks[static_cast<std::size_t>(k)];
+      TrainedNetwork& result = trained[static_cast<std::size_t>(k)];
+      // The network's patterns in its order, read where they lie.
+      std::vector<double*> rows(net.order.size());
+      std::vector<double> own_labels(net.order.size());
+      for (std::size_t p = 0; p < net.order.size(); ++p) {
+        rows[p] = patterns[net.order[p]];
+        own_labels[p] = labels[net.order[p]];
+      }
+      TrainingExtras own = extras;
+      own.given_count = net.given_count;
+      own.given_rows = net.given_rows;
+      own.given_labels = net.given_labels;
+      std::int32_t template_count = 0;
+      double** unused_rows = nullptr;
+      double* unused_labels = nullptr;
+      const auto n = static_cast<std::int32_t>(rows.size());
+      // One thread: the calling thread's channel, as train's.
+      Channel out = team == 1 ? Channel() : Channel(result, flop_counter);
+      const host::Outcome ended =
+          run(out, model, n, rows.data(), own_labels.data(), net.vigilance, learning_rate, max_list_presentations,
+              trim_option, ct_option, result.list_presentations, oflag, own,
+              {template_count, unused_rows, unused_labels, &result});
+      result.finished = ended == host::Outcome::done;
+      return ended;
+    };
+    const host::Outcome outcome = threads::run(count, team, train_one);
+    if (team > 1) {
+      // The texts and counts in network order, up to the first network that did not finish.
+      for (std::size_t k = 0; k < trained.size(); ++k) {
+        if (!trained[k].finished) break;
+        print_text(trained[k].text);
+        feed_counted(trained[k].counted_operations);
+      }
+    }
+    if (outcome != host::Outcome::done) trained.clear();
+    return outcome;
+  } catch (const std::bad_alloc&) {
+    trained.clear();
     return host::Outcome::out_of_memory;
   }
 }

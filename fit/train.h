@@ -6,6 +6,8 @@
 #include "host.h"
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace vorla {
 
@@ -41,6 +43,44 @@ host::Outcome train(const std::int32_t& pattern_count, const std::int32_t& featu
                     const std::int32_t& ct_option, std::int32_t& template_count, double**& template_rows,
                     double*& node_labels, std::int32_t& list_presentations, std::int32_t oflag,
                     const TrainingExtras& extras = {});
+
+// One network of a batch: the rows of the shared patterns it learns, in that order (a row may
+// come more than once), its vigilance and the nodes it starts from (as TrainingExtras's).
+struct BatchNetwork {
+  std::vector<std::int32_t> order;
+  double vigilance = 0.0;
+  std::int32_t given_count = 0;
+  double* const* given_rows = nullptr;
+  const double* given_labels = nullptr;
+};
+
+// What one network of a batch gives back, on the free store: the kept template rows [lower
+// upper] back to back, their labels, the presentations counted, the history rows back to back
+// (when asked), and for a network trained on a worker its text and its operation count, which
+// the calling thread hands to the host.
+struct TrainedNetwork {
+  std::vector<double> template_values;
+  std::vector<double> node_labels;
+  std::int32_t list_presentations = 0;
+  std::vector<double> history;
+  std::string text;
+  std::uint64_t counted_operations = 0;
+  bool finished = false;
+};
+
+// Trains every network of the batch on the shared patterns (its orders' rows) with the shared
+// settings, on up to `threads` threads (0: every usable core). With one thread each network
+// runs on the calling thread as train runs it: its text printed and its counts fed as they
+// come. With more, the networks run on workers and the calling thread prints their texts and
+// feeds their counts in network order once all are done. The history rows are kept where
+// extras.history is set (it is not written to). On failure every result is released, the texts
+// of the networks before the first unfinished one having been printed.
+host::Outcome train_batch(const std::int32_t& feature_count, double* const* patterns, const double* labels,
+                          const double& D, const double& alpha,
+                          const double& learning_rate, const std::int32_t& max_list_presentations,
+                          const std::int32_t& trim_option, const std::int32_t& ct_option, std::int32_t oflag,
+                          const TrainingExtras& extras, const std::vector<BatchNetwork>& networks,
+                          std::int64_t threads, std::vector<TrainedNetwork>& trained);
 
 }  // namespace vorla
 

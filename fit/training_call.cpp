@@ -18,7 +18,8 @@ Argument input(const mxArray* prhs[], TrainingInput which) {
 
 }  // namespace
 
-bool check_training_inputs(const mxArray* prhs[], TrainingArguments& a, MessageBuffer& m, bool missing_allowed) {
+bool check_training_inputs(const mxArray* prhs[], TrainingArguments& a, MessageBuffer& m, bool missing_allowed,
+                           bool vigilance_vector) {
   const Argument patterns = input(prhs, IN_PATTERNS);
   host::Shape shape;
   if (read_matrix_shape(patterns, std::numeric_limits<std::int32_t>::max() / 2, m, shape)) return true;
@@ -32,7 +33,8 @@ bool check_training_inputs(const mxArray* prhs[], TrainingArguments& a, MessageB
     return m.fail("%s: 1st input argument (Patterns) must not contain NaN or Inf values.");
 
   if (check_label_vector(input(prhs, IN_PLABELS), a.pattern_count, m)) return true;
-  if (read_network_parameters(prhs, m, a.D, a.vigilance, a.alpha)) return true;
+  if (read_network_parameters(prhs, m, a.D, a.vigilance, a.alpha, vigilance_vector ? &a.vigilances : nullptr))
+    return true;
 
   double value = 0.0;
   if (read_scalar(input(prhs, IN_LEARNING_RATE), m, a.learning_rate)) return true;

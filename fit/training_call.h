@@ -9,6 +9,7 @@
 #include "train.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace vorla {
 
@@ -32,6 +33,8 @@ struct TrainingArguments {
   std::int32_t feature_count = 0;
   double D = 0.0;
   double vigilance = 0.0;
+  // Where the call may give one vigilance per network: every value given (one for a scalar).
+  std::vector<double> vigilances;
   double alpha = 0.0;
   double learning_rate = 0.0;
   std::int32_t max_list_presentations = 0;
@@ -42,8 +45,9 @@ struct TrainingArguments {
 
 // Checks the ten training inputs in order; true at the first fault, whose message is then
 // in the buffer. missing_allowed: Patterns may hold NaN, each a missing feature.
+// vigilance_vector: vigilance may be a vector (see TrainingArguments::vigilances).
 bool check_training_inputs(const mxArray* prhs[], TrainingArguments& a, MessageBuffer& m,
-                           bool missing_allowed = false);
+                           bool missing_allowed = false, bool vigilance_vector = false);
 
 // Converts Patterns and PLabels, trains and sets the three training outputs.
 host::Outcome run_training(mxArray* plhs[], const mxArray* prhs[], const TrainingArguments& a,

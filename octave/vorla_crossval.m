@@ -39,8 +39,8 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
 %   An option given several values makes a grid of all their combinations,
 %   e.g. 'Vigilance', [0 0.5 0.9], 'Voters', [1 5] gives six settings:
 %   numeric and logical options as a vector, Scale and MatchTracking as a
-%   cell ({'auto', 'none'}). Seed, Trace, Display and Parallel take one
-%   value. Settings run through the combinations with the first option of
+%   cell ({'auto', 'none'}). Seed, Trace, Display, Parallel and Threads take
+%   one value (Threads: those of each fold's vorla_train). Settings run through the combinations with the first option of
 %   vorla_train's table changing fastest.
 %
 %   result is a struct array with one element per setting:
@@ -108,7 +108,7 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
   N = numel (index);
   check_shape ('crossval', X, N);
   M = size (X, 2);
-  one_value = {'Seed', 'Trace', 'Parallel', 'Display'};
+  one_value = {'Seed', 'Trace', 'Parallel', 'Threads', 'Display'};
   for i = 1:numel (one_value)
     opts.(one_value{i}) = check_option ('crossval', one_value{i}, opts.(one_value{i}), M);
   end
@@ -149,7 +149,7 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
   tasks = arrayfun (@(i) struct ('X', X, 'categorical', coding.CategoricalPredictors, 'index', index, 'folds', folds, 'setting', settings{s(i)}, 'passed', {passed}, ...
                                  'optimize', {opts.OptimizeHyperparameters}, ...
                                  'how', opts.HyperparameterOptimizationOptions, ...
-                                 'k', k(i), 'trace', opts.Trace, 'display', opts.Display, ...
+                                 'k', k(i), 'trace', opts.Trace, 'threads', opts.Threads, 'display', opts.Display, ...
                                  'heading', fold_heading (settings{s(i)}, s(i), numel (settings), varied, k(i), K)), ...
                     1:numel (s), 'UniformOutput', false);
   done = [];

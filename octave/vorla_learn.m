@@ -6,6 +6,8 @@
 %       NLabels0)
 %   [Templates, NLabels, list_presentations] = vorla_learn (the same 10 or 14
 %       inputs)
+%   [Templates, NLabels, list_presentations, history] = vorla_learn (the 14
+%       inputs, Orders, threads)
 %
 %   The training call of the model layer (vorla_train and its kin). The first
 %   ten inputs and the three first outputs are those of vorla_fit, with the
@@ -67,6 +69,30 @@
 %   pattern with a value there closes it. At oflag 4 the pattern's line adds
 %   "k of M features missing". Inf is refused.
 %
+%   A batch: inputs 15 and 16, given together, train several networks at once,
+%   each on its own thread.
+%     Orders      a cell array with one vector of row numbers of Patterns per
+%                 network: the patterns it learns, in that order (a row may
+%                 come more than once, [] is no pattern). The voters of a
+%                 model (one order of the same patterns each) and the folds
+%                 of a cross-validation (the rows outside the fold) are both
+%                 Orders.
+%     threads     the threads to run them on: 0 for every core this process
+%                 may use (its affinity and CPU quota), 1 for one network
+%                 after another on the calling thread as separate calls would
+%                 run them; at most one thread per network, at most 1024.
+%   vigilance may then hold one value per network (a grid of settings), and
+%   Templates0 and NLabels0 may be cells with one entry per network (the
+%   networks of a model to go on from); as matrices every network starts from
+%   them. Each output then has one entry per network, in the shape of Orders:
+%   Templates, NLabels and history are cells, list_presentations a numeric
+%   array. Network k gives exactly what vorla_learn gives on Patterns(Orders{k},:)
+%   and PLabels(Orders{k}) with its own vigilance and given nodes, whatever
+%   threads is; its trace, summary and progress lines are those of that call,
+%   and the networks' texts are printed in network order (on more than one
+%   thread, once every network has ended). The seconds of the summaries and of
+%   the histories are each network's own.
+%
 %   Outputs
 %     Templates, NLabels, list_presentations  as vorla_fit, given nodes first.
 %     history     P x 4, one row per list presentation made, the confirming
@@ -77,7 +103,7 @@
 %   Errors begin with "VORLA_LEARN:" and name the input, such as
 %     VORLA_LEARN: 11th input argument (match_tracking) must be either 0 or 1.
 %   Ctrl-C, and a signal that ends Octave (SIGTERM, SIGHUP), stop a running
-%   call as for vorla_fit.
+%   call as for vorla_fit, a batch on every thread.
 %
 %   Example: fast learning of two parts in turn gives the nodes of one pass
 %   over both parts.
@@ -134,7 +160,41 @@
 %! lines = regexp (text, 'vorla_learn: presentation (\d+): (\d+) nodes, (\d+) created, (\d+) changed, \d+\.\d\d s', 'tokens');
 %! assert (cellfun (@(t) str2double (t), vertcat (lines{:})), [1 2 2 0; 2 2 0 0]);
 
-%!error <VORLA_LEARN: 10 or 14 input arguments required\.> vorla_learn ([0.2; 0.6], [1; 2], 1, 0, 0.001, 1, 10, 0, 0, 0, 1)
+%!test
+%! ## a batch: each network is the call of its own on its rows, on one thread or several
+%! rand ("state", 7);
+%! P = round (4 * rand (40, 2)) / 4;
+%! c = 1 + (rand (40, 1) > 0.6);
+%! orders = {1:40, 40:-1:1, [3 3 9 1], []; randperm(40), 1:2:40, 5, 20:40};
+%! rho = [0 0.3 0.5 0.1 0.7 0.2 0.9 0.4];
+%! T0 = {[], [0 0 1 1], [], [], [], [], [0.5 0.5 0.5 0.5; 0 0 0.25 0.25], []};
+%! L0 = {[], 2, [], [], [], [], [1 2], []};
+%! for threads = [1 2 0]
+%!   ## (quiet: the texts are compared below)
+%!   [T, L, n, h] = vorla_learn (P, c, 2, rho, 0.001, 1, 50, 1, 1, 0, 1, 0, reshape (T0, 2, 4), reshape (L0, 2, 4), orders, threads);
+%!   assert ({size(T), size(L), size(n), size(h)}, {[2 4], [2 4], [2 4], [2 4]});
+%!   for k = 1:8
+%!     [Tk, Lk, nk, hk] = vorla_learn (P(orders{k},:), c(orders{k}(:)), 2, rho(k), 0.001, 1, 50, 1, 1, 0, 1, 0, T0{k}, L0{k});
+%!     assert ({T{k}, L{k}, n(k), h{k}(:,1:3)}, {Tk, Lk, nk, hk(:,1:3)});
+%!   endfor
+%! endfor
+%! ## the texts come in network order, each as its own call prints it
+%! one = evalc ("[T, L, n] = vorla_learn (P, c, 2, 0.2, 0.001, 1, 50, 0, 0, 3, 0, 1, [], [], orders(1,:), 1);");
+%! two = evalc ("[T, L, n] = vorla_learn (P, c, 2, 0.2, 0.001, 1, 50, 0, 0, 3, 0, 1, [], [], orders(1,:), 2);");
+%! alone = "";
+%! for k = 1:4
+%!   alone = [alone, evalc("[Tk, Lk, nk] = vorla_learn (P(orders{1,k},:), c(orders{1,k}(:)), 2, 0.2, 0.001, 1, 50, 0, 0, 3, 0, 1, [], []);")];
+%! endfor
+%! untimed = @(text) regexprep (text, "(in \\d+ seconds|\\d+\\.\\d\\d s)", "");
+%! assert (untimed (one), untimed (alone));
+%! assert (untimed (two), untimed (alone));
+
+%!error <VORLA_LEARN: 15th input argument \(Orders\) must be a two-dimensional cell array> [T, L, n] = vorla_learn ([0.2; 0.6], [1; 2], 1, 0, 0.001, 1, 10, 0, 0, 0, 0, 0, [], [], [1 2], 1)
+%!error <VORLA_LEARN: 15th input argument \(Orders\) must hold in each cell a vector of whole row numbers from 1 to 2 \(Orders\{2\} does not\)\.> [T, L, n] = vorla_learn ([0.2; 0.6], [1; 2], 1, 0, 0.001, 1, 10, 0, 0, 0, 0, 0, [], [], {[1 2], 3}, 1)
+%!error <VORLA_LEARN: 16th input argument \(threads\) must be a whole number from 0 to 1024> [T, L, n] = vorla_learn ([0.2; 0.6], [1; 2], 1, 0, 0.001, 1, 10, 0, 0, 0, 0, 0, [], [], {[1 2]}, -1)
+%!error <VORLA_LEARN: 4th input argument \(vigilance\) must be a scalar or hold one value per network \(2\); it holds 3\.> [T, L, n] = vorla_learn ([0.2; 0.6], [1; 2], 1, [0 0 0], 0.001, 1, 10, 0, 0, 0, 0, 0, [], [], {1, 2}, 1)
+%!error <VORLA_LEARN: 13th input argument \(Templates0\{2\}\) must have 2 columns> [T, L, n] = vorla_learn ([0.2; 0.6], [1; 2], 1, 0, 0.001, 1, 10, 0, 0, 0, 0, 0, {[], [0 1 1]}, {[], 1}, {1, 2}, 1)
+%!error <VORLA_LEARN: 10, 14 or 16 input arguments required\.> vorla_learn ([0.2; 0.6], [1; 2], 1, 0, 0.001, 1, 10, 0, 0, 0, 1)
 %!error <VORLA_LEARN: 3 or 4 output arguments required\.> [T, L] = vorla_learn ([0.2; 0.6], [1; 2], 1, 0, 0.001, 1, 10, 0, 0, 0)
 %!error <VORLA_LEARN: 4th input argument \(vigilance\) must be in \[0\.0, 1\.0\]\.> [T, L, n] = vorla_learn ([0.2; 0.6], [1; 2], 1, 2, 0.001, 1, 10, 0, 0, 0)
 %!error <VORLA_LEARN: 11th input argument \(match_tracking\) must be either 0 or 1\.> [T, L, n] = vorla_learn ([0.2; 0.6], [1; 2], 1, 0, 0.001, 1, 10, 0, 0, 0, 2, 0, [], [])

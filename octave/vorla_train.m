@@ -115,6 +115,17 @@ function model = vorla_train (X, labels, varargin)
 %                                for bit; a worker that cannot start leaves
 %                                its tasks to this process, with the warning
 %                                vorla:train:workers.
+%     'Threads'           0      threads that train the voters at once in this
+%                                process, one network per thread: 0 for every
+%                                core the process may use, 1 for one network
+%                                after another. The model, the Trace output
+%                                (in network order) and the 'final' lines are
+%                                the same for any number, bit for bit; with
+%                                more than one the texts come once every
+%                                network has ended. Display 'iter' (lines as
+%                                they come), 'final' with a Trace (lines
+%                                between the traces) and Parallel true train
+%                                as with 1.
 %     'OptimizeHyperparameters'  'auto'  options chosen on inner folds of
 %                                the training data before the model is
 %                                trained on all of it: 'auto' the Vigilance;
@@ -533,7 +544,38 @@ function nets = train_networks (Xs, index, opts, seed, start)
       tasks{v}.nlabels0 = start{2,v};
     end
   end
-  nets = run_tasks ('fit_network', tasks, opts.Parallel, 'train');
+  % One call for all, unless lines must come as they are made or interleave
+  % with the trace.
+  batch = strcmp (opts.Display, 'off') || (strcmp (opts.Display, 'final') && opts.Trace == 0);
+  if V > 1 && opts.Threads ~= 1 && ~opts.Parallel && batch
+    orders{1} = 1:N;
+    nets = batch_networks (Xs, index, orders, args, opts, start, net_names);
+  else
+    nets = run_tasks ('fit_network', tasks, opts.Parallel, 'train');
+  end
+end
+
+function nets = batch_networks (Xs, index, orders, args, opts, start, net_names)
+% The networks of train_networks in one vorla_learn call, on opts.Threads
+% threads: each as fit_network trains it (vorla_learn without given nodes and
+% under the strict rule is vorla_fit, bit for bit).
+  V = numel (orders);
+  if isempty (start)
+    templates0 = zeros (0, 0);
+    nlabels0 = zeros (0, 1);
+  else
+    templates0 = start(1,:);
+    nlabels0 = start(2,:);
+  end
+  [T, L, n, h] = vorla_learn (Xs, index, args{:}, double (strcmp (opts.MatchTracking, 'tolerant')), 0, ...
+                              templates0, nlabels0, orders, opts.Threads);
+  nets = cell (1, V);
+  for v = 1:V
+    nets{v} = struct ('Templates', T{v}, 'NLabels', L{v}, 'Presentations', n(v));
+    if strcmp (opts.Display, 'final')
+      final_line (net_names{v}, n(v), args{5}, numel (L{v}), h{v}(end,4));
+    end
+  end
 end
 
 function cap = presentation_cap (opts)
@@ -710,6 +752,35 @@ end
 %! state = rand ("twister");
 %! vorla_train (X, y, "Voters", 2, "Seed", 1, no_search{:});
 %! assert (rand ("twister"), state);
+
+%!test
+%! ## Threads: the voters at once on threads give the serial model, trace and lines
+%! rand ("state", 2);
+%! Q = rand (80, 3);
+%! q = 1 + (Q(:,1) + Q(:,2) > 1) + (Q(:,3) > 0.8);
+%! for rule = {"strict", "tolerant"}
+%!   how = {"Voters", 4, "Seed", 3, "MatchTracking", rule{1}, "Vigilance", 0.4, no_search{:}};
+%!   serial = vorla_train (Q, q, how{:}, "Threads", 1);
+%!   for threads = [0 2 3]
+%!     assert (vorla_train (Q, q, how{:}, "Threads", threads), serial);
+%!   endfor
+%!   ## and so does a continued model, each voter from its own nodes
+%!   assert (vorla_train (serial, Q(1:20,:), q(1:20), "Threads", 2), vorla_train (serial, Q(1:20,:), q(1:20), "Threads", 1));
+%! endfor
+%! untimed = @(text) regexprep (text, "(in \\d+ seconds|[\\d.]+ s\n)", "");
+%! one = evalc ("m = vorla_train (Q, q, 'Voters', 3, 'Trace', 2, 'Threads', 1, no_search{:});");
+%! two = evalc ("m = vorla_train (Q, q, 'Voters', 3, 'Trace', 2, 'Threads', 2, no_search{:});");
+%! assert (untimed (two), untimed (one));
+%! assert (numel (strfind (one, "FAM training converged")), 3);
+%! one = evalc ("m = vorla_train (Q, q, 'Voters', 3, 'Display', 'final', 'Threads', 1, no_search{:});");
+%! two = evalc ("m = vorla_train (Q, q, 'Voters', 3, 'Display', 'final', 'Threads', 2, no_search{:});");
+%! assert (untimed (two), untimed (one));
+%! assert (regexp (two, "^vorla_train: network 1 of 3 converged after \\d+ list presentations? .*, \\d+ nodes, [\\d.]+ s\n"));
+%! ## the search's networks, and a cross-validation's folds, are those of the serial run
+%! assert (vorla_train (Q, q, "Voters", 3, "Threads", 2), vorla_train (Q, q, "Voters", 3, "Threads", 1));
+%! untimed = @(r) rmfield (r, "Time");
+%! assert (untimed (vorla_crossval (Q, q, "KFold", 3, "Voters", 2, "Vigilance", [0 0.5], "Threads", 2)), ...
+%!         untimed (vorla_crossval (Q, q, "KFold", 3, "Voters", 2, "Vigilance", [0 0.5], "Threads", 1)));
 
 %!test
 %! ## identical patterns with different labels: the tolerant rule gives each

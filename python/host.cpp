@@ -125,6 +125,11 @@ void mxDestroyArray(mxArray* array) {
   vorla::python::release_array(array);
 }
 
+// No input from Python is a cell, so no call reaches these with one.
+mxArray* mxCreateCellMatrix(mwSize, mwSize) { return nullptr; }
+mxArray* mxGetCell(const mxArray*, mwIndex) { return nullptr; }
+void mxSetCell(mxArray*, mwIndex, mxArray* value) { mxDestroyArray(value); }
+
 void* mxMalloc(std::size_t size) { return vorla::python::track(std::malloc(size ? size : 1)); }
 
 void* mxCalloc(std::size_t count, std::size_t element_size) {

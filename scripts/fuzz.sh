@@ -29,7 +29,7 @@ fi
 
 cmake -S "$root" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DVORLA_FUZZ=ON -DVORLA_OCTAVE=OFF -DVORLA_MATLAB=OFF \
   -DVORLA_TESTS=OFF -DVORLA_WERROR=ON > /dev/null
-targets=(fit learn eval score)
+targets=(fit learn eval score batch)
 cmake --build "$build" -j "$(nproc)" --target "${targets[@]/#/fuzz_}" "${targets[@]/#/fuzz_cover_}"
 
 logs=$build/fuzz-logs

@@ -49,6 +49,11 @@ function value = check_option (who, name, value, features)
       need (is_real_scalar (value) && value >= 1 && value == fix (value) && value <= 10000, ...
             'a whole number in [1, 10000]');
       value = double (value);
+    case 'Threads'
+      % The engine's own bound on the threads of a call.
+      need (is_real_scalar (value) && value >= 0 && value == fix (value) && value <= 1024, ...
+            'a whole number in [0, 1024] (0: every usable core)');
+      value = double (value);
     case 'Seed'
       need (is_real_scalar (value) && value >= 0 && value < 2^32 && value == fix (value), ...
             'a whole number in [0, 2^32)');

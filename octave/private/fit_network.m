@@ -30,18 +30,6 @@ function net = fit_network (task)
                      templates0, nlabels0);
   end
   if strcmp (task.display, 'final')
-    % Counted as 'iter' counts: a converged run's last presentation only
-    % confirmed it, and is named, not counted.
-    n = net.Presentations;
-    plural = 's';
-    if n == 1
-      plural = '';
-    end
-    if n < task.args{5}
-      how = sprintf ('converged after %d list presentation%s (presentation %d changed nothing)', n, plural, n + 1);
-    else
-      how = sprintf ('stopped at its cap of %d list presentation%s', n, plural);
-    end
-    show ('vorla_train: %s%s, %d nodes, %.2f s\n', task.name, how, numel (net.NLabels), toc (started));
+    final_line (task.name, net.Presentations, task.args{5}, numel (net.NLabels), toc (started));
   end
 end

@@ -137,6 +137,7 @@ function part = inner_part (X, index, folds, k, opts, seed, V)
 % which networks 2 to V learn it.
   training = folds ~= k;
   part.orders = [{[]}, seeded_permutations(seed, repmat (sum (training), 1, V - 1))];
+  part.threads = opts.Threads;
   [part.Xs, range] = apply_scale (X(training,:), opts.Scale, opts.Coding);
   part.index = index(training);
   part.Xv = code_patterns (X(~training,:), range, opts.Coding);

@@ -29,6 +29,7 @@ function p = train_parser (who)
   p.addParameter ('Seed', 0);
   p.addParameter ('Trace', 0);
   p.addParameter ('Parallel', false);
+  p.addParameter ('Threads', 0);
   p.addParameter ('MatchTracking', 'tolerant');
   p.addParameter ('Display', 'off');
   p.addParameter ('OptimizeHyperparameters', 'auto');

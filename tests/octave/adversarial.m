@@ -329,6 +329,23 @@ function normal_calls ()
   check (size (T, 2) == 4 && numel (NL) == rows (T) && LP < 50, "two clusters: shapes and convergence");
   p = expect_eval_ok ({T, NL, 2, 0, 0.001, 0, X, 0, 0}, "two clusters classified");
   check (isequal (p, y), "two clusters: training set classified as labelled");
+
+  % The same training as a batch on two threads, one network per order, the last from given
+  % nodes: each network as its own call; a bad order refused with its message.
+  orders = {1:100, 100:-1:1, [1:2:100, 1:2:100]};
+  out = expect_ok (@vorla_learn, {X, y, 2, [0.3 0.5 0.3], 0.001, 1, 50, 1, 1, 0, 1, 0, {[], [], T}, {[], [], NL}, ...
+                                  orders, 2}, 4, "batch on two threads");
+  rho = [0.3 0.5 0.3];
+  given = {zeros(0, 0), zeros(0, 0), T};
+  labels = {zeros(0, 1), zeros(0, 1), NL};
+  for k = 1:3
+    own = cell (1, 3);
+    [own{:}] = vorla_learn (X(orders{k},:), y(orders{k}), 2, rho(k), 0.001, 1, 50, 1, 1, 0, 1, 0, given{k}, labels{k});
+    check (iscell (out{1}) && isequal ({out{1}{k}, out{2}{k}, out{3}(k)}, own), sprintf ("batch network %d as its own call", k));
+  end
+  expect_error (@vorla_learn, "vorla_learn: VORLA_LEARN: ", {X, y, 2, 0.3, 0.001, 1, 50, 1, 1, 0, 1, 0, [], [], {1:101}, 2}, 3, ...
+                "15th input argument (Orders) must hold in each cell a vector of whole row numbers from 1 to 100 (Orders{1} does not).", ...
+                "batch with a row beyond the patterns");
 end
 
 % ---------------------------------------------------------------------------------------

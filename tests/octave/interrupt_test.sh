@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# One Ctrl-C in an interactive octave-cli ends a long vorla_fit, vorla_eval and vorla_score
-# (on two threads): the
+# One Ctrl-C in an interactive octave-cli ends a long vorla_fit, vorla_eval, vorla_score (on
+# two threads) and vorla_learn batch (on two threads): the
 # prompt is back within a second of the key press, the interrupt is not caught by a
 # try/catch around the call (as for Octave's own functions), a variable set before the call
 # is still there, no output was assigned, and the next call works.
 # Then the signals that end Octave: SIGTERM (sent by timeout) and SIGHUP end a never-ending
-# vorla_fit, vorla_learn, vorla_eval and vorla_score in Octave run with --eval within a second, Octave
+# vorla_fit, vorla_learn (also a batch on threads), vorla_eval and vorla_score in Octave run with --eval within a second, Octave
 # ends as it does for the signal ("fatal: caught signal ..."), and no Octave is left; a
 # worker process that ends during a call (SIGCHLD) does not end the call. Octave saves its
 # workspace to octave-workspace on the way out, also under --norc, unless
@@ -125,6 +125,12 @@ type_line "printf('keep=%d scored=%d\\n', keep, exist('sc', 'var')); s2 = vorla_
 wait_for 'next score=\[' 60
 screen | grep 'keep=42 scored=0' > /dev/null || { echo "workspace not as before the call" >&2; screen >&2; exit 1; }
 screen | grep -F 'next score=[true false;false true]' > /dev/null || { echo "the next vorla_score went wrong" >&2; screen >&2; exit 1; }
+wait_for 'octave:9> $' 60
+
+# A batch on two threads: the calling thread sees Ctrl-C and the workers stop.
+interrupt "[TB, NB, LB] = vorla_learn(P, L, 4, 0.2, 0.001, 0.5, Inf, 0, 0, 0, 0, 0, [], [], {1:3000, 3000:-1:1, 1:2:3000}, 2)" 9
+type_line "printf('keep=%d batch=%d\\n', keep, exist('TB', 'var'))"
+wait_for 'keep=42 batch=0' 60
 
 batch=(octave-cli --no-gui --norc --no-history --quiet)
 # Every Octave started below carries this mark, so that none can be left unnoticed.
@@ -136,10 +142,11 @@ setup="$mark = 1; addpath('$build'); rand('seed', 1); P = rand(3000, 4); L = 1 +
 declare -A never=(
   [vorla_fit]="[T, NL, LP] = vorla_fit(P, L, 4, 0.2, 0.001, 0.5, Inf, 0, 0, 0)"
   [vorla_learn]="[T, NL, LP, H] = vorla_learn(P, L, 4, 0.2, 0.001, 0.5, Inf, 0, 0, 0, 0, 1, [], [])"
+  [vorla_learn_batch]="[T, NL, LP, H] = vorla_learn(P, L, 4, 0.2, 0.001, 0.5, Inf, 0, 0, 0, 0, 1, [], [], {1:3000, 3000:-1:1}, 2)"
   [vorla_eval]="sigterm_dumps_octave_core(false); sighup_dumps_octave_core(false); [T0, NL0, LP0] = vorla_fit([0.2 0.3; 0.6 0.7], [1; 2], 2, 0, 0.001, 1, 100, 0, 0, 0); TE = repmat(T0, 10000, 1); TE(:, 3:4) = TE(:, 3:4) + 1e-5 * (1:20000)'; TE = [TE(:, 1:2), zeros(20000, 14), TE(:, 3:4), ones(20000, 14)]; pred = vorla_eval(TE, repmat(NL0, 10000, 1), 16, 0, 0.001, 1, rand(400000, 16), -1, 0)"
   [vorla_score]="sigterm_dumps_octave_core(false); sighup_dumps_octave_core(false); [T0, NL0, LP0] = vorla_fit([0.2 0.3; 0.6 0.7], [1; 2], 2, 0, 0.001, 1, 100, 0, 0, 0); TE = repmat(T0, 10000, 1); TE(:, 3:4) = TE(:, 3:4) + 1e-5 * (1:20000)'; TE = [TE(:, 1:2), zeros(20000, 14), TE(:, 3:4), ones(20000, 14)]; sc = vorla_score(TE, repmat(NL0, 10000, 1), 16, 0, 0.001, 1, rand(400000, 16), 2, 2)"
 )
-names=(vorla_fit vorla_learn vorla_eval vorla_score)
+names=(vorla_fit vorla_learn vorla_learn_batch vorla_eval vorla_score)
 
 # The Octave processes of this test still running, by their mark.
 left_over() { pgrep -f "$mark" || true; }

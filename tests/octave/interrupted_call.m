@@ -1,5 +1,5 @@
 function interrupted_call (build, which, signal, delay)
-  % INTERRUPTED_CALL  A long vorla_fit, vorla_learn or vorla_eval call that a signal sent to
+  % INTERRUPTED_CALL  A long vorla_fit, vorla_learn (also a batch) or vorla_eval call that a signal sent to
   % this Octave process stops: for the valgrind run, which then looks for leaks and bad
   % accesses in the unwinding. signal is 'INT' (the default, as Ctrl-C), 'TERM' or 'HUP'.
   % Octave started with --eval leaves with status 1 after either; a call that returns
@@ -24,6 +24,13 @@ function interrupted_call (build, which, signal, delay)
     nout = 3;
   elseif strcmp (which, 'learn')
     args = {P, L, 3, 0.3, 0.001, 0.5, Inf, 0, 0, 2, 0, 1, [0 0 0 0.5 0.5 0.5], 1};
+    fcn = @vorla_learn;
+    nout = 4;
+  elseif strcmp (which, 'batch')
+    % Three networks on two threads: their texts come only once all have ended, so the
+    % signal comes while nothing has been printed.
+    args = {P, L, 3, 0.3, 0.001, 0.5, Inf, 0, 0, 2, 0, 1, {[0 0 0 0.5 0.5 0.5], [], []}, {1, [], []}, ...
+            {1:200, 200:-1:1, 1:2:200}, 2};
     fcn = @vorla_learn;
     nout = 4;
   else

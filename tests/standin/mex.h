@@ -49,6 +49,9 @@ mxArray* mxCreateNumericArray(mwSize ndim, const mwSize* dims, mxClassID class_i
                               mxComplexity complexity);
 mxArray* mxCreateUninitNumericMatrix(std::size_t m, std::size_t n, mxClassID class_id, mxComplexity complexity);
 void mxDestroyArray(mxArray* array);
+mxArray* mxCreateCellMatrix(mwSize m, mwSize n);
+mxArray* mxGetCell(const mxArray* array, mwIndex index);
+void mxSetCell(mxArray* array, mwIndex index, mxArray* value);
 void* mxMalloc(std::size_t size);
 void* mxCalloc(std::size_t count, std::size_t element_size);
 void* mxRealloc(void* block, std::size_t size);

@@ -20,6 +20,7 @@ struct mxArray_tag {
   std::vector<mwSize> dims;
   std::vector<unsigned char> real;  // element bytes in column order
   std::vector<unsigned char> imag;
+  std::vector<mxArray*> cells;  // a cell's elements, owned; null where never set
 };
 
 namespace standin {
@@ -209,7 +210,13 @@ ArrayPtr make_char(const std::string& text) {
   return a;
 }
 
-ArrayPtr make_cell(mwSize rows, mwSize cols) { return new_array(mxCELL_CLASS, {rows, cols}); }
+ArrayPtr make_cell(mwSize rows, mwSize cols, std::vector<ArrayPtr> elements) {
+  ArrayPtr a = new_array(mxCELL_CLASS, {rows, cols});
+  a->cells.assign(rows * cols, nullptr);
+  if (elements.size() > a->cells.size()) throw std::invalid_argument("make_cell: element count");
+  for (std::size_t k = 0; k < elements.size(); ++k) a->cells[k] = elements[k].release();
+  return a;
+}
 ArrayPtr make_struct() { return new_array(mxSTRUCT_CLASS, {1, 1}); }
 ArrayPtr make_function_handle() { return new_array(mxFUNCTION_CLASS, {1, 1}); }
 
@@ -220,6 +227,11 @@ ArrayPtr make_sparse(mwSize rows, mwSize cols, const std::vector<double>& values
 }
 
 std::vector<mwSize> dims_of(const mxArray* array) { return array->dims; }
+
+const mxArray* cell_of(const mxArray* array, std::size_t k) {
+  if (array->class_id != mxCELL_CLASS) throw std::invalid_argument("cell_of: not a cell");
+  return array->cells.at(k);
+}
 
 std::vector<double> values_of(const mxArray* array) {
   if (array->class_id != mxDOUBLE_CLASS) throw std::invalid_argument("values_of: not double");
@@ -433,8 +445,40 @@ mxArray* mxCreateUninitNumericMatrix(std::size_t m, std::size_t n, mxClassID cla
 
 void mxDestroyArray(mxArray* array) {
   HostCall in_host;
+  if (!array) return;
   if (current) current->created.erase(array);
+  for (mxArray* element : array->cells) mxDestroyArray(element);
   delete array;
+}
+
+mxArray* mxCreateCellMatrix(mwSize m, mwSize n) {
+  HostCall in_host;
+  if (standin::allocation_fails()) return nullptr;
+  mxArray* a = standin::make_cell(m, n).release();
+  if (current) current->created.insert(a);
+  return a;
+}
+
+mxArray* mxGetCell(const mxArray* array, mwIndex index) {
+  HostCall in_host;
+  if (array->class_id != mxCELL_CLASS || index >= array->cells.size()) {
+    fault("mxGetCell of an element that the array does not have");
+    return nullptr;
+  }
+  return array->cells[index];
+}
+
+// The cell takes the element over: it is no longer the call's own array.
+void mxSetCell(mxArray* array, mwIndex index, mxArray* value) {
+  HostCall in_host;
+  if (array->class_id != mxCELL_CLASS || index >= array->cells.size()) {
+    fault("mxSetCell of an element that the array does not have");
+    return;
+  }
+  if (!current || !current->created.count(array)) fault("mxSetCell of a cell the call did not create");
+  if (array->cells[index]) fault("mxSetCell over an element already set (its array is lost)");
+  if (value && (!current || !current->created.erase(value))) fault("mxSetCell of an array the call did not create");
+  array->cells[index] = value;
 }
 
 // Garbage contents (all bits set), as a real host may hand back.

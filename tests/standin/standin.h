@@ -34,7 +34,8 @@ ArrayPtr make_double(mwSize rows, mwSize cols, const std::vector<double>& values
 ArrayPtr make_scalar(double value);
 // Arrays of the classes that vorla refuses.
 ArrayPtr make_char(const std::string& text);
-ArrayPtr make_cell(mwSize rows, mwSize cols);
+// A cell of rows x cols elements: the given ones first (in column order), the rest never set.
+ArrayPtr make_cell(mwSize rows, mwSize cols, std::vector<ArrayPtr> elements = {});
 ArrayPtr make_struct();
 ArrayPtr make_function_handle();
 ArrayPtr make_sparse(mwSize rows, mwSize cols, const std::vector<double>& values = {});
@@ -42,6 +43,8 @@ ArrayPtr make_sparse(mwSize rows, mwSize cols, const std::vector<double>& values
 // Dimensions and column-order real values of a double array.
 std::vector<mwSize> dims_of(const mxArray* array);
 std::vector<double> values_of(const mxArray* array);
+// Element k (column order) of a cell; null where never set.
+const mxArray* cell_of(const mxArray* array, std::size_t k);
 
 struct CallOptions {
   // When positive, the n-th host allocation of the call (mxMalloc, mxCalloc, mxRealloc,

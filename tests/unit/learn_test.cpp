@@ -359,11 +359,11 @@ TEST(LearnChecks, EachFaultGetsItsOwnMessage) {
 TEST(LearnChecks, CountsOfInputsAndOutputsAndAcceptedForms) {
   Inputs in = LearnCall{}.inputs();
   auto all = in.pointers();
-  for (std::size_t n : {0, 9, 11, 13, 15}) {
+  for (std::size_t n : {0, 9, 11, 13, 15, 17}) {
     auto some = all;
     some.resize(n, all[0]);
     EXPECT_EQ(standin::call(vorla::vorla_learn, 4, some).error.value_or(""),
-              "VORLA_LEARN: 10 or 14 input arguments required.");
+              "VORLA_LEARN: 10, 14 or 16 input arguments required.");
   }
   for (int nlhs : {0, 1, 2, 5})
     EXPECT_EQ(standin::call(vorla::vorla_learn, nlhs, all).error.value_or(""),

@@ -40,10 +40,13 @@ struct FitCall {
   std::vector<double> labels = {1, 2};
   double D = 1, vigilance = 0, alpha = 0.001, learning_rate = 1, max_list_presentations = 100, trim_option = 0,
          ct_option = 0, oflag = 0;
+  // The features of a call without patterns (0 x features); 0 x 0 by default.
+  std::size_t features_when_empty = 0;
 
   Inputs inputs() const {
     Inputs in;
-    in.add(standin::make_matrix(patterns)).add(column(labels));
+    in.add(patterns.empty() ? standin::make_double(0, features_when_empty) : standin::make_matrix(patterns))
+        .add(column(labels));
     for (double v : {D, vigilance, alpha, learning_rate, max_list_presentations, trim_option, ct_option, oflag})
       in.add(standin::make_scalar(v));
     return in;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The adversarial calls and the normal training and classification calls of
 # tests/octave/adversarial.m, and an interrupted call of each function
-# (tests/octave/interrupted_call.m; training also stopped by SIGTERM and SIGHUP), in GNU
+# (tests/octave/interrupted_call.m; training also stopped by SIGTERM and SIGHUP, and a batch of
+# networks on two threads by SIGINT), in GNU
 # Octave under valgrind memcheck. Fails when the script fails or when any valgrind record
 # has a stack frame in a vorla MEX file (or in a vorla function). Octave's own noise is
 # suppressed by octave.supp.
@@ -56,7 +57,8 @@ if [ $status -ne 0 ] && grep -q 'valgrind: Unrecognised instruction' "$log" &&
   # second without valgrind, so its script is only parsed (octave_parse).
   istatus=0
   out=$("${octave[@]}" --eval "addpath('$root/tests/octave'); interrupted_call('$build', 'fit', 'INT', 3)" 2>&1) || istatus=$?
-  if [ $istatus -ne 1 ] || ! grep -q 'List presentation' <<< "$out"; then plain=1; fi
+  # A batch on threads prints its texts only once its networks have ended: status 1 tells.
+  if [ $istatus -ne 1 ] || { [ "$which" != batch ] && ! grep -q 'List presentation' <<< "$out"; }; then plain=1; fi
   [ $plain -eq 0 ] || { echo "the adversarial or interrupted-call script failed without valgrind" >&2; exit 1; }
   vorla_skip valgrind_octave "Octave itself cannot start under valgrind on this processor;" \
     "the adversarial script and an interrupted vorla_fit call passed without memcheck"
@@ -69,7 +71,7 @@ fi
 # the signals that end Octave (SIGTERM, SIGHUP): Octave unwinds the call and leaves with
 # status 1; the trace shows that the call was running.
 logs=("$log")
-for run in fit:INT eval:INT learn:INT learn:TERM fit:HUP; do
+for run in fit:INT eval:INT learn:INT learn:TERM fit:HUP batch:INT; do
   which=${run%:*}
   signal=${run#*:}
   ilog=$build/valgrind-memcheck-interrupted-$which-$signal.log
@@ -78,7 +80,8 @@ for run in fit:INT eval:INT learn:INT learn:TERM fit:HUP; do
   out=$("${vg[@]}" --suppressions="$here/octave.supp" --log-file="$ilog" "${octave[@]}" \
     --eval "addpath('$root/tests/octave'); interrupted_call('$build', '$which', '$signal')" 2>&1) || istatus=$?
   grep -E 'ERROR SUMMARY|definitely lost:|indirectly lost:|possibly lost:' "$ilog" | sed 's/^==[0-9]*== //'
-  if [ $istatus -ne 1 ] || ! grep -q 'List presentation' <<< "$out"; then
+  # A batch on threads prints its texts only once its networks have ended: status 1 tells.
+  if [ $istatus -ne 1 ] || { [ "$which" != batch ] && ! grep -q 'List presentation' <<< "$out"; }; then
     echo "$which call stopped by SIG$signal: exit $istatus, expected 1 after a running call" >&2
     tail -5 <<< "$out" >&2
     exit 1
