@@ -217,8 +217,9 @@ host::Outcome run(std::int64_t count, int threads, const std::function<host::Out
   if (team.error) std::rethrow_exception(team.error);
   // None could be started: the items run here.
   if (workers.empty()) return run(count, 1, work);
-  if (team.failure != host::Outcome::done) return team.failure;
-  return interrupted_here ? host::Outcome::interrupted : host::Outcome::done;
+  // An interrupt the host reported is what the call must hand back, whatever else stopped it.
+  if (interrupted_here) return host::Outcome::interrupted;
+  return team.failure;
 }
 
 }  // namespace vorla::threads

@@ -31,7 +31,9 @@ bool interrupted();
 // them while this thread waits, polling the host every few milliseconds. The first item that
 // does not return done stops the hand-out; std::bad_alloc from work counts as out_of_memory,
 // and any other exception is thrown again here once every worker has joined. No thread
-// outlives the call. Returns done, or out_of_memory before interrupted when both came.
+// outlives the call. Returns done; interrupted where this thread saw the host's interrupt
+// (a host that reported one must get it back); else the items' failure, out_of_memory
+// before interrupted when both came.
 host::Outcome run(std::int64_t count, int threads, const std::function<host::Outcome(std::int64_t)>& work);
 
 }  // namespace vorla::threads
