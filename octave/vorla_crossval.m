@@ -40,7 +40,7 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
 %   e.g. 'Vigilance', [0 0.5 0.9], 'Voters', [1 5] gives six settings:
 %   numeric and logical options as a vector, Scale and MatchTracking as a
 %   cell ({'auto', 'none'}). Seed, Trace, Display, Parallel and Threads take
-%   one value (Threads: those of each fold's vorla_train). Settings run through the combinations with the first option of
+%   one value (Threads: those of each fold's vorla_train and vorla_predict). Settings run through the combinations with the first option of
 %   vorla_train's table changing fastest.
 %
 %   result is a struct array with one element per setting:

@@ -22,7 +22,7 @@ function out = fold_task (task)
                        'Display', display, 'OptimizeHyperparameters', task.optimize, ...
                        'HyperparameterOptimizationOptions', task.how);
   [out.Predicted, scores] = vorla_predict (model, task.X(task.folds == task.k,:), 'UnknownLabel', 0, ...
-                                          'Scores', 'choice');
+                                          'Scores', 'choice', 'Threads', task.threads);
   % A training part may lack a class: its model scores only the classes it
   % knows, which are class numbers of the whole data.
   out.Scores = zeros (size (scores, 1), max (task.index));
