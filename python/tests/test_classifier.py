@@ -152,6 +152,40 @@ def test_rules_read_the_boxes_in_data_units():
         assert [r["text"] for r in rules] == ["if x1 <= 1.52102 then 0", "if x1 >= 1.52103 then 1"]
 
 
+@pytest.mark.parametrize("threads, kind, message", [
+    (0, ValueError, "threads must be None (every usable core) or a whole number from 1 to 2^31 - 1; 0 given"),
+    (2**31, ValueError, "a whole number from 1 to 2^31 - 1; 2147483648 given"),
+    (2.0, TypeError, "threads must be None (every usable core) or a whole number >= 1; 2.0 given"),
+    (True, TypeError, "a whole number >= 1; True given"),
+    ("2", TypeError, "a whole number >= 1; '2' given"),
+])
+def test_bad_threads_are_refused_in_fit_and_in_prediction(threads, kind, message):
+    with pytest.raises(kind, match="^FuzzyARTMAPClassifier: .*" + re.escape(message)):
+        FuzzyARTMAPClassifier(threads=threads, **ONE).fit(P, C)
+    model = FuzzyARTMAPClassifier(**ONE).fit(P, C).set_params(threads=threads)
+    for method in (model.predict, model.predict_proba, model.decision_function):
+        with pytest.raises(kind, match=re.escape(message)):
+            method(P)
+
+
+@pytest.mark.parametrize("options", [
+    dict(voters=5, vigilance=0.5),
+    dict(voters=1, vigilance=0.7, optimize_hyperparameters="none"),
+    # Patterns refused by every box, and missing features (inside every box).
+    dict(voters=3, vigilance=0.6, choice_test=True, alpha=1, scale="none"),
+])
+@pytest.mark.filterwarnings("ignore::vorla.VorlaWarning")
+def test_threads_give_the_same_predictions_and_scores(options, monkeypatch):
+    monkeypatch.setenv("VORLA_WORKER_COST", "0")  # every core counts as usable, however busy
+    Q = np.vstack([P, [[0.5, np.nan], [np.nan, 0.1], [5.0, 5.0]]])
+    model = FuzzyARTMAPClassifier(threads=1, **options).fit(P, C)
+    expect = [model.predict(Q), model.predict_proba(Q), model.decision_function(Q)]
+    for threads in (2, 3, None):
+        model.set_params(threads=threads)
+        got = [model.predict(Q), model.predict_proba(Q), model.decision_function(Q)]
+        assert all(np.array_equal(a, b) for a, b in zip(got, expect))
+
+
 @pytest.mark.parametrize("n_jobs, workers", [(None, 1), (1, 1), (3, 3), (-1, "cores"), (-10**6, 1)])
 def test_n_jobs_counts_workers_as_joblib_does(n_jobs, workers):
     from joblib import cpu_count

@@ -55,6 +55,15 @@ def test_integer_and_boolean_inputs_read_as_their_values(dtype):
     assert got[2][0, 0] < 1000
 
 
+def test_score_threads_give_the_bits_of_one_thread():
+    T, L, _ = trained()
+    patterns = np.vstack([X, np.where(X > 0.8, np.nan, X)])  # missing features: inside every box
+    one = engine.vorla_score(T, L, 3, 0.3, 0.001, 1, patterns, 2)
+    for threads in (1, 0, 2, 3):
+        got = engine.vorla_score(T, L, 3, 0.3, 0.001, 1, patterns, 2, threads)
+        assert all(np.array_equal(a, b) for a, b in zip(got, one))
+
+
 def test_column_order_input_is_read_without_a_copy():
     T, L, _ = trained()
     big = np.asfortranarray(RNG.random((400000, 3)))  # 9.6 MB
@@ -94,6 +103,8 @@ def test_outputs_own_their_blocks():
      "VORLA_EVAL: 9th input argument (oflag) must be a real numeric or boolean array, not <U1."),
     (lambda: engine.vorla_score(np.zeros((1, 6)), [3], 3, 0, 0.001, 0, X, 2), ValueError,
      "VORLA_SCORE: 2nd input argument (NLabels) must hold class numbers 1 to class_count (2); entry 1 is not one."),
+    (lambda: engine.vorla_score(np.zeros((1, 6)), [1], 3, 0, 0.001, 0, X, 2, -1), ValueError,
+     "VORLA_SCORE: 9th input argument (threads) must be a whole number from 0 to 2147483647"),
     (lambda: engine.vorla_learn(X, Y, *FIT, 1, 0, np.zeros((1, 5)), [1]), ValueError,
      "VORLA_LEARN: 13th input argument (Templates0) must have 6 columns"),
     (lambda: engine.vorla_fit(np.zeros((2, 2, 2)), [1, 2], *FIT), ValueError,

@@ -151,6 +151,20 @@ def worker_count(n_jobs):
                      % (WHO, describe(n_jobs)))
 
 
+def thread_count(threads):
+    """threads as the engine's input: None is 0 (every usable core), else a whole number
+    from 1 (the calling thread alone) to the engine's bound."""
+    if threads is None:
+        return 0
+    if not isinstance(threads, numbers.Integral) or isinstance(threads, (bool, np.bool_)):
+        raise TypeError("%s: threads must be None (every usable core) or a whole number >= 1; %s given"
+                        % (WHO, describe(threads)))
+    if not 1 <= threads <= 2**31 - 1:
+        raise ValueError("%s: threads must be None (every usable core) or a whole number from 1 to 2^31 - 1; "
+                         "%s given" % (WHO, describe(threads)))
+    return int(threads)
+
+
 def check_seed(value):
     """random_state as the layer's seed: None is 0, an int in [0, 2^32), or a NumPy
     generator from which one such seed is drawn."""

@@ -97,6 +97,13 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
         training never saw is a missing value (``CategoryWarning``), as is None, NaN
         or '' in such a feature; with 'impute' a missing category takes the most
         frequent training one. None: every feature is numeric.
+    threads : int >= 1 or None
+        Threads of this process that share the engine's work: in ``predict``,
+        ``predict_proba`` and ``decision_function`` the patterns of each network's
+        search. None: every usable core (while other processes leave two or more idle);
+        1: the calling thread alone. The results are the same bits for any number.
+        ``n_jobs`` counts worker processes instead; each of them is one thread, so the two
+        do not multiply.
 
     Attributes
     ----------
@@ -133,7 +140,7 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
     def __init__(self, vigilance=None, alpha=None, learning_rate=None, max_presentations=None, trim=False,
                  choice_test=None, scale="robust", D=None, voters=None, random_state=None, match_tracking=None,
                  display="off", trace=0, optimize_hyperparameters="auto", hyperparameter_optimization_options=None,
-                 n_jobs=None, unknown_label=None, missing_values="inside", categorical_features=None):
+                 n_jobs=None, unknown_label=None, missing_values="inside", categorical_features=None, threads=None):
         self.vigilance = vigilance
         self.alpha = alpha
         self.learning_rate = learning_rate
@@ -153,12 +160,14 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
         self.unknown_label = unknown_label
         self.missing_values = missing_values
         self.categorical_features = categorical_features
+        self.threads = threads
 
     # -- options ---------------------------------------------------------------------
 
     def _options(self, features):
         """The options in Octave names and working form, and the names given a value."""
         _checks.worker_count(self.n_jobs)  # refused before any work
+        _checks.thread_count(self.threads)
         given = []
         opts = {}
         for option, parameter in _checks.PARAMETERS.items():
@@ -469,10 +478,12 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
         return _layer.code_patterns(X, self.range_, self._coding), gone
 
     def _classify(self, X, scores):
+        threads = _checks.thread_count(getattr(self, "threads", None))  # a model pickled before it had threads
         Xs, gone = self._scaled(X)
         s = self.settings_
         args = (s["D"], 0.0, s["Alpha"], float(s["ChoiceTest"]))
-        chosen, summed = _layer.classify(self.templates_, self.nlabels_, args, Xs, self.classes_.size, scores=scores)
+        chosen, summed = _layer.classify(self.templates_, self.nlabels_, args, Xs, self.classes_.size, scores=scores,
+                                         threads=threads)
         chosen[gone] = 0
         if scores:
             summed[gone] = 0

@@ -5,6 +5,7 @@ data, settings and seed give the same bits in both."""
 import contextlib
 import io
 import math
+import os
 import warnings
 
 import numpy as np
@@ -271,17 +272,43 @@ def fill_missing(X, fill=None, categorical=()):
     return X, fill
 
 
-def net_classes(templates, nlabels, args, Xs, trace=0):
+def idle_cores():
+    """The cores that other processes leave free (the load average counts this process
+    too): on a busy machine more threads only queue. VORLA_WORKER_COST set (the tests)
+    leaves the load out."""
+    try:
+        cores = len(os.sched_getaffinity(0))
+    except (AttributeError, OSError):
+        cores = os.cpu_count() or 1
+    try:
+        load = os.getloadavg()[0]
+    except (AttributeError, OSError):
+        return cores
+    try:
+        cost = float(os.environ.get("VORLA_WORKER_COST", "nan"))
+    except ValueError:
+        cost = math.nan
+    if not math.isfinite(cost):
+        cores = max(1, min(cores, round(cores - load + 1)))
+    return cores
+
+
+def net_classes(templates, nlabels, args, Xs, trace=0, threads=1):
     """The class number one network gives each row of Xs (0: none), as vorla_eval gives
     it; a row with a missing feature, which vorla_eval leaves unclassified, gets the class
-    of vorla_score's search, where NaN lies inside every box."""
+    of vorla_score's search, where NaN lies inside every box. With threads other than 1
+    (0: every usable core, where other processes leave two or more idle) and no trace,
+    every class comes from vorla_score's search on that many threads: on one thread it
+    costs more than vorla_eval's."""
+    C = float(np.max(nlabels, initial=0))
+    if trace == 0 and (threads > 1 or (threads == 0 and idle_cores() > 1)):
+        return engine.vorla_score(templates, nlabels, *args, Xs, C, float(threads))[1][:, 0]
     gaps = np.isnan(Xs).any(axis=1)
     if not gaps.any():
         return engine.vorla_eval(templates, nlabels, *args, Xs, 0, trace)[:, 0]
     classes = np.zeros(Xs.shape[0])
     if not gaps.all():
         classes[~gaps] = engine.vorla_eval(templates, nlabels, *args, np.asfortranarray(Xs[~gaps]), 0, trace)[:, 0]
-    C = float(np.max(nlabels, initial=0))
     classes[gaps] = engine.vorla_score(templates, nlabels, *args, np.asfortranarray(Xs[gaps]), C)[1][:, 0]
     return classes
 
@@ -317,20 +344,21 @@ def choice_margins(best):
     return (1 + best - others) / 2
 
 
-def classify(templates, nlabels, args, Xs, C, trace=0, scores=False):
-    """Each network's class per pattern (N x V) and, with scores, the margins summed."""
+def classify(templates, nlabels, args, Xs, C, trace=0, scores=False, threads=1):
+    """Each network's class per pattern (N x V) and, with scores, the margins summed;
+    threads as vorla_score's (0: every usable core)."""
     N = Xs.shape[0]
     V = len(templates)
     chosen = np.zeros((N, V))
     summed = np.zeros((N, C)) if scores else None
     for v in range(V):
         if scores and trace == 0:
-            best, classes = engine.vorla_score(templates[v], nlabels[v], *args, Xs, C)
+            best, classes = engine.vorla_score(templates[v], nlabels[v], *args, Xs, C, float(threads))
             chosen[:, v] = classes[:, 0]
         else:
-            chosen[:, v] = net_classes(templates[v], nlabels[v], args, Xs, trace)
+            chosen[:, v] = net_classes(templates[v], nlabels[v], args, Xs, trace, threads)
             if scores:
-                best = engine.vorla_score(templates[v], nlabels[v], *args, Xs, C)[0]
+                best = engine.vorla_score(templates[v], nlabels[v], *args, Xs, C, float(threads))[0]
         if scores:
             summed = summed + choice_margins(best)
     return chosen, summed

@@ -72,8 +72,11 @@ def vorla_eval(Templates, NLabels, D, vigilance, alpha, ct_option, Patterns, unk
     return _core.call("vorla_eval", 1, args, _CLASSIFY + ("unknown_label", "oflag"))[0]
 
 
-def vorla_score(Templates, NLabels, D, vigilance, alpha, ct_option, Patterns, class_count):
+def vorla_score(Templates, NLabels, D, vigilance, alpha, ct_option, Patterns, class_count, threads=None):
     """Score every class for every pattern: the best choice value of its accepting nodes.
+
+    ``threads`` (None: the input left out, one thread) shares the patterns among that
+    many threads, 0 every usable core; the outputs are the same bits for any number.
 
     Returns
     -------
@@ -83,4 +86,6 @@ def vorla_score(Templates, NLabels, D, vigilance, alpha, ct_option, Patterns, cl
         The class ``vorla_eval`` gives (0 where no node accepts).
     """
     args = (Templates, NLabels, D, vigilance, alpha, ct_option, Patterns, class_count)
-    return _core.call("vorla_score", 2, args, _CLASSIFY + ("class_count",))
+    if threads is not None:
+        args += (threads,)
+    return _core.call("vorla_score", 2, args, _CLASSIFY + ("class_count", "threads"))
