@@ -17,6 +17,7 @@ struct mxArray_tag {
   std::vector<mwSize> dims;
   void* data = nullptr;
   bool owned = false;  // data came from the host (an output); else it is a NumPy buffer's
+  std::vector<mxArray*> cells;  // a cell's elements (null: never set), which it owns
 };
 
 namespace vorla::python {

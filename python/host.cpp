@@ -35,6 +35,9 @@ mxArray* view_array(mxClassID class_id, const std::vector<mwSize>& dims, void* d
 }
 
 void release_array(mxArray* array) {
+  for (mxArray* element : array->cells) {
+    if (element) release_array(element);
+  }
   if (array->owned) std::free(array->data);
   delete array;
 }
@@ -125,10 +128,31 @@ void mxDestroyArray(mxArray* array) {
   vorla::python::release_array(array);
 }
 
-// No input from Python is a cell, so no call reaches these with one.
-mxArray* mxCreateCellMatrix(mwSize, mwSize) { return nullptr; }
-mxArray* mxGetCell(const mxArray*, mwIndex) { return nullptr; }
-void mxSetCell(mxArray*, mwIndex, mxArray* value) { mxDestroyArray(value); }
+mxArray* mxCreateCellMatrix(mwSize m, mwSize n) {
+  if (n != 0 && m > std::numeric_limits<std::size_t>::max() / n / sizeof(mxArray*)) return nullptr;
+  mxArray* array = nullptr;
+  try {
+    array = vorla::python::view_array(mxCELL_CLASS, {m, n}, nullptr);
+    array->cells.assign(m * n, nullptr);
+    if (current) current->created.insert(array);
+  } catch (const std::bad_alloc&) {
+    if (array) vorla::python::release_array(array);
+    return nullptr;
+  }
+  return array;
+}
+
+mxArray* mxGetCell(const mxArray* array, mwIndex index) {
+  return index < array->cells.size() ? array->cells[index] : nullptr;
+}
+
+// The cell takes the element over: it goes with the cell, not as an array of the call.
+void mxSetCell(mxArray* array, mwIndex index, mxArray* value) {
+  if (index >= array->cells.size()) return mxDestroyArray(value);
+  if (value && current) current->created.erase(value);
+  if (array->cells[index]) mxDestroyArray(array->cells[index]);
+  array->cells[index] = value;
+}
 
 void* mxMalloc(std::size_t size) { return vorla::python::track(std::malloc(size ? size : 1)); }
 

@@ -42,7 +42,6 @@ mxClassID mxGetClassID(const mxArray* array);
 bool mxIsSparse(const mxArray* array);
 mxArray* mxCreateUninitNumericMatrix(std::size_t m, std::size_t n, mxClassID class_id, mxComplexity complexity);
 void mxDestroyArray(mxArray* array);
-// Python hands the engine no cells and takes none back: a cell is never made.
 mxArray* mxCreateCellMatrix(mwSize m, mwSize n);
 mxArray* mxGetCell(const mxArray* array, mwIndex index);
 void mxSetCell(mxArray* array, mwIndex index, mxArray* value);

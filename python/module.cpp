@@ -76,11 +76,30 @@ ClassOf class_of(const py::dtype& dtype) {
 // One input: the NumPy array the engine reads (the caller's own, or a column-order copy)
 // and the host array that views it.
 struct Input {
-  py::array array;
+  std::vector<py::array> arrays;  // a cell's: one per element
   mxArray* host = nullptr;
 };
 
 Input make_input(const py::handle& given, int position, const std::string& name, const char* function) {
+  if (py::hasattr(given, "_vorla_cell")) {
+    // A cell: a row of elements, each read as an input of its own.
+    const py::sequence elements = py::reinterpret_borrow<py::sequence>(given);
+    Input input;
+    input.host = view_array(mxCELL_CLASS, {1, static_cast<mwSize>(elements.size())}, nullptr);
+    input.host->cells.assign(elements.size(), nullptr);
+    for (std::size_t k = 0; k < elements.size(); ++k) {
+      Input element;
+      try {
+        element = make_input(elements[k], position, name, function);
+      } catch (...) {
+        release_array(input.host);
+        throw;
+      }
+      input.host->cells[k] = element.host;
+      input.arrays.insert(input.arrays.end(), element.arrays.begin(), element.arrays.end());
+    }
+    return input;
+  }
   py::object numpy = py::module_::import("numpy");
   py::array array = py::array::ensure(given);
   if (!array) array = numpy.attr("asarray")(given);
@@ -102,13 +121,33 @@ Input make_input(const py::handle& given, int position, const std::string& name,
   for (py::ssize_t k = 0; k < array.ndim(); ++k) dims.push_back(static_cast<mwSize>(array.shape(k)));
   if (dims.size() == 1) dims.push_back(1);  // a 1-D array is a column
   Input input;
-  input.array = array;
+  input.arrays.push_back(array);
   input.host = view_array(found.id, dims, const_cast<void*>(array.data()));
   return input;
 }
 
-// An output array as NumPy: the host block becomes the array's own, released with it.
+// An output array as NumPy: the host block becomes the array's own, released with it. A
+// cell becomes a list of its elements in column order (None for one never set).
 py::object to_numpy(mxArray* array) {
+  if (array->class_id == mxCELL_CLASS) {
+    py::list elements;
+    std::vector<mxArray*> cells;
+    cells.swap(array->cells);
+    release_array(array);
+    std::size_t k = 0;
+    try {
+      for (; k < cells.size(); ++k) {
+        if (cells[k]) elements.append(to_numpy(cells[k]));
+        else elements.append(py::none());
+      }
+    } catch (...) {
+      for (++k; k < cells.size(); ++k) {
+        if (cells[k]) release_array(cells[k]);
+      }
+      throw;
+    }
+    return std::move(elements);
+  }
   const std::vector<mwSize> dims = array->dims;
   void* data = array->data;
   array->owned = false;

@@ -186,6 +186,27 @@ def test_threads_give_the_same_predictions_and_scores(options, monkeypatch):
         assert all(np.array_equal(a, b) for a, b in zip(got, expect))
 
 
+@pytest.mark.parametrize("options", [
+    dict(voters=4, vigilance=0.5),
+    dict(voters=3, vigilance=0.3, match_tracking="strict", trim=True, display="final"),
+    dict(voters=3, optimize_hyperparameters=["vigilance", "voters"],
+         hyperparameter_optimization_options={"search_space": {"vigilance": [0, 0.6], "voters": [1, 3]}}),
+])
+def test_threads_train_the_same_model_search_and_continued_model(options, capsys):
+    Q = np.where(np.arange(120)[:, None] % 7 == 0, np.nan, P)  # missing features: vorla_learn's rule
+    serial = FuzzyARTMAPClassifier(threads=1, **options).fit(Q[:90], C[:90])
+    printed = capsys.readouterr().out
+    for threads in (2, None):
+        model = FuzzyARTMAPClassifier(threads=threads, **options).fit(Q[:90], C[:90])
+        assert capsys.readouterr().out == printed
+        assert same_model(model, serial) and np.array_equal(model.presentations_, serial.presentations_)
+        assert getattr(model, "search_results_", None) == getattr(serial, "search_results_", None)
+        continued = capsys.readouterr().out, model.partial_fit(Q[90:], C[90:]), capsys.readouterr().out
+        expect = FuzzyARTMAPClassifier(threads=1, **options).fit(Q[:90], C[:90])
+        expect = capsys.readouterr().out, expect.partial_fit(Q[90:], C[90:]), capsys.readouterr().out
+        assert same_model(continued[1], expect[1]) and continued[2] == expect[2]
+
+
 @pytest.mark.parametrize("n_jobs, workers", [(None, 1), (1, 1), (3, 3), (-1, "cores"), (-10**6, 1)])
 def test_n_jobs_counts_workers_as_joblib_does(n_jobs, workers):
     from joblib import cpu_count

@@ -64,6 +64,35 @@ def test_score_threads_give_the_bits_of_one_thread():
         assert all(np.array_equal(a, b) for a, b in zip(got, one))
 
 
+def test_a_batch_gives_each_network_what_its_own_call_gives():
+    # Orders are cells of 1-based rows; given nodes one per network; outputs lists.
+    T0, L0, _ = engine.vorla_fit(X[:40], Y[:40], *FIT)
+    orders = [np.arange(1, 301), RNG.permutation(300) + 1, np.arange(300, 0, -2), np.zeros(0)]
+    starts = [(np.zeros((0, 0)), np.zeros((0, 1))), (T0, L0), (T0[:2], L0[:2]), (T0, L0)]
+    got = engine.vorla_learn(X, Y, *FIT, 1, 0, [T for T, _ in starts], [L for _, L in starts], orders, 2,
+                             nargout=4)
+    assert all(isinstance(out, list) and len(out) == 4 for out in (got[0], got[1], got[3]))
+    assert got[2].shape == (1, 4)
+    for k, (rows, (T, L)) in enumerate(zip(orders, starts)):
+        rows = rows.astype(np.int64) - 1
+        one = engine.vorla_learn(X[rows], Y[rows], *FIT, 1, 0, T, L, nargout=4)
+        assert np.array_equal(got[0][k], one[0]) and np.array_equal(got[1][k], one[1])
+        assert got[2][0, k] == one[2][0, 0] and np.array_equal(got[3][k][:, :3], one[3][:, :3])
+
+
+@pytest.mark.parametrize("orders, kind, message", [
+    ([np.arange(1, 301), np.array([0.5])], ValueError,
+     "VORLA_LEARN: 15th input argument (Orders) must hold in each cell a vector of whole row numbers from 1 to 300"),
+    ([np.arange(1, 301), np.array(["a"])], TypeError,
+     "VORLA_LEARN: 15th input argument (Orders) must be a real numeric or boolean array, not <U1."),
+    (np.arange(1, 301), ValueError, "VORLA_LEARN: 15th input argument (Orders) must be a two-dimensional cell array"),
+])
+def test_bad_orders_are_refused(orders, kind, message):
+    with pytest.raises(kind) as raised:
+        engine.vorla_learn(X, Y, *FIT, 1, 0, np.zeros((0, 0)), np.zeros((0, 1)), orders, 2)
+    assert str(raised.value).startswith(message)
+
+
 def test_column_order_input_is_read_without_a_copy():
     T, L, _ = trained()
     big = np.asfortranarray(RNG.random((400000, 3)))  # 9.6 MB

@@ -98,12 +98,16 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
         or '' in such a feature; with 'impute' a missing category takes the most
         frequent training one. None: every feature is numeric.
     threads : int >= 1 or None
-        Threads of this process that share the engine's work: in ``predict``,
-        ``predict_proba`` and ``decision_function`` the patterns of each network's
-        search. None: every usable core (while other processes leave two or more idle);
-        1: the calling thread alone. The results are the same bits for any number.
-        ``n_jobs`` counts worker processes instead; each of them is one thread, so the two
-        do not multiply.
+        Threads of this process that share the engine's work: in ``fit`` and
+        ``partial_fit`` the voters, trained at once in one engine call (unless
+        ``display='iter'``, or ``display='final'`` with a trace, needs their lines as they
+        come), and in the search the networks of a setting on an inner fold; in
+        ``predict``, ``predict_proba`` and ``decision_function`` the patterns of each
+        network's search. None: every usable core (in prediction while other processes
+        leave two or more idle); 1: the calling thread alone. The model and the results
+        are the same bits for any number. With ``n_jobs`` > 1 the voters go to the worker
+        processes instead, one network each, while each worker's part of the search still
+        uses ``threads``: give ``threads=1`` there to keep to ``n_jobs`` threads in all.
 
     Attributes
     ----------
@@ -262,7 +266,8 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
         self.search_results_ = None
         if search["Names"]:
             opts, self.search_results_ = _layer.search_settings(X, index, dict(opts, Coding=self._coding), search,
-                                                                run=self._runner())
+                                                                run=self._runner(),
+                                                                threads=_checks.thread_count(self.threads))
         if self.search_results_ is None:
             del self.search_results_
         nets = self._networks(Xs, index, opts, opts["Seed"], None)
@@ -288,7 +293,13 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
             heading = "vorla_train: network %d of %d" % (v + 1, V) if V > 1 and opts["Display"] == "iter" else ""
             tasks.append((Xs, index, orders[v], args, tolerant, opts["Display"],
                           None if start is None else start[v], "", heading))
-        if _checks.worker_count(self.n_jobs) > 1 and V > 1:
+        # One call for all, unless lines must come as they are made or interleave with the trace.
+        batch = opts["Display"] == "off" or (opts["Display"] == "final" and opts["Trace"] == 0)
+        threads = _checks.thread_count(self.threads)
+        workers = _checks.worker_count(self.n_jobs)
+        if V > 1 and threads != 1 and workers == 1 and batch:
+            nets = _layer.fit_batch(Xs, index, orders, args, tolerant, threads, start)
+        elif workers > 1 and V > 1:
             # Each worker's lines come back with its network and are printed in the
             # networks' order, as a serial run prints them (once all are done).
             printed = self._runner()(_layer.fit_network_printed, tasks)

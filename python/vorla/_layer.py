@@ -241,6 +241,19 @@ def fit_network(Xs, index, order, args, tolerant, display="off", start=None, nam
     return T, L.ravel(), int(n[0, 0])
 
 
+def fit_batch(Xs, index, orders, args, tolerant, threads, start=None):
+    """The networks of fit_network (display off) in one vorla_learn call on that many
+    threads (0: every usable core), network k on the patterns in orders[k] (None: as they
+    are); the same bits as one call each. start: each network's nodes to go on from."""
+    rows = [np.arange(1.0, Xs.shape[0] + 1) if order is None else order + 1.0 for order in orders]
+    if start is None:
+        T0, L0 = np.zeros((0, 0)), np.zeros((0, 1))
+    else:
+        T0, L0 = [T for T, _ in start], [L for _, L in start]
+    T, L, n = engine.vorla_learn(Xs, index, *args, float(tolerant), 0.0, T0, L0, rows, float(threads))
+    return [(T[k], L[k].ravel(), int(n.flat[k])) for k in range(len(rows))]
+
+
 def fit_network_printed(*task):
     """fit_network in a worker process: the network and what it printed (headings, the
     trace, progress), for the caller to print in the order of a serial run."""
@@ -399,21 +412,26 @@ def _network_args(s, cap_trim=0, trace=0):
     return (s["D"], s["Vigilance"], s["Alpha"], s["LearningRate"], cap, cap_trim, float(s["ChoiceTest"]), trace)
 
 
-def held_out_network(Xs, index, order, args, tolerant, eval_args, Xv):
-    """One network of the search: the classes it gives the held-out patterns, and its nodes."""
-    T, L, _ = fit_network(Xs, index, order, args, tolerant)
-    return net_classes(T, L, eval_args, Xv), L.size
+def held_out_networks(Xs, index, orders, args, tolerant, eval_args, Xv, threads=1):
+    """Networks of the search on one inner fold, one per order: the classes each gives the
+    held-out patterns, and its nodes. More than one on threads other than 1: one batch."""
+    if len(orders) > 1 and threads != 1:
+        nets = fit_batch(Xs, index, orders, args, tolerant, threads)
+    else:
+        nets = [fit_network(Xs, index, order, args, tolerant) for order in orders]
+    return [(net_classes(T, L, eval_args, Xv), L.size) for T, L, _ in nets]
 
 
 def serial(function, tasks):
     return [function(*task) for task in tasks]
 
 
-def search_settings(X, index, opts, search, report=print, run=serial):
+def search_settings(X, index, opts, search, report=print, run=serial, threads=1):
     """Chooses the options search['Names'] on inner folds of the training data; returns
     the chosen options and the results (Optimized, KFold, Seed, Best, BestAccuracy,
     Trials). run(function, tasks) gives [function(*task) for task in tasks], in worker
-    processes or here: the tasks take nothing from the process that runs them."""
+    processes or here: the tasks take nothing from the process that runs them. threads:
+    those of each task's batch (the networks of a setting on a fold)."""
     names = search["Names"]
     space = search["Space"]
     grid_names = [n for n in names if n != "Voters"]
@@ -464,14 +482,14 @@ def search_settings(X, index, opts, search, report=print, run=serial):
                 classes[j] = np.hstack([classes[j], np.zeros((N, done - classes[j].shape[1]))])
                 nodes[j] = np.hstack([nodes[j], np.zeros((K, done - nodes[j].shape[1]))])
             for k, part in enumerate(parts):
-                for v in range(first, done + 1):
-                    places.append((j, k, v))
-                    tasks.append((part["Xs"], part["index"], part["orders"][v - 1], _network_args(s),
-                                  s["MatchTracking"] == "tolerant", (s["D"], 0, s["Alpha"], float(s["ChoiceTest"])),
-                                  part["Xv"]))
-        for (j, k, v), (got, count) in zip(places, run(held_out_network, tasks)):
-            classes[j][parts[k]["held"], v - 1] = got
-            nodes[j][k, v - 1] = count
+                places.append((j, k))
+                tasks.append((part["Xs"], part["index"], part["orders"][first - 1:done], _network_args(s),
+                              s["MatchTracking"] == "tolerant", (s["D"], 0, s["Alpha"], float(s["ChoiceTest"])),
+                              part["Xv"], threads))
+        for (j, k), nets in zip(places, run(held_out_networks, tasks)):
+            for v, (got, count) in enumerate(nets, start=first):
+                classes[j][parts[k]["held"], v - 1] = got
+                nodes[j][k, v - 1] = count
         score = []
         for j in alive:
             for v in sorted(set([c for c in counts if first <= c <= done] + [done])):

@@ -16,9 +16,22 @@ calls from several threads run at the same time, each with its own values.
 
 from . import _core
 
+
+class Cell(tuple):
+    """A cell array input: its elements in order, each an input of its own."""
+    _vorla_cell = True
+
+
+def _cell(value):
+    """A list or tuple of elements as a cell; a cell or array as it is."""
+    if isinstance(value, (list, tuple)) and not isinstance(value, Cell):
+        return Cell(value)
+    return value
+
+
 _TRAINING = ("Patterns", "PLabels", "D", "vigilance", "alpha", "learning_rate",
              "max_list_presentations", "trim_option", "ct_option", "oflag")
-_LEARN = _TRAINING + ("match_tracking", "display", "Templates0", "NLabels0")
+_LEARN = _TRAINING + ("match_tracking", "display", "Templates0", "NLabels0", "Orders", "threads")
 _CLASSIFY = ("Templates", "NLabels", "D", "vigilance", "alpha", "ct_option", "Patterns")
 
 
@@ -42,21 +55,34 @@ def vorla_fit(Patterns, PLabels, D, vigilance, alpha, learning_rate, max_list_pr
 
 def vorla_learn(Patterns, PLabels, D, vigilance, alpha, learning_rate, max_list_presentations,
                 trim_option, ct_option, oflag, match_tracking=None, display=None,
-                Templates0=None, NLabels0=None, nargout=3):
-    """Train one network under either rule, optionally from given nodes.
+                Templates0=None, NLabels0=None, Orders=None, threads=None, nargout=3):
+    """Train one network under either rule, optionally from given nodes; or a batch.
 
-    The last four inputs go together (all given or none). ``nargout`` 4 adds the history,
-    one row per list presentation: nodes, created, changed, seconds.
+    The inputs 11 to 14 go together (all given or none), and so do ``Orders`` and
+    ``threads``, which need the four before them. ``nargout`` 4 adds the history, one row
+    per list presentation: nodes, created, changed, seconds.
+
+    A batch: ``Orders`` a sequence with one vector of 1-based row numbers of Patterns per
+    network, the patterns it learns in that order; ``threads`` the threads that train them
+    (0: every usable core). ``vigilance`` may hold one value per network, and
+    ``Templates0`` and ``NLabels0`` may be sequences with one entry per network. Then
+    Templates, NLabels and history are lists with one array per network, and
+    list_presentations a 1 x networks array; network k gives what the call on its rows
+    gives, for any number of threads.
 
     Returns
     -------
-    Templates, NLabels, list_presentations[, history] : ndarray
+    Templates, NLabels, list_presentations[, history] : ndarray (lists in a batch)
     """
     args = [Patterns, PLabels, D, vigilance, alpha, learning_rate, max_list_presentations,
             trim_option, ct_option, oflag]
     extra = (match_tracking, display, Templates0, NLabels0)
-    if any(value is not None for value in extra):
+    batch = (Orders, threads)
+    if any(value is not None for value in extra + batch):
         args += list(extra)
+    if any(value is not None for value in batch):
+        args[12:14] = [_cell(value) if isinstance(value, (list, tuple)) else value for value in args[12:14]]
+        args += [_cell(Orders), threads]
     return _core.call("vorla_learn", nargout, args, _LEARN)
 
 
