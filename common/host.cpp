@@ -116,9 +116,12 @@ void advise_block_for_writing(void* block, std::size_t bytes) {
   int cold_pages = 0;
   for (std::uintptr_t page = pages.first; page < pages.last; page += huge_page) {
     const std::int64_t start = thread_cpu_ns();
-    // An atomic or of nothing: a write, so that the fault brings a page of its own rather than
-    // the shared zero page, which leaves the contents as they were.
-    __atomic_fetch_or(reinterpret_cast<volatile unsigned char*>(page), 0, __ATOMIC_RELAXED);
+    // The first byte written back as it is: a write, so that the fault brings a page of its own
+    // rather than the shared zero page, and the contents stay. Volatile, since a compiler may
+    // drop a store of the value just read, or turn an atomic or of 0 into a load (clang does);
+    // the block is the caller's alone until it returns.
+    volatile unsigned char* const first_byte = reinterpret_cast<volatile unsigned char*>(page);
+    *first_byte = *first_byte;
     if (thread_cpu_ns() - start > cold_fault_ns && ++cold_pages == cold_pages_taken) {
       const std::uintptr_t rest = page + huge_page;
       if (rest < pages.last) madvise(reinterpret_cast<void*>(rest), pages.last - rest, MADV_NOHUGEPAGE);
