@@ -464,7 +464,7 @@ end
 %!error <X holds 1 Inf values> vorla_predict (model, [1 Inf])
 %!error <Trace must be one of 0, 1, 2, 3> vorla_predict (model, X, "Trace", 4)
 %!error <Scores must be 'votes' or 'choice'> vorla_predict (model, X, "Scores", "rank")
-%!error <Threads must be a whole number .= 0 \(0: every usable core\); -1 given> vorla_predict (model, X, "Threads", -1)
+%!error <Threads must be a whole number in \[0, 1024\] \(0: every usable core\); -1 given> vorla_predict (model, X, "Threads", -1)
 
 %!function id = lasterr_of (call)
 %! id = "";

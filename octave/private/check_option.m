@@ -76,10 +76,6 @@ function value = check_option (who, name, value, features)
         mask(double (value)) = true;
         value = mask;
       end
-    case 'Threads'
-      need (is_real_scalar (value) && value >= 0 && value == fix (value) && value <= 2^31 - 1, ...
-            'a whole number >= 0 (0: every usable core)');
-      value = double (value);
     case 'KFold'
       need (is_real_scalar (value) && value >= 2 && value == fix (value) && isfinite (value), 'a whole number >= 2');
       value = double (value);

@@ -131,7 +131,7 @@ function model_test ()
     "vorla:predict:UnknownLabel", @() vorla_predict (model, X, "UnknownLabel", "?"), "UnknownLabel must be a scalar that double holds exactly"
     "vorla:predict:Trace",      @() vorla_predict (model, X, "Trace", 4), "Trace must be one of 0, 1, 2, 3"
     "vorla:predict:Parallel",   @() vorla_predict (model, X, "Parallel", 3), "Parallel must be true or false"
-    "vorla:predict:Threads",    @() vorla_predict (model, X, "Threads", 1.5), "Threads must be a whole number >= 0 (0: every usable core); 1.5 given"
+    "vorla:predict:Threads",    @() vorla_predict (model, X, "Threads", 1.5), "Threads must be a whole number in [0, 1024] (0: every usable core); 1.5 given"
     "vorla:crossval:KFold",     @() vorla_crossval (X, y, "KFold", 601), "KFold must be at most the number of patterns, 600; 601 given"
     "vorla:crossval:KFold",     @() vorla_crossval (X, y, "KFold", 1.5), "KFold must be a whole number >= 2"
     "vorla:crossval:Voters",    @() vorla_crossval (X, y, "Voters", [1 0]), "Voters must be a whole number in [1, 10000]; 0 given"
