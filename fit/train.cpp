@@ -749,6 +749,57 @@ struct Results {
   TrainedNetwork* network = nullptr;
 };
 
+// Hands the kept nodes back (trimmed of the inactive ones this run made when trim is set) to
+// where results says, with the history where asked, and releases every node.
+host::Outcome hand_back(const ModelValues& model, NodeList& nodes, std::int32_t given_count,
+                        std::int32_t template_count, bool trim, std::int32_t list_presentations,
+                        std::vector<double>& history, const TrainingExtras& extras, const Results& results) {
+  const bool keep_history = extras.history != nullptr;
+  const std::int32_t node_count = nodes.count();
+  const auto row_length = static_cast<std::size_t>(2 * model.feature_count);
+  TrainedNetwork* const network = results.network;
+  double** rows = nullptr;
+  double* kept_labels = nullptr;
+  if (network) {
+    network->template_values.resize(static_cast<std::size_t>(template_count) * row_length);
+    network->node_labels.resize(static_cast<std::size_t>(template_count));
+    kept_labels = network->node_labels.data();
+  } else {
+    rows = allocate_row_matrix(template_count, 2 * model.feature_count);
+    if (!rows) return host::Outcome::out_of_memory;
+    kept_labels = static_cast<double*>(host::allocate(template_count, sizeof(double)));
+    if (!kept_labels) return host::Outcome::out_of_memory;
+  }
+  std::int32_t j = 0;
+  for (std::int32_t i = 0; i < node_count; ++i) {
+    if (!(trim && !nodes[i].active && i >= given_count)) {
+      nodes[i].export_row(model, network ? network->template_values.data() + static_cast<std::size_t>(j) * row_length
+                                         : rows[j]);
+      kept_labels[j] = static_cast<double>(nodes[i].label);
+      ++j;
+    }
+    nodes.release_node(i);
+  }
+  nodes.release();
+  results.template_count = template_count;
+  if (network) {
+    network->list_presentations = list_presentations;
+    if (keep_history) network->history = std::move(history);
+    return host::Outcome::done;
+  }
+  results.template_rows = rows;
+  results.node_labels = kept_labels;
+  if (keep_history) {
+    const auto history_rows = static_cast<std::int32_t>(history.size() / 4);
+    double** rows_made = allocate_row_matrix(history_rows, 4);
+    if (!rows_made) return host::Outcome::out_of_memory;
+    std::copy(history.begin(), history.end(), rows_made[0]);
+    *extras.history = rows_made;
+    *extras.history_rows = history_rows;
+  }
+  return host::Outcome::done;
+}
+
 host::Outcome run(Channel& out, const ModelValues& model, const std::int32_t& pattern_count, double* const* patterns,
                   const double* labels, double vigilance, double learning_rate, std::int32_t max_list_presentations,
                   std::int32_t trim_option, std::int32_t ct_option, std::int32_t& list_presentations,
@@ -816,48 +867,7 @@ host::Outcome run(Channel& out, const ModelValues& model, const std::int32_t& pa
                  elapsed_seconds);
   }
 
-  const auto row_length = static_cast<std::size_t>(2 * model.feature_count);
-  TrainedNetwork* const network = results.network;
-  double** rows = nullptr;
-  double* kept_labels = nullptr;
-  if (network) {
-    network->template_values.resize(static_cast<std::size_t>(template_count) * row_length);
-    network->node_labels.resize(static_cast<std::size_t>(template_count));
-    kept_labels = network->node_labels.data();
-  } else {
-    rows = allocate_row_matrix(template_count, 2 * model.feature_count);
-    if (!rows) return host::Outcome::out_of_memory;
-    kept_labels = static_cast<double*>(host::allocate(template_count, sizeof(double)));
-    if (!kept_labels) return host::Outcome::out_of_memory;
-  }
-  std::int32_t j = 0;
-  for (std::int32_t i = 0; i < node_count; ++i) {
-    if (!(trim && !nodes[i].active && i >= given_count)) {
-      nodes[i].export_row(model, network ? network->template_values.data() + static_cast<std::size_t>(j) * row_length
-                                         : rows[j]);
-      kept_labels[j] = static_cast<double>(nodes[i].label);
-      ++j;
-    }
-    nodes.release_node(i);
-  }
-  nodes.release();
-  results.template_count = template_count;
-  if (network) {
-    network->list_presentations = list_presentations;
-    if (keep_history) network->history = std::move(history);
-    return host::Outcome::done;
-  }
-  results.template_rows = rows;
-  results.node_labels = kept_labels;
-  if (keep_history) {
-    const auto history_rows = static_cast<std::int32_t>(history.size() / 4);
-    double** rows_made = allocate_row_matrix(history_rows, 4);
-    if (!rows_made) return host::Outcome::out_of_memory;
-    std::copy(history.begin(), history.end(), rows_made[0]);
-    *extras.history = rows_made;
-    *extras.history_rows = history_rows;
-  }
-  return host::Outcome::done;
+  return hand_back(model, nodes, given_count, template_count, trim, list_presentations, history, extras, results);
 }
 
 // The largest count that one call of the host's counter takes.
