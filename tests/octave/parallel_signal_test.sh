@@ -62,7 +62,7 @@ check_end() {  # $1 name, $2 ms at the signal, $3 pid
 
 # Waits until the call is past its first setting, with its workers running.
 wait_running() {  # $1 log file
-  local deadline=$(( $(now_ms) + 120000 ))
+  local deadline=$(( $(now_ms) + 400000 ))  # minutes under load: the first setting trains and searches four folds
   until grep -q "setting 1 of 2" "$1" && [ -n "$(workers_left)" ]; do
     if [ "$(now_ms)" -gt "$deadline" ]; then
       echo "FAIL: the call never reached its second setting"; cat "$1"; exit 1
