@@ -990,6 +990,27 @@ end
 %! assert ({model.Templates, model.NLabels, model.Voters}, {again.Templates, again.NLabels, 10});
 
 %!test
+%! ## settings that differ in more than the vigilance, a missing value, threads:
+%! ## still every row the score of that setting trained on each inner fold
+%! P = Q;
+%! P(7,2) = NaN;
+%! how = struct ("CVPartition", folds, "Seed", 5);
+%! search = {"OptimizeHyperparameters", "all", "Voters", 4, "HyperparameterOptimizationOptions", how};
+%! model = vorla_train (P, q, search{:}, "Threads", 2);
+%! assert (vorla_train (P, q, search{:}, "Threads", 1), model);
+%! r = model.HyperparameterOptimizationResults;
+%! assert (numel (unique ({r.Trials.MatchTracking})), 2);
+%! for t = r.Trials(:)'
+%!   right = 0;
+%!   for k = 1:4
+%!     m = vorla_train (P(folds != k,:), q(folds != k), "Vigilance", t.Vigilance, "Voters", t.Voters, ...
+%!                      "MatchTracking", t.MatchTracking, "MaxPresentations", t.MaxPresentations, "Seed", 5);
+%!     right += sum (vorla_predict (m, P(folds == k,:)) == q(folds == k));
+%!   endfor
+%!   assert (t.Accuracy, right / 60);
+%! endfor
+
+%!test
 %! ## ties go to the smaller model; given options are not searched
 %! apart = [Q(:,1) < 0.5, Q(:,2)];
 %! model = vorla_train (apart, 1 + apart(:,1), "OptimizeHyperparameters", {"Vigilance", "voters"});

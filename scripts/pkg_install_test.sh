@@ -15,5 +15,12 @@ if (($#)); then
   builddir=("$(cd "$1" && pwd)")
 fi
 archive=$(bash "$root/scripts/make_package.sh" "$work")
+# The README's install commands must name the archive that the script writes.
+name=$(basename "$archive")
+stale=$(grep -o 'vorla-[0-9][0-9.]*[0-9]\.tar\.gz' "$root/README.md" | grep -vxF "$name" || true)
+if [[ -n $stale ]]; then
+  echo "README.md names ${stale//$'\n'/, } but scripts/make_package.sh writes $name" >&2
+  exit 1
+fi
 cd "$work"
 octave-cli --no-gui --norc "$root/scripts/pkg_install_check.m" "$archive" "$work" "${builddir[@]}"
