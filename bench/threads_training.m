@@ -1,7 +1,8 @@
 function results = threads_training (repeats, points)
-  % Training on threads against one thread, in one process: vorla_train with 'Voters', 4 and
+  % Training on threads against one thread, in one process: vorla_train with 'Voters', 4,
   % vorla_crossval of 10 folds x 4 vigilance levels (Voters 5 in each fold, so each fold's
-  % training is a batch), each with 'Threads', 1 and 'Threads', 0 (every usable core). The
+  % training is a batch) and vorla_train's default call (the search's networks in batches) on
+  % the noisy problem of noisy_data.m, each with 'Threads', 1 and 'Threads', 0 (every usable core). The
   % runs alternate, the fastest of `repeats` (default 3) counts, and the outputs are asserted
   % identical (but crossval's Time). `points` (default 40,000) circle-in-the-square patterns.
   % It prints the CPU time of each run beside its wall-clock time, the load average and the
@@ -23,12 +24,15 @@ function results = threads_training (repeats, points)
   voters = {'Voters', 4, 'Vigilance', 0.5, 'OptimizeHyperparameters', 'none'};
   folds = {'KFold', 10, 'Vigilance', [0 0.3 0.6 0.8], 'Voters', 5, 'OptimizeHyperparameters', 'none'};
   n = floor (points / 4);
-  cases = cell (2, 3);
+  [Xn, yn] = noisy_data (2000, 1);
+  cases = cell (3, 3);
   cases(1,:) = {@() vorla_train(X, y, voters{:}, 'Threads', 1), @() vorla_train(X, y, voters{:}, 'Threads', 0), ...
                 sprintf('vorla_train, Voters 4, %d patterns', points)};
   cases(2,:) = {@() untimed(vorla_crossval (X(1:n,:), y(1:n), folds{:}, 'Threads', 1)), ...
                 @() untimed(vorla_crossval (X(1:n,:), y(1:n), folds{:}, 'Threads', 0)), ...
                 sprintf('vorla_crossval, 10 folds x 4 settings, Voters 5, %d patterns', n)};
+  cases(3,:) = {@() vorla_train(Xn, yn, 'Threads', 1), @() vorla_train(Xn, yn, 'Threads', 0), ...
+                'vorla_train, the default call (the search), noisy_data (2000, 1)'};
   printf ('%d cores (nproc); %s\n', nproc (), autogroup ());
   results = struct ('row', {}, 'one_s', {}, 'all_s', {}, 'one_cpu_s', {}, 'all_cpu_s', {}, 'speedup', {}, ...
                     'load', {});

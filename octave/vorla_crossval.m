@@ -40,8 +40,11 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
 %   e.g. 'Vigilance', [0 0.5 0.9], 'Voters', [1 5] gives six settings:
 %   numeric and logical options as a vector, Scale and MatchTracking as a
 %   cell ({'auto', 'none'}). Seed, Trace, Display, Parallel and Threads take
-%   one value (Threads: those of each fold's vorla_train and vorla_predict). Settings run through the combinations with the first option of
-%   vorla_train's table changing fastest.
+%   one value (Threads: those of each fold's vorla_train and vorla_predict;
+%   with more than one thread, and neither Trace nor Display 'iter', the
+%   networks of every fold and setting train in one batch). Settings run
+%   through the combinations with the first option of vorla_train's table
+%   changing fastest.
 %
 %   result is a struct array with one element per setting:
 %     Setting        struct of the vorla_train options of the setting
@@ -156,7 +159,19 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
   if strcmp (opts.Display, 'final')
     done = @(i, outcome) setting_line (i, outcome, s, index, folds, settings, varied);
   end
-  outcome = run_tasks ('fold_task', tasks, opts.Parallel, 'crossval', done);
+  if ~opts.Parallel && opts.Threads ~= 1 && opts.Trace == 0 && ~strcmp (opts.Display, 'iter')
+    % Every fold's networks in one batch on threads; each setting's line once its folds are in.
+    outcome = fold_task (tasks);
+    if ~isempty (done)
+      shown = cell (size (outcome));
+      for i = 1:numel (outcome)
+        shown{i} = outcome{i};
+        done (i, shown);
+      end
+    end
+  else
+    outcome = run_tasks ('fold_task', tasks, opts.Parallel, 'crossval', done);
+  end
 
   C = size (names, 1);
   [missing, missing_kind] = missing_label (kind);
@@ -384,6 +399,22 @@ end
 %! rand ("state", 8);
 %! X = [randn(40, 2); randn(40, 2) + 2.5; randn(20, 2) + [3 -2]];
 %! y = [ones(40, 1); 2 * ones(40, 1); 3 * ones(20, 1)];
+
+%!test
+%! ## every fold's networks in one batch on threads: the serial results and lines, for
+%! ## settings of other rules and scales, a missing value, and a search in every fold
+%! P = X;
+%! P(5,1) = NaN;
+%! untimed = @(r) rmfield (r, "Time");
+%! grid = {"KFold", 3, "Vigilance", [0 0.6], "MatchTracking", {"strict", "tolerant"}, "Scale", {"auto", "robust"}, ...
+%!         "Voters", 3, no_search{:}, "Display", "final"};
+%! one = evalc ("a = vorla_crossval (P, y, grid{:}, 'Threads', 1);");
+%! two = evalc ("b = vorla_crossval (P, y, grid{:}, 'Threads', 2);");
+%! assert (untimed (b), untimed (a));
+%! lines = @(text) regexprep (text, "[\\d.]+ s for", "");
+%! assert (lines (two), lines (one));
+%! assert (numel (strfind (one, "\n")), 8);
+%! assert (untimed (vorla_crossval (P, y, "KFold", 3, "Threads", 2)), untimed (vorla_crossval (P, y, "KFold", 3, "Threads", 1)));
 
 %!test
 %! ## categorical features, as codes or as text: each fold's model as vorla_train makes it

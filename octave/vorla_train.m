@@ -354,44 +354,9 @@ function model = vorla_train (X, labels, varargin)
     model = continue_model (X, labels, varargin{1}, varargin(2:end));
     return;
   end
-  p = train_parser ('train');
-  [opts, given] = parse_options (p, 'train', varargin);
-  how = missing_option ('train', opts.MissingValues);
-  [X, coding] = learn_coding ('train', X, opts.CategoricalPredictors, ~strcmp (how, 'error'));
-  [names, index, kind] = label_classes ('train', labels);
-  check_shape ('train', X, numel (index));
-  opts = check_train_options ('train', opts, size (X, 2));
-  [X, index, fill] = prepare_missing (X, index, how, [], coding.CategoricalPredictors);
-  search = check_search ('train', opts.OptimizeHyperparameters, opts.HyperparameterOptimizationOptions, given, ...
-                         opts, numel (index));
-
-  one_class ('train', names);
-
-  [Xs, range, scale] = apply_scale (X, opts.Scale, coding);
-  if strcmp (scale, 'none')
-    check_unscaled ('train', Xs, opts.D, 'X');
-  elseif strcmp (scale, 'range')
-    clip_warning ('train', X, range, true, coding.CategoricalPredictors);
-  end
-  conflict_warning ('train', Xs, index, opts.MatchTracking);
-  if ~isempty (search.Names)
-    opts.Coding = coding;
-    [opts, searched] = search_settings ('train', X, index, opts, search);
-  end
+  [model, Xs, index, opts] = train_plan (X, labels, varargin);
   nets = train_networks (Xs, index, opts, opts.Seed, {});
-
-  model = struct ('Format', 'vorla model 1', 'ClassNames', {names}, 'LabelKind', kind, ...
-                  'Features', size (X, 2), 'Range', range, ...
-                  'CategoricalPredictors', coding.CategoricalPredictors, 'Categories', {coding.Categories}, ...
-                  'Templates', [], 'NLabels', [], ...
-                  'Presentations', [], 'Converged', [], 'D', opts.D, 'Vigilance', [], 'Alpha', [], ...
-                  'LearningRate', [], 'MaxPresentations', [], 'Trim', [], 'ChoiceTest', [], ...
-                  'Scale', scale, 'Voters', opts.Voters, 'Seed', opts.Seed, 'MatchTracking', [], ...
-                  'History', struct ([]), 'MissingValues', how, 'Impute', fill);
   model = record_call (model, nets, opts, size (Xs, 1), opts.Seed);
-  if ~isempty (search.Names)
-    model.HyperparameterOptimizationResults = searched;
-  end
 end
 
 function model = continue_model (model, X, labels, options)
@@ -446,25 +411,6 @@ function model = continue_model (model, X, labels, options)
     model.History = struct ([]);
   end
   model = record_call (model, nets, opts, size (Xs, 1), seed);
-end
-
-function [X, index, fill] = prepare_missing (X, index, how, fill, categorical)
-% The training patterns under MissingValues: 'impute' fills each NaN with its
-% feature's training median, or for a categorical feature its most frequent
-% category (fill, kept in the model; given when continuing);
-% 'inside' leaves NaN to the rule of vorla_learn, but a pattern with every
-% feature missing says nothing and is left out, with a warning.
-  if strcmp (how, 'impute')
-    [X, fill] = fill_missing (X, fill, categorical);
-    return;
-  end
-  fill = [];
-  gone = all (isnan (X), 2) & size (X, 2) > 0;
-  if any (gone)
-    warning ('vorla:train:gone', 'vorla_train: %d patterns have every feature missing and are left out', sum (gone));
-    X = X(~gone,:);
-    index = index(~gone);
-  end
 end
 
 function opts = model_settings (model, opts, given)
@@ -575,57 +521,6 @@ function nets = batch_networks (Xs, index, orders, args, opts, start, net_names)
     if strcmp (opts.Display, 'final')
       final_line (net_names{v}, n(v), args{5}, numel (L{v}), h{v}(end,4));
     end
-  end
-end
-
-function cap = presentation_cap (opts)
-  cap = opts.MaxPresentations;
-  if isinf (cap)
-    cap = safety_cap ();
-  end
-end
-
-function model = record_call (model, nets, opts, N, seed)
-% The networks and settings of a call, and one more entry in the history.
-  cap = presentation_cap (opts);
-  if opts.Voters == 1
-    model.Templates = nets{1}.Templates;
-    model.NLabels = nets{1}.NLabels;
-  else
-    model.Templates = cellfun (@(net) net.Templates, nets, 'UniformOutput', false);
-    model.NLabels = cellfun (@(net) net.NLabels, nets, 'UniformOutput', false);
-  end
-  model.Presentations = cellfun (@(net) net.Presentations, nets);
-  % A stopped run counts every presentation up to its cap; a converged run
-  % does not count its last one, which changed nothing.
-  model.Converged = model.Presentations < cap;
-  model.Vigilance = opts.Vigilance;
-  model.Alpha = opts.Alpha;
-  model.LearningRate = opts.LearningRate;
-  model.MaxPresentations = cap;
-  model.Trim = opts.Trim;
-  model.ChoiceTest = opts.ChoiceTest;
-  model.MatchTracking = opts.MatchTracking;
-
-  call = struct ('Patterns', N, 'Classes', size (model.ClassNames, 1), ...
-                 'Nodes', cellfun (@(net) numel (net.NLabels), nets), ...
-                 'Presentations', model.Presentations, 'Converged', model.Converged, 'Seed', seed, ...
-                 'Vigilance', opts.Vigilance, 'Alpha', opts.Alpha, 'LearningRate', opts.LearningRate, ...
-                 'MaxPresentations', cap, 'Trim', opts.Trim, 'ChoiceTest', opts.ChoiceTest, ...
-                 'MatchTracking', opts.MatchTracking);
-  if isempty (model.History)
-    model.History = call;
-  else
-    model.History(end+1) = call;
-  end
-
-  % A cap the caller chose is no surprise: model.Converged tells.
-  stopped = sum (~model.Converged);
-  if stopped > 0 && isinf (opts.MaxPresentations)
-    notify ('vorla:train:cap', ...
-             ['vorla_train: %d of %d networks stopped at the safety cap of %d list presentations without ' ...
-              'converging; give MaxPresentations to choose the cap (then model.Converged tells, with no warning)'], ...
-             stopped, opts.Voters, cap);
   end
 end
 

@@ -1,26 +1,70 @@
 function out = fold_task (task)
 % Trains on the other folds and labels fold k. Warnings are gathered by the
-% caller, once for all folds.
+% caller, once for all folds. Given a cell of tasks (none with Trace or
+% Display 'iter'), it returns the cell of their results, with the networks
+% of all folds trained at once by learn_batch: the same results, but for
+% Time, where each fold has its share of the batch's time.
   saved = [warning('off', 'vorla:train:conflict'), warning('off', 'vorla:train:cap'), ...
            warning('off', 'vorla:train:oneclass'), warning('off', 'vorla:train:clipped'), ...
            warning('off', 'vorla:predict:clipped'), warning('off', 'vorla:train:unscaled'), ...
            warning('off', 'vorla:predict:unscaled'), warning('off', 'vorla:predict:category')];
   restore = onCleanup (@() warning (saved));
+  if iscell (task)
+    out = all_folds (task);
+    return;
+  end
   started = tic ();
-  training = (task.folds ~= task.k);
-  % Only the options that the caller gave are passed, so that the training
-  % searches the rest as vorla_train would.
-  passed = intersect (fieldnames (task.setting), [task.passed(:); {'Seed'}], 'stable');
-  args = [passed, cellfun(@(name) task.setting.(name), passed, 'UniformOutput', false)]';
   display = 'off';
   if strcmp (task.display, 'iter')
     show ('%s\n', task.heading);
     display = 'iter';
   end
-  model = vorla_train (task.X(training,:), task.index(training), args{:}, 'Trace', task.trace, 'Threads', task.threads, ...
-                       'CategoricalPredictors', task.categorical, ...
-                       'Display', display, 'OptimizeHyperparameters', task.optimize, ...
-                       'HyperparameterOptimizationOptions', task.how);
+  training = (task.folds ~= task.k);
+  args = training_args (task, display);
+  model = vorla_train (task.X(training,:), task.index(training), args{:});
+  out = fold_result (task, model, toc (started));
+end
+
+function args = training_args (task, display)
+% Only the options that the caller gave are passed, so that the training
+% searches the rest as vorla_train would.
+  passed = intersect (fieldnames (task.setting), [task.passed(:); {'Seed'}], 'stable');
+  args = [passed, cellfun(@(name) task.setting.(name), passed, 'UniformOutput', false)]';
+  args = [args(:)', {'Trace', task.trace, 'Threads', task.threads, 'CategoricalPredictors', task.categorical, ...
+                     'Display', display, 'OptimizeHyperparameters', task.optimize, ...
+                     'HyperparameterOptimizationOptions', task.how}];
+end
+
+function out = all_folds (tasks)
+  n = numel (tasks);
+  plans = cell (1, n);
+  jobs = cell (1, n);
+  seconds = zeros (1, n);
+  for i = 1:n
+    started = tic ();
+    training = (tasks{i}.folds ~= tasks{i}.k);
+    [plans{i}.model, Xs, index, plans{i}.opts] = train_plan (tasks{i}.X(training,:), tasks{i}.index(training), ...
+                                                             training_args (tasks{i}, 'off'));
+    jobs{i} = voter_job (Xs, index, plans{i}.opts, plans{i}.opts.Seed);
+    jobs{i}.part = i;
+    plans{i}.N = size (Xs, 1);
+    seconds(i) = toc (started);
+  end
+  started = tic ();
+  nets = learn_batch (jobs, tasks{1}.threads);
+  seconds = seconds + toc (started) / n;
+  out = cell (size (tasks));
+  for i = 1:n
+    started = tic ();
+    opts = plans{i}.opts;
+    model = record_call (plans{i}.model, nets{i}, opts, plans{i}.N, opts.Seed);
+    out{i} = fold_result (tasks{i}, model, seconds(i) + toc (started));
+  end
+end
+
+function out = fold_result (task, model, seconds)
+% The labels and scores of fold k under the model of the other folds, and what the fold cost.
+  started = tic ();
   [out.Predicted, scores] = vorla_predict (model, task.X(task.folds == task.k,:), 'UnknownLabel', 0, ...
                                           'Scores', 'choice', 'Threads', task.threads);
   % A training part may lack a class: its model scores only the classes it
@@ -36,5 +80,5 @@ function out = fold_task (task)
   out.Nodes = sum (cellfun ('numel', nlabels));
   out.Presentations = sum (model.Presentations);
   out.Stopped = sum (~model.Converged);
-  out.Time = toc (started);
+  out.Time = seconds + toc (started);
 end

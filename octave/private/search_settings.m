@@ -149,104 +149,35 @@ function part = inner_part (X, index, folds, k, opts, seed, V)
 end
 
 function out = batch_rung (tasks, threads)
-% What search_task gives for every task of a rung, with the networks of all
-% tasks that differ in nothing but the vigilance trained in one vorla_learn
-% call on threads (the inner folds' training parts stacked, each network's
-% order pointing into its own part): a batch of many networks keeps every
-% core busy where one task's few would not. The networks of the highest
-% vigilance, which take longest, go first. Each network is bit for bit the
-% one search_task trains, and so are the classes.
-  out = cell (size (tasks));
-  [~, ~, group] = unique (cellfun (@all_but_vigilance, tasks, 'UniformOutput', false));
-  for g = 1:max (group)
-    for members = fold_chunks (tasks, find (group == g))
-      out(members{1}) = batch_tasks (tasks(members{1}), threads);
-    end
-  end
-end
-
-function key = all_but_vigilance (task)
-% The task's setting but its vigilance, as text (the values exactly).
-  s = task.setting;
-  key = [sprintf('%.17g ', s.D, s.Alpha, s.LearningRate, s.MaxPresentations, double (s.ChoiceTest)), s.MatchTracking];
-end
-
-function chunks = fold_chunks (tasks, members)
-% The members in groups whose inner folds' stacked training parts stay
-% within 256 MB (at least one fold a group), so that the stack costs little
-% beside the parts themselves.
-  limit = 2^28;
-  folds = cellfun (@(task) task.k, tasks);
-  chunks = {};
-  here = [];
-  bytes = 0;
-  parts = unique (folds(members));
-  for k = parts(:)'
-    mine = members(folds(members) == k);
-    size_k = 8 * numel (tasks{mine(1)}.Xs);
-    if ~isempty (here) && bytes + size_k > limit
-      chunks{end+1} = here;
-      here = [];
-      bytes = 0;
-    end
-    here = [here, mine(:)'];
-    bytes = bytes + size_k;
-  end
-  chunks{end+1} = here;
-end
-
-function out = batch_tasks (tasks, threads)
-% search_task for tasks of one fold group and one setting but the vigilance.
-  s = tasks{1}.setting;
-  cap = s.MaxPresentations;
-  if isinf (cap)
-    cap = safety_cap ();
-  end
-  folds = cellfun (@(task) task.k, tasks);
-  parts = unique (folds);
-  Xs = cell (numel (parts), 1);
-  index = Xs;
-  offset = zeros (1, max (parts));
-  for p = 1:numel (parts)
-    task = tasks{find (folds == parts(p), 1)};
-    Xs{p} = task.Xs;
-    index{p} = task.index;
-    if p < numel (parts)
-      offset(parts(p+1)) = offset(parts(p)) + size (task.Xs, 1);
-    end
-  end
-  first = tasks{1}.first;
-  count = tasks{1}.last - first + 1;
-  orders = cell (1, numel (tasks) * count);
-  vigilance = zeros (1, numel (orders));
-  for i = 1:numel (tasks)
-    task = tasks{i};
-    for j = 1:count
-      order = task.orders{first + j - 1};
-      if isempty (order)
-        order = 1:size (task.Xs, 1);
-      end
-      orders{(i - 1) * count + j} = offset(task.k) + order;
-      vigilance((i - 1) * count + j) = task.setting.Vigilance;
-    end
-  end
-  [~, longest] = sort (-vigilance);
-  tolerant = strcmp (s.MatchTracking, 'tolerant');
-  [T, L, ~] = vorla_learn (vertcat (Xs{:}), vertcat (index{:}), s.D, vigilance(longest), s.Alpha, s.LearningRate, ...
-                        cap, 0, double (s.ChoiceTest), 0, double (tolerant), 0, zeros (0, 0), zeros (0, 1), ...
-                        orders(longest), threads);
-  T(longest) = T;
-  L(longest) = L;
+% What search_task gives for every task of a rung, the networks of all tasks
+% trained at once by learn_batch (the tasks of one inner fold share its
+% training part): a batch of many networks keeps every core busy where one
+% task's few would not.
+  jobs = cellfun (@rung_job, tasks, 'UniformOutput', false);
+  nets = learn_batch (jobs, threads);
   out = cell (size (tasks));
   for i = 1:numel (tasks)
+    s = tasks{i}.setting;
+    count = numel (nets{i});
     out{i}.Classes = zeros (size (tasks{i}.Xv, 1), count);
     out{i}.Nodes = zeros (1, count);
     for j = 1:count
-      n = (i - 1) * count + j;
-      out{i}.Classes(:,j) = net_classes (T{n}, L{n}, {s.D, 0, s.Alpha, double(s.ChoiceTest)}, tasks{i}.Xv, 0);
-      out{i}.Nodes(j) = numel (L{n});
+      net = nets{i}{j};
+      out{i}.Classes(:,j) = net_classes (net.Templates, net.NLabels, {s.D, 0, s.Alpha, double(s.ChoiceTest)}, ...
+                                         tasks{i}.Xv, 0);
+      out{i}.Nodes(j) = numel (net.NLabels);
     end
   end
+end
+
+function job = rung_job (task)
+  s = task.setting;
+  cap = presentation_cap (s);
+  orders = task.orders(task.first:task.last);
+  orders(cellfun ('isempty', orders)) = {1:size(task.Xs, 1)};
+  job = struct ('Xs', task.Xs, 'index', task.index, 'part', task.k, 'orders', {orders}, ...
+                'vigilance', repmat (s.Vigilance, 1, numel (orders)), ...
+                'args', {{s.D, s.Alpha, s.LearningRate, cap, 0, double(s.ChoiceTest), strcmp(s.MatchTracking, 'tolerant')}});
 end
 
 function settings = setting_grid (opts, names, space)

@@ -7,10 +7,7 @@ function out = search_task (task)
            warning('off', 'vorla:train:unscaled')];
   restore = onCleanup (@() warning (saved));
   s = task.setting;
-  cap = s.MaxPresentations;
-  if isinf (cap)
-    cap = safety_cap ();
-  end
+  cap = presentation_cap (s);
   args = {s.D, s.Vigilance, s.Alpha, s.LearningRate, cap, 0, double(s.ChoiceTest), 0};
   count = task.last - task.first + 1;
   out.Classes = zeros (size (task.Xv, 1), count);
