@@ -56,6 +56,10 @@ function lines = parity_octave (out_file)
            {sprintf('categorical counts %s', digest ([rules.Count]))}];
   rules = vorla_rules (model);
   lines = [lines, {sprintf('categorical corners %s', hash ('sha256', strjoin ({rules.Text}, char (10))))}];
+  [rules, scores] = vorla_rules (model, 'X', Z, 'Simplify', true, 'Labels', z);
+  lines = [lines, {sprintf('categorical simplified %s', hash ('sha256', strjoin ({rules.Text}, char (10))))}, ...
+           {sprintf('categorical simplified_scores %s', digest ([[scores.Conditions]; [scores.Kept]; ...
+                    [scores.Covered]; [scores.Agreement]; [scores.Accuracy]]))}];
   colours = {'red', 'green', 'blue'};
   sizes = {'small', 'large'};
   W = [colours(mod(n, 3) + 1)', sizes(mod(floor (n / 2), 2) + 1)'];

@@ -135,6 +135,11 @@ def describe(case, model, Q):
         lines["rules"] = text_digest(rules)
         lines["counts"] = digest([rule["count"] for rule in rules])
         lines["corners"] = text_digest(model.rules())
+        Z, z = categorical()[:2]
+        rules, scores = model.rules(X=Z, simplify=True, labels=z)
+        lines["simplified"] = text_digest(rules)
+        lines["simplified_scores"] = digest([s[key] for s in scores
+                                             for key in ("conditions", "kept", "covered", "agreement", "accuracy")])
     return {"%s %s" % (case, key): value for key, value in lines.items()}
 
 

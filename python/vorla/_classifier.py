@@ -11,7 +11,7 @@ from sklearn.base import BaseEstimator, ClassifierMixin
 from sklearn.utils.multiclass import check_classification_targets
 from sklearn.utils.validation import check_is_fitted
 
-from . import _checks, _coding, _layer
+from . import _checks, _coding, _layer, engine
 from ._checks import WHO
 
 
@@ -297,24 +297,33 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
         batch = opts["Display"] == "off" or (opts["Display"] == "final" and opts["Trace"] == 0)
         threads = _checks.thread_count(self.threads)
         workers = _checks.worker_count(self.n_jobs)
+        final = opts["Display"] == "final"
+
+        def show(v, net, seconds):
+            # Display 'final': each network's line as soon as it is in, after its trace.
+            if final:
+                name = "network %d of %d " % (v + 1, V) if V > 1 else ""
+                print(_layer.final_line(name, net[2], cap, net[1].size, seconds))
+
+        nets = []
         if V > 1 and threads != 1 and workers == 1 and batch:
-            nets = _layer.fit_batch(Xs, index, orders, args, tolerant, threads, start)
+            seconds = []
+            nets = _layer.fit_batch(Xs, index, orders, args, tolerant, threads, start, seconds)
+            for v, net in enumerate(nets):
+                show(v, net, seconds[v])
         elif workers > 1 and V > 1:
             # Each worker's lines come back with its network and are printed in the
             # networks' order, as a serial run prints them (once all are done).
-            printed = self._runner()(_layer.fit_network_printed, tasks)
-            nets = []
-            for T, L, n, text in printed:
+            for v, (T, L, n, text, seconds) in enumerate(self._runner()(_layer.fit_network_printed, tasks)):
                 if text:
                     sys.stdout.write(text)
                 nets.append((T, L, n))
+                show(v, nets[-1], seconds)
         else:
-            nets = [_layer.fit_network(*task) for task in tasks]
-        if opts["Display"] == "final":
-            for v, (T, L, n) in enumerate(nets):
-                name = "network %d of %d " % (v + 1, V) if V > 1 else ""
-                how = "converged after" if n < cap else "stopped at its cap of"
-                print("vorla_train: %s%s %d list presentations, %d nodes" % (name, how, n, L.size))
+            for v, task in enumerate(tasks):
+                T, L, n, seconds = _layer.fit_network_timed(*task)
+                nets.append((T, L, n))
+                show(v, nets[-1], seconds)
         return nets
 
     def _runner(self):
@@ -555,7 +564,7 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
 
     # -- reading the model -----------------------------------------------------------
 
-    def rules(self, feature_names=None, X=None, digits=4):
+    def rules(self, feature_names=None, X=None, digits=4, simplify=False, labels=None):
         """Every box as an if-then rule in the data's own units.
 
         A feature over whose whole training range the box reaches sets no condition, nor
@@ -576,6 +585,16 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
         digits : int
             Significant digits of the bounds; more decimals where the feature's values
             (those of X, or without X the boxes' corners) lie closer together.
+        simplify : bool
+            Keep only the conditions that separate each box from the patterns of X (the
+            training data) that the network gives another class: a condition goes when
+            the box without it takes in no such pattern beyond those the whole box holds
+            (those that the fewest such patterns fail go first). The rules of each
+            network then come smallest box first, as the smaller box wins where boxes
+            overlap, and read as a list: the first rule a pattern fits gives its class.
+            Needs X.
+        labels : array-like, optional
+            The labels of X, for the accuracy of the simplified rules.
 
         Returns
         -------
@@ -584,8 +603,17 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
             units; -inf and inf where the box is open, NaN for a categorical feature),
             categories (per feature, the categories the box holds; None for a numeric
             feature), count (None without X) and text.
+        list of dict
+            Only with simplify: per network, what its simplified rules score on X read as
+            a list: network, conditions and kept (counted before and after), covered (the
+            share of X that some rule fits), agreement (the share labelled as the network
+            labels it) and accuracy (the share labelled as labels says; NaN without them).
         """
         check_is_fitted(self, "templates_")
+        if not isinstance(simplify, (bool, np.bool_)):
+            raise ValueError("%s: simplify must be True or False; %r given" % (WHO, simplify))
+        if simplify and X is None:
+            raise ValueError("%s: simplify needs the training patterns as X" % WHO)
         M = self.n_features_in_
         if feature_names is None:
             feature_names = (list(self.feature_names_in_) if hasattr(self, "feature_names_in_")
@@ -620,7 +648,18 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
             X = self._positions(X, self.settings_["MissingValues"])
             step = _finest_steps(X, numeric)
             Xs = _layer.code_patterns(X, None if unscaled else self.range_, self._coding)
-        rules = []
+            complete = ~np.isnan(Xs).any(axis=1)
+            truth = None
+            if labels is not None:
+                given_labels = np.asarray(labels, dtype=object).ravel()
+                if given_labels.size != Xs.shape[0]:
+                    raise ValueError("%s: labels must hold one label per row of X: %d given for %d rows"
+                                     % (WHO, given_labels.size, Xs.shape[0]))
+                # Class numbers as the model's nodes hold them; a label the model never saw matches none.
+                number = {c: n + 1 for n, c in enumerate(self.classes_.tolist())}
+                truth = np.array([number.get(label, -1) for label in given_labels.tolist()])
+        rules, scores = [], []
+        args = (self.settings_["D"], 0.0, self.settings_["Alpha"], float(self.settings_["ChoiceTest"]))
         for v, (T, L) in enumerate(zip(self.templates_, self.box_classes_)):
             K = T.shape[0]
             lower_all, upper_all = T[:, :W].copy(), T[:, W:].copy()
@@ -635,7 +674,15 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
                 order = np.argsort(-count, kind="stable")
             else:
                 count, order = None, np.arange(K)
-            for k in order:
+            if simplify:
+                # Where boxes overlap the smaller one wins: read as a list, the smaller
+                # rules come first.
+                sizes = np.sum(np.minimum(upper_all[order], 1) - np.maximum(lower_all[order], 0), axis=1)
+                order = order[np.argsort(sizes, kind="stable")]
+                network_class = engine.vorla_eval(T, self.nlabels_[v], *args, np.asfortranarray(Xs), 0, 0)[:, 0]
+                held_by = np.zeros((Xs.shape[0], K), dtype=bool)
+                conditions = [0, 0]
+            for i, k in enumerate(order):
                 lower, upper = lower_all[k, first], upper_all[k, first]
                 with np.errstate(invalid="ignore"):
                     lo_units, up_units = low + lower * width, low + upper * width
@@ -651,14 +698,37 @@ class FuzzyARTMAPClassifier(ClassifierMixin, BaseEstimator):
                 if unscaled:
                     frm, to = lower > -np.inf, upper < np.inf
                     frm[features] = to[features] = False
-                    points = np.zeros((2, M), dtype=bool)
                 else:
                     frm, to = bounded & (lower > 0), bounded & (upper < 1)
+                if simplify:
+                    before = int(frm.sum() + to.sum() + sets.sum())
+                    frm, to, sets = _simplified(Xs[complete], lower_all[k], upper_all[k],
+                                                network_class[complete] != self.nlabels_[v][k], frm, to, sets,
+                                                first, span)
+                    conditions = [conditions[0] + before, conditions[1] + int(frm.sum() + to.sum() + sets.sum())]
+                    held_by[complete, i] = _inside(Xs[complete], lower_all[k], upper_all[k], frm, to, sets, first,
+                                                   span)
+                if unscaled:
+                    points = np.zeros((2, M), dtype=bool)
+                else:
                     points = np.vstack([to & (upper <= 0), frm & (lower >= 1)])
                 rules.append(dict(network=v + 1, node=int(k) + 1, **{"class": L[k]}, lower=lo_units,
                                   upper=up_units, categories=held, count=None if count is None else int(count[k]),
                                   text=_rule_text(feature_names, lo_units, up_units, frm, to, sets, points, held,
                                                   step, L[k], digits)))
+            if simplify:
+                # The rules read as a list: the first that a pattern fits gives its class.
+                fits = held_by.any(axis=1)
+                given = np.zeros(Xs.shape[0])
+                given[fits] = self.nlabels_[v][order[np.argmax(held_by[fits], axis=1)]]
+                accuracy = math.nan
+                if truth is not None:
+                    accuracy = float(np.mean(given == truth))
+                scores.append(dict(network=v + 1, conditions=conditions[0], kept=conditions[1],
+                                   covered=float(fits.mean()), agreement=float(np.mean(given == network_class)),
+                                   accuracy=accuracy))
+        if simplify:
+            return rules, scores
         return rules
 
     def _more_tags(self):
@@ -689,6 +759,43 @@ def _prepare_missing(X, index, how, fill, coding=None):
         if index.size == 0:
             raise ValueError("%s: every pattern has every feature missing; there is nothing to train on" % WHO)
     return X, index, None
+
+
+def _inside(Xs, lower, upper, frm, to, sets, first, span):
+    """The coded patterns that fit the conditions left of a box."""
+    fits = np.ones(Xs.shape[0], dtype=bool)
+    for j in np.flatnonzero(frm):
+        fits &= Xs[:, first[j]] >= lower[first[j]]
+    for j in np.flatnonzero(to):
+        fits &= Xs[:, first[j]] <= upper[first[j]]
+    for j in np.flatnonzero(sets):
+        columns = slice(first[j], first[j] + span[j])
+        fits &= np.all((Xs[:, columns] >= lower[columns]) & (Xs[:, columns] <= upper[columns]), axis=1)
+    return fits
+
+
+def _simplified(Xs, lower, upper, other, frm, to, sets, first, span):
+    """Drops the conditions of a box that keep out no pattern of another class: the box
+    so relaxed takes in no pattern that the network gives another class, beyond those the
+    whole box holds. Conditions that keep out the fewest such patterns go first."""
+    other = other & ~_inside(Xs, lower, upper, frm, to, sets, first, span)
+    if not other.any():
+        none = np.zeros_like(frm)
+        return none, none.copy(), none.copy()
+    kinds = np.vstack([frm, to, sets])
+    # In the order of the Octave layer's find: feature by feature, then the kind.
+    feature, kind = np.nonzero(kinds.T)
+    strength = np.zeros(kind.size)
+    for c in range(kind.size):
+        alone = np.zeros_like(kinds)
+        alone[kind[c], feature[c]] = True
+        strength[c] = np.sum(other & ~_inside(Xs, lower, upper, *alone, first, span))
+    for c in np.argsort(strength, kind="stable"):
+        trial = kinds.copy()
+        trial[kind[c], feature[c]] = False
+        if not _inside(Xs[other], lower, upper, *trial, first, span).any():
+            kinds = trial
+    return kinds[0], kinds[1], kinds[2]
 
 
 def _held_categories(lower, upper, first, span, L):

@@ -6,6 +6,7 @@ import contextlib
 import io
 import math
 import os
+import time
 import warnings
 
 import numpy as np
@@ -241,26 +242,48 @@ def fit_network(Xs, index, order, args, tolerant, display="off", start=None, nam
     return T, L.ravel(), int(n[0, 0])
 
 
-def fit_batch(Xs, index, orders, args, tolerant, threads, start=None):
+def fit_batch(Xs, index, orders, args, tolerant, threads, start=None, seconds=None):
     """The networks of fit_network (display off) in one vorla_learn call on that many
     threads (0: every usable core), network k on the patterns in orders[k] (None: as they
-    are); the same bits as one call each. start: each network's nodes to go on from."""
+    are); the same bits as one call each. start: each network's nodes to go on from.
+    seconds, a list, receives the seconds that each network took."""
     rows = [np.arange(1.0, Xs.shape[0] + 1) if order is None else order + 1.0 for order in orders]
     if start is None:
         T0, L0 = np.zeros((0, 0)), np.zeros((0, 1))
     else:
         T0, L0 = [T for T, _ in start], [L for _, L in start]
-    T, L, n = engine.vorla_learn(Xs, index, *args, float(tolerant), 0.0, T0, L0, rows, float(threads))
+    T, L, n, h = engine.vorla_learn(Xs, index, *args, float(tolerant), 0.0, T0, L0, rows, float(threads), nargout=4)
+    if seconds is not None:
+        seconds.extend(float(h[k][-1, 3]) for k in range(len(rows)))
     return [(T[k], L[k].ravel(), int(n.flat[k])) for k in range(len(rows))]
 
 
+def final_line(name, n, cap, nodes, seconds):
+    """The line of display 'final' for one network, counted as 'iter' counts: a
+    converged run's last presentation only confirmed it, and is named, not counted."""
+    plural = "" if n == 1 else "s"
+    if n < cap:
+        how = "converged after %d list presentation%s (presentation %d changed nothing)" % (n, plural, n + 1)
+    else:
+        how = "stopped at its cap of %d list presentation%s" % (n, plural)
+    return "vorla_train: %s%s, %d nodes, %.2f s" % (name, how, nodes, seconds)
+
+
+def fit_network_timed(*task):
+    """fit_network, and the seconds it took."""
+    started = time.perf_counter()
+    T, L, n = fit_network(*task)
+    return T, L, n, time.perf_counter() - started
+
+
 def fit_network_printed(*task):
-    """fit_network in a worker process: the network and what it printed (headings, the
-    trace, progress), for the caller to print in the order of a serial run."""
+    """fit_network in a worker process: the network, what it printed (headings, the
+    trace, progress), for the caller to print in the order of a serial run, and the
+    seconds it took."""
     out = io.StringIO()
     with contextlib.redirect_stdout(out):
-        T, L, n = fit_network(*task)
-    return T, L, n, out.getvalue()
+        T, L, n, seconds = fit_network_timed(*task)
+    return T, L, n, out.getvalue(), seconds
 
 
 def fill_missing(X, fill=None, categorical=()):
