@@ -449,6 +449,77 @@ def serial(function, tasks):
     return [function(*task) for task in tasks]
 
 
+# A batch's stacked training parts stay within this many bytes a call (at least one part).
+STACK_LIMIT = 2 ** 28
+
+
+def learn_batch(jobs, threads):
+    """The networks of several jobs in as few vorla_learn calls as their settings allow,
+    as the Octave layer's learn_batch: job = (Xs, index, part, orders, vigilances, args)
+    with args (D, alpha, learning rate, cap, trim, choice test, tolerant); jobs of one part
+    share Xs, stacked once; jobs whose args agree share a call, each network's order
+    pointing into its own part, the highest vigilance first. Returns, per job, the list of
+    (Templates, NLabels, presentations), bit for bit those of fit_network."""
+    nets = [None] * len(jobs)
+    groups = {}
+    for j, job in enumerate(jobs):
+        groups.setdefault(tuple(job[5]), []).append(j)
+    for members in groups.values():
+        chunk, parts, size = [], set(), 0
+        for j in sorted(members, key=lambda j: jobs[j][2]):
+            if jobs[j][2] not in parts:
+                if chunk and size + jobs[j][0].nbytes > STACK_LIMIT:
+                    _one_batch(jobs, chunk, threads, nets)
+                    chunk, parts, size = [], set(), 0
+                parts.add(jobs[j][2])
+                size += jobs[j][0].nbytes
+            chunk.append(j)
+        _one_batch(jobs, chunk, threads, nets)
+    return nets
+
+
+def _one_batch(jobs, members, threads, nets):
+    offsets, stack, labels = {}, [], []
+    rows = 0
+    for j in members:
+        Xs, index, part = jobs[j][:3]
+        if part not in offsets:
+            offsets[part] = rows
+            stack.append(Xs)
+            labels.append(index)
+            rows += Xs.shape[0]
+    orders, vigilance, owner = [], [], []
+    for j in members:
+        Xs, _, part, job_orders, job_vigilance, _ = jobs[j]
+        for order, rho in zip(job_orders, job_vigilance):
+            own = np.arange(Xs.shape[0]) if order is None else order
+            orders.append(offsets[part] + own + 1.0)
+            vigilance.append(rho)
+            owner.append(j)
+    longest = np.argsort(-np.asarray(vigilance), kind="stable")
+    D, alpha, rate, cap, trim, choice, tolerant = jobs[members[0]][5]
+    T, L, n = engine.vorla_learn(np.asfortranarray(np.vstack(stack)), np.concatenate(labels), D,
+                                 np.asarray(vigilance)[longest], alpha, rate, cap, trim, choice, 0.0,
+                                 float(tolerant), 0.0, np.zeros((0, 0)), np.zeros((0, 1)),
+                                 [orders[i] for i in longest], float(threads))
+    made = [None] * len(orders)
+    for k, i in enumerate(longest):
+        made[i] = (T[k], L[k].ravel(), int(n.flat[k]))
+    for j in members:
+        nets[j] = [made[i] for i in range(len(orders)) if owner[i] == j]
+
+
+def batch_rung(tasks, threads):
+    """held_out_networks for every task of a round of the search, all networks trained
+    at once by learn_batch (the tasks of one inner fold share its training part)."""
+    jobs = []
+    for Xs, index, orders, args, tolerant, _, _, part in tasks:
+        D, rho, alpha, rate, cap, trim, choice, _ = args
+        jobs.append((Xs, index, part, orders, [rho] * len(orders), (D, alpha, rate, cap, trim, choice, tolerant)))
+    return [[(net_classes(T, L, task[5], task[6]), L.size) for T, L, _ in nets]
+            for task, nets in zip(tasks, learn_batch(jobs, threads))]
+
+
 def search_settings(X, index, opts, search, report=print, run=serial, threads=1):
     """Chooses the options search['Names'] on inner folds of the training data; returns
     the chosen options and the results (Optimized, KFold, Seed, Best, BestAccuracy,
@@ -509,7 +580,12 @@ def search_settings(X, index, opts, search, report=print, run=serial, threads=1)
                 tasks.append((part["Xs"], part["index"], part["orders"][first - 1:done], _network_args(s),
                               s["MatchTracking"] == "tolerant", (s["D"], 0, s["Alpha"], float(s["ChoiceTest"])),
                               part["Xv"], threads))
-        for (j, k), nets in zip(places, run(held_out_networks, tasks)):
+        if run is serial:
+            # Here every task's networks train in one batch; worker processes take one task each.
+            made = batch_rung([task[:7] + (k,) for task, (_, k) in zip(tasks, places)], threads)
+        else:
+            made = run(held_out_networks, tasks)
+        for (j, k), nets in zip(places, made):
             for v, (got, count) in enumerate(nets, start=first):
                 classes[j][parts[k]["held"], v - 1] = got
                 nodes[j][k, v - 1] = count
