@@ -49,18 +49,9 @@ if isempty (folder)
   folder = fullfile (stats{1}.dir, 'datasets');
 end
 
-% heart_scale.dat is in the sparse text form of libsvm: a missing index is a 0.
-lines = strsplit (strtrim (fileread (fullfile (folder, 'heart_scale.dat'))), "\n");
-heart = zeros (numel (lines), 13);
-heart_y = zeros (numel (lines), 1);
-for i = 1:numel (lines)
-  fields = strsplit (strtrim (lines{i}));
-  heart_y(i) = str2double (fields{1});
-  for f = fields(2:end)
-    pair = sscanf (f{1}, '%d:%f');
-    heart(i, pair(1)) = pair(2);
-  end
-end
+[heart, y, names] = real_data ('heart');
+values = str2double (names);
+heart_y = values(y);   % the file's own labels, -1 and +1
 cars = load (fullfile (folder, 'carbig.mat'));
 car = [cars.MPG, cars.Cylinders, cars.Displacement, cars.Horsepower, cars.Weight, cars.Acceleration, cars.Model_Year];
 origin = cellstr (cars.Origin);
