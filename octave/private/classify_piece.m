@@ -18,16 +18,26 @@ function chosen = classify_piece (task)
       if task.trace ~= 0
         best = vorla_score (task.templates{v}, task.nlabels{v}, task.args{:}, task.Xs, C, task.threads);
       end
-      [top, at] = max (best, [], 2);
-      others = repmat (top, 1, C);
-      if C > 1
-        runner_up = best;
-        runner_up(sub2ind ([N, C], (1:N)', at)) = -Inf;
-        others(sub2ind ([N, C], (1:N)', at)) = max (runner_up, [], 2);
-      else
-        others(:) = 0;
-      end
-      chosen(:,V+1:end) = chosen(:,V+1:end) + (1 + best - others) / 2;
+      chosen(:,V+1:end) = chosen(:,V+1:end) + (1 + best - best_of_others (best)) / 2;
     end
+  end
+end
+
+function others = best_of_others (best)
+% Per pattern and class, the best choice value of the other classes (0 for one class).
+  [N, C] = size (best);
+  if C == 2
+    % The other column, as the general case below gives it.
+    others = best(:, [2 1]);
+    return;
+  end
+  [top, at] = max (best, [], 2);
+  others = repmat (top, 1, C);
+  if C > 1
+    runner_up = best;
+    runner_up(sub2ind ([N, C], (1:N)', at)) = -Inf;
+    others(sub2ind ([N, C], (1:N)', at)) = max (runner_up, [], 2);
+  else
+    others(:) = 0;
   end
 end
