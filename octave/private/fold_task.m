@@ -36,29 +36,42 @@ function args = training_args (task, display)
 end
 
 function out = all_folds (tasks)
-  n = numel (tasks);
-  plans = cell (1, n);
-  jobs = cell (1, n);
-  seconds = zeros (1, n);
-  for i = 1:n
+% Plans folds as vorla_train would until their training parts reach
+% stack_limit () bytes, trains the voters of those folds in one batch and
+% finishes their models, then plans the next: a large data set's folds then
+% go one at a time, and hold no more memory than the serial run.
+  out = cell (size (tasks));
+  plans = {};
+  bytes = 0;
+  for i = 1:numel (tasks)
     started = tic ();
     training = (tasks{i}.folds ~= tasks{i}.k);
-    [plans{i}.model, Xs, index, plans{i}.opts] = train_plan (tasks{i}.X(training,:), tasks{i}.index(training), ...
-                                                             training_args (tasks{i}, 'off'));
-    jobs{i} = voter_job (Xs, index, plans{i}.opts, plans{i}.opts.Seed);
-    jobs{i}.part = i;
-    plans{i}.N = size (Xs, 1);
-    seconds(i) = toc (started);
+    plan = struct ('task', i);
+    [plan.model, Xs, index, plan.opts] = train_plan (tasks{i}.X(training,:), tasks{i}.index(training), ...
+                                                     training_args (tasks{i}, 'off'));
+    plan.job = voter_job (Xs, index, plan.opts, plan.opts.Seed);
+    plan.job.part = i;
+    plan.seconds = toc (started);
+    plans{end+1} = plan;
+    bytes = bytes + 8 * numel (Xs);
+    if bytes >= stack_limit () || i == numel (tasks)
+      out = finish_folds (tasks, plans, out);
+      plans = {};
+      bytes = 0;
+    end
   end
+end
+
+function out = finish_folds (tasks, plans, out)
+% The planned folds' voters in one batch, and each fold's result.
   started = tic ();
-  nets = learn_batch (jobs, tasks{1}.threads);
-  seconds = seconds + toc (started) / n;
-  out = cell (size (tasks));
-  for i = 1:n
+  nets = learn_batch (cellfun (@(plan) plan.job, plans, 'UniformOutput', false), tasks{1}.threads);
+  share = toc (started) / numel (plans);
+  for p = 1:numel (plans)
     started = tic ();
-    opts = plans{i}.opts;
-    model = record_call (plans{i}.model, nets{i}, opts, plans{i}.N, opts.Seed);
-    out{i} = fold_result (tasks{i}, model, seconds(i) + toc (started));
+    plan = plans{p};
+    model = record_call (plan.model, nets{p}, plan.opts, size (plan.job.Xs, 1), plan.opts.Seed);
+    out{plan.task} = fold_result (tasks{plan.task}, model, plan.seconds + share + toc (started));
   end
 end
 

@@ -5,11 +5,13 @@ function nets = learn_batch (jobs, threads)
 % stacked once), orders (a cell of row vectors, one network each), vigilance
 % (one value per order) and args, the rest of vorla_learn's inputs as
 % {D, Alpha, LearningRate, cap, Trim, ChoiceTest, tolerant}. Jobs whose args
-% are equal share a call: their parts stacked (within 256 MB a call), each
-% network's order pointing into its own part, the networks of the highest
-% vigilance, which take longest, first. nets{j}{v} is the network of
-% orders{v}, bit for bit the one that vorla_learn trains on
-% Xs(orders{v},:) alone.
+% are equal share a call: their parts stacked, each network's order pointing
+% into its own part, the networks of the highest vigilance, which take
+% longest, first. Parts are stacked only while the stack stays within
+% stack_limit () bytes; a larger part goes alone, uncopied, so that a batch
+% costs no memory to speak of beyond its parts. nets{j}{v} is the network of
+% orders{v}, bit for bit the one that vorla_learn trains on Xs(orders{v},:)
+% alone.
   nets = cell (size (jobs));
   keys = cellfun (@(job) sprintf ('%.17g ', job.args{:}), jobs, 'UniformOutput', false);
   [~, ~, group] = unique (keys);
@@ -21,9 +23,9 @@ function nets = learn_batch (jobs, threads)
 end
 
 function chunks = stack_chunks (jobs, members)
-% The members in groups whose stacked parts stay within 256 MB (at least one
-% part a group), so that the stack costs little beside the parts.
-  limit = 2^28;
+% The members in groups whose stacked parts stay within stack_limit () bytes
+% (at least one part a group).
+  limit = stack_limit ();
   parts = cellfun (@(job) job.part, jobs);
   chunks = {};
   here = [];
@@ -64,7 +66,14 @@ function nets = one_call (jobs, threads)
   end
   [~, longest] = sort (-vigilance);
   a = jobs{1}.args;
-  [T, L, n] = vorla_learn (vertcat (Xs{:}), vertcat (index{:}), a{1}, vigilance(longest), a{2:6}, 0, ...
+  if numel (Xs) == 1
+    stack = Xs{1};
+    labels = index{1};
+  else
+    stack = vertcat (Xs{:});
+    labels = vertcat (index{:});
+  end
+  [T, L, n] = vorla_learn (stack, labels, a{1}, vigilance(longest), a{2:6}, 0, ...
                            double (a{7}), 0, zeros (0, 0), zeros (0, 1), orders(longest), threads);
   T(longest) = T;
   L(longest) = L;
