@@ -452,16 +452,17 @@ def serial(function, tasks):
     return [function(*task) for task in tasks]
 
 
-# A batch's stacked training parts stay within this many bytes a call (at least one part).
-STACK_LIMIT = 2 ** 28
+# A batch's stacked training parts stay within this many bytes a call; a larger part goes
+# alone, uncopied (the Octave layer's stack_limit).
+STACK_LIMIT = 2 ** 24
 
 
 def learn_batch(jobs, threads):
     """The networks of several jobs in as few vorla_learn calls as their settings allow,
     as the Octave layer's learn_batch: job = (Xs, index, part, orders, vigilances, args)
     with args (D, alpha, learning rate, cap, trim, choice test, tolerant); jobs of one part
-    share Xs, stacked once; jobs whose args agree share a call, each network's order
-    pointing into its own part, the highest vigilance first. Returns, per job, the list of
+    share Xs, stacked once (within STACK_LIMIT bytes a call); jobs whose args agree share
+    a call, each network's order pointing into its own part, the highest vigilance first. Returns, per job, the list of
     (Templates, NLabels, presentations), bit for bit those of fit_network."""
     nets = [None] * len(jobs)
     groups = {}
@@ -501,7 +502,8 @@ def _one_batch(jobs, members, threads, nets):
             owner.append(j)
     longest = np.argsort(-np.asarray(vigilance), kind="stable")
     D, alpha, rate, cap, trim, choice, tolerant = jobs[members[0]][5]
-    T, L, n = engine.vorla_learn(np.asfortranarray(np.vstack(stack)), np.concatenate(labels), D,
+    patterns = stack[0] if len(stack) == 1 else np.asfortranarray(np.vstack(stack))
+    T, L, n = engine.vorla_learn(patterns, labels[0] if len(labels) == 1 else np.concatenate(labels), D,
                                  np.asarray(vigilance)[longest], alpha, rate, cap, trim, choice, 0.0,
                                  float(tolerant), 0.0, np.zeros((0, 0)), np.zeros((0, 1)),
                                  [orders[i] for i in longest], float(threads))
