@@ -39,7 +39,7 @@ function results = noisy_compare (base_dir, which)
     [X, y] = noisy_data (100000, 1);
     X = vorla_scale (X);
     if (strcmp (which, 'classify'))
-      [T, NL] = fit (@vorla_fit, X, y, 1000);
+      [T, NL, ~] = fit (@vorla_fit, X, y, 1000);
     else
       [t_new, t_base, T, NL, P] = race (@() fit (@vorla_fit, X, y, 1000), @() fit (@base_vorla_fit, X, y, 1000), 1, 3);
       results(end+1) = report (sprintf ('training, 10^5 rows (%d nodes, %d presentations)', rows (T), P), t_new, t_base);
