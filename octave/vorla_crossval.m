@@ -56,6 +56,7 @@ function [result, folds] = vorla_crossval (X, labels, varargin)
 %                    its voters)
 %     Presentations  1 x KFold list presentations (the sum over the voters)
 %     Time           1 x KFold seconds of training and classifying each fold
+%                    (folds trained in one batch share its time equally)
 %     Confusion      C x C counts of the out-of-fold labels, true class by
 %                    row, chosen class by column, summed over the folds
 %                    (unclassified patterns are left out)
