@@ -252,9 +252,11 @@ def fit_batch(Xs, index, orders, args, tolerant, threads, start=None, seconds=No
         T0, L0 = np.zeros((0, 0)), np.zeros((0, 1))
     else:
         T0, L0 = [T for T, _ in start], [L for _, L in start]
-    T, L, n, h = engine.vorla_learn(Xs, index, *args, float(tolerant), 0.0, T0, L0, rows, float(threads), nargout=4)
+    out = engine.vorla_learn(Xs, index, *args, float(tolerant), 0.0, T0, L0, rows, float(threads),
+                             nargout=3 if seconds is None else 4)
+    T, L, n = out[:3]
     if seconds is not None:
-        seconds.extend(float(h[k][-1, 3]) for k in range(len(rows)))
+        seconds.extend(float(out[3][k][-1, 3]) for k in range(len(rows)))
     return [(T[k], L[k].ravel(), int(n.flat[k])) for k in range(len(rows))]
 
 
@@ -462,8 +464,9 @@ def learn_batch(jobs, threads):
     as the Octave layer's learn_batch: job = (Xs, index, part, orders, vigilances, args)
     with args (D, alpha, learning rate, cap, trim, choice test, tolerant); jobs of one part
     share Xs, stacked once (within STACK_LIMIT bytes a call); jobs whose args agree share
-    a call, each network's order pointing into its own part, the highest vigilance first. Returns, per job, the list of
-    (Templates, NLabels, presentations), bit for bit those of fit_network."""
+    a call, each network's order pointing into its own part, the highest vigilance first.
+    Returns, per job, the list of (Templates, NLabels, presentations), bit for bit those
+    of fit_network."""
     nets = [None] * len(jobs)
     groups = {}
     for j, job in enumerate(jobs):
