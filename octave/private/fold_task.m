@@ -36,7 +36,7 @@ function args = training_args (task, display)
 end
 
 function out = all_folds (tasks)
-% Plans folds as vorla_train would until their training parts reach
+% Plans folds as vorla_train would while their training parts stay within
 % stack_limit () bytes, trains the voters of those folds in one batch and
 % finishes their models, then plans the next: a large data set's folds then
 % go one at a time, and hold no more memory than the serial run.
@@ -54,7 +54,8 @@ function out = all_folds (tasks)
     plan.seconds = toc (started);
     plans{end+1} = plan;
     bytes = bytes + 8 * numel (Xs);
-    if bytes >= stack_limit () || i == numel (tasks)
+    % Done with the group when the next fold, as large as this one, would take it past the limit.
+    if bytes + 8 * numel (Xs) > stack_limit () || i == numel (tasks)
       out = finish_folds (tasks, plans, out);
       plans = {};
       bytes = 0;
