@@ -15,9 +15,7 @@ function results = crossval_parallel (repeats, points)
     points = 20000;
   end
   rand ('state', 42);
-  radius = sqrt (1 / (2 * pi));
-  X = rand (points, 2);
-  y = 1 + ((X(:,1) - 0.5).^2 + (X(:,2) - 0.5).^2 > radius^2);
+  [X, y] = circle_data (points);
   grid = {'Vigilance', [0 0.3 0.6 0.8], 'Voters', [1 5]};
   serial = Inf;
   parallel = Inf;

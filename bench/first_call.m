@@ -22,9 +22,9 @@ function first_call (builddir, n, repeats, cold)
   end
   addpath (builddir);
   rand ("state", 42);
-  [X, y] = circle (300);
+  [X, y] = circle_data (300);
   [T, NL, ~] = vorla_fit (X, y, 2, 0, 0.001, 1, 1000, 0, 0, 0);
-  X = circle (n);
+  X = circle_data (n);
   if (cold)
     make_free_memory_cold ();
   end
@@ -63,10 +63,6 @@ function first_call (builddir, n, repeats, cold)
           first(2), middle(2), first(2) / middle(2), peak, sum (p .* mod ((1:n)', 9973)));
 end
 
-function [X, y] = circle (n)
-  X = rand (n, 2);
-  y = 1 + ((X(:, 1) - 0.5) .^ 2 + (X(:, 2) - 0.5) .^ 2 > 1 / (2 * pi));
-end
 
 function make_free_memory_cold ()
   A = ones (2e8, 1);

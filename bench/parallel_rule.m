@@ -16,8 +16,7 @@ function parallel_rule (sizes, repeats)
   printf ('|---:|---:|---:|---:|---:|---:|\n');
   for n = sizes
     rand ('state', 42);
-    X = rand (n, 2);
-    y = 1 + ((X(:,1) - 0.5).^2 + (X(:,2) - 0.5).^2 > 1 / (2 * pi));
+    [X, y] = circle_data (n);
     best = Inf (1, 3);
     for r = 1:repeats
       started = tic ();

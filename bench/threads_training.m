@@ -18,9 +18,7 @@ function results = threads_training (repeats, points)
     points = 40000;
   end
   rand ('state', 42);
-  radius = sqrt (1 / (2 * pi));
-  X = rand (points, 2);
-  y = 1 + ((X(:,1) - 0.5).^2 + (X(:,2) - 0.5).^2 > radius^2);
+  [X, y] = circle_data (points);
   voters = {'Voters', 4, 'Vigilance', 0.5, 'OptimizeHyperparameters', 'none'};
   folds = {'KFold', 10, 'Vigilance', [0 0.3 0.6 0.8], 'Voters', 5, 'OptimizeHyperparameters', 'none'};
   n = floor (points / 4);

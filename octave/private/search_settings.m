@@ -63,7 +63,7 @@ function [opts, results] = search_settings (who, X, index, opts, search)
     if opts.Parallel
       out = run_tasks ('search_task', tasks, opts.Parallel, who);
     else
-      out = batch_rung (tasks, opts.Threads);
+      out = search_task (tasks);
     end
     for i = 1:numel (out)
       held = folds == t(i);
@@ -146,38 +146,6 @@ function part = inner_part (X, index, folds, k, opts, seed, V)
   [part.Xs, range] = apply_scale (X(training,:), opts.Scale, opts.Coding);
   part.index = index(training);
   part.Xv = code_patterns (X(~training,:), range, opts.Coding);
-end
-
-function out = batch_rung (tasks, threads)
-% What search_task gives for every task of a rung, the networks of all tasks
-% trained at once by learn_batch (the tasks of one inner fold share its
-% training part): a batch of many networks keeps every core busy where one
-% task's few would not.
-  jobs = cellfun (@rung_job, tasks, 'UniformOutput', false);
-  nets = learn_batch (jobs, threads);
-  out = cell (size (tasks));
-  for i = 1:numel (tasks)
-    s = tasks{i}.setting;
-    count = numel (nets{i});
-    out{i}.Classes = zeros (size (tasks{i}.Xv, 1), count);
-    out{i}.Nodes = zeros (1, count);
-    for j = 1:count
-      net = nets{i}{j};
-      out{i}.Classes(:,j) = net_classes (net.Templates, net.NLabels, {s.D, 0, s.Alpha, double(s.ChoiceTest)}, ...
-                                         tasks{i}.Xv, 0);
-      out{i}.Nodes(j) = numel (net.NLabels);
-    end
-  end
-end
-
-function job = rung_job (task)
-  s = task.setting;
-  cap = presentation_cap (s);
-  orders = task.orders(task.first:task.last);
-  orders(cellfun ('isempty', orders)) = {1:size(task.Xs, 1)};
-  job = struct ('Xs', task.Xs, 'index', task.index, 'part', task.k, 'orders', {orders}, ...
-                'vigilance', repmat (s.Vigilance, 1, numel (orders)), ...
-                'args', {{s.D, s.Alpha, s.LearningRate, cap, 0, double(s.ChoiceTest), strcmp(s.MatchTracking, 'tolerant')}});
 end
 
 function settings = setting_grid (opts, names, space)

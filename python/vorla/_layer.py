@@ -442,12 +442,8 @@ def _network_args(s, cap_trim=0, trace=0):
 
 def held_out_networks(Xs, index, orders, args, tolerant, eval_args, Xv, threads=1):
     """Networks of the search on one inner fold, one per order: the classes each gives the
-    held-out patterns, and its nodes. More than one on threads other than 1: one batch."""
-    if len(orders) > 1 and threads != 1:
-        nets = fit_batch(Xs, index, orders, args, tolerant, threads)
-    else:
-        nets = [fit_network(Xs, index, order, args, tolerant) for order in orders]
-    return [(net_classes(T, L, eval_args, Xv), L.size) for T, L, _ in nets]
+    held-out patterns, and its nodes (batch_rung for one task, as a worker process runs it)."""
+    return batch_rung([(Xs, index, orders, args, tolerant, eval_args, Xv, 0)], threads)[0]
 
 
 def serial(function, tasks):
