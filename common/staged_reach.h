@@ -104,14 +104,14 @@ class StagedReach {
   // Every window of patterns the cuts are chosen again where that costs less than keeping
   // them: among cuts just below the least cfvs of 1/64 .. 3/4 of the window's patterns, the
   // one or two whose indexes (the nodes an index would have a pattern measure, each costing
-  // index_node_cost scanned ones, and each use about a 32nd of the nodes) and whole
+  // node_cost scanned ones, and each use about a 32nd of the nodes) and whole
   // measurements (the patterns at or below the last cut) cost least, if below a scan of
   // every node. The nodes an index measures are estimated from a sample of the nodes against
   // a few of the window's patterns, with the index's own test (each coordinate within the
   // slack of the node's interval, give or take the cells). node(j): node j; allowed(): whether
   // the bound may be taken at all (asked only when a window is judged).
   template <class NodeAt, class Allowed>
-  void note(const double* x, double least_cfv, std::int32_t node_count, double index_node_cost, NodeAt&& node,
+  void note(const double* x, double least_cfv, std::int32_t node_count, double node_cost, NodeAt&& node,
             Allowed&& allowed) {
     cfvs_.push_back(std::isnan(least_cfv) ? -std::numeric_limits<double>::infinity() : least_cfv);
     if (cfvs_.size() % kept_every == 0) {
@@ -127,7 +127,7 @@ class StagedReach {
       const std::int64_t before = generation_;
       const bool was_active = active_;
       if (forced_ || allowed())
-        choose(node_count, index_node_cost, node);
+        choose(node_count, node_cost, node);
       else
         active_ = false;
       judge_every_ = generation_ == before && was_active == active_ ? std::min(judge_every_ * 2, 16) : 1;
@@ -185,7 +185,7 @@ class StagedReach {
   }
 
   template <class NodeAt>
-  void choose(std::int32_t node_count, double index_node_cost, NodeAt&& node) {
+  void choose(std::int32_t node_count, double node_cost, NodeAt&& node) {
     constexpr double inf = std::numeric_limits<double>::infinity();
     std::sort(cfvs_.begin(), cfvs_.end());
     const double patterns = static_cast<double>(cfvs_.size());
@@ -195,7 +195,7 @@ class StagedReach {
     };
     // Per pattern, in scanned nodes' worth: the index of a cut, and the whole measurement.
     const auto index_cost = [&](double cut) {
-      return measured_share(cut, node_count, node) * index_node_cost * nodes + nodes / 32;
+      return measured_share(cut, node_count, node) * node_cost * nodes + nodes / 32;
     };
     const auto cost_of = [&](double high, double high_cost, double low, double low_cost, bool two) {
       return two ? high_cost + below(high) * low_cost + below(low) * nodes : high_cost + below(high) * nodes;

@@ -735,7 +735,12 @@ std::optional<std::string> expected_score_error(const Call& call) {
   const double classes = std::trunc(v);
   for (std::uint64_t k = 0; k < K; ++k) {
     const double label = std::trunc(in[1].values[k]);
-    if (label < 1 || label > classes)
+    // class_count 0 asks for the classes alone, of any class numbers.
+    if (classes == 0 && label < 1)
+      return e.fail(format("2nd input argument (NLabels) must hold class numbers from 1; entry %llu is not one.",
+                           static_cast<unsigned long long>(k + 1))),
+             e.message;
+    if (classes > 0 && (label < 1 || label > classes))
       return e.fail(format("2nd input argument (NLabels) must hold class numbers 1 to class_count (%d); entry %llu is "
                            "not one.",
                            static_cast<int>(classes), static_cast<unsigned long long>(k + 1))),

@@ -90,8 +90,8 @@ function [labels, scores] = vorla_predict (model, X, varargin)
 %     vorla_score (Templates, NLabels, D, Vigilance, Alpha, ChoiceTest,
 %                  Xs, C, Threads)
 %   which give the same classes: with Threads other than 1 (and Trace 0)
-%   the classes come from vorla_score's second output, whose search has
-%   threads.
+%   the classes come from vorla_score's second output (class_count 0 where
+%   no scores are asked for), whose search has threads.
 %
 %   Errors carry identifiers vorla:predict:arguments, vorla:predict:model, vorla:predict:features,
 %   vorla:predict:X, vorla:predict:options, vorla:predict:UnknownLabel and
@@ -399,6 +399,7 @@ end
 %!   [12 10],                    "1 of the 1 values of feature 1 of X lie beyond the training range [1, 6] by more than its width"
 %!   [10 * X; inside],           "6 of the 9 values of feature 2 of X lie beyond the training range [10, 40] by more than its width"
 %!   [repmat(inside, 6, 1); 0 71; 7 72],   ""
+%!   [12 90; 2 95; 3 99],        "3 of the 3 values of feature 2 of X lie beyond the training range [10, 40] by more than its width: are they in other units than the training data? 4 values in 3 patterns"
 %!   [repmat(inside, 6, 1); 0 71; 7 72; 3 90],  "3 of the 21 values of feature 2"
 %! };
 %! for i = 1:rows (cases)

@@ -78,8 +78,10 @@ function [Xs, range] = vorla_scale (X, range, varargin)
     Xs(:, wide) = bsxfun (@rdivide, bsxfun (@minus, X(:, wide) / 2, lo(wide) / 2), range(2, wide) / 2 - lo(wide) / 2);
   end
   if clip
-    Xs = min (max (Xs, 0), 1);
-    Xs(isnan (X)) = NaN;
+    % Comparisons leave NaN (a missing value) as it is, and each pass over a
+    % large X costs: no pass to put the NaN back, as min and max would need.
+    Xs(Xs < 0) = 0;
+    Xs(Xs > 1) = 1;
   end
 end
 

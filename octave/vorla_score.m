@@ -29,14 +29,19 @@
 %   Classes (N x 1) holds the class that vorla_eval gives each pattern (the
 %   label of the accepting node with the greatest CFV, of tied nodes the
 %   first), 0 where no node accepts it: the same search gives both, so the
-%   labels cost nothing more.
+%   labels cost nothing more. With class_count 0 Scores is empty and the
+%   classes come alone: each thread times classification's search of every
+%   node against the classes' searches on its first 4096 patterns and keeps
+%   the faster, so that on one thread they cost what vorla_eval costs or
+%   less (the classes are the same either way).
 %
 %   Inputs
 %     Templates, NLabels, D, vigilance, alpha, ct_option, Patterns
 %                  as for vorla_eval; NLabels must truncate to class
-%                  numbers 1 to class_count.
+%                  numbers 1 to class_count (with class_count 0, to whole
+%                  numbers from 1).
 %     class_count  the number of classes, a whole number >= 0: the columns
-%                  of Scores.
+%                  of Scores; 0 asks for Classes alone.
 %     threads      optional, a whole number >= 0: how many threads share the
 %                  patterns, 0 for every core the process may use; 1 (the
 %                  default) searches on the calling thread alone. A call too
@@ -110,10 +115,17 @@
 %!   [s2, classes2] = vorla_score (B, C, 4, 0.4, 0.001, 0, P, 3, threads);
 %!   assert (isequal (s2, s) && isequal (classes2, classes));
 %! endfor
+%! ## asked for alone (class_count 0), the same classes, of class numbers with gaps too
+%! for threads = [1 2]
+%!   [none, alone] = vorla_score (B, 5 * C, 4, 0.4, 0.001, 0, P, 0, threads);
+%!   assert (size (none), [30000 0]);
+%!   assert (alone, 5 * classes);
+%! endfor
 
 %!error <VORLA_SCORE: 8 or 9 input arguments required> vorla_score (T, L, 2, 0, 0.01, 0, [0.2 0.3])
 %!error <VORLA_SCORE: 9th input argument \(threads\) must be a whole number from 0 to 2147483647> vorla_score (T, L, 2, 0, 0.01, 0, [0.2 0.3], 2, -1)
 %!error <VORLA_SCORE: 2nd input argument \(NLabels\) must hold class numbers 1 to class_count \(1\); entry 2 is not one> vorla_score (T, L, 2, 0, 0.01, 0, [0.2 0.3], 1)
+%!error <VORLA_SCORE: 2nd input argument \(NLabels\) must hold class numbers from 1; entry 1 is not one> vorla_score (T, [0; 2], 2, 0, 0.01, 0, [0.2 0.3], 0)
 %!error <VORLA_SCORE: 8th input argument \(class_count\) must be a whole number> vorla_score (T, L, 2, 0, 0.01, 0, [0.2 0.3], 2.5)
 %!error <VORLA_SCORE: 7th input argument \(Patterns\) must be of type  1x2> vorla_score (T, L, 2, 0, 0.01, 0, [0.2 0.3 0], 2)
 %!error <VORLA_SCORE: at most 2 output arguments allowed> [a, b, c] = vorla_score (T, L, 2, 0, 0.01, 0, [0.2 0.3], 2)

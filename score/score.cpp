@@ -5,9 +5,11 @@
 #include "node.h"
 #include "threads.h"
 #include "tuning.h"
+#include "winner_search.h"
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -32,6 +34,11 @@ constexpr std::int64_t chunks_per_thread = 16;
 // scans before its bound pays), measured with bench/threads_predict.m.
 // Set only between calls (tests force threads on tiny calls); read by the calling thread.
 std::atomic<std::int64_t> work_floor{std::int64_t{1} << 24};
+
+// How a call of class_count 0 finds its classes, and the length of its trials (test hooks, set
+// only between calls).
+std::atomic<ClassesAlone> classes_alone_way{ClassesAlone::timed};
+std::atomic<std::int32_t> classes_alone_trial{4096};
 
 // The candidates of one class for pattern g of the bank's last measure call: the greatest cfv
 // that is a number (the score) with the lowest node holding it, and the first candidate,
@@ -223,15 +230,31 @@ struct ClassLayout {
 // choice value pay, and the bound's margin), so sets differ in what they measure, never in
 // what a pattern gets: the index measures every node that may pass as the scan does
 // (common/index.h), the bound rescans each pattern that its nodes within reach do not settle
-// (eval/choice_reach.h), and the first candidate, which the bound may leave unmeasured, is
+// (common/choice_reach.h), and the first candidate, which the bound may leave unmeasured, is
 // read only where a cfv may be 0/0, for which the bound is not built. So the rows are the
-// same whichever set, and however many threads, score them.
+// same whichever set, and however many threads, score them. The search of every node, for
+// the classes alone, is classification's own (common/winner_search.h), exact in the same way.
 struct Searches {
   std::vector<std::unique_ptr<ClassSearch>> classes;
   std::vector<double> group_values;
   // Patterns searched so far with this set: the bounds are tried once a set has scanned
   // enough of them to judge.
   std::int64_t searched = 0;
+  // Where the classes alone are asked for (class_count 0), also every node in one bank,
+  // searched as classification searches, with its own count of patterns searched.
+  struct Whole {
+    explicit Whole(const ModelValues& model) : bank(model, pattern_group) {}
+    std::vector<std::unique_ptr<Node>> nodes;
+    NodeBank bank;
+    std::unique_ptr<Bounds> bounds;
+    std::int64_t searched = 0;
+  };
+  std::unique_ptr<Whole> whole;
+  // Which of the two gives the classes: each is timed on the set's first patterns.
+  enum class Pick { try_whole, try_classes, whole, classes } pick = Pick::try_whole;
+  std::int32_t trial_patterns = 0;
+  std::int32_t tried = 0;  // patterns of the trial under way
+  double seconds[2] = {0.0, 0.0};  // of the trials: the whole search's, the classes'
 };
 
 std::unique_ptr<Searches> build_searches(const ModelValues& model, const ClassLayout& layout, std::int32_t template_count,
@@ -262,6 +285,41 @@ std::unique_ptr<Searches> build_searches(const ModelValues& model, const ClassLa
   return set;
 }
 
+// A set for a call of pattern_count patterns that asks for the classes alone: the search of
+// every node (labels as NodeLabels truncates them) and, where the set may take them, the
+// classes' searches. A call too small for both trials takes the first alone.
+std::unique_ptr<Searches> build_classes_alone(const ModelValues& model, const ClassLayout& layout,
+                                              std::int32_t template_count, double* const* template_rows,
+                                              double vigilance, bool ct, double Tu, std::int32_t pattern_count) {
+  using Pick = Searches::Pick;
+  const ClassesAlone way = classes_alone_way;
+  const std::int32_t trial = classes_alone_trial;
+  const Pick pick = way == ClassesAlone::whole     ? Pick::whole
+                    : way == ClassesAlone::classes ? Pick::classes
+                    : pattern_count / 2 >= trial   ? Pick::try_whole
+                                                   : Pick::whole;
+  std::unique_ptr<Searches> set;
+  if (pick == Pick::whole) {
+    set = std::make_unique<Searches>();
+    set->group_values.resize(std::max<std::size_t>(1, static_cast<std::size_t>(pattern_group) * model.feature_count));
+  } else {
+    set = build_searches(model, layout, template_count, template_rows, vigilance, ct, Tu);
+  }
+  set->pick = pick;
+  set->trial_patterns = trial;
+  if (pick == Pick::classes) return set;
+  set->whole = std::make_unique<Searches::Whole>(model);
+  Searches::Whole& w = *set->whole;
+  w.nodes.reserve(static_cast<std::size_t>(template_count));
+  w.bank.reserve(template_count);
+  for (std::int32_t i = 0; i < template_count; ++i) {
+    w.nodes.push_back(std::make_unique<Node>(model, template_rows[i], layout.node_classes[i] + 1, 1));
+    w.bank.append(*w.nodes.back());
+  }
+  w.bounds = std::make_unique<Bounds>(model, w.bank, w.nodes, vigilance, ct, Tu, true);
+  return set;
+}
+
 // Where a call writes its results: column c of scores holds class c + 1's for all
 // pattern_count patterns; classes, when not null, one class number per pattern.
 struct Results {
@@ -270,6 +328,40 @@ struct Results {
   std::int32_t pattern_count;
   std::int32_t class_count;
 };
+
+// The classes of patterns first .. first + count - 1 through the search of every node, written
+// to their rows of classes; false when interrupted. A pattern with a missing feature is
+// measured node by node (plain_best_choice), whose first candidate of cfv 0/0 stays the
+// winner, as in the search.
+bool whole_rows(const ModelValues& model, Searches& set, const ColumnMatrix& patterns, std::int32_t first,
+                std::int32_t count, double vigilance, bool ct, double Tu, double* classes) {
+  Searches::Whole& w = *set.whole;
+  const double* group_rows[pattern_group];
+  for (std::int32_t g = 0; g < pattern_group; ++g)
+    group_rows[g] = set.group_values.data() + static_cast<std::ptrdiff_t>(g) * model.feature_count;
+  Search found[pattern_group];
+  const auto class_of = [&](std::int32_t node) {
+    return node < 0 ? 0.0 : static_cast<double>(w.nodes[static_cast<std::size_t>(node)]->label);
+  };
+  for (std::int32_t at = first; at < first + count; at += pattern_group) {
+    if (threads::interrupted()) return false;
+    const std::int32_t group_size = std::min(pattern_group, first + count - at);
+    patterns.copy_rows(at, group_size, set.group_values.data());
+    const GroupSplit split(model, group_rows, group_size);
+    if (split.complete_count > 0 && !find_winners(w.bank, *w.bounds, split.complete_rows, split.complete_count,
+                                                  w.searched, vigilance, ct, Tu, found))
+      return false;
+    w.searched += split.complete_count;
+    for (std::int32_t c = 0; c < split.complete_count; ++c)
+      classes[at + split.complete_of[c]] = class_of(found[c].winner);
+    for (std::int32_t g = 0; g < group_size; ++g) {
+      if (!split.missing[g]) continue;
+      const Best b = plain_best_choice(model, w.nodes, group_rows[g], vigilance, ct, Tu);
+      classes[at + g] = class_of(b.first >= 0 && b.first_nan ? b.first : b.found ? b.node : -1);
+    }
+  }
+  return true;
+}
 
 // Scores patterns first .. first + count - 1 with one set of searches, writing only their
 // rows of the results; false when interrupted.
@@ -306,12 +398,13 @@ bool score_rows(const ModelValues& model, Searches& set, const ClassLayout& layo
     for (std::size_t k = 0; k < set.classes.size(); ++k) {
       ClassSearch& s = *set.classes[k];
       if (!search_class(s, group_rows, group_size, split, searched, vigilance, ct, Tu, found)) return false;
-      double* column = out.scores + static_cast<std::size_t>(present[k]) * N + static_cast<std::size_t>(at);
+      // No column where the classes alone are asked for.
+      double* column = out.class_count > 0 ? out.scores + static_cast<std::size_t>(present[k]) * N + at : nullptr;
       for (std::int32_t g = 0; g < group_size; ++g) {
         const Best& b = found[g];
         // Every accepting node has mfv >= vigilance >= 0, so its cfv is at least 0 where its
         // choice denominator is above 0; the floor keeps other boxes' scores at 0 too.
-        column[g] = b.found && b.cfv > 0 ? b.cfv : 0.0;
+        if (column) column[g] = b.found && b.cfv > 0 ? b.cfv : 0.0;
         Selection& e = selected[g];
         if (b.first >= 0 && (e.first < 0 || s.numbers[b.first] < e.first)) {
           e.first = s.numbers[b.first];
@@ -334,6 +427,40 @@ bool score_rows(const ModelValues& model, Searches& set, const ClassLayout& layo
         out.classes[at + g] = c + 1;
       }
     }
+  }
+  return true;
+}
+
+// The classes alone (class_count 0) come from the search of every node or from the classes'
+// searches, whose winners combine: both give every pattern the same class, but which costs
+// less depends on the model (on 983 nodes of two classes the first took half the time of the
+// second; on 8,636 nodes of three, trained at vigilance 0.8, 1.5 times as long). A set times
+// each on its first trial_patterns patterns (the first including the patterns its bounds wait
+// for) and takes the faster for the rest; a timing changes only the speed.
+bool classes_alone_rows(const ModelValues& model, Searches& set, const ClassLayout& layout,
+                        const ColumnMatrix& patterns, std::int32_t first, std::int32_t count, double vigilance,
+                        bool ct, double Tu, const Results& out) {
+  using Clock = std::chrono::steady_clock;
+  using Pick = Searches::Pick;
+  const std::int32_t end = first + count;
+  for (std::int32_t at = first; at < end;) {
+    const bool trying = set.pick == Pick::try_whole || set.pick == Pick::try_classes;
+    // Trials end on whole groups.
+    const std::int32_t stretch = trying ? std::min(set.trial_patterns - set.tried, end - at) : end - at;
+    const bool whole = set.pick == Pick::try_whole || set.pick == Pick::whole;
+    const Clock::time_point started = Clock::now();
+    if (!(whole ? whole_rows(model, set, patterns, at, stretch, vigilance, ct, Tu, out.classes)
+                : score_rows(model, set, layout, patterns, at, stretch, vigilance, ct, Tu, out)))
+      return false;
+    at += stretch;
+    if (!trying) continue;
+    set.seconds[whole ? 0 : 1] += std::chrono::duration<double>(Clock::now() - started).count();
+    if ((set.tried += stretch) < set.trial_patterns) continue;
+    set.tried = 0;
+    if (set.pick == Pick::try_whole)
+      set.pick = Pick::try_classes;
+    else
+      set.pick = set.seconds[1] < set.seconds[0] ? Pick::classes : Pick::whole;
   }
   return true;
 }
@@ -386,6 +513,8 @@ host::Outcome run(const ModelValues& model, std::int32_t template_count, double*
                   std::int32_t requested_threads) {
   const double Tu = model.D / (model.alpha + 2 * model.D);
   const bool ct = ct_option == 1;
+  // No scores and no classes asked for: nothing to search.
+  if (out.class_count == 0 && !out.classes) return host::Outcome::done;
   const ClassLayout layout(template_count, node_labels);
   const std::int32_t N = out.pattern_count;
   const int thread_count =
@@ -393,10 +522,17 @@ host::Outcome run(const ModelValues& model, std::int32_t template_count, double*
   // Every set is built here, before any thread starts, so that a call's free-store requests
   // are the same whatever the threads do.
   std::vector<std::unique_ptr<Searches>> sets(static_cast<std::size_t>(thread_count));
-  for (auto& set : sets) set = build_searches(model, layout, template_count, template_rows, vigilance, ct, Tu);
-  if (thread_count == 1)
-    return score_rows(model, *sets[0], layout, patterns, 0, N, vigilance, ct, Tu, out) ? host::Outcome::done
-                                                                                 : host::Outcome::interrupted;
+  const bool classes_alone = out.class_count == 0;
+  for (auto& set : sets)
+    set = classes_alone ? build_classes_alone(model, layout, template_count, template_rows, vigilance, ct, Tu, N)
+                        : build_searches(model, layout, template_count, template_rows, vigilance, ct, Tu);
+  const auto rows = [&](Searches& set, std::int32_t first, std::int32_t count) {
+    const bool done = classes_alone
+                          ? classes_alone_rows(model, set, layout, patterns, first, count, vigilance, ct, Tu, out)
+                          : score_rows(model, set, layout, patterns, first, count, vigilance, ct, Tu, out);
+    return done ? host::Outcome::done : host::Outcome::interrupted;
+  };
+  if (thread_count == 1) return rows(*sets[0], 0, N);
 
   const std::int64_t groups = (static_cast<std::int64_t>(N) + pattern_group - 1) / pattern_group;
   const std::int64_t chunk_groups = std::max<std::int64_t>(1, groups / (thread_count * chunks_per_thread));
@@ -407,10 +543,7 @@ host::Outcome run(const ModelValues& model, std::int32_t template_count, double*
     const SearchPool::Held set(pool);
     const std::int64_t first = k * chunk_patterns;
     const auto count = static_cast<std::int32_t>(std::min<std::int64_t>(chunk_patterns, N - first));
-    return score_rows(model, *set.searches, layout, patterns, static_cast<std::int32_t>(first), count, vigilance, ct, Tu,
-                      out)
-               ? host::Outcome::done
-               : host::Outcome::interrupted;
+    return rows(*set.searches, static_cast<std::int32_t>(first), count);
   });
 }
 
@@ -430,6 +563,10 @@ host::Outcome score(std::int32_t template_count, std::int32_t feature_count, dou
 }
 
 void set_thread_work_floor(std::int64_t visits) { work_floor = std::max<std::int64_t>(visits, 1); }
+void set_classes_alone(ClassesAlone way, std::int32_t trial_patterns) {
+  classes_alone_way = way;
+  classes_alone_trial = std::max<std::int32_t>(trial_patterns, 1);
+}
 std::int64_t thread_work_floor() { return work_floor; }
 
 }  // namespace vorla

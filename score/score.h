@@ -16,7 +16,8 @@ namespace vorla {
 // the nodes of class c + 1 that pass the vigilance test (and the CT when ct_option is 1) for
 // pattern j, or 0 when none does; a cfv that is not a number counts as none. classes, when
 // not null, receives pattern_count class numbers: that of the node classification selects
-// for each pattern (vorla_eval's prediction), or 0 where no node accepts it. Returns done,
+// for each pattern (vorla_eval's prediction), or 0 where no node accepts it. With
+// class_count 0 only the classes are found, and the labels may be any class numbers from 1. Returns done,
 // out_of_memory or interrupted (polled between groups of patterns), with every node released.
 // threads: how many threads may share the patterns (0: every usable core); a call too small
 // for them to pay runs on the calling thread alone. The results are the same for any number.
@@ -31,6 +32,12 @@ host::Outcome score(std::int32_t template_count, std::int32_t feature_count, dou
 // that small calls take the threaded path).
 void set_thread_work_floor(std::int64_t visits);
 std::int64_t thread_work_floor();
+
+// How a call with class_count 0 finds the classes: each set of searches timing both ways on
+// its first trial_patterns patterns (timed, the default, with 4096), or one way throughout
+// (process-wide; tests use it to take each way, and short trials).
+enum class ClassesAlone { timed, whole, classes };
+void set_classes_alone(ClassesAlone way, std::int32_t trial_patterns = 4096);
 
 }  // namespace vorla
 

@@ -20,13 +20,13 @@ struct ScoreArguments : ClassificationArguments {
 };
 
 // The 1-based position of the first label that does not truncate to a class number
-// 1 .. class_count, or 0 when all do.
-std::int64_t first_label_outside(const mxArray* labels, std::int64_t count, std::int32_t class_count) {
+// 1 .. most, or 0 when all do.
+std::int64_t first_label_outside(const mxArray* labels, std::int64_t count, std::int32_t most) {
   std::int64_t outside = 0;
   visit_real_data(labels, [&](const auto* data) {
     for (std::int64_t k = 0; k < count && outside == 0; ++k) {
       std::int32_t label = 0;
-      if (!truncate_to_int32(static_cast<double>(data[k]), label) || label < 1 || label > class_count)
+      if (!truncate_to_int32(static_cast<double>(data[k]), label) || label < 1 || label > most)
         outside = k + 1;
     }
   });
@@ -43,10 +43,15 @@ bool check_arguments(int nlhs, int nrhs, const mxArray* prhs[], ScoreArguments& 
   if (read_scalar(Argument{prhs[IN_CLASS_COUNT], IN_CLASS_COUNT + 1, "class_count"}, m, value)) return true;
   if (!truncate_to_int32(value, a.class_count) || a.class_count < 0 || value != a.class_count)
     return m.fail("%s: 8th input argument (class_count) must be a whole number from 0 to 2147483647.");
-  const std::int64_t outside = first_label_outside(prhs[IN_NLABELS], a.template_count, a.class_count);
-  if (outside != 0)
+  // class_count 0 asks for the classes alone, which may then be any class numbers.
+  const std::int32_t most = a.class_count > 0 ? a.class_count : std::numeric_limits<std::int32_t>::max();
+  const std::int64_t outside = first_label_outside(prhs[IN_NLABELS], a.template_count, most);
+  if (outside != 0 && a.class_count > 0)
     return m.fail("%s: 2nd input argument (NLabels) must hold class numbers 1 to class_count (%d); entry %lld is not one.",
                   a.class_count, static_cast<long long>(outside));
+  if (outside != 0)
+    return m.fail("%s: 2nd input argument (NLabels) must hold class numbers from 1; entry %lld is not one.",
+                  static_cast<long long>(outside));
   if (nrhs == INPUT_COUNT) {
     if (read_scalar(Argument{prhs[IN_THREADS], IN_THREADS + 1, "threads"}, m, value)) return true;
     if (!truncate_to_int32(value, a.threads) || a.threads < 0 || value != a.threads)

@@ -15,13 +15,20 @@ function warned = clip_warning (who, X, range, given, ignored)
   end
   lo = range(1,:);
   width = range(2,:) - lo;
-  beyond = max (bsxfun (@minus, lo, X), bsxfun (@minus, X, range(2,:)));
-  far = bsxfun (@gt, beyond, width);
-  share = sum (far, 1) / max (size (X, 1), 1);
+  % lo - x and x - high are monotone in x, rounded too, so only a feature
+  % whose extreme values lie that far can hold a value that far: the others
+  % (all, in data of the training's units) take no pass of their own.
+  share = zeros (1, size (X, 2));
+  if ~isempty (X)
+    suspect = find (lo - min (X, [], 1) > width | max (X, [], 1) - range(2,:) > width);
+    far = far_values (X(:, suspect), range(:, suspect));
+    share(suspect) = sum (far, 1) / size (X, 1);
+  end
   [most, feature] = max (share);
   if isempty (most) || most <= 0.1
     return;
   end
+  [far, beyond] = far_values (X, range);
   outside = beyond > 0;
   low = range(1,feature);
   high = range(2,feature);
@@ -47,4 +54,11 @@ function warned = clip_warning (who, X, range, given, ignored)
   notify (['vorla:' who ':clipped'], 'vorla_%s: %s %d values in %d patterns were clipped to the range', ...
           who, finding, sum (outside(:)), sum (any (outside, 2)));
   warned = true;
+end
+
+function [far, beyond] = far_values (X, range)
+% Which values lie beyond the range by more than its width, and by how much
+% each lies beyond it (negative within).
+  beyond = max (bsxfun (@minus, range(1,:), X), bsxfun (@minus, X, range(2,:)));
+  far = bsxfun (@gt, beyond, range(2,:) - range(1,:));
 end

@@ -4,15 +4,14 @@ function classes = net_classes (templates, nlabels, args, Xs, trace, threads)
 % a missing feature (NaN), which vorla_eval leaves unclassified, gets the
 % class of vorla_score's search, where NaN lies inside every box. threads
 % (default 1): for more than one (0: every usable core, where other processes
-% leave two or more idle), with no trace, every class comes from vorla_score's
-% search on that many threads, its second output being vorla_eval's class. On
-% one thread that search can cost 1.5 times vorla_eval's (doc/performance.md).
+% leave two or more idle), with no trace, every class comes from vorla_score
+% asked for the classes alone (class_count 0) on that many threads, which
+% costs on one thread what vorla_eval costs, or less (doc/performance.md).
   if nargin < 6
     threads = 1;
   end
-  class_count = max ([0; nlabels(:)]);
   if trace == 0 && (threads > 1 || (threads == 0 && idle_cores () > 1))
-    [~, classes] = vorla_score (templates, nlabels, args{:}, Xs, class_count, threads);
+    [~, classes] = vorla_score (templates, nlabels, args{:}, Xs, 0, threads);
     return;
   end
   gaps = any (isnan (Xs), 2);
@@ -24,5 +23,5 @@ function classes = net_classes (templates, nlabels, args, Xs, trace, threads)
   if ~all (gaps)
     classes(~gaps) = vorla_eval (templates, nlabels, args{:}, Xs(~gaps,:), 0, trace);
   end
-  [~, classes(gaps)] = vorla_score (templates, nlabels, args{:}, Xs(gaps,:), class_count);
+  [~, classes(gaps)] = vorla_score (templates, nlabels, args{:}, Xs(gaps,:), 0);
 end

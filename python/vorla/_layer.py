@@ -336,18 +336,17 @@ def net_classes(templates, nlabels, args, Xs, trace=0, threads=1):
     it; a row with a missing feature, which vorla_eval leaves unclassified, gets the class
     of vorla_score's search, where NaN lies inside every box. With threads other than 1
     (0: every usable core, where other processes leave two or more idle) and no trace,
-    every class comes from vorla_score's search on that many threads: on one thread it
-    costs more than vorla_eval's."""
-    C = float(np.max(nlabels, initial=0))
+    every class comes from vorla_score asked for the classes alone (class_count 0) on that
+    many threads, which costs on one thread what vorla_eval costs, or less."""
     if trace == 0 and (threads > 1 or (threads == 0 and idle_cores() > 1)):
-        return engine.vorla_score(templates, nlabels, *args, Xs, C, float(threads))[1][:, 0]
+        return engine.vorla_score(templates, nlabels, *args, Xs, 0.0, float(threads))[1][:, 0]
     gaps = np.isnan(Xs).any(axis=1)
     if not gaps.any():
         return engine.vorla_eval(templates, nlabels, *args, Xs, 0, trace)[:, 0]
     classes = np.zeros(Xs.shape[0])
     if not gaps.all():
         classes[~gaps] = engine.vorla_eval(templates, nlabels, *args, np.asfortranarray(Xs[~gaps]), 0, trace)[:, 0]
-    classes[gaps] = engine.vorla_score(templates, nlabels, *args, np.asfortranarray(Xs[gaps]), C)[1][:, 0]
+    classes[gaps] = engine.vorla_score(templates, nlabels, *args, np.asfortranarray(Xs[gaps]), 0.0)[1][:, 0]
     return classes
 
 

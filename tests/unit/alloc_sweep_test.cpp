@@ -520,14 +520,15 @@ TEST(EvalSweepCalls, ClassifyAndRefuseSomePatterns) {
 
 // Scores and classes of the same boxes, one node bank per class; with threads > 1 asked for
 // (the 9th input) and taken, however small the call.
-Case score_case(const EvalSetting& s, int threads = 0) {
+// class_count 0 asks for the classes alone.
+Case score_case(const EvalSetting& s, int threads = 0, int class_count = 3) {
   Case c = eval_case(s);
-  c.name = "score " + name_of(s);
+  c.name = "score " + name_of(s) + (class_count == 0 ? " classes alone" : "");
   c.entry = vorla::vorla_score;
   c.nlhs = 2;
   c.out_of_memory = score_oom;
   c.inputs.resize(7);
-  c.inputs.push_back(make_scalar(3));
+  c.inputs.push_back(make_scalar(class_count));
   if (threads > 0) {
     c.name += " threads " + std::to_string(threads);
     c.inputs.push_back(make_scalar(threads));
@@ -551,11 +552,13 @@ TEST_P(ScoreSweep, EveryAllocationFailureEndsCleanly) {
   const ThreadFloorScope floor(1);
   sweep(score_case(GetParam(), 1));
   sweep(score_case(GetParam(), 3));
+  sweep(score_case(GetParam(), 3, 0));
 }
 
 TEST_P(ScoreSweep, EveryInterruptPollEndsTheCall) {
   sweep_interrupts(score_case(GetParam()), vorla::interrupt_poll_visits());
   sweep_interrupts(score_case(GetParam()), 1);
+  sweep_interrupts(score_case(GetParam(), 0, 0), 1);
 }
 
 std::vector<EvalSetting> score_settings() {

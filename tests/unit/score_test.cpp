@@ -124,6 +124,20 @@ TEST(ScoreWorkedExample, BestChoiceValuePerClassInColumnOrder) {
   r = c.run();
   EXPECT_EQ(standin::values_of(r.output(0)), (std::vector<double>{1, 0}));
   EXPECT_EQ(standin::values_of(r.output(1)), std::vector<double>{1});
+  // The same classes asked for alone, either way, also for a pattern with a feature missing.
+  c.class_count = 0;
+  c.patterns = {{0.5, 0.5}, {NAN, 0.5}};
+  for (const bool large_first : {true, false}) {
+    std::swap(c.templates[0], c.templates[1]);  // the large box first, then last
+    c.labels = {large_first ? 2.0 : 1.0, large_first ? 1.0 : 2.0};
+    for (vorla::ClassesAlone way : {vorla::ClassesAlone::whole, vorla::ClassesAlone::classes}) {
+      vorla::set_classes_alone(way);
+      r = c.run();
+      vorla::set_classes_alone(vorla::ClassesAlone::timed);
+      test::expect_sound(r);
+      EXPECT_EQ(standin::values_of(r.output(1)), std::vector<double>(2, large_first ? 2 : 1)) << large_first;
+    }
+  }
   // No class, no template, no pattern.
   c = ScoreCall();
   c.templates.clear();
@@ -159,6 +173,8 @@ TEST(ScoreArguments, FaultsInArgumentOrder) {
        "2nd input argument (NLabels) must hold class numbers 1 to class_count (1); entry 2 is not one."},
       {[](ScoreCall& c) { c.labels = {0.5, 2}; },
        "2nd input argument (NLabels) must hold class numbers 1 to class_count (2); entry 1 is not one."},
+      {[](ScoreCall& c) { c.labels = {3, -1}, c.class_count = 0; },
+       "2nd input argument (NLabels) must hold class numbers from 1; entry 2 is not one."},
       {[](ScoreCall& c) { c.threads = 1.5; }, "9th input argument (threads) must be a whole number from 0 to 2147483647."},
       {[](ScoreCall& c) { c.threads = NAN; }, "9th input argument (threads) must be a whole number from 0 to 2147483647."},
       {[](ScoreCall& c) { c.threads = 2147483648.0; },
@@ -193,10 +209,18 @@ struct IndexScope {
   ~IndexScope() { vorla::set_index_use(vorla::IndexUse::automatic); }
 };
 
+struct ClassesAloneScope {
+  ClassesAloneScope(vorla::ClassesAlone way, std::int32_t trial) { vorla::set_classes_alone(way, trial); }
+  ~ClassesAloneScope() { vorla::set_classes_alone(vorla::ClassesAlone::timed); }
+};
+
 // Whatever the search takes (a scan, the index with the bound on the choice value, the
 // automatic choice) and however many threads share the patterns (chunks of one group each,
 // so that every set of searches meets patterns in an order of its own), the scores are those
-// of the plain reading, bit for bit, and the classes those that classification gives.
+// of the plain reading, bit for bit, and the classes those that classification gives; asked
+// for alone (class_count 0), the classes are the same whichever way a set finds them (the
+// search of every node, the classes' searches, or the faster of both after trials of one
+// group or of three, which end within a chunk or across chunks).
 TEST(ScoreExactness, EverySearchOnAnyThreadsGivesThePlainScores) {
   struct Setting {
     int K, M, classes;
@@ -270,6 +294,30 @@ TEST(ScoreExactness, EverySearchOnAnyThreadsGivesThePlainScores) {
         EXPECT_EQ(standin::values_of(r.output(0)), expect) << where;
         EXPECT_EQ(standin::values_of(r.output(1)), labels) << where;
       }
+    ScoreCall alone = c;
+    alone.class_count = 0;
+    const std::pair<vorla::ClassesAlone, std::int32_t> ways[] = {
+        {vorla::ClassesAlone::whole, 1}, {vorla::ClassesAlone::classes, 1}, {vorla::ClassesAlone::timed, 8},
+        {vorla::ClassesAlone::timed, 24}};
+    for (const auto& [way, trial] : ways)
+      for (double threads : {-1.0, 2.0, 3.0}) {
+        const ClassesAloneScope scope(way, trial);
+        alone.threads = threads;
+        const auto r = alone.run();
+        test::expect_sound(r);
+        const std::string where = name + ", classes alone, way " + std::to_string(static_cast<int>(way)) +
+                                  ", trial " + std::to_string(trial) + ", threads " +
+                                  std::to_string(static_cast<int>(threads));
+        EXPECT_EQ(standin::dims_of(r.output(0)), (std::vector<mwSize>{c.patterns.size(), 0})) << where;
+        EXPECT_EQ(standin::values_of(r.output(1)), labels) << where;
+      }
+    // Any class numbers from 1, with gaps between them.
+    for (double& label : alone.labels) label = 3 * label + 2;
+    std::vector<double> renamed = labels;
+    for (double& label : renamed) label = label == 0 ? 0 : 3 * label + 2;
+    const ClassesAloneScope scope(vorla::ClassesAlone::timed, 8);
+    alone.threads = 2;
+    EXPECT_EQ(standin::values_of(alone.run().output(1)), renamed) << name << ", classes renamed";
   }
 }
 

@@ -78,18 +78,18 @@ class ChoiceReach {
 
   // Notes the patterns searched, how many of them had to be scanned and the nodes that the
   // index measured for them, and widens the margin when the scans cost more than the index
-  // (a node measured through it costing index_node_cost scanned ones, and each pattern's
+  // (a node measured through it costing node_cost scanned ones, and each pattern's
   // intersection of bit rows about one per 32 nodes held), so far as an index for the wider
   // margin may still pay; it gives up when more than half were scanned and it cannot widen.
   // pays: judges the share of nodes an index would measure for the node limits.
   template <class Pays>
-  void note(std::int32_t searched, std::int32_t scanned, double measured, double index_node_cost, Pays&& pays) {
+  void note(std::int32_t searched, std::int32_t scanned, double measured, double node_cost, Pays&& pays) {
     searched_ += searched;
     scanned_ += scanned;
     measured_ += measured;
     if (searched_ < window) return;
     const double nodes = static_cast<double>(nodes_.size());
-    if (scanned_ * nodes > measured_ * index_node_cost + searched_ * nodes / 32) {
+    if (scanned_ * nodes > measured_ * node_cost + searched_ * nodes / 32) {
       margin_ *= 2;
       if (!(set_cut() && pays(node_limits()))) {
         margin_ /= 2;
