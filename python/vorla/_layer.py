@@ -334,19 +334,20 @@ def idle_cores():
 def net_classes(templates, nlabels, args, Xs, trace=0, threads=1):
     """The class number one network gives each row of Xs (0: none), as vorla_eval gives
     it; a row with a missing feature, which vorla_eval leaves unclassified, gets the class
-    of vorla_score's search, where NaN lies inside every box. With threads other than 1
-    (0: every usable core, where other processes leave two or more idle) and no trace,
-    every class comes from vorla_score asked for the classes alone (class_count 0) on that
-    many threads, which costs on one thread what vorla_eval costs, or less."""
-    if trace == 0 and (threads > 1 or (threads == 0 and idle_cores() > 1)):
+    of vorla_score's search, where NaN lies inside every box. With no trace every class
+    comes from vorla_score asked for the classes alone (class_count 0), which costs on one
+    thread what vorla_eval costs, or less, on threads (0: every usable core, where other
+    processes leave two or more idle)."""
+    if trace == 0:
+        if threads == 0 and idle_cores() < 2:
+            threads = 1
         return engine.vorla_score(templates, nlabels, *args, Xs, 0.0, float(threads))[1][:, 0]
     gaps = np.isnan(Xs).any(axis=1)
-    if not gaps.any():
-        return engine.vorla_eval(templates, nlabels, *args, Xs, 0, trace)[:, 0]
     classes = np.zeros(Xs.shape[0])
     if not gaps.all():
         classes[~gaps] = engine.vorla_eval(templates, nlabels, *args, np.asfortranarray(Xs[~gaps]), 0, trace)[:, 0]
-    classes[gaps] = engine.vorla_score(templates, nlabels, *args, np.asfortranarray(Xs[gaps]), 0.0)[1][:, 0]
+    if gaps.any():
+        classes[gaps] = engine.vorla_score(templates, nlabels, *args, np.asfortranarray(Xs[gaps]), 0.0)[1][:, 0]
     return classes
 
 
