@@ -43,13 +43,19 @@ function out = all_folds (tasks)
   out = cell (size (tasks));
   plans = {};
   bytes = 0;
+  % The voters' orders depend only on the seed, the size of the training part
+  % and the voters: tasks that agree in them share one draw (not copied), kept
+  % while the draws kept stay within stack_limit () bytes, the latest always.
+  keys = {};
+  draws = {};
   for i = 1:numel (tasks)
     started = tic ();
     training = (tasks{i}.folds ~= tasks{i}.k);
     plan = struct ('task', i);
     [plan.model, Xs, index, plan.opts] = train_plan (tasks{i}.X(training,:), tasks{i}.index(training), ...
                                                      training_args (tasks{i}, 'off'));
-    plan.job = voter_job (Xs, index, plan.opts, plan.opts.Seed);
+    [drawn, keys, draws] = voter_orders ([plan.opts.Seed, size(Xs, 1), plan.opts.Voters], keys, draws);
+    plan.job = voter_job (Xs, index, plan.opts, plan.opts.Seed, drawn);
     plan.job.part = i;
     plan.seconds = toc (started);
     plans{end+1} = plan;
@@ -61,6 +67,22 @@ function out = all_folds (tasks)
       bytes = 0;
     end
   end
+end
+
+function [drawn, keys, draws] = voter_orders (key, keys, draws)
+% The orders of voters 2 to key(3) on key(2) patterns from seed key(1).
+  known = find (cellfun (@(k) isequal (k, key), keys), 1);
+  if ~isempty (known)
+    drawn = draws{known};
+    return;
+  end
+  drawn = seeded_permutations (key(1), repmat (key(2), 1, key(3) - 1));
+  if 8 * (sum (cellfun (@(k) k(2) * (k(3) - 1), keys)) + key(2) * (key(3) - 1)) > stack_limit ()
+    keys = {};
+    draws = {};
+  end
+  keys{end+1} = key;
+  draws{end+1} = drawn;
 end
 
 function out = finish_folds (tasks, plans, out)
