@@ -86,12 +86,11 @@ def stratified_folds(index, K, seed):
 def scale(X, value_range):
     """X scaled into [0, 1] by a 2 x M range, values beyond it clipped (vorla_scale)."""
     X = np.asarray(X, dtype=np.float64)
-    Xs = scale_unclipped(X, value_range)
-    # As Octave's max and min: a NaN gives the bound, and the bound is given only below it.
-    Xs = np.where(Xs >= 0, Xs, 0.0)
-    Xs = np.where(Xs <= 1, Xs, 1.0)
-    Xs[np.isnan(X)] = np.nan
-    return np.asfortranarray(Xs)
+    Xs = scale_unclipped(X, value_range)  # a new array, in column order
+    # As vorla_scale: comparisons leave NaN (missing) and -0 as they are.
+    Xs[Xs < 0] = 0.0
+    Xs[Xs > 1] = 1.0
+    return Xs
 
 
 def whole_range(X):
