@@ -9,7 +9,7 @@
 
 namespace vorla {
 
-Bounds::Bounds(const ModelValues &model, NodeBank &bank, const std::vector<std::unique_ptr<Node>> &nodes,
+Bounds::Bounds(const ModelValues& model, NodeBank& bank, const std::vector<std::unique_ptr<Node>>& nodes,
                double vigilance, bool ct, double Tu, bool counts_unseen)
     : bank_(bank),
       nodes_(nodes),
@@ -27,7 +27,7 @@ Bounds::Bounds(const ModelValues &model, NodeBank &bank, const std::vector<std::
   // (doc/performance.md).
   try {
     reach_ = std::make_unique<ChoiceReach>(model, nodes, vigilance_limit_, ct, Tu);
-  } catch (const std::bad_alloc &) {
+  } catch (const std::bad_alloc&) {
     reach_.reset();  // it only saves time: without memory for it, the bank scans
   }
   if (reach_ && use_ != IndexUse::always) {
@@ -38,14 +38,14 @@ Bounds::Bounds(const ModelValues &model, NodeBank &bank, const std::vector<std::
   if (vigilance_limit_ >= 0 && vigilance_limit_ < std::numeric_limits<double>::infinity()) {
     try {
       staged_ = std::make_unique<StagedReach>(model, vigilance_limit_, 0.0, ct, Tu, use_ == IndexUse::always);
-    } catch (const std::bad_alloc &) {
+    } catch (const std::bad_alloc&) {
       staged_.reset();
     }
   }
 }
 
-Bounds::Way Bounds::find(const double *const *rows, std::int32_t group_size, std::int64_t patterns_before,
-                         double vigilance, Search *found) {
+Bounds::Way Bounds::find(const double* const* rows, std::int32_t group_size, std::int64_t patterns_before,
+                         double vigilance, Search* found) {
   bool reached = false;
   if (reach_ && reach_->usable() && patterns_before >= reach_from_ && !use_staged_) {
     const Way w = through_reach(rows, group_size, vigilance, found);
@@ -61,9 +61,9 @@ Bounds::Way Bounds::find(const double *const *rows, std::int32_t group_size, std
   return reached ? Way::reached : Way::scan;
 }
 
-void Bounds::note(const double *row, const Search &s) {
+void Bounds::note(const double* row, const Search& s) {
   if (!staged_) return;
-  const auto node_at = [&](std::int32_t i) -> const Node & { return *nodes_[static_cast<std::size_t>(i)]; };
+  const auto node_at = [&](std::int32_t i) -> const Node& { return *nodes_[static_cast<std::size_t>(i)]; };
   // The stages are judged (their cuts chosen) only where they may be taken.
   const auto allowed = [&] { return !(reach_ && reach_->usable()) || reach_cost_ > nodes_held_ / 8; };
   staged_->note(row, s.winner != no_winner ? s.best_cfv : std::numeric_limits<double>::quiet_NaN(),
@@ -72,8 +72,8 @@ void Bounds::note(const double *row, const Search &s) {
 
 // The patterns that the nodes within the bound's limit do not settle are
 // scanned.
-Bounds::Way Bounds::through_reach(const double *const *rows, std::int32_t group_size, double vigilance, Search *found) {
-  NodeBank &bank = bank_;
+Bounds::Way Bounds::through_reach(const double* const* rows, std::int32_t group_size, double vigilance, Search* found) {
+  NodeBank& bank = bank_;
   const NodeBank::Reach r = bank.measure_within(rows, group_size, reach_->limit(), reach_->node_limits(), reach_->cut(),
                                                 threads::interrupted);
   if (r == NodeBank::Reach::interrupted) return Way::interrupted;
@@ -81,7 +81,7 @@ Bounds::Way Bounds::through_reach(const double *const *rows, std::int32_t group_
     reach_->give_up();
     return Way::scan;
   }
-  const double *again[NodeBank::full_group];
+  const double* again[NodeBank::full_group];
   std::int32_t again_of[NodeBank::full_group];
   std::int32_t again_count = 0;
   for (std::int32_t k = 0; k < group_size; ++k) {
@@ -93,7 +93,7 @@ Bounds::Way Bounds::through_reach(const double *const *rows, std::int32_t group_
   }
   window_cost_ += static_cast<double>(bank.nodes_measured()) * index_node_cost + again_count * nodes_held_ +
                   group_size * nodes_held_ / 32;
-  const auto pays = [&](const double *node_limits) {
+  const auto pays = [&](const double* node_limits) {
     return use_ == IndexUse::always || bank_.index_share(vigilance_limit_, node_limits) * index_node_cost < 1;
   };
   reach_->note(group_size, again_count, static_cast<double>(bank.nodes_measured()), index_node_cost, pays);
@@ -107,9 +107,9 @@ Bounds::Way Bounds::through_reach(const double *const *rows, std::int32_t group_
 
 // The patterns that a stage does not settle go on to the next, then are
 // scanned; false when interrupted.
-bool Bounds::through_stages(const double *const *rows, std::int32_t group_size, double vigilance, Search *found) {
-  NodeBank &bank = bank_;
-  const double *pending[NodeBank::full_group];
+bool Bounds::through_stages(const double* const* rows, std::int32_t group_size, double vigilance, Search* found) {
+  NodeBank& bank = bank_;
+  const double* pending[NodeBank::full_group];
   std::int32_t pending_of[NodeBank::full_group];
   std::int32_t pending_count = group_size;
   for (std::int32_t k = 0; k < group_size; ++k) {
@@ -169,8 +169,8 @@ void Bounds::arbitrate(bool staged_turn) {
   if (use_staged_ != was_staged) windows_since_switch_ = 0;
 }
 
-bool find_winners(NodeBank &bank, Bounds &bounds, const double *const *rows, std::int32_t group_size,
-                  std::int64_t patterns_before, double vigilance, bool ct, double Tu, Search *found) {
+bool find_winners(NodeBank& bank, Bounds& bounds, const double* const* rows, std::int32_t group_size,
+                  std::int64_t patterns_before, double vigilance, bool ct, double Tu, Search* found) {
   const Bounds::Way way = bounds.find(rows, group_size, patterns_before, vigilance, found);
   if (way == Bounds::Way::interrupted) return false;
   if (way == Bounds::Way::scan) {

@@ -34,7 +34,7 @@ struct Search {
 // test are visited. A first candidate whose cfv is not a number (0/0) is never
 // displaced. Inline: taken as a call, it made a classification with few nodes
 // up to twice as slow.
-[[gnu::always_inline]] inline Search search(const NodeBank &bank, std::int32_t g, bool ct, double Tu) {
+[[gnu::always_inline]] inline Search search(const NodeBank& bank, std::int32_t g, bool ct, double Tu) {
   Search s;
   double best_cfv = 0.0;
   bank.for_each_passing(g, [&](std::int32_t i) {
@@ -63,7 +63,7 @@ class Bounds {
  public:
   // counts_unseen: nothing counts or prints the nodes measured, so the bounds
   // may skip some.
-  Bounds(const ModelValues &model, NodeBank &bank, const std::vector<std::unique_ptr<Node>> &nodes, double vigilance,
+  Bounds(const ModelValues& model, NodeBank& bank, const std::vector<std::unique_ptr<Node>>& nodes, double vigilance,
          bool ct, double Tu, bool counts_unseen);
 
   enum class Way { scan, reached, interrupted };
@@ -71,19 +71,19 @@ class Bounds {
   // The winners of a group through a bound where one is taken (reached), or the
   // group left to the caller's scan. patterns_before: the patterns searched
   // with these bounds before.
-  Way find(const double *const *rows, std::int32_t group_size, std::int64_t patterns_before, double vigilance,
-           Search *found);
+  Way find(const double* const* rows, std::int32_t group_size, std::int64_t patterns_before, double vigilance,
+           Search* found);
 
   // What one pattern's search tells the stages, in the order of the patterns.
-  void note(const double *row, const Search &s);
+  void note(const double* row, const Search& s);
 
  private:
-  Way through_reach(const double *const *rows, std::int32_t group_size, double vigilance, Search *found);
-  bool through_stages(const double *const *rows, std::int32_t group_size, double vigilance, Search *found);
+  Way through_reach(const double* const* rows, std::int32_t group_size, double vigilance, Search* found);
+  bool through_stages(const double* const* rows, std::int32_t group_size, double vigilance, Search* found);
   void arbitrate(bool staged_turn);
 
-  NodeBank &bank_;
-  const std::vector<std::unique_ptr<Node>> &nodes_;
+  NodeBank& bank_;
+  const std::vector<std::unique_ptr<Node>>& nodes_;
   const IndexUse use_;
   const bool ct_;
   const double Tu_;
@@ -104,8 +104,8 @@ class Bounds {
 // missing feature): through the bounds where they are taken, else by a scan of
 // the bank, each pattern's search noted to the bounds in order. false when
 // interrupted.
-bool find_winners(NodeBank &bank, Bounds &bounds, const double *const *rows, std::int32_t group_size,
-                  std::int64_t patterns_before, double vigilance, bool ct, double Tu, Search *found);
+bool find_winners(NodeBank& bank, Bounds& bounds, const double* const* rows, std::int32_t group_size,
+                  std::int64_t patterns_before, double vigilance, bool ct, double Tu, Search* found);
 
 }  // namespace vorla
 

@@ -445,7 +445,6 @@ bool classes_alone_rows(const ModelValues& model, Searches& set, const ClassLayo
   const std::int32_t end = first + count;
   for (std::int32_t at = first; at < end;) {
     const bool trying = set.pick == Pick::try_whole || set.pick == Pick::try_classes;
-    // Trials end on whole groups.
     const std::int32_t stretch = trying ? std::min(set.trial_patterns - set.tried, end - at) : end - at;
     const bool whole = set.pick == Pick::try_whole || set.pick == Pick::whole;
     const Clock::time_point started = Clock::now();
