@@ -39,11 +39,11 @@ inline Argument classification_input(const mxArray* prhs[], ClassificationInput 
   return {prhs[which], which + 1, names[which]};
 }
 
-// Checks the first seven inputs in order; true at the first fault, whose message is then in
-// the buffer.
-inline bool check_classification_inputs(const mxArray* prhs[], ClassificationArguments& a, MessageBuffer& m) {
+// The network of Templates and NLabels (the names the messages give them, which a batch
+// gives per entry); true at the first fault, whose message is then in the buffer.
+inline bool check_network_inputs(const Argument& templates, const Argument& labels, ClassificationArguments& a,
+                                 MessageBuffer& m) {
   constexpr std::int64_t max_count = std::numeric_limits<std::int32_t>::max();
-  const Argument templates = classification_input(prhs, IN_TEMPLATES);
   host::Shape shape;
   if (read_matrix_shape(templates, max_count, m, shape)) return true;
   a.template_count = static_cast<std::int32_t>(shape.rows);
@@ -51,17 +51,34 @@ inline bool check_classification_inputs(const mxArray* prhs[], ClassificationArg
   a.feature_count = a.template_column_count / 2;
   // An odd last column is never read, so it is not screened either.
   if (!all_finite(templates.array, shape.rows * 2 * a.feature_count))
-    return m.fail("%s: 1st input argument (Templates) must not contain NaN or Inf values.");
+    return m.fail("%s: %s input argument (%s) must not contain NaN or Inf values.", ordinal(templates.position),
+                  templates.name);
+  return check_label_vector(labels, a.template_count, m);
+}
 
-  if (check_label_vector(classification_input(prhs, IN_NLABELS), a.template_count, m)) return true;
+// D, vigilance, alpha and ct_option.
+inline bool check_network_parameters(const mxArray* prhs[], ClassificationArguments& a, MessageBuffer& m) {
   if (read_network_parameters(prhs, m, a.D, a.vigilance, a.alpha)) return true;
-  if (read_switch(classification_input(prhs, IN_CT_OPTION), m, a.ct_option)) return true;
+  return read_switch(classification_input(prhs, IN_CT_OPTION), m, a.ct_option);
+}
 
-  if (read_matrix_shape(classification_input(prhs, IN_PATTERNS), max_count / 2, m, shape)) return true;
+// Patterns, which must have the network's features.
+inline bool check_patterns_input(const Argument& patterns, ClassificationArguments& a, MessageBuffer& m) {
+  constexpr std::int64_t max_count = std::numeric_limits<std::int32_t>::max();
+  host::Shape shape;
+  if (read_matrix_shape(patterns, max_count / 2, m, shape)) return true;
   a.pattern_count = static_cast<std::int32_t>(shape.rows);
   if (shape.cols != a.feature_count)
-    return m.fail("%s: 7th input argument (Patterns) must be of type  %dx%d.", a.pattern_count, a.feature_count);
+    return m.fail("%s: %s input argument (%s) must be of type  %dx%d.", ordinal(patterns.position), patterns.name,
+                  a.pattern_count, a.feature_count);
   return false;
+}
+
+// Checks the first seven inputs in order; true at the first fault.
+inline bool check_classification_inputs(const mxArray* prhs[], ClassificationArguments& a, MessageBuffer& m) {
+  return check_network_inputs(classification_input(prhs, IN_TEMPLATES), classification_input(prhs, IN_NLABELS), a,
+                              m) ||
+         check_network_parameters(prhs, a, m) || check_patterns_input(classification_input(prhs, IN_PATTERNS), a, m);
 }
 
 // The network and the patterns in the forms the searches read; false when memory ran out.

@@ -703,6 +703,27 @@ bool classification_inputs(Expectation& e, const std::vector<Input>& in, std::ui
   return false;
 }
 
+// A batch (Templates a cell). The decoder sets no element of a cell, and an unset entry is
+// refused, so only a batch of no network gets past its first entry.
+bool batch_inputs(Expectation& e, const std::vector<Input>& in) {
+  const std::uint64_t count = in[0].dims[0] * in[0].dims[1];
+  if (in[1].kind != Kind::Cell || in[1].dims[0] * in[1].dims[1] != count)
+    return e.fail(format("2nd input argument (NLabels) must be a cell with one entry per network (%llu), as Templates.",
+                         static_cast<unsigned long long>(count)));
+  if (count > 0) return e.fail("1st input argument (Templates{1}) is not set; every entry must hold a network.");
+  double v = 0;
+  std::int32_t option = 0;
+  if (e.network(in)) return true;
+  if (e.scalar(in[5], 6, "ct_option", v)) return true;
+  if (e.option(v, 0, 1, "6th input argument (ct_option) must be either 0 or 1.", option)) return true;
+  const Input& P = in[6];
+  if (P.kind == Kind::Cell)
+    return P.dims[0] * P.dims[1] != 0 &&
+           e.fail("7th input argument (Patterns) must be one matrix for every network, or a cell with one entry per "
+                  "network (0), as Templates.");
+  return e.matrix(P, 7, "Patterns", 2147483647u, 1073741823u, false, 0);
+}
+
 }  // namespace
 
 std::optional<std::string> expected_eval_error(const Call& call) {
@@ -727,7 +748,8 @@ std::optional<std::string> expected_score_error(const Call& call) {
   const std::vector<Input>& in = call.inputs;
   if (in.size() != 8 && in.size() != 9) return e.fail("8 or 9 input arguments required."), e.message;
   std::uint64_t K = 0;
-  if (classification_inputs(e, in, K)) return e.message;
+  const bool batch = in[0].kind == Kind::Cell;
+  if (batch ? batch_inputs(e, in) : classification_inputs(e, in, K)) return e.message;
   double v = 0;
   if (e.scalar(in[7], 8, "class_count", v)) return e.message;
   if (!(fits_int32(v) && std::trunc(v) >= 0 && v == std::trunc(v)))
@@ -752,7 +774,7 @@ std::optional<std::string> expected_score_error(const Call& call) {
       return e.fail("9th input argument (threads) must be a whole number from 0 to 2147483647."), e.message;
   }
   if (call.nlhs > 2) return e.fail(format("at most %d output arguments allowed.", 2)), e.message;
-  if (score_bytes_wrap(call)) e.fail("Not enough memory available; unable to run!");
+  if (!batch && score_bytes_wrap(call)) e.fail("Not enough memory available; unable to run!");
   return e.message;
 }
 

@@ -4,6 +4,8 @@
 %       ct_option, Patterns, class_count)
 %   Scores = vorla_score (..., class_count, threads)
 %   [Scores, Classes] = vorla_score (...)
+%   [Scores, Classes] = vorla_score ({T1, T2, ...}, {L1, L2, ...}, D, vigilance,
+%       alpha, ct_option, {X1, X2, ...} or X, class_count, threads)
 %
 %   For each pattern (row of Patterns) and each class c = 1..class_count,
 %   the greatest choice value (CFV) among the nodes labelled c that accept
@@ -48,6 +50,14 @@
 %                  small for threads to pay runs on one. Scores and Classes
 %                  are the same, bit for bit, for any number.
 %
+%   A batch: Templates and NLabels as cells with one network per entry, and
+%   Patterns a cell with one matrix per network or one matrix for all. Then
+%   Scores and Classes are cells shaped as Templates, entry k what the call
+%   of network k on its patterns gives; the threads share out the networks
+%   (each network on one), which pays where each network's call is too
+%   small to share its patterns, as when many networks classify held-out
+%   parts. Messages name the entry at fault: Templates{2}, Patterns{3}.
+%
 %   Nothing is printed. Ctrl-C stops a long call. Errors begin with
 %   VORLA_SCORE and name the argument at fault.
 %
@@ -62,6 +72,19 @@
 %!shared T, L
 %! T = [0.1 0.2 0.3 0.4; 0.5 0.5 0.9 0.9];
 %! L = [1; 2];
+
+%!test
+%! ## a batch: each network gets what its own call gives; one matrix for all, or one each
+%! X = [0.2 0.3; 0.6 0.6; 0.9 0.1];
+%! [s, c] = vorla_score ({T; T(2,:)}, {L, 2}, 2, 0, 0.01, 0, {X, X(1,:)}, 2, 0);
+%! [s1, c1] = vorla_score (T, L, 2, 0, 0.01, 0, X, 2);
+%! [s2, c2] = vorla_score (T(2,:), 2, 2, 0, 0.01, 0, X(1,:), 2);
+%! assert (size (s), [2 1]);
+%! assert ({s{1}, s{2}, c{1}, c{2}}, {s1, s2, c1, c2});
+%! [~, c] = vorla_score ({T, T(1,:)}, {L, 1}, 2, 0, 0.01, 0, X, 0);
+%! assert (c, {c1, [1; 1; 1]});
+%!error <Templates\{2\}\) must not contain NaN> vorla_score ({T, [T(1,1:3) NaN]}, {L, 1}, 2, 0, 0.01, 0, [0.2 0.3], 2)
+%!error <Patterns\) must be one matrix for every network> vorla_score ({T, T}, {L, L}, 2, 0, 0.01, 0, {[0.2 0.3]}, 2)
 
 %!test
 %! ## the worked example: node 1 holds the pattern, node 2 is farther

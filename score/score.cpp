@@ -561,6 +561,32 @@ host::Outcome score(std::int32_t template_count, std::int32_t feature_count, dou
   }
 }
 
+host::Outcome score_batch(const std::vector<ScoreModel>& models, double D, double vigilance, double alpha,
+                          std::int32_t ct_option, std::int32_t class_count, std::int32_t threads) {
+  const auto one = [&](const ScoreModel& m, std::int32_t requested) {
+    return score(m.template_count, m.feature_count, m.template_rows, m.node_labels, D, vigilance, alpha, ct_option,
+                 m.pattern_count, *m.patterns, class_count, m.scores, m.classes, requested);
+  };
+  // A network's searches are built whichever thread scores it, so a thread costs only its
+  // start here: a far smaller share of work pays for it than in one call.
+  std::int64_t visits = 0;
+  for (const ScoreModel& m : models)
+    visits += static_cast<std::int64_t>(m.pattern_count) *
+              std::max<std::int64_t>(1, static_cast<std::int64_t>(m.template_count) * m.feature_count + class_count);
+  const int thread_count =
+      models.size() < 2 ? 1
+                        : std::min<int>(threads::choose(threads, visits, std::max<std::int64_t>(1, work_floor / 8)),
+                                        static_cast<int>(std::min<std::size_t>(models.size(), 1024)));
+  if (thread_count > 1)
+    return threads::run(static_cast<std::int64_t>(models.size()), thread_count,
+                        [&](std::int64_t k) { return one(models[static_cast<std::size_t>(k)], 1); });
+  for (const ScoreModel& m : models) {
+    const host::Outcome outcome = one(m, threads);
+    if (outcome != host::Outcome::done) return outcome;
+  }
+  return host::Outcome::done;
+}
+
 void set_thread_work_floor(std::int64_t visits) { work_floor = std::max<std::int64_t>(visits, 1); }
 void set_classes_alone(ClassesAlone way, std::int32_t trial_patterns) {
   classes_alone_way = way;

@@ -7,6 +7,7 @@
 #include "marshal.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace vorla {
 
@@ -26,6 +27,25 @@ host::Outcome score(std::int32_t template_count, std::int32_t feature_count, dou
                     const double* node_labels, double D, double vigilance, double alpha, std::int32_t ct_option,
                     std::int32_t pattern_count, const ColumnMatrix& patterns, std::int32_t class_count,
                     double* scores, double* classes, std::int32_t threads = 1);
+
+// One network of a batch and its patterns: the inputs and outputs of a score call.
+struct ScoreModel {
+  std::int32_t template_count = 0;
+  std::int32_t feature_count = 0;
+  double* const* template_rows = nullptr;
+  const double* node_labels = nullptr;
+  std::int32_t pattern_count = 0;
+  const ColumnMatrix* patterns = nullptr;
+  double* scores = nullptr;
+  double* classes = nullptr;
+};
+
+// score for each network of the batch, with the same D, vigilance, alpha, ct_option and
+// class_count: the networks are shared out among the threads, each network on one, where
+// there are two or more and enough work for them; otherwise they are scored in turn, each
+// with the threads. Every network gets what its own call gives, for any number of threads.
+host::Outcome score_batch(const std::vector<ScoreModel>& models, double D, double vigilance, double alpha,
+                          std::int32_t ct_option, std::int32_t class_count, std::int32_t threads);
 
 // The least work, in coordinate visits (patterns x nodes x features), that each thread of a
 // score call must have for a call to take more than one (process-wide; tests set it to 1 so

@@ -7,7 +7,9 @@ function classes = net_classes (templates, nlabels, args, Xs, trace, threads)
 % (class_count 0), which costs on one thread what vorla_eval costs, or less
 % on models whose classes' searches pay (doc/performance.md), on threads
 % (default 1; 0: every usable core, where other processes leave two or more
-% idle).
+% idle). Given cells of networks (templates and nlabels) and of their patterns
+% (Xs, or one matrix for all), with no trace, the cell of each network's
+% classes, from one vorla_score call whose threads share out the networks.
   if nargin < 6
     threads = 1;
   end
@@ -17,6 +19,9 @@ function classes = net_classes (templates, nlabels, args, Xs, trace, threads)
     end
     [~, classes] = vorla_score (templates, nlabels, args{:}, Xs, 0, threads);
     return;
+  end
+  if iscell (templates)
+    error ('vorla:internal', 'net_classes: networks in a batch are classified without a trace');
   end
   gaps = any (isnan (Xs), 2);
   classes = zeros (size (Xs, 1), 1);

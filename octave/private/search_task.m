@@ -17,15 +17,27 @@ function out = search_task (task)
   nets = learn_batch (cellfun (@task_job, tasks, 'UniformOutput', false), tasks{1}.threads);
   out = cell (size (tasks));
   for i = 1:numel (tasks)
-    s = tasks{i}.setting;
-    count = numel (nets{i});
-    out{i}.Classes = zeros (size (tasks{i}.Xv, 1), count);
-    out{i}.Nodes = zeros (1, count);
-    for j = 1:count
-      net = nets{i}{j};
-      out{i}.Classes(:,j) = net_classes (net.Templates, net.NLabels, {s.D, 0, s.Alpha, double(s.ChoiceTest)}, ...
-                                         tasks{i}.Xv, 0);
-      out{i}.Nodes(j) = numel (net.NLabels);
+    out{i}.Classes = zeros (size (tasks{i}.Xv, 1), numel (nets{i}));
+    out{i}.Nodes = cellfun (@(net) numel (net.NLabels), nets{i});
+  end
+  % The held-out patterns of every network of the rung in one call per kind of
+  % classification (D, Alpha, ChoiceTest), on threads.
+  keys = cellfun (@(task) sprintf ('%.17g ', task.setting.D, task.setting.Alpha, double (task.setting.ChoiceTest)), ...
+                  tasks, 'UniformOutput', false);
+  [~, ~, kind] = unique (keys);
+  for g = 1:max (kind)
+    members = find (kind(:)' == g);
+    counts = cellfun ('numel', nets(members));
+    owner = repelem (members, counts);
+    column = cell2mat (arrayfun (@(c) 1:c, counts, 'UniformOutput', false));
+    all_nets = [nets{members}];
+    s = tasks{members(1)}.setting;
+    classes = net_classes (cellfun (@(net) net.Templates, all_nets, 'UniformOutput', false), ...
+                           cellfun (@(net) net.NLabels, all_nets, 'UniformOutput', false), ...
+                           {s.D, 0, s.Alpha, double(s.ChoiceTest)}, ...
+                           cellfun (@(i) tasks{i}.Xv, num2cell (owner), 'UniformOutput', false), 0, tasks{1}.threads);
+    for n = 1:numel (classes)
+      out{owner(n)}.Classes(:,column(n)) = classes{n};
     end
   end
   if ~iscell (task)

@@ -80,6 +80,21 @@ def test_a_batch_gives_each_network_what_its_own_call_gives():
         assert got[2][0, k] == one[2][0, 0] and np.array_equal(got[3][k][:, :3], one[3][:, :3])
 
 
+def test_a_score_batch_gives_each_network_what_its_own_call_gives():
+    # Lists of arrays make a batch, with patterns of their own or one matrix for all.
+    T, L, _ = trained()
+    nets = [(T, L), (T[:5], L[:5]), (np.zeros((0, 6)), np.zeros((0, 1)))]
+    for patterns in ([X, X[:7], X[:0]], X):
+        for threads in (1, 2):
+            got = engine.vorla_score([t for t, _ in nets], [l for _, l in nets], 3, 0, 0.001, 0, patterns, 2, threads)
+            assert all(isinstance(out, list) and len(out) == 3 for out in got)
+            for k, (t, l) in enumerate(nets):
+                own = engine.vorla_score(t, l, 3, 0, 0.001, 0, patterns[k] if isinstance(patterns, list) else patterns, 2)
+                assert all(np.array_equal(a[k], b) for a, b in zip(got, own))
+    with pytest.raises(ValueError, match=r"VORLA_SCORE: 1st input argument \(Templates\{2\}\) must not contain NaN"):
+        engine.vorla_score([T, T * np.nan], [L, L], 3, 0, 0.001, 0, X, 2)
+
+
 @pytest.mark.parametrize("orders, kind, message", [
     ([np.arange(1, 301), np.array([0.5])], ValueError,
      "VORLA_LEARN: 15th input argument (Orders) must hold in each cell a vector of whole row numbers from 1 to 300"),

@@ -336,11 +336,14 @@ def net_classes(templates, nlabels, args, Xs, trace=0, threads=1):
     of vorla_score's search, where NaN lies inside every box. With no trace every class
     comes from vorla_score asked for the classes alone (class_count 0), which costs on one
     thread what vorla_eval costs, or less, on threads (0: every usable core, where other
-    processes leave two or more idle)."""
+    processes leave two or more idle). Given lists of networks (templates and nlabels) and
+    of their patterns (Xs, or one matrix for all), with no trace, the list of each
+    network's classes, from one vorla_score call whose threads share out the networks."""
     if trace == 0:
         if threads == 0 and idle_cores() < 2:
             threads = 1
-        return engine.vorla_score(templates, nlabels, *args, Xs, 0.0, float(threads))[1][:, 0]
+        classes = engine.vorla_score(templates, nlabels, *args, Xs, 0.0, float(threads))[1]
+        return [c[:, 0] for c in classes] if isinstance(templates, list) else classes[:, 0]
     gaps = np.isnan(Xs).any(axis=1)
     classes = np.zeros(Xs.shape[0])
     if not gaps.all():
@@ -519,8 +522,19 @@ def batch_rung(tasks, threads):
     for Xs, index, orders, args, tolerant, _, _, part in tasks:
         D, rho, alpha, rate, cap, trim, choice, _ = args
         jobs.append((Xs, index, part, orders, [rho] * len(orders), (D, alpha, rate, cap, trim, choice, tolerant)))
-    return [[(net_classes(T, L, task[5], task[6]), L.size) for T, L, _ in nets]
-            for task, nets in zip(tasks, learn_batch(jobs, threads))]
+    nets = learn_batch(jobs, threads)
+    out = [[None] * len(task_nets) for task_nets in nets]
+    # The held-out patterns of every network in one call per kind of classification.
+    kinds = {}
+    for i, task in enumerate(tasks):
+        kinds.setdefault(tuple(task[5]), []).append(i)
+    for args, members in kinds.items():
+        owners = [(i, j) for i in members for j in range(len(nets[i]))]
+        classes = net_classes([nets[i][j][0] for i, j in owners], [nets[i][j][1] for i, j in owners], args,
+                              [tasks[i][6] for i, _ in owners], 0, threads)
+        for (i, j), c in zip(owners, classes):
+            out[i][j] = (c, nets[i][j][1].size)
+    return out
 
 
 def search_settings(X, index, opts, search, report=print, run=serial, threads=1):

@@ -29,6 +29,12 @@ def _cell(value):
     return value
 
 
+def _is_batch(value):
+    """A list or tuple of arrays (a nested list of numbers is a matrix)."""
+    return isinstance(value, Cell) or (isinstance(value, (list, tuple)) and len(value) > 0 and
+                                       all(hasattr(v, "shape") for v in value))
+
+
 _TRAINING = ("Patterns", "PLabels", "D", "vigilance", "alpha", "learning_rate",
              "max_list_presentations", "trim_option", "ct_option", "oflag")
 _LEARN = _TRAINING + ("match_tracking", "display", "Templates0", "NLabels0", "Orders", "threads")
@@ -104,13 +110,21 @@ def vorla_score(Templates, NLabels, D, vigilance, alpha, ct_option, Patterns, cl
     ``threads`` (None: the input left out, one thread) shares the patterns among that
     many threads, 0 every usable core; the outputs are the same bits for any number.
 
+    A batch: ``Templates`` and ``NLabels`` lists (or tuples) of arrays with one entry per
+    network, and ``Patterns`` one such list too or one matrix for every network. Then Scores and
+    Classes are lists with one array per network, each what the network's own call
+    gives; the threads share out the networks.
+
     Returns
     -------
     Scores : ndarray (N, class_count)
-        0 where no node of the class accepts the pattern.
+        0 where no node of the class accepts the pattern (a list in a batch).
     Classes : ndarray (N, 1)
-        The class ``vorla_eval`` gives (0 where no node accepts).
+        The class ``vorla_eval`` gives (0 where no node accepts; a list in a batch).
     """
+    if _is_batch(Templates):
+        Templates, NLabels, Patterns = _cell(Templates), _cell(NLabels), _cell(Patterns) if _is_batch(Patterns) \
+            else Patterns
     args = (Templates, NLabels, D, vigilance, alpha, ct_option, Patterns, class_count)
     if threads is not None:
         args += (threads,)

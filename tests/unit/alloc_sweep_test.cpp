@@ -461,10 +461,9 @@ std::string name_of(const EvalSetting& s) {
          std::to_string(s.ct_option) + "_oflag" + std::to_string(s.oflag);
 }
 
-Case eval_case(const EvalSetting& s) {
+// The setting's boxes (of 3 features) and labels.
+void network_of(const EvalSetting& s, std::vector<std::vector<double>>& boxes, std::vector<double>& labels) {
   const int m = 3;
-  std::vector<std::vector<double>> boxes;
-  std::vector<double> labels;
   for (int r = 0; r < s.templates; ++r) {
     std::vector<double> row(2 * m);
     for (int i = 0; i < m; ++i) {
@@ -474,6 +473,13 @@ Case eval_case(const EvalSetting& s) {
     boxes.push_back(row);
     labels.push_back(1 + r % 3);
   }
+}
+
+Case eval_case(const EvalSetting& s) {
+  const int m = 3;
+  std::vector<std::vector<double>> boxes;
+  std::vector<double> labels;
+  network_of(s, boxes, labels);
   Case c;
   c.name = "eval " + name_of(s);
   c.entry = vorla::vorla_eval;
@@ -537,6 +543,31 @@ Case score_case(const EvalSetting& s, int threads = 0, int class_count = 3) {
   return c;
 }
 
+// A batch of two networks, the setting's and one of its first nodes, each with patterns of
+// its own or both with the one matrix.
+Case score_batch_case(const EvalSetting& s, int threads, bool one_patterns) {
+  Case c = score_case(s, threads);
+  c.name = "score batch " + name_of(s) + (one_patterns ? " one Patterns" : "") +
+           (threads > 0 ? " threads " + std::to_string(threads) : "");
+  std::vector<std::vector<double>> boxes;
+  std::vector<double> labels;
+  network_of(s, boxes, labels);
+  const std::size_t half = boxes.size() / 2 + 1;
+  std::vector<ArrayPtr> templates, node_labels, patterns;
+  templates.push_back(std::move(c.inputs[0]));
+  templates.push_back(from_rows({boxes.begin(), boxes.begin() + half}, 6));
+  node_labels.push_back(std::move(c.inputs[1]));
+  node_labels.push_back(column({labels.begin(), labels.begin() + half}));
+  c.inputs[0] = standin::make_cell(1, 2, std::move(templates));
+  c.inputs[1] = standin::make_cell(1, 2, std::move(node_labels));
+  if (!one_patterns) {
+    patterns.push_back(std::move(c.inputs[6]));
+    patterns.push_back(from_rows(scattered(s.patterns / 2 + 1, 3), 3));
+    c.inputs[6] = standin::make_cell(1, 2, std::move(patterns));
+  }
+  return c;
+}
+
 struct ThreadFloorScope {
   explicit ThreadFloorScope(std::int64_t visits) : saved(vorla::thread_work_floor()) {
     vorla::set_thread_work_floor(visits);
@@ -553,12 +584,15 @@ TEST_P(ScoreSweep, EveryAllocationFailureEndsCleanly) {
   sweep(score_case(GetParam(), 1));
   sweep(score_case(GetParam(), 3));
   sweep(score_case(GetParam(), 3, 0));
+  sweep(score_batch_case(GetParam(), 0, false));
+  sweep(score_batch_case(GetParam(), 2, true));
 }
 
 TEST_P(ScoreSweep, EveryInterruptPollEndsTheCall) {
   sweep_interrupts(score_case(GetParam()), vorla::interrupt_poll_visits());
   sweep_interrupts(score_case(GetParam()), 1);
   sweep_interrupts(score_case(GetParam(), 0, 0), 1);
+  sweep_interrupts(score_batch_case(GetParam(), 0, false), 1);
 }
 
 std::vector<EvalSetting> score_settings() {

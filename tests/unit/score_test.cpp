@@ -7,10 +7,13 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
+using standin::ArrayPtr;
 using standin::make_double;
 using standin::make_scalar;
 using test::Inputs;
@@ -318,6 +321,168 @@ TEST(ScoreExactness, EverySearchOnAnyThreadsGivesThePlainScores) {
     const ClassesAloneScope scope(vorla::ClassesAlone::timed, 8);
     alone.threads = 2;
     EXPECT_EQ(standin::values_of(alone.run().output(1)), renamed) << name << ", classes renamed";
+  }
+}
+
+// Random boxes of M features and labels 1 .. classes, with patterns of their own.
+ScoreCall random_network(std::mt19937& random, int K, int M, int classes, int N) {
+  std::uniform_real_distribution<double> unit(0, 1);
+  ScoreCall c;
+  c.templates.clear();
+  c.labels.clear();
+  c.D = M;
+  c.alpha = 0.001;
+  c.class_count = classes;
+  for (int k = 0; k < K; ++k) {
+    std::vector<double> row(2 * static_cast<std::size_t>(M));
+    for (int i = 0; i < M; ++i) {
+      row[i] = 0.85 * unit(random);
+      row[M + i] = row[i] + 0.15 * unit(random);
+    }
+    c.templates.push_back(row);
+    c.labels.push_back(1 + k % classes);
+  }
+  c.patterns.assign(static_cast<std::size_t>(N), std::vector<double>(static_cast<std::size_t>(M)));
+  for (auto& x : c.patterns)
+    for (double& v : x) v = unit(random);
+  if (N > 3) c.patterns[3][0] = NAN;
+  return c;
+}
+
+// A batch call of the networks (their D, vigilance, alpha and ct_option those of the first),
+// each with its own patterns, or all with the given matrix.
+standin::CallResult run_batch(const std::vector<ScoreCall>& nets, const ScoreCall* one_patterns, double class_count,
+                              double threads, int nlhs = 2) {
+  std::vector<ArrayPtr> templates, labels, patterns;
+  for (const ScoreCall& n : nets) {
+    Inputs in = n.inputs();
+    templates.push_back(std::move(in[0]));
+    labels.push_back(std::move(in[1]));
+    patterns.push_back(std::move(in[6]));
+  }
+  Inputs in = nets.front().inputs();
+  const std::size_t count = nets.size();
+  in[0] = standin::make_cell(count, 1, std::move(templates));
+  in[1] = standin::make_cell(1, count, std::move(labels));
+  in[6] = one_patterns ? std::move(one_patterns->inputs()[6]) : standin::make_cell(1, count, std::move(patterns));
+  in[7] = make_scalar(class_count);
+  if (threads >= 0) {
+    if (in.arrays.size() == 8) in.add(make_scalar(threads));
+    in[8] = make_scalar(threads);
+  }
+  return standin::call(vorla::vorla_score, nlhs, in.pointers());
+}
+
+// Each network of a batch gets what its own call gives, bit for bit, whichever threads share
+// out the networks (or their patterns, for a batch of one), with the scores or the classes
+// alone, each with patterns of its own or all with one matrix; the cells are shaped as
+// Templates.
+TEST(ScoreBatch, EachNetworkGetsWhatItsOwnCallGives) {
+  std::mt19937 random(11);
+  std::vector<ScoreCall> nets = {random_network(random, 300, 2, 3, 150), random_network(random, 0, 2, 3, 20),
+                                 random_network(random, 40, 3, 2, 70), random_network(random, 900, 2, 3, 0),
+                                 random_network(random, 5, 2, 1, 9)};
+  const ThreadFloorScope floor(1);
+  const auto check = [](const std::vector<ScoreCall>& batch, const ScoreCall* one, const std::string& name) {
+    for (double class_count : {0.0, 3.0})
+      for (double threads : {-1.0, 1.0, 2.0, 3.0}) {
+        const auto r = run_batch(batch, one, class_count, threads);
+        const std::string where = name + ", class_count " + std::to_string(static_cast<int>(class_count)) +
+                                  ", threads " + std::to_string(static_cast<int>(threads));
+        test::expect_sound(r);
+        ASSERT_EQ(standin::dims_of(r.output(0)), (std::vector<mwSize>{batch.size(), 1})) << where;
+        ASSERT_EQ(standin::dims_of(r.output(1)), (std::vector<mwSize>{batch.size(), 1})) << where;
+        for (std::size_t k = 0; k < batch.size(); ++k) {
+          ScoreCall own = batch[k];
+          if (one) own.patterns = one->patterns;
+          own.D = batch.front().D;
+          own.class_count = class_count;
+          own.nlhs = 2;
+          const auto expect = own.run();
+          for (int out = 0; out < 2; ++out) {
+            const mxArray* got = standin::cell_of(r.output(out), k);
+            ASSERT_NE(got, nullptr) << where;
+            EXPECT_EQ(standin::dims_of(got), standin::dims_of(expect.output(out))) << where << ", network " << k;
+            EXPECT_EQ(standin::values_of(got), standin::values_of(expect.output(out))) << where << ", network " << k;
+          }
+        }
+      }
+  };
+  // Network 3 has 3 features and 2 classes: with class_count 3 its third column stays 0.
+  check(nets, nullptr, "own patterns");
+  const std::vector<ScoreCall> two_features = {nets[0], nets[1], nets[3], nets[4]};
+  check(two_features, &nets[0], "one matrix");
+  check({nets[3]}, &nets[0], "a batch of one");
+  // No network: empty cells shaped as Templates.
+  Inputs in = ScoreCall().inputs();
+  in[0] = standin::make_cell(0, 3);
+  in[1] = standin::make_cell(0, 3);
+  const auto r = standin::call(vorla::vorla_score, 2, in.pointers());
+  test::expect_sound(r);
+  EXPECT_EQ(standin::dims_of(r.output(0)), (std::vector<mwSize>{0, 3}));
+  EXPECT_EQ(standin::dims_of(r.output(1)), (std::vector<mwSize>{0, 3}));
+}
+
+// A batch's faults in argument order, each entry checked as a call of its own and named.
+TEST(ScoreBatch, FaultsInArgumentOrderNameTheEntry) {
+  // The cells' elements (Templates, NLabels, Patterns; a null one is never set), which a
+  // fault may change before the cells are made, and the inputs, which it may change after.
+  struct Batch {
+    std::vector<ArrayPtr> elements[3];
+    Inputs in;
+  };
+  const auto entry = [](std::size_t which, std::size_t k, std::function<ArrayPtr()> value) {
+    return [=](Batch& b) { b.elements[which][k] = value ? value() : nullptr; };
+  };
+  const struct {
+    std::function<void(Batch&)> before, after;
+    std::string message;
+  } faults[] = {
+      {nullptr, [](Batch& b) { b.in[1] = test::column({1, 2}); },
+       "2nd input argument (NLabels) must be a cell with one entry per network (2), as Templates."},
+      {nullptr, [](Batch& b) { b.in[1] = standin::make_cell(1, 3); },
+       "2nd input argument (NLabels) must be a cell with one entry per network (2), as Templates."},
+      {entry(0, 1, [] { return standin::make_matrix({{0.1, NAN, 0.3, 0.4}}); }), nullptr,
+       "1st input argument (Templates{2}) must not contain NaN or Inf values."},
+      {entry(1, 0, [] { return test::column({1}); }), nullptr,
+       "2nd input argument (NLabels{1}) must be of type  2x1 or 1x2."},
+      {entry(0, 1, [] { return standin::make_char("ab"); }), nullptr,
+       "1st input argument (Templates{2}) must be a full numeric or logical array, not char."},
+      {entry(0, 0, nullptr), nullptr, "1st input argument (Templates{1}) is not set; every entry must hold a network."},
+      {entry(1, 1, nullptr), nullptr, "2nd input argument (NLabels{2}) is not set; every entry must hold a network."},
+      // Templates{2} is checked before the parameters, and they before the patterns.
+      {entry(0, 1, [] { return standin::make_matrix({{0.1, INFINITY, 0.3, 0.4}}); }),
+       [](Batch& b) { b.in[2] = make_scalar(-1); }, "1st input argument (Templates{2}) must not contain NaN or Inf values."},
+      {entry(2, 0, [] { return standin::make_matrix({{1, 2, 3}}); }), [](Batch& b) { b.in[2] = make_scalar(-1); },
+       "3rd input argument (D) must be non-negative."},
+      {nullptr, [](Batch& b) { b.in[6] = standin::make_cell(2, 2); },
+       "7th input argument (Patterns) must be one matrix for every network, or a cell with one entry per network "
+       "(2), as Templates."},
+      {entry(2, 1, [] { return standin::make_matrix({{1, 2, 3}}); }), nullptr,
+       "7th input argument (Patterns{2}) must be of type  1x2."},
+      {nullptr, [](Batch& b) { b.in[6] = standin::make_matrix({{1, 2, 3}}); },
+       "7th input argument (Patterns) must be of type  1x2."},
+      {entry(2, 1, nullptr), nullptr, "7th input argument (Patterns{2}) is not set; every entry must hold patterns."},
+      {entry(1, 1, [] { return test::column({1, 3}); }), nullptr,
+       "2nd input argument (NLabels{2}) must hold class numbers 1 to class_count (2); entry 2 is not one."},
+      {nullptr, [](Batch& b) { b.in[7] = make_scalar(-1); },
+       "8th input argument (class_count) must be a whole number from 0 to 2147483647."},
+  };
+  for (const auto& f : faults) {
+    Batch b;
+    b.in = ScoreCall().inputs();
+    for (int k = 0; k < 2; ++k) {
+      Inputs one = ScoreCall().inputs();
+      for (int which = 0; which < 3; ++which) b.elements[which].push_back(std::move(one[which < 2 ? which : 6]));
+    }
+    if (f.before) f.before(b);
+    for (int which = 0; which < 3; ++which)
+      b.in[which < 2 ? which : 6] = standin::make_cell(1, 2, std::move(b.elements[which]));
+    if (f.after) f.after(b);
+    const auto r = standin::call(vorla::vorla_score, 2, b.in.pointers());
+    ASSERT_TRUE(r.error) << f.message;
+    EXPECT_EQ(*r.error, "VORLA_SCORE: " + f.message);
+    EXPECT_TRUE(r.faults.empty());
   }
 }
 
