@@ -933,11 +933,11 @@ host::Outcome train_batch(const std::int32_t& feature_count, double* const* patt
       const BatchNetwork& net = networks[static_cast<std::size_t>(k)];
       TrainedNetwork& result = trained[static_cast<std::size_t>(k)];
       // The network's patterns in its order, read where they lie.
-      std::vector<double*> rows(net.order.size());
-      std::vector<double> own_labels(net.order.size());
-      for (std::size_t p = 0; p < net.order.size(); ++p) {
-        rows[p] = patterns[net.order[p]];
-        own_labels[p] = labels[net.order[p]];
+      std::vector<double*> rows(net.size());
+      std::vector<double> own_labels(net.size());
+      for (std::size_t p = 0; p < rows.size(); ++p) {
+        rows[p] = patterns[net.row(p)];
+        own_labels[p] = labels[net.row(p)];
       }
       TrainingExtras own = extras;
       own.given_count = net.given_count;

@@ -47,7 +47,13 @@ host::Outcome train(const std::int32_t& pattern_count, const std::int32_t& featu
 // One network of a batch: the rows of the shared patterns it learns, in that order (a row may
 // come more than once), its vigilance and the nodes it starts from (as TrainingExtras's).
 struct BatchNetwork {
+  // The rows the network learns, in order: 0-based in `order`, or, where the host's int32
+  // array is read where it lies (workers only read it), 1-based in host_order.
   std::vector<std::int32_t> order;
+  const std::int32_t* host_order = nullptr;
+  std::size_t host_order_size = 0;
+  std::size_t size() const { return host_order ? host_order_size : order.size(); }
+  std::int32_t row(std::size_t p) const { return host_order ? host_order[p] - 1 : order[p]; }
   double vigilance = 0.0;
   std::int32_t given_count = 0;
   double* const* given_rows = nullptr;

@@ -4,6 +4,7 @@
 #include "marshal.h"
 #include "training_call.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -40,6 +41,9 @@ struct LearnArguments {
   // when Templates0 is a cell (their row counts), and the threads asked for.
   bool batch = false;
   std::vector<std::vector<std::int32_t>> orders;
+  // Per network, its int32 host array where one is read where it lies (then its orders entry
+  // stays empty), else null.
+  std::vector<const std::int32_t*> host_orders;
   bool given_per_network = false;
   std::vector<std::int32_t> given_counts;
   std::int64_t threads = 0;
@@ -102,7 +106,7 @@ std::int64_t element_count(const mxArray* array) {
 // Orders: a cell with one vector of row numbers (1 to pattern_count, whole) per network; an
 // element never set is an empty order.
 bool check_orders(const mxArray* orders, std::int32_t pattern_count, std::vector<std::vector<std::int32_t>>& read,
-                  MessageBuffer& m) {
+                  std::vector<const std::int32_t*>& in_place, MessageBuffer& m) {
   const host::Shape shape = host::shape_of(orders);
   constexpr std::int64_t most = std::numeric_limits<std::int32_t>::max();
   if (!host::is_cell(orders) || shape.dimension_count != 2 || shape.rows > most || shape.cols > most)
@@ -110,6 +114,7 @@ bool check_orders(const mxArray* orders, std::int32_t pattern_count, std::vector
                   "numbers per network.");
   const std::int64_t count = shape.rows * shape.cols;
   read.assign(static_cast<std::size_t>(count), {});
+  in_place.assign(static_cast<std::size_t>(count), nullptr);
   for (std::int64_t k = 0; k < count; ++k) {
     const mxArray* order = host::cell_element(orders, k);
     if (!order) continue;
@@ -118,7 +123,12 @@ bool check_orders(const mxArray* orders, std::int32_t pattern_count, std::vector
     bool valid = n >= 0 && (s.rows <= 1 || s.cols <= 1) && n <= std::numeric_limits<std::int32_t>::max() &&
                  !mxIsSparse(order);
     std::vector<std::int32_t>& rows = read[static_cast<std::size_t>(k)];
-    if (valid) {
+    if (valid && mxGetClassID(order) == mxINT32_CLASS && n > 0) {
+      // Row numbers as the layer hands them over, read where they lie: no copy per network.
+      const auto* data = static_cast<const std::int32_t*>(mxGetData(order));
+      valid = std::all_of(data, data + n, [&](std::int32_t v) { return v >= 1 && v <= pattern_count; });
+      in_place[static_cast<std::size_t>(k)] = data;
+    } else if (valid) {
       rows.resize(static_cast<std::size_t>(n));
       bool in_range = true;
       valid = visit_real_data(order, [&](const auto* data) {
@@ -173,7 +183,7 @@ bool check_batch(const mxArray* prhs[], LearnArguments& a, MessageBuffer& m) {
       check_given_nodes({prhs[IN_TEMPLATES0], IN_TEMPLATES0 + 1, "Templates0"},
                         {prhs[IN_NLABELS0], IN_NLABELS0 + 1, "NLabels0"}, a.training.feature_count, a.given_count, m))
     return true;
-  if (check_orders(prhs[IN_ORDERS], a.training.pattern_count, a.orders, m)) return true;
+  if (check_orders(prhs[IN_ORDERS], a.training.pattern_count, a.orders, a.host_orders, m)) return true;
   double threads = 0.0;
   if (read_scalar({prhs[IN_THREADS], IN_THREADS + 1, "threads"}, m, threads)) return true;
   if (!(threads >= 0 && threads <= max_threads) || std::trunc(threads) != threads)
@@ -296,6 +306,11 @@ host::Outcome learn_batch(int nlhs, mxArray* plhs[], const mxArray* prhs[], Lear
   for (std::size_t k = 0; k < count; ++k) {
     BatchNetwork& net = networks[k];
     net.order = std::move(a.orders[k]);
+    if (a.host_orders[k]) {
+      net.host_order = a.host_orders[k];
+      net.host_order_size = static_cast<std::size_t>(element_count(host::cell_element(prhs[IN_ORDERS],
+                                                                                      static_cast<std::int64_t>(k))));
+    }
     net.vigilance = t.vigilances.size() == 1 ? t.vigilances[0] : t.vigilances[k];
     if (a.given_per_network) {
       net.given_count = a.given_counts[k];

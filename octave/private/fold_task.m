@@ -55,8 +55,18 @@ function out = all_folds (tasks)
     [plan.model, Xs, index, plan.opts] = train_plan (tasks{i}.X(training,:), tasks{i}.index(training), ...
                                                      training_args (tasks{i}, 'off'));
     [drawn, keys, draws] = voter_orders ([plan.opts.Seed, size(Xs, 1), plan.opts.Voters], keys, draws);
+    % The settings of one fold scaled alike share its part (one copy, stacked
+    % once); each still counts its part's bytes, which bound the networks that a
+    % group holds at once as they did.
+    same = find (cellfun (@(p) tasks{p.task}.k == tasks{i}.k && isequal (p.job.Xs, Xs), plans), 1);
+    if ~isempty (same)
+      Xs = plans{same}.job.Xs;
+    end
     plan.job = voter_job (Xs, index, plan.opts, plan.opts.Seed, drawn);
     plan.job.part = i;
+    if ~isempty (same)
+      plan.job.part = plans{same}.job.part;
+    end
     plan.seconds = toc (started);
     plans{end+1} = plan;
     bytes = bytes + 8 * numel (Xs);

@@ -59,8 +59,20 @@ function nets = one_call (jobs, threads)
   orders = cell (1, sum (counts));
   vigilance = zeros (1, sum (counts));
   at = 0;
+  % As int32 (which vorla_learn reads where it lies), half the bytes of doubles;
+  % jobs of one part that learn it in the same order (the settings of a fold)
+  % share one array.
+  seen = cell (numel (kinds), max (counts));
+  shared = cell (size (seen));
   for j = 1:numel (jobs)
-    orders(at+1:at+counts(j)) = cellfun (@(order) offset(j) + order, jobs{j}.orders, 'UniformOutput', false);
+    p = find (kinds == parts(j));
+    for v = 1:counts(j)
+      if isempty (shared{p,v}) || ~isequal (seen{p,v}, jobs{j}.orders{v})
+        seen{p,v} = jobs{j}.orders{v};
+        shared{p,v} = int32 (offset(j) + jobs{j}.orders{v});
+      end
+      orders{at+v} = shared{p,v};
+    end
     vigilance(at+1:at+counts(j)) = jobs{j}.vigilance;
     at = at + counts(j);
   end

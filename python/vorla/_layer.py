@@ -498,7 +498,7 @@ def _one_batch(jobs, members, threads, nets):
         Xs, _, part, job_orders, job_vigilance, _ = jobs[j]
         for order, rho in zip(job_orders, job_vigilance):
             own = np.arange(Xs.shape[0]) if order is None else order
-            orders.append(offsets[part] + own + 1.0)
+            orders.append((offsets[part] + own + 1).astype(np.int32))  # half the bytes of doubles
             vigilance.append(rho)
             owner.append(j)
     longest = np.argsort(-np.asarray(vigilance), kind="stable")

@@ -39,6 +39,8 @@ struct Batch {
   std::vector<Rows> templates0;
   std::vector<std::vector<double>> labels0;
   double threads = 1;
+  // Orders as int32 arrays (read where they lie) instead of doubles.
+  bool int32_orders = false;
 
   Inputs inputs() const {
     Inputs in = base.inputs();
@@ -53,7 +55,9 @@ struct Batch {
       in[13] = make_cell(1, orders.size(), std::move(labels));
     }
     std::vector<standin::ArrayPtr> order_arrays;
-    for (const auto& order : orders) order_arrays.push_back(make_double(order.size(), 1, order));
+    for (const auto& order : orders)
+      order_arrays.push_back(int32_orders ? standin::make_array(mxINT32_CLASS, {order.size(), 1}, order)
+                                          : make_double(order.size(), 1, order));
     in.add(make_cell(1, orders.size(), std::move(order_arrays))).add(make_scalar(threads));
     return in;
   }
@@ -170,6 +174,7 @@ Batch problem(int p) {
   for (int k = n - 1; k > 0; --k) std::swap(shuffled[k], shuffled[d.below(k + 1)]);
   for (double& row : sample) row = 1 + d.below(n);
   b.orders = {given, reversed, shuffled, sample, {}};
+  b.int32_orders = p % 2 == 1;
   if (p % 3 == 1)
     for (std::size_t k = 0; k < b.orders.size(); ++k) b.vigilances.push_back(d.next() * 0.8);
   const auto box = [&] {
@@ -304,6 +309,12 @@ const Fault faults[] = {
     {"row 0", [](Inputs& in) { in[14] = cell(1, 2, make_scalar(1), make_double(1, 2, {2, 0})); },
      "VORLA_LEARN: 15th input argument (Orders) must hold in each cell a vector of whole row numbers from 1 to 2 "
      "(Orders{2} does not)."},
+    {"int32 row 0", [](Inputs& in) { in[14] = cell(1, 1, standin::make_array(mxINT32_CLASS, {1, 2}, {2, 0})); },
+     "VORLA_LEARN: 15th input argument (Orders) must hold in each cell a vector of whole row numbers from 1 to 2 "
+     "(Orders{1} does not)."},
+    {"int32 row beyond N", [](Inputs& in) { in[14] = cell(1, 1, standin::make_array(mxINT32_CLASS, {2, 1}, {1, 3})); },
+     "VORLA_LEARN: 15th input argument (Orders) must hold in each cell a vector of whole row numbers from 1 to 2 "
+     "(Orders{1} does not)."},
     {"row beyond N", [](Inputs& in) { in[14] = cell(1, 1, make_scalar(3)); },
      "VORLA_LEARN: 15th input argument (Orders) must hold in each cell a vector of whole row numbers from 1 to 2 "
      "(Orders{1} does not)."},
