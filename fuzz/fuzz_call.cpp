@@ -683,6 +683,15 @@ std::optional<std::string> expected_learn_error(const Call& call) {
 namespace {
 
 // The first seven inputs of both classification entry points; true at the first fault.
+// D, vigilance, alpha and ct_option.
+bool network_parameters(Expectation& e, const std::vector<Input>& in) {
+  double v = 0;
+  std::int32_t option = 0;
+  if (e.network(in)) return true;
+  if (e.scalar(in[5], 6, "ct_option", v)) return true;
+  return e.option(v, 0, 1, "6th input argument (ct_option) must be either 0 or 1.", option);
+}
+
 bool classification_inputs(Expectation& e, const std::vector<Input>& in, std::uint64_t& K) {
   const Input& T = in[0];
   const bool two_d = T.dims.size() == 2;
@@ -690,11 +699,7 @@ bool classification_inputs(Expectation& e, const std::vector<Input>& in, std::ui
   if (e.matrix(T, 1, "Templates", 2147483647u, 2147483647u, true, two_d ? T.dims[0] * 2 * M : 0)) return true;
   K = T.dims[0];
   if (e.labels(in[1], 2, "NLabels", K)) return true;
-  double v = 0;
-  std::int32_t option = 0;
-  if (e.network(in)) return true;
-  if (e.scalar(in[5], 6, "ct_option", v)) return true;
-  if (e.option(v, 0, 1, "6th input argument (ct_option) must be either 0 or 1.", option)) return true;
+  if (network_parameters(e, in)) return true;
   const Input& P = in[6];
   if (e.matrix(P, 7, "Patterns", 2147483647u, 1073741823u, false, 0)) return true;
   if (P.dims[1] != M)
@@ -711,11 +716,7 @@ bool batch_inputs(Expectation& e, const std::vector<Input>& in) {
     return e.fail(format("2nd input argument (NLabels) must be a cell with one entry per network (%llu), as Templates.",
                          static_cast<unsigned long long>(count)));
   if (count > 0) return e.fail("1st input argument (Templates{1}) is not set; every entry must hold a network.");
-  double v = 0;
-  std::int32_t option = 0;
-  if (e.network(in)) return true;
-  if (e.scalar(in[5], 6, "ct_option", v)) return true;
-  if (e.option(v, 0, 1, "6th input argument (ct_option) must be either 0 or 1.", option)) return true;
+  if (network_parameters(e, in)) return true;
   const Input& P = in[6];
   if (P.kind == Kind::Cell)
     return P.dims[0] * P.dims[1] != 0 &&
