@@ -61,6 +61,7 @@ function out = all_folds (tasks)
     same = find (cellfun (@(p) tasks{p.task}.k == tasks{i}.k && isequal (p.job.Xs, Xs), plans), 1);
     if ~isempty (same)
       Xs = plans{same}.job.Xs;
+      index = plans{same}.job.index;
     end
     plan.job = voter_job (Xs, index, plan.opts, plan.opts.Seed, drawn);
     plan.job.part = i;
