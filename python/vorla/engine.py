@@ -123,8 +123,9 @@ def vorla_score(Templates, NLabels, D, vigilance, alpha, ct_option, Patterns, cl
         The class ``vorla_eval`` gives (0 where no node accepts; a list in a batch).
     """
     if _is_batch(Templates):
-        Templates, NLabels, Patterns = _cell(Templates), _cell(NLabels), _cell(Patterns) if _is_batch(Patterns) \
-            else Patterns
+        Templates, NLabels = _cell(Templates), _cell(NLabels)
+        if _is_batch(Patterns):
+            Patterns = _cell(Patterns)
     args = (Templates, NLabels, D, vigilance, alpha, ct_option, Patterns, class_count)
     if threads is not None:
         args += (threads,)
