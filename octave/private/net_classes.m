@@ -20,9 +20,6 @@ function classes = net_classes (templates, nlabels, args, Xs, trace, threads)
     [~, classes] = vorla_score (templates, nlabels, args{:}, Xs, 0, threads);
     return;
   end
-  if iscell (templates)
-    error ('vorla:internal', 'net_classes: networks in a batch are classified without a trace');
-  end
   gaps = any (isnan (Xs), 2);
   classes = zeros (size (Xs, 1), 1);
   if ~all (gaps)
