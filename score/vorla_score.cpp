@@ -17,7 +17,8 @@ namespace {
 enum Input { IN_CLASS_COUNT = CLASSIFICATION_INPUT_COUNT, IN_THREADS, INPUT_COUNT };
 enum Output { OUT_SCORES, OUT_CLASSES, OUTPUT_COUNT };
 
-// One network of a batch (Templates a cell): its counts and its three inputs.
+// One network of a batch (Templates a cell): its counts and its three inputs (the batch's
+// parameters are the call's).
 struct BatchEntry {
   ClassificationArguments a;
   const mxArray* templates = nullptr;
@@ -88,32 +89,29 @@ bool check_batch_inputs(const mxArray* prhs[], ScoreArguments& a, MessageBuffer&
     const std::string t = entry_name("Templates", k), l = entry_name("NLabels", k);
     // A cell element never set holds no array (in MATLAB) to take a network from.
     if (!e.templates || !e.labels)
-      return m.fail("%s: %s input argument (%s) is not set; every entry must hold a network.", ordinal(e.templates ? 2 : 1),
-                    (e.templates ? l : t).c_str());
-    if (check_network_inputs({e.templates, IN_TEMPLATES + 1, t.c_str()}, {e.labels, IN_NLABELS + 1, l.c_str()}, e.a,
-                             m))
+      return m.fail("%s: %s input argument (%s) is not set; every entry must hold a network.",
+                    ordinal(e.templates ? 2 : 1), (e.templates ? l : t).c_str());
+    if (check_network_inputs({e.templates, IN_TEMPLATES + 1, t.c_str()}, {e.labels, IN_NLABELS + 1, l.c_str()}, e.a, m))
       return true;
   }
   if (check_network_parameters(prhs, a, m)) return true;
   const host::Shape pattern_shape = host::shape_of(patterns);
   if (patterns_per_network && (pattern_shape.dimension_count != 2 || pattern_shape.rows * pattern_shape.cols != count))
-    return m.fail("%s: 7th input argument (Patterns) must be one matrix for every network, or a cell with one entry "
-                  "per network (%lld), as Templates.",
-                  static_cast<long long>(count));
+    return m.fail(
+        "%s: 7th input argument (Patterns) must be one matrix for every network, or a cell with one entry "
+        "per network (%lld), as Templates.",
+        static_cast<long long>(count));
   // The one matrix is screened even where there is no network to take it.
   host::Shape unused;
-  if (!patterns_per_network &&
-      read_matrix_shape({patterns, IN_PATTERNS + 1, "Patterns"}, std::numeric_limits<std::int32_t>::max() / 2, m, unused))
+  if (!patterns_per_network && read_matrix_shape({patterns, IN_PATTERNS + 1, "Patterns"},
+                                                 std::numeric_limits<std::int32_t>::max() / 2, m, unused))
     return true;
   for (std::size_t k = 0; k < a.entries.size(); ++k) {
     BatchEntry& e = a.entries[k];
     e.patterns = patterns_per_network ? host::cell_element(patterns, static_cast<std::int64_t>(k)) : patterns;
     const std::string p = patterns_per_network ? entry_name("Patterns", k) : std::string("Patterns");
-    if (!e.patterns) return m.fail("%s: 7th input argument (%s) is not set; every entry must hold patterns.", p.c_str());
-    e.a.D = a.D;
-    e.a.vigilance = a.vigilance;
-    e.a.alpha = a.alpha;
-    e.a.ct_option = a.ct_option;
+    if (!e.patterns)
+      return m.fail("%s: 7th input argument (%s) is not set; every entry must hold patterns.", p.c_str());
     if (check_patterns_input({e.patterns, IN_PATTERNS + 1, p.c_str()}, e.a, m)) return true;
   }
   return false;
@@ -121,7 +119,8 @@ bool check_batch_inputs(const mxArray* prhs[], ScoreArguments& a, MessageBuffer&
 
 bool check_arguments(int nlhs, int nrhs, const mxArray* prhs[], ScoreArguments& a, MessageBuffer& m) {
   if (nrhs != IN_THREADS && nrhs != INPUT_COUNT)
-    return m.fail("%s: %d or %d input arguments required.", static_cast<int>(IN_THREADS), static_cast<int>(INPUT_COUNT));
+    return m.fail("%s: %d or %d input arguments required.", static_cast<int>(IN_THREADS),
+                  static_cast<int>(INPUT_COUNT));
 
   if (host::is_cell(prhs[IN_TEMPLATES]) ? check_batch_inputs(prhs, a, m) : check_classification_inputs(prhs, a, m))
     return true;

@@ -452,7 +452,8 @@ TEST(ScoreBatch, FaultsInArgumentOrderNameTheEntry) {
       {entry(1, 1, nullptr), nullptr, "2nd input argument (NLabels{2}) is not set; every entry must hold a network."},
       // Templates{2} is checked before the parameters, and they before the patterns.
       {entry(0, 1, [] { return standin::make_matrix({{0.1, INFINITY, 0.3, 0.4}}); }),
-       [](Batch& b) { b.in[2] = make_scalar(-1); }, "1st input argument (Templates{2}) must not contain NaN or Inf values."},
+       [](Batch& b) { b.in[2] = make_scalar(-1); },
+       "1st input argument (Templates{2}) must not contain NaN or Inf values."},
       {entry(2, 0, [] { return standin::make_matrix({{1, 2, 3}}); }), [](Batch& b) { b.in[2] = make_scalar(-1); },
        "3rd input argument (D) must be non-negative."},
       {nullptr, [](Batch& b) { b.in[6] = standin::make_cell(2, 2); },
