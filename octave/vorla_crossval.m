@@ -416,6 +416,9 @@ end
 %! assert (lines (two), lines (one));
 %! assert (numel (strfind (one, "\n")), 8);
 %! assert (untimed (vorla_crossval (P, y, "KFold", 3, "Threads", 2)), untimed (vorla_crossval (P, y, "KFold", 3, "Threads", 1)));
+%! ## one network a fold: a batch holds several folds (eight, then two)
+%! assert (untimed (vorla_crossval (P, y, "KFold", 10, one_net{:}, "Threads", 2)), ...
+%!         untimed (vorla_crossval (P, y, "KFold", 10, one_net{:}, "Threads", 1)));
 
 %!test
 %! ## categorical features, as codes or as text: each fold's model as vorla_train makes it

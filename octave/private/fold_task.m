@@ -36,19 +36,25 @@ function args = training_args (task, display)
 end
 
 function out = all_folds (tasks)
-% Plans folds as vorla_train would while their training parts stay within
-% stack_limit () bytes, trains the voters of those folds in one batch and
-% finishes their models, then plans the next: a large data set's folds then
-% go one at a time, and hold no more memory than the serial run.
+% Plans the tasks fold by fold (the settings of a fold share its training
+% part) and trains the voters of the folds planned in one batch once they are
+% enough to keep the threads busy, or once the next fold would take their
+% parts past stack_limit () bytes; then plans the next folds. A batch then
+% holds a few folds' networks, and the peak memory stays near the serial run's.
   out = cell (size (tasks));
+  folds = cellfun (@(task) task.k, tasks);
+  [~, order] = sort (folds);
+  enough = batch_networks (tasks{1}.threads);
   plans = {};
   bytes = 0;
+  networks = 0;
   % The voters' orders depend only on the seed, the size of the training part
   % and the voters: tasks that agree in them share one draw (not copied), kept
   % while the draws kept stay within stack_limit () bytes, the latest always.
   keys = {};
   draws = {};
-  for i = 1:numel (tasks)
+  for n = 1:numel (order)
+    i = order(n);
     started = tic ();
     training = (tasks{i}.folds ~= tasks{i}.k);
     plan = struct ('task', i);
@@ -57,7 +63,7 @@ function out = all_folds (tasks)
     [drawn, keys, draws] = voter_orders ([plan.opts.Seed, size(Xs, 1), plan.opts.Voters], keys, draws);
     % The settings of one fold scaled alike share its part (one copy, stacked
     % once); each still counts its part's bytes, which bound the networks that a
-    % group holds at once as they did.
+    % group holds at once.
     same = find (cellfun (@(p) tasks{p.task}.k == tasks{i}.k && isequal (p.job.Xs, Xs), plans), 1);
     if ~isempty (same)
       Xs = plans{same}.job.Xs;
@@ -71,13 +77,30 @@ function out = all_folds (tasks)
     plan.seconds = toc (started);
     plans{end+1} = plan;
     bytes = bytes + 8 * numel (Xs);
-    % Done with the group when the next fold, as large as this one, would take it past the limit.
-    if bytes + 8 * numel (Xs) > stack_limit () || i == numel (tasks)
+    networks = networks + numel (plan.job.orders);
+    % Done with the group at the end of a fold that brought enough networks,
+    % or when the next task, as large as this one, would take it past the limit.
+    fold_ends = n == numel (order) || folds(order(n+1)) ~= tasks{i}.k;
+    if n == numel (order) || (fold_ends && networks >= enough) || bytes + 8 * numel (Xs) > stack_limit ()
       out = finish_folds (tasks, plans, out);
       plans = {};
       bytes = 0;
+      networks = 0;
     end
   end
+end
+
+function count = batch_networks (threads)
+% The networks a batch needs so that threads seldom wait for the last one:
+% four a thread (a batch trains the slowest first).
+  if threads == 0
+    if exist ('OCTAVE_VERSION', 'builtin')
+      threads = nproc ();
+    else
+      threads = maxNumCompThreads ();
+    end
+  end
+  count = 4 * threads;
 end
 
 function [drawn, keys, draws] = voter_orders (key, keys, draws)
