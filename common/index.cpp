@@ -248,6 +248,29 @@ void SearchIndex::add(std::int32_t j, const double* lower, const double* upper, 
     for (std::size_t c = first[s]; c <= last[s]; ++c) row(s, c)[word] |= bit;
 }
 
+// The intersection, a chunk of words at a time: the fixed inner loop vectorizes, and the
+// rows are padded to whole chunks with zeros. The words with a node to measure are kept.
+std::size_t SearchIndex::intersect(std::size_t used_words) {
+  const std::size_t G = slots_.size();
+  std::size_t hit_count = 0;
+  for (std::size_t w0 = 0; w0 < used_words; w0 += chunk_words) {
+    std::uint64_t may_pass[chunk_words];
+    for (std::size_t k = 0; k < chunk_words; ++k) may_pass[k] = rows_[0][w0 + k];
+    for (std::size_t s = 1; s < G; ++s) {
+      const std::uint64_t* r = rows_[s] + w0;
+      for (std::size_t k = 0; k < chunk_words; ++k) may_pass[k] &= r[k];
+    }
+    std::uint64_t any = 0;
+    for (std::size_t k = 0; k < chunk_words; ++k) any |= may_pass[k];
+    if (any == 0) continue;
+    for (std::size_t k = 0; k < chunk_words; ++k) {
+      if (may_pass[k] == 0) continue;
+      hits_[hit_count++] = Hit{w0 + k, may_pass[k]};
+    }
+  }
+  return hit_count;
+}
+
 std::size_t SearchIndex::measure(const double* x, const double* bank_boxes, std::size_t block_count, MatchPath path,
                                  kernels::Corners corners, double D, std::uint32_t* passes, double* numerators,
                                  std::int32_t* passing_blocks, std::int32_t& passing_block_count) {
@@ -283,24 +306,7 @@ std::size_t SearchIndex::measure(const double* x, const double* bank_boxes, std:
       if (passes[b] != 0) passing_blocks[passing_block_count++] = static_cast<std::int32_t>(b);
     run_count = 0;
   };
-  // The intersection, a chunk of words at a time: the fixed inner loop vectorizes, and the
-  // rows are padded to whole chunks with zeros. The words with a node to measure are kept.
-  std::size_t hit_count = 0;
-  for (std::size_t w0 = 0; w0 < used_words; w0 += chunk_words) {
-    std::uint64_t may_pass[chunk_words];
-    for (std::size_t k = 0; k < chunk_words; ++k) may_pass[k] = rows_[0][w0 + k];
-    for (std::size_t s = 1; s < G; ++s) {
-      const std::uint64_t* r = rows_[s] + w0;
-      for (std::size_t k = 0; k < chunk_words; ++k) may_pass[k] &= r[k];
-    }
-    std::uint64_t any = 0;
-    for (std::size_t k = 0; k < chunk_words; ++k) any |= may_pass[k];
-    if (any == 0) continue;
-    for (std::size_t k = 0; k < chunk_words; ++k) {
-      if (may_pass[k] == 0) continue;
-      hits_[hit_count++] = Hit{w0 + k, may_pass[k]};
-    }
-  }
+  const std::size_t hit_count = intersect(used_words);
   for (std::size_t h = 0; h < hit_count; ++h) {
     const std::size_t w = hits_[h].word;
     const std::uint64_t bits = hits_[h].bits;

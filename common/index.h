@@ -62,6 +62,9 @@ class SearchIndex {
   // Notes node j's first and last cell per gridded coordinate (none: in no cell), so that a
   // changed box clears only the cells it was in.
   void note_span(std::int32_t j, const std::size_t* first, const std::size_t* last);
+  // Ands the pattern's rows (rows_) over the first used_words words into hits_; returns the
+  // hits kept.
+  std::size_t intersect(std::size_t used_words);
   // The bits of a cell of the s-th gridded coordinate.
   std::uint64_t* row(std::size_t s, std::size_t cell) { return bits_.data() + (s * cells + cell) * words_; }
 
