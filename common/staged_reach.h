@@ -105,14 +105,16 @@ class StagedReach {
   // them: among cuts just below the least cfvs of 1/64 .. 3/4 of the window's patterns, the
   // one or two whose indexes (the nodes an index would have a pattern measure, each costing
   // node_cost scanned ones, and each use about a 32nd of the nodes) and whole
-  // measurements (the patterns at or below the last cut) cost least, if below a scan of
-  // every node. The nodes an index measures are estimated from a sample of the nodes against
-  // a few of the window's patterns, with the index's own test (each coordinate within the
-  // slack of the node's interval, give or take the cells). node(j): node j; allowed(): whether
-  // the bound may be taken at all (asked only when a window is judged).
-  template <class NodeAt, class Allowed>
+  // measurements (the patterns at or below the last cut, each at whole_cost()) cost least, if
+  // below whole_cost() itself. The nodes an index measures are estimated from a sample of the
+  // nodes against a few of the window's patterns, with the index's own test (each coordinate
+  // within the slack of the node's interval, give or take the cells). node(j): node j; whole_cost(): what
+  // a pattern's search without the bound costs, in scanned nodes (a scan of every node, or
+  // less where the vigilance test's own index measures fewer; 0: the bound is not taken), asked
+  // only when a window is judged.
+  template <class NodeAt, class WholeCost>
   void note(const double* x, double least_cfv, std::int32_t node_count, double node_cost, NodeAt&& node,
-            Allowed&& allowed) {
+            WholeCost&& whole_cost) {
     cfvs_.push_back(std::isnan(least_cfv) ? -std::numeric_limits<double>::infinity() : least_cfv);
     if (cfvs_.size() % kept_every == 0) {
       const std::size_t M = static_cast<std::size_t>(model_.feature_count);
@@ -126,8 +128,10 @@ class StagedReach {
     if (++windows_ >= judge_every_ || forced_) {
       const std::int64_t before = generation_;
       const bool was_active = active_;
-      if (forced_ || allowed())
-        choose(node_count, node_cost, node);
+      const double whole = forced_ ? static_cast<double>(node_count) : whole_cost();
+      // Each use of an index costs about a 32nd of the nodes: below that the bound cannot win.
+      if (forced_ || whole > node_count / 32.0)
+        choose(node_count, node_cost, whole, node);
       else
         active_ = false;
       judge_every_ = generation_ == before && was_active == active_ ? std::min(judge_every_ * 2, 16) : 1;
@@ -185,7 +189,7 @@ class StagedReach {
   }
 
   template <class NodeAt>
-  void choose(std::int32_t node_count, double node_cost, NodeAt&& node) {
+  void choose(std::int32_t node_count, double node_cost, double whole, NodeAt&& node) {
     constexpr double inf = std::numeric_limits<double>::infinity();
     std::sort(cfvs_.begin(), cfvs_.end());
     const double patterns = static_cast<double>(cfvs_.size());
@@ -198,7 +202,7 @@ class StagedReach {
       return measured_share(cut, node_count, node) * node_cost * nodes + nodes / 32;
     };
     const auto cost_of = [&](double high, double high_cost, double low, double low_cost, bool two) {
-      return two ? high_cost + below(high) * low_cost + below(low) * nodes : high_cost + below(high) * nodes;
+      return two ? high_cost + below(high) * low_cost + below(low) * whole : high_cost + below(high) * whole;
     };
     double cuts[candidates];
     double costs[candidates];
@@ -226,7 +230,7 @@ class StagedReach {
         }
       }
     if (!forced_) {
-      if (!(best < nodes)) {
+      if (!(best < whole)) {
         active_ = false;
         return;
       }

@@ -65,9 +65,11 @@ void Bounds::note(const double* row, const Search& s) {
   if (!staged_) return;
   const auto node_at = [&](std::int32_t i) -> const Node& { return *nodes_[static_cast<std::size_t>(i)]; };
   // The stages are judged (their cuts chosen) only where they may be taken.
-  const auto allowed = [&] { return !(reach_ && reach_->usable()) || reach_cost_ > nodes_held_ / 8; };
+  const auto whole_cost = [&] {
+    return !(reach_ && reach_->usable()) || reach_cost_ > nodes_held_ / 8 ? nodes_held_ : 0.0;
+  };
   staged_->note(row, s.winner != no_winner ? s.best_cfv : std::numeric_limits<double>::quiet_NaN(),
-                static_cast<std::int32_t>(nodes_.size()), index_node_cost, node_at, allowed);
+                static_cast<std::int32_t>(nodes_.size()), index_node_cost, node_at, whole_cost);
 }
 
 // The patterns that the nodes within the bound's limit do not settle are

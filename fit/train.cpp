@@ -283,11 +283,14 @@ class Trainer {
     // The bound learns its cuts from the patterns that its searches take.
     if (reach_ && !plain) {
       const auto node = [this](std::int32_t j) -> const Node& { return nodes[j]; };
-      // The bound pays only where the vigilance test's own index would not.
-      const auto allowed = [this] {
-        return bank.count() >= reach_min_nodes && bank.index_share(reach_->limit()) * index_node_cost >= 1;
+      // The bound competes with the vigilance test's own index, where that measures fewer
+      // nodes than a scan.
+      const auto whole_cost = [this] {
+        if (bank.count() < reach_min_nodes) return 0.0;
+        const auto held = static_cast<double>(bank.count());
+        return std::min(held, bank.index_share(reach_->limit()) * index_node_cost * held);
       };
-      reach_->note(x, least_cfv_, nodes.count(), stage_node_cost, node, allowed);
+      reach_->note(x, least_cfv_, nodes.count(), stage_node_cost, node, whole_cost);
     }
 
     out_.add_flops(counts.comparisons + counts.flops);
