@@ -160,9 +160,9 @@ struct PatternCounts {
 
 constexpr std::int32_t no_winner = -1;
 
-// The bound on the choice value is taken with reach_min_nodes nodes or more, where an index
-// for its limits would have a pattern measure fewer than the nodes' share 1 / index_node_cost
-// and one for the vigilance test would not (as in classification).
+// The bound on the choice value is taken with reach_min_nodes nodes or more, where its stages
+// cost less than a pattern's search without them: a scan, or the vigilance test's own index
+// where that measures fewer nodes (StagedReach::note).
 // The stage of a pattern measured whole.
 constexpr std::int32_t whole_stage = -1;
 // The stage of a pattern whose match tracking searches every node through SizeOrder.
