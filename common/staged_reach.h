@@ -108,10 +108,10 @@ class StagedReach {
   // measurements (the patterns at or below the last cut, each at whole_cost()) cost least, if
   // below whole_cost() itself. The nodes an index measures are estimated from a sample of the
   // nodes against a few of the window's patterns, with the index's own test (each coordinate
-  // within the slack of the node's interval, give or take the cells). node(j): node j; whole_cost(): what
-  // a pattern's search without the bound costs, in scanned nodes (a scan of every node, or
-  // less where the vigilance test's own index measures fewer; 0: the bound is not taken), asked
-  // only when a window is judged.
+  // within the slack of the node's interval, give or take the cells). node(j): node j;
+  // whole_cost(): what a pattern's search without the bound costs, in scanned nodes (a scan
+  // of every node, or less where the vigilance test's own index measures fewer; 0: the bound
+  // is not taken), asked only when a window is judged.
   template <class NodeAt, class WholeCost>
   void note(const double* x, double least_cfv, std::int32_t node_count, double node_cost, NodeAt&& node,
             WholeCost&& whole_cost) {

@@ -1567,7 +1567,8 @@ TEST(SearchPaths, LearningWithoutCountsAgreesUnderBothRules) {
 }
 
 // A run large enough for the automatic choice to take the bound after its first windows,
-// through overlapping classes with noisy labels: the scan's nodes, labels and presentations.
+// through overlapping classes with noisy labels, and one where it takes the bound beside the
+// vigilance test's own index: the scan's nodes, labels and presentations.
 TEST(SearchPaths, LongNoisyTrainingWithoutCountsAgrees) {
   Rng rng(12);
   const std::int32_t M = 6;
@@ -1601,30 +1602,6 @@ TEST(SearchPaths, LongNoisyTrainingWithoutCountsAgrees) {
       expect_same_call(reference, r, std::string(name_of(use)) + (ct ? " CT" : ""));
     }
   }
-  // Uniform patterns inside or outside a sphere at vigilance 0.75: the vigilance test's own
-  // index measures few of the many small boxes, and the bound competes with it.
-  {
-    test::FitCall sphere;
-    const std::int32_t S = 4;
-    sphere.patterns.assign(N, std::vector<double>(S));
-    sphere.labels.resize(N);
-    for (int p = 0; p < N; ++p) {
-      double r2 = 0;
-      for (double& v : sphere.patterns[p]) {
-        v = (rng() % 100000) / 1e5;
-        r2 += (v - 0.5) * (v - 0.5);
-      }
-      sphere.labels[p] = r2 > 0.3 ? 2 : 1;
-    }
-    sphere.D = S;
-    sphere.vigilance = 0.75;
-    sphere.max_list_presentations = 3;
-    sphere.oflag = 0;
-    const standin::CallResult expected = scanned(sphere, S, quiet);
-    ASSERT_GT(standin::dims_of(expected.output(0))[0], 600u);
-    expect_same_call(expected, run(sphere, S, quiet), "sphere");
-  }
-
   // The network classifies new patterns of the problem (and a few far away or on a node's
   // face) as the scan does, through either bound, at vigilance 0 and above.
   test::EvalCall eval;
@@ -1656,6 +1633,30 @@ TEST(SearchPaths, LongNoisyTrainingWithoutCountsAgrees) {
         expect_same_call(expected, run(eval, M, quiet), std::string("classification") + name_of(use));
       }
     }
+  }
+  // Uniform patterns inside or outside a sphere at vigilance 0.75: the vigilance test's own
+  // index measures few of the many small boxes, and the bound competes with it.
+  {
+    Rng sphere_rng(75);
+    test::FitCall sphere;
+    const std::int32_t S = 4;
+    sphere.patterns.assign(N, std::vector<double>(S));
+    sphere.labels.resize(N);
+    for (int p = 0; p < N; ++p) {
+      double r2 = 0;
+      for (double& v : sphere.patterns[p]) {
+        v = (sphere_rng() % 100000) / 1e5;
+        r2 += (v - 0.5) * (v - 0.5);
+      }
+      sphere.labels[p] = r2 > 0.3 ? 2 : 1;
+    }
+    sphere.D = S;
+    sphere.vigilance = 0.75;
+    sphere.max_list_presentations = 3;
+    sphere.oflag = 0;
+    const standin::CallResult expected = scanned(sphere, S, quiet);
+    ASSERT_GT(standin::dims_of(expected.output(0))[0], 600u);
+    expect_same_call(expected, run(sphere, S, quiet), "sphere");
   }
 }
 
