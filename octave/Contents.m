@@ -1,5 +1,5 @@
 % vorla Fuzzy ARTMAP box classifier
-% Version 1.7.0 (R2017b) 09-Dec-2026
+% Version 1.7.1 (R2017b) 10-Dec-2026
 %
 % A Fuzzy ARTMAP classifier whose category nodes are boxes, for MATLAB
 % (R2017b or later) and GNU Octave.

@@ -9,7 +9,7 @@ from ._checks import (CapWarning, CategoryWarning, ClippedWarning, ConflictWarni
                       UnscaledWarning, VorlaWarning)
 from ._classifier import FuzzyARTMAPClassifier
 
-__version__ = "1.7.0"
+__version__ = "1.7.1"
 __all__ = ["FuzzyARTMAPClassifier", "engine", "VorlaWarning", "ConflictWarning", "CapWarning", "ClippedWarning",
            "UnscaledWarning", "OneClassWarning", "MissingWarning", "CategoryWarning",
            "__version__"]
