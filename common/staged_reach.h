@@ -129,8 +129,8 @@ class StagedReach {
       const std::int64_t before = generation_;
       const bool was_active = active_;
       const double whole = forced_ ? static_cast<double>(node_count) : whole_cost();
-      // Each use of an index costs about a 32nd of the nodes: below that the bound cannot win.
-      if (forced_ || whole > node_count / 32.0)
+      // Below the cost of one use of an index the bound cannot win.
+      if (forced_ || whole > node_count * index_use_share)
         choose(node_count, node_cost, whole, node);
       else
         active_ = false;
@@ -142,6 +142,8 @@ class StagedReach {
   }
 
  private:
+  // A use of an index reads its bit rows: about a 32nd of the nodes' worth, in scanned nodes.
+  static constexpr double index_use_share = 1.0 / 32;
   static constexpr std::size_t sample_size = 256;
   static constexpr int candidates = 7;
   static constexpr std::size_t kept_patterns = 32;
@@ -199,7 +201,7 @@ class StagedReach {
     };
     // Per pattern, in scanned nodes' worth: the index of a cut, and the whole measurement.
     const auto index_cost = [&](double cut) {
-      return measured_share(cut, node_count, node) * node_cost * nodes + nodes / 32;
+      return measured_share(cut, node_count, node) * node_cost * nodes + nodes * index_use_share;
     };
     const auto cost_of = [&](double high, double high_cost, double low, double low_cost, bool two) {
       return two ? high_cost + below(high) * low_cost + below(low) * whole : high_cost + below(high) * whole;

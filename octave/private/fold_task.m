@@ -94,11 +94,7 @@ function count = batch_networks (threads)
 % The networks a batch needs so that threads seldom wait for the last one:
 % four a thread (a batch trains the slowest first).
   if threads == 0
-    if exist ('OCTAVE_VERSION', 'builtin')
-      threads = nproc ();
-    else
-      threads = maxNumCompThreads ();
-    end
+    threads = core_count ();
   end
   count = 4 * threads;
 end

@@ -2,11 +2,7 @@ function cores = idle_cores ()
 % The cores that other processes leave free (Linux's load average counts this
 % process too): on a machine that is busy already, more workers or threads
 % only queue. VORLA_WORKER_COST set (the tests) leaves the load out.
-  if exist ('OCTAVE_VERSION', 'builtin')
-    cores = nproc ();
-  else
-    cores = maxNumCompThreads ();
-  end
+  cores = core_count ();
   fid = fopen ('/proc/loadavg');
   if fid >= 0
     load = fscanf (fid, '%f', 1);
